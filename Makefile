@@ -1,0 +1,48 @@
+# The two commands a newcomer needs:
+#   make run    installs what is missing, builds, and starts the program
+#   make test   installs what is missing, builds, and runs every test
+# Builds run one at a time (the build lock), as the machine has two cores.
+
+BUILD      ?= build
+BUILD_SAN  ?= build-sanitize
+JOBS       ?= 2
+LOCK       := flock /tmp/doryou-build.lock
+CMAKE_ARGS ?=
+ifeq ($(CI),true)
+  CMAKE_ARGS += -DDORYOU_WERROR=ON
+endif
+
+.PHONY: run test deps build check check-sanitize bench fuzz format clean
+
+run: build
+	./$(BUILD)/cli/doryou-cli calc examples/sample-site.msh
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+ifeq ($(CI),true)
+	$(MAKE) check-sanitize
+endif
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
+	$(LOCK) cmake --build $(BUILD) -j $(JOBS)
+
+# The core tests once more under the address and undefined-behaviour sanitizers (clang), and a
+# short run of the project-file fuzzer over its seeds.
+check-sanitize: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(BUILD_SAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DDORYOU_SANITIZE=ON -DDORYOU_FUZZ=ON -DDORYOU_GUI=OFF -DDORYOU_BENCH=OFF $(CMAKE_ARGS) >/dev/null
+	$(LOCK) cmake --build $(BUILD_SAN) -j $(JOBS)
+	cd $(BUILD_SAN) && ctest --output-on-failure -j $(JOBS) -L 'core|fuzz'
+
+bench: build
+	./$(BUILD)/bench/doryou_bench
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD) $(BUILD_SAN)

@@ -1,0 +1,129 @@
+#include "CliOutput.h"
+
+#include "model/CalcSummary.h"
+#include "model/DataUnit.h"
+#include "platform/Failure.h"
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+const char* const kCalcTypeNames[] = {"１点法（点高法）", "４点柱状法", "４点平均標高法"};
+const char* const kRoundTypeNames[] = {"四捨五入", "切り捨て", "切り上げ"};
+const char* const kRateTypeNames[] = {"切土補正", "盛土補正"};
+
+const char* Pick(const char* const* names, int count, int v) {
+    return names[(v >= 0 && v < count) ? v : 0];
+}
+
+// Columns on a terminal: East Asian wide characters take two.
+int DisplayWidth(const std::string& s) {
+    int w = 0;
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        uint32_t cp = c;
+        size_t len = 1;
+        if (c >= 0xF0 && i + 3 < s.size()) {
+            cp = ((c & 0x07u) << 18) | ((s[i + 1] & 0x3Fu) << 12) | ((s[i + 2] & 0x3Fu) << 6) |
+                 (s[i + 3] & 0x3Fu);
+            len = 4;
+        } else if (c >= 0xE0 && i + 2 < s.size()) {
+            cp = ((c & 0x0Fu) << 12) | ((s[i + 1] & 0x3Fu) << 6) | (s[i + 2] & 0x3Fu);
+            len = 3;
+        } else if (c >= 0xC0 && i + 1 < s.size()) {
+            cp = ((c & 0x1Fu) << 6) | (s[i + 1] & 0x3Fu);
+            len = 2;
+        }
+        const bool wide = (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0xA4CF) ||
+                          (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+                          (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
+                          (cp >= 0xFFE0 && cp <= 0xFFE6) || cp >= 0x20000;
+        w += wide ? 2 : 1;
+        i += len;
+    }
+    return w;
+}
+
+std::string Pad(const std::string& s, int width, bool right) {
+    const int fill = width - DisplayWidth(s);
+    if (fill <= 0)
+        return s;
+    return right ? std::string(static_cast<size_t>(fill), ' ') + s
+                 : s + std::string(static_cast<size_t>(fill), ' ');
+}
+
+std::string JsonString(const std::string& s) {
+    std::string out = "\"";
+    for (const char ch : s) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c < 0x20) {
+            out += StrFormat("\\u%04x", c);
+        } else {
+            out += ch;
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonNumber(double v) {
+    if (!std::isfinite(v))
+        return "null";
+    return StrFormat("%.17g", v);
+}
+
+std::string VolumesJson(const TGridCalcData& r) {
+    std::string s = StrFormat("\"BV\":[%d,%d],\"CV\":[", r.BV[0], r.BV[1]);
+    for (int k = 0; k < 2; ++k) {
+        s += k ? ",[" : "[";
+        for (int i = 0; i < 6; ++i)
+            s += StrFormat(i ? ",%d" : "%d", r.CV[k][i]);
+        s += "]";
+    }
+    return s + StrFormat("],\"HV\":%d", r.HV);
+}
+
+} // namespace
+
+void PrintSummaryText(std::FILE* out, const TInputData& Data) {
+    std::fprintf(out, "土量計算集計表\n");
+    std::fprintf(out, "工事名　: %s\n", Data.Title().c_str());
+    std::fprintf(out, "計算方法: %s　端数処理: %s　補正: %s\n",
+                 Pick(kCalcTypeNames, 3, Data.CalcType()), Pick(kRoundTypeNames, 3, Data.RoundType()),
+                 Pick(kRateTypeNames, 2, Data.RateType()));
+    std::fprintf(out, "メッシュ: %d 点（間隔 %g m）　計算メッシュ: %d\n\n", Data.GetInputMeshCount(),
+                 Data.MeshSpan(), Data.CalcMeshCount());
+    const TCalcSummary s = BuildCalcSummary(Data);
+    int widths[4] = {0, 0, 0, 0};
+    for (const auto& row : s.Rows)
+        for (int c = 0; c < 4; ++c)
+            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+    for (const auto& row : s.Rows) {
+        std::string line = Pad(row[0], widths[0], false);
+        for (int c = 1; c < 4; ++c)
+            line += "  " + Pad(row[c], widths[c], true);
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        std::fprintf(out, "%s\n", line.c_str());
+    }
+}
+
+void PrintCalcJson(std::FILE* out, const TInputData& Data) {
+    std::fprintf(out, "{\"title\":%s,\"calcType\":%d,\"roundType\":%d,\"rateType\":%d,"
+                      "\"layer\":%d,\"meshSpan\":%s,\"meshes\":[",
+                 JsonString(Data.Title()).c_str(), Data.CalcType(), Data.RoundType(),
+                 Data.RateType(), Data.Layer(), JsonNumber(Data.MeshSpan()).c_str());
+    bool first = true;
+    for (const TGridCalcData& r : Data.CalcList()) {
+        std::fprintf(out, "%s\n{\"Num\":%d,\"X\":%d,\"Y\":%d,%s,\"CXj\":%s,\"CYj\":%s,"
+                          "\"BXj\":%s,\"BYj\":%s}",
+                     first ? "" : ",", r.Num, r.X, r.Y, VolumesJson(r).c_str(),
+                     JsonNumber(r.CXj).c_str(), JsonNumber(r.CYj).c_str(),
+                     JsonNumber(r.BXj).c_str(), JsonNumber(r.BYj).c_str());
+        first = false;
+    }
+    std::fprintf(out, "],\n\"total\":{%s}}\n", VolumesJson(Data.GetCalcSumVolume()).c_str());
+}

@@ -1,0 +1,10 @@
+#pragma once
+// What doryou-cli prints: the calculation summary as aligned text and every calculated record
+// as JSON. The numbers come from the model and the shared summary builder, never from here.
+
+#include <cstdio>
+
+class TInputData;
+
+void PrintSummaryText(std::FILE* out, const TInputData& Data);
+void PrintCalcJson(std::FILE* out, const TInputData& Data);

@@ -1,0 +1,69 @@
+// doryou-cli: the project model, the calculation and the reports without a window, for scripts
+// and for checking every number the windows show.
+
+#include "CliOutput.h"
+#include "model/DataUnit.h"
+#include "platform/Failure.h"
+#include "platform/NumberFormat.h"
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+int Usage() {
+    std::fprintf(stderr, "使い方: doryou-cli calc FILE.msh [--json]\n"
+                         "  calc    プロジェクトを読み込み、その設定で計算して集計表を出力します。\n"
+                         "          --json を付けると全計算メッシュと合計を JSON で出力します。\n");
+    return 2;
+}
+
+int Calc(const std::vector<std::string>& args) {
+    std::string file;
+    bool json = false;
+    for (const std::string& a : args) {
+        if (a == "--json")
+            json = true;
+        else if (file.empty() && a.rfind("--", 0) != 0)
+            file = a;
+        else
+            return Usage();
+    }
+    if (file.empty())
+        return Usage();
+    TInputData data;
+    data.FileLoad(file);
+    data.Calcrate();
+    if (json)
+        PrintCalcJson(stdout, data);
+    else
+        PrintSummaryText(stdout, data);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    LoadFormatSettingsFromCLocale();
+    // Program output must not depend on the locale's idea of printf numbers.
+    std::setlocale(LC_NUMERIC, "C");
+    if (argc < 2)
+        return Usage();
+    const std::string command = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    try {
+        if (command == "calc")
+            return Calc(args);
+        return Usage();
+    } catch (const EFailure& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "エラー: %s\n", e.what());
+        return 1;
+    }
+}

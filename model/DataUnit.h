@@ -1,0 +1,168 @@
+#pragma once
+// The earthwork project in memory: base settings, soil table with change rates, standard
+// values, input mesh points, the results of the last calculation and the phase flags that tell
+// the windows how far the work has come. The calculation (DataUnitCalc.cpp) and the project
+// file (DataUnitFile.cpp) are operations of the same class. No Qt here: the command line tool,
+// the tests and the benchmarks use this class exactly as the windows do.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One input mesh point.
+struct TGridData {
+    int32_t Index = 0; // 1-based list position; 0: no such point / a new point
+    int32_t X = 0;
+    int32_t Y = 0;
+    double GH = 0.0;          // ground height
+    double FH = 0.0;          // planned height
+    double LAYER[5] = {};     // [0] topsoil; [1..4] layer thickness or layer top elevation
+    double CSink = 0.0;       // stepping-in settlement
+    double BSink = 0.0;       // consolidation settlement
+    bool DelFlg = false;
+};
+
+// One calculated mesh, or the project totals. Volumes in whole cubic metres.
+struct TGridCalcData {
+    int32_t Num = 0; // 1-based cell number; 0 in the totals and where it does not fit
+    int32_t X = 0;
+    int32_t Y = 0;
+    int32_t BV[2] = {};    // fill: [0] plain, [1] corrected
+    int32_t CV[2][6] = {}; // cut: row [0] plain, [1] corrected; [0] total, [1..5] layers
+    int32_t HV = 0;        // topsoil
+    double CXj = 0.0, CYj = 0.0; // centroid of the cut (m)
+    double BXj = 0.0, BYj = 0.0; // centroid of the fill (m)
+};
+
+class TInputData;
+
+// Fired for every change of a phase flag, synchronously inside the changing operation.
+using TPhaseChange = std::function<void(TInputData& Sender, int Phase, bool Value)>;
+
+// The model's questions to the user. The windows answer with message boxes titled
+// "メッセージ"; without an installed asker the first answer listed (Yes) is taken.
+enum class TQuestionButtons { YesNoCancel, YesNo };
+enum class TQuestionAnswer { Yes, No, Cancel };
+using TQuestion = std::function<TQuestionAnswer(const std::string& Text, TQuestionButtons Buttons)>;
+
+// How Calcrate finds the point at a mesh position. The dense cell table is the fastest for a
+// site of neighbouring meshes; scattered mesh numbers (which would make the table huge) are
+// handled by a sorted index with the same records in the same order. Auto picks by size.
+enum class TCellIndexMode { Auto, Dense, Sparse };
+
+class TInputData {
+public:
+    static constexpr int SolidCount = 7; // soil table entries and standard values
+    static constexpr int PhaseCount = 10;
+    static constexpr int MaxLayer = 5;
+    static constexpr int NameFieldSize = 65; // length byte + 64 bytes of code page 932
+
+    TInputData();
+    ~TInputData();
+    TInputData(const TInputData&) = default;
+    TInputData& operator=(const TInputData&) = default;
+
+    // --- Properties
+    const std::string& Title() const { return FTitle; }
+    void SetTitle(const std::string& Value) { FTitle = Value; }
+    int Layer() const { return FLayer; }
+    void SetLayer(int Value); // 1..5, else EFailure
+    double MeshSpan() const { return FMeshSpan; }
+    void SetMeshSpan(double Value) { FMeshSpan = Value; }
+    bool Hyoudo() const { return FSolidFlg[0]; }
+    void SetHyoudo(bool Value) { FSolidFlg[0] = Value; }
+    bool Fumikomi() const { return FSolidFlg[1]; }
+    void SetFumikomi(bool Value) { FSolidFlg[1] = Value; }
+    bool Atumitu() const { return FSolidFlg[2]; }
+    void SetAtumitu(bool Value) { FSolidFlg[2] = Value; }
+    int RoundType() const { return FRoundType; }
+    void SetRoundType(int Value) { FRoundType = Value; }
+    int CalcType() const { return FCalcType; }
+    void SetCalcType(int Value) { FCalcType = Value; }
+    int RateType() const { return FRateType; }
+    void SetRateType(int Value) { FRateType = Value; }
+    int SolidType() const { return FSolidType; }
+    void SetSolidType(int Value); // runs the layer input mode change, asking the user
+    int MeshCount() const { return static_cast<int>(FGridList.size()); }
+    int CalcMeshCount() const { return static_cast<int>(FGridCalcList.size()); }
+    const TPhaseChange& OnPhaseChange() const { return FOnPhaseChange; }
+    void SetOnPhaseChange(TPhaseChange Value) { FOnPhaseChange = std::move(Value); }
+    void SetQuestion(TQuestion Value) { FQuestion = std::move(Value); }
+
+    // --- Soil table, standard values, phases
+    std::string GetSolidName(int Index) const;
+    void SetSolidName(int Index, std::string_view Name);
+    double GetSolidValue(int Index, int Kind) const;
+    void SetSolidValue(int Index, int Kind, double Value);
+    bool GetPhase(int Phase) const;
+    void SetPhase(int Phase, bool Value);
+
+    // --- Mesh points
+    TGridData GetIndexToData(int Index) const;
+    TGridData GetXYToData(int X, int Y) const;
+    int GetInputMeshCount() const;
+    int SetMeshData(TGridData& Data);
+    bool DeleteMeshData(int X, int Y);
+
+    // --- Calculation (DataUnitCalc.cpp)
+    bool Calcrate();
+    TGridCalcData GetIndextoCalcMesh(int Index) const;
+    TGridCalcData GetCalcSumVolume() const { return FSumVolume; }
+    void SetCellIndexMode(TCellIndexMode Mode) { FCellIndexMode = Mode; }
+    // True when the last Calcrate used the dense cell table.
+    bool LastCalcWasDense() const { return FLastCalcDense; }
+    static int32_t RoundVolume(double x, int RoundType);
+
+    // --- Project file (DataUnitFile.cpp)
+    void FileLoad(const std::string& FName);
+    void FileSave(const std::string& FName) const;
+    std::string SaveToBytes() const;
+    void LoadFromBytes(std::string_view Bytes);
+
+    // Bulk access for the windows and reports, which must not copy a million records one by one.
+    const std::vector<TGridData>& GridList() const { return FGridList; }
+    const std::vector<TGridCalcData>& CalcList() const { return FGridCalcList; }
+
+private:
+    struct TSolid {
+        uint8_t Name[NameFieldSize] = {}; // [0] length n, [1..n] the name in code page 932
+        double Rate = 0.0;
+    };
+    struct TFileContent; // a project file read and checked, before it reaches the model
+    friend struct TCalcRun;
+
+    void ClearGridList() { FGridList.clear(); }
+    void ClearCalcList();
+    TGridData& NewGridMesh(int X, int Y);
+    TGridData NewPointAnswer() const;
+    void ClearPhasesFrom(int First);
+    void ConvertLayers(int NewMode);
+    TQuestionAnswer Ask(const std::string& Text, TQuestionButtons Buttons) const;
+    void Commit(TFileContent& Content);
+
+    std::vector<TGridData> FGridList;
+    std::vector<TGridCalcData> FGridCalcList;
+    TSolid FSolidData[SolidCount];
+    double FMeshSpan = 20.0;
+    int32_t FLayer = 5;
+    bool FSolidFlg[3] = {};
+    double FSolidDefault[SolidCount] = {};
+    bool FPhase[PhaseCount] = {};
+    int32_t FRoundType = 0;
+    int32_t FCalcType = 0;
+    int32_t FSolidType = 0;
+    int32_t FRateType = 0;
+    // Cell table of the last calculation (empty when the sparse index was used). The bounds
+    // are held in 64 bits so that widening them by one never overflows.
+    std::vector<int32_t> FXYtoIndex;
+    int64_t FMinX = 0, FMinY = 0, FMaxX = 0, FMaxY = 0;
+    int64_t FXSpace = 0;
+    TGridCalcData FSumVolume;
+    TPhaseChange FOnPhaseChange;
+    TQuestion FQuestion;
+    std::string FTitle;
+    TCellIndexMode FCellIndexMode = TCellIndexMode::Auto;
+    bool FLastCalcDense = false;
+};

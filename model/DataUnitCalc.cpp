@@ -1,0 +1,409 @@
+// The volume calculation by the mesh method: one-point (point height), four-point prism and
+// four-point average elevation. Every volume product is evaluated in long double and stored to
+// a double once, then rounded to whole cubic metres, so that the results match the figures an
+// engineer checks by hand (0.5 x 100 x 1.15 is 57.49999999999999 and rounds half up to 57).
+
+#include "DataUnit.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <new>
+
+namespace {
+
+constexpr int64_t kInt32Min = INT32_MIN;
+constexpr int64_t kInt32Max = INT32_MAX;
+
+int32_t Saturate(int64_t v) {
+    return static_cast<int32_t>(std::clamp(v, kInt32Min, kInt32Max));
+}
+
+// The cell table is used while it stays within this many cells, or within a few per point.
+constexpr uint64_t kDenseCellFloor = uint64_t{1} << 22;
+constexpr uint64_t kDenseCellsPerPoint = 8;
+constexpr uint64_t kDenseCellCeiling = uint64_t{1} << 30;
+
+// One corner (or point) prepared for a method: the layer tops and the values it needs.
+struct TCorner {
+    double t[TInputData::MaxLayer] = {};
+    double h = 0.0;     // planned height
+    double top = 0.0;   // topsoil thickness
+    double csink = 0.0; // stepping-in settlement
+    double bsink = 0.0; // consolidation settlement
+};
+
+struct TKey {
+    int64_t y, x;
+    int32_t pos; // 1-based list position
+};
+
+bool KeyLess(const TKey& a, const TKey& b) { return a.y != b.y ? a.y < b.y : a.x < b.x; }
+
+} // namespace
+
+int32_t TInputData::RoundVolume(double x, int RoundType) {
+    if (std::isnan(x))
+        return 0;
+    long double r;
+    if (RoundType == 1)
+        r = std::floor(static_cast<long double>(x));
+    else if (RoundType == 2)
+        r = std::ceil(static_cast<long double>(x));
+    else
+        r = std::floor(static_cast<long double>(x) + 0.5L);
+    if (r >= static_cast<long double>(kInt32Max))
+        return INT32_MAX;
+    if (r <= static_cast<long double>(kInt32Min))
+        return INT32_MIN;
+    return static_cast<int32_t>(r);
+}
+
+// One run of Calcrate: the settings read once, and the per-cell methods.
+struct TCalcRun {
+    const TInputData& D;
+    int L;
+    bool Thick, Hyoudo, Fumikomi, Atumitu, FillCorr;
+    int Round;
+    double s, A, q;
+    double R[6];
+
+    explicit TCalcRun(const TInputData& d)
+        : D(d), L(std::clamp(d.FLayer, 1, TInputData::MaxLayer)), Thick(d.FSolidType == 0),
+          Hyoudo(d.Hyoudo()), Fumikomi(d.Fumikomi()), Atumitu(d.Atumitu()),
+          FillCorr(d.FRateType == 1), Round(d.FRoundType), s(d.FMeshSpan), A(s * s), q(A / 4) {
+        for (int i = 0; i < 6; ++i)
+            R[i] = d.FSolidData[i].Rate;
+    }
+
+    int32_t Volume(double depth, double area) const {
+        return TInputData::RoundVolume(
+            static_cast<double>(static_cast<long double>(depth) * area), Round);
+    }
+    int32_t Volume(double depth, double area, double rate) const {
+        return TInputData::RoundVolume(
+            static_cast<double>(static_cast<long double>(depth) * area * rate), Round);
+    }
+
+    // Layer profile steps 1 and 2, with the values each method needs.
+    void Prepare(const TGridData& g, TCorner& c) const {
+        c.t[0] = g.GH;
+        for (int i = 1; i < L; ++i)
+            c.t[i] = Thick ? c.t[i - 1] - g.LAYER[i] : g.LAYER[i];
+        c.h = g.FH;
+        c.top = g.LAYER[0];
+        c.csink = g.CSink;
+        c.bsink = g.BSink;
+    }
+    // Steps 3 and 4: stripping, stepping-in settlement, clamp.
+    void Adjust(TCorner& c) const {
+        if (Hyoudo)
+            c.t[0] -= c.top;
+        if (Fumikomi)
+            c.t[0] -= c.csink;
+        for (int i = 0; i + 1 < L; ++i)
+            if (!(c.t[i] >= c.t[i + 1]))
+                c.t[i + 1] = c.t[i];
+    }
+    // Fill depth, or the cut split over the layers (parts[1..L]).
+    double Split(const TCorner& c, double parts[6]) const {
+        for (int i = 0; i < 6; ++i)
+            parts[i] = 0.0;
+        if (c.t[0] < c.h)
+            return c.h - c.t[0] + (Atumitu ? c.bsink : 0.0);
+        double d = c.t[0] - c.h;
+        for (int i = 0; i + 1 < L; ++i) {
+            double part = c.t[i] - c.t[i + 1];
+            if (part > d)
+                part = d;
+            parts[i + 1] = part;
+            d -= part;
+        }
+        if (d > 0)
+            parts[L] = d;
+        return 0.0;
+    }
+    // Fill and cut volumes of a depth or parts over an area, plain and corrected.
+    void Volumes(double fill, const double parts[6], double area, TGridCalcData& r) const {
+        r.BV[0] = Volume(fill, area);
+        r.BV[1] = FillCorr ? Volume(fill, area, R[0]) : r.BV[0];
+        int64_t sum[2] = {0, 0};
+        for (int i = 1; i <= L; ++i) {
+            r.CV[0][i] = Volume(parts[i], area);
+            r.CV[1][i] = FillCorr ? r.CV[0][i] : Volume(parts[i], area, R[i]);
+            sum[0] += r.CV[0][i];
+            sum[1] += r.CV[1][i];
+        }
+        r.CV[0][0] = Saturate(sum[0]);
+        r.CV[1][0] = Saturate(sum[1]);
+    }
+
+    void NewRecord(int64_t X, int64_t Y, TGridCalcData& r) const {
+        r = TGridCalcData{};
+        r.X = Saturate(X);
+        r.Y = Saturate(Y);
+        r.CXj = r.BXj = static_cast<double>(X) * s;
+        r.CYj = r.BYj = static_cast<double>(Y) * s;
+    }
+
+    bool OnePoint(int64_t X, int64_t Y, const TGridData* g, TGridCalcData& r) const {
+        if (!g)
+            return false;
+        NewRecord(X, Y, r);
+        TCorner c;
+        Prepare(*g, c);
+        if (Hyoudo)
+            r.HV = Volume(c.top, A);
+        Adjust(c);
+        double parts[6];
+        const double fill = Split(c, parts);
+        Volumes(fill, parts, A, r);
+        return true;
+    }
+
+    bool Prism(int64_t X, int64_t Y, const TGridData* const g[4], TGridCalcData& r) const {
+        if (!g[0] && !g[1] && !g[2] && !g[3])
+            return false;
+        NewRecord(X, Y, r);
+        TCorner c[4];
+        double f[4];
+        double parts[4][6];
+        long double topsoil = 0.0L;
+        for (int k = 0; k < 4; ++k) {
+            if (g[k]) {
+                Prepare(*g[k], c[k]);
+                Adjust(c[k]);
+            }
+            topsoil += static_cast<long double>(c[k].top) * q;
+            f[k] = Split(c[k], parts[k]);
+        }
+        if (Hyoudo)
+            r.HV = TInputData::RoundVolume(static_cast<double>(topsoil), Round);
+        double sumParts[6];
+        for (int i = 0; i < 6; ++i)
+            sumParts[i] = parts[0][i] + parts[1][i] + parts[2][i] + parts[3][i];
+        Volumes(f[0] + f[1] + f[2] + f[3], sumParts, q, r);
+        if (!(r.BV[1] > 0) && !(r.CV[1][0] > 0))
+            return false;
+
+        const double mfx = (f[0] + f[2]) * q * s / 4 + (f[1] + f[3]) * q * 3 * s / 4;
+        const double mfy = (f[0] + f[1]) * q * s / 4 + (f[2] + f[3]) * q * 3 * s / 4;
+        r.BXj = r.BV[0] > 0 ? mfx / r.BV[0] : 0.0;
+        r.BYj = r.BV[0] > 0 ? mfy / r.BV[0] : 0.0;
+        double mcx = 0.0, mcy = 0.0;
+        for (int k = 0; k < 4; ++k) {
+            double w = 0.0;
+            for (int i = 1; i <= L; ++i)
+                w += FillCorr ? parts[k][i] * q : parts[k][i] * q * R[i];
+            mcx += (k == 0 || k == 2) ? w * s / 4 : w * 3 * s / 4;
+            mcy += (k == 0 || k == 1) ? w * s / 4 : w * 3 * s / 4;
+        }
+        r.CXj = r.CV[1][0] > 0 ? mcx / r.CV[1][0] : 0.0;
+        r.CYj = r.CV[1][0] > 0 ? mcy / r.CV[1][0] : 0.0;
+        const double x0 = static_cast<double>(X) * s, y0 = static_cast<double>(Y) * s;
+        r.BXj += x0;
+        r.BYj += y0;
+        r.CXj += x0;
+        r.CYj += y0;
+        return true;
+    }
+
+    bool Average(int64_t X, int64_t Y, const TGridData* const g[4], TGridCalcData& r) const {
+        if (!g[0] && !g[1] && !g[2] && !g[3])
+            return false;
+        NewRecord(X, Y, r);
+        TCorner c[4];
+        for (int k = 0; k < 4; ++k)
+            if (g[k])
+                Prepare(*g[k], c[k]);
+        TCorner a;
+        for (int i = 0; i < L; ++i)
+            a.t[i] = (c[0].t[i] + c[1].t[i] + c[2].t[i] + c[3].t[i]) / 4;
+        a.h = (c[0].h + c[1].h + c[2].h + c[3].h) / 4;
+        a.top = (c[0].top + c[1].top + c[2].top + c[3].top) / 4;
+        a.csink = (c[0].csink + c[1].csink + c[2].csink + c[3].csink) / 4;
+        a.bsink = (c[0].bsink + c[1].bsink + c[2].bsink + c[3].bsink) / 4;
+        Adjust(a);
+        if (Hyoudo)
+            r.HV = Volume(a.top, A);
+        double parts[6];
+        const double fill = Split(a, parts);
+        Volumes(fill, parts, A, r);
+        r.CXj = r.BXj = (static_cast<double>(X) + 0.5) * s;
+        r.CYj = r.BYj = (static_cast<double>(Y) + 0.5) * s;
+        return true;
+    }
+};
+
+bool TInputData::Calcrate() {
+    const TCalcRun run(*this);
+    const int method = FCalcType == 1 ? 1 : FCalcType == 2 ? 2 : 0;
+
+    // Live points, in list order; a later point at the same mesh numbers wins.
+    std::vector<TKey> keys;
+    keys.reserve(FGridList.size());
+    for (size_t i = 0; i < FGridList.size(); ++i)
+        if (!FGridList[i].DelFlg)
+            keys.push_back({FGridList[i].Y, FGridList[i].X, static_cast<int32_t>(i + 1)});
+
+    FXYtoIndex.clear();
+    FXYtoIndex.shrink_to_fit();
+    ClearCalcList();
+    FSumVolume = TGridCalcData{};
+    FMinX = FMinY = FMaxX = FMaxY = FXSpace = 0;
+    FLastCalcDense = false;
+
+    if (keys.empty()) {
+        SetPhase(2, false);
+        return false;
+    }
+
+    int64_t minX = INT64_MAX, minY = INT64_MAX, maxX = INT64_MIN, maxY = INT64_MIN;
+    for (const TKey& k : keys) {
+        minX = std::min(minX, k.x);
+        maxX = std::max(maxX, k.x);
+        minY = std::min(minY, k.y);
+        maxY = std::max(maxY, k.y);
+    }
+    FMinX = minX - 1;
+    FMinY = minY - 1;
+    FMaxX = maxX + 1;
+    FMaxY = maxY + 1;
+    FXSpace = FMaxX - FMinX + 1;
+    const uint64_t ySpace = static_cast<uint64_t>(FMaxY - FMinY + 1);
+    const uint64_t xSpace = static_cast<uint64_t>(FXSpace);
+    // Both are at most 2^32 + 2, so the product is tested without overflowing.
+    const bool cellsFit = xSpace <= kDenseCellCeiling / ySpace;
+    const uint64_t cells = cellsFit ? xSpace * ySpace : UINT64_MAX;
+
+    bool dense = false;
+    if (FCellIndexMode == TCellIndexMode::Dense)
+        dense = cells <= kDenseCellCeiling;
+    else if (FCellIndexMode == TCellIndexMode::Auto)
+        dense = cells <= std::max(kDenseCellFloor, kDenseCellsPerPoint * keys.size());
+    if (dense) {
+        try {
+            FXYtoIndex.assign(cells, 0);
+        } catch (const std::bad_alloc&) {
+            dense = false;
+        }
+    }
+    FLastCalcDense = dense;
+
+    // Upper bound of the records: one per point, or four per point for the four-point methods.
+    const uint64_t bound = method == 0 ? keys.size() : std::min<uint64_t>(cells, 4 * keys.size());
+    FGridCalcList.reserve(bound);
+
+    // Totals are summed in 64 bits and saturated once at the end.
+    int64_t hv = 0, bv[2] = {0, 0}, cv[2][6] = {};
+    const auto add = [&](int64_t X, int64_t Y) {
+        TGridCalcData& r = FGridCalcList.back();
+        const uint64_t row = static_cast<uint64_t>(Y - FMinY);
+        const uint64_t col = static_cast<uint64_t>(X - FMinX);
+        r.Num = 0;
+        if (row == 0 || xSpace <= static_cast<uint64_t>(kInt32Max) / row) {
+            const uint64_t cell = row * xSpace + col;
+            if (cell < static_cast<uint64_t>(kInt32Max))
+                r.Num = static_cast<int32_t>(cell + 1);
+        }
+        hv += r.HV;
+        for (int k = 0; k < 2; ++k) {
+            bv[k] += r.BV[k];
+            for (int i = 0; i < 6; ++i)
+                cv[k][i] += r.CV[k][i];
+        }
+    };
+    const auto cell = [&](int64_t X, int64_t Y, const TGridData* const g[4]) {
+        TGridCalcData& r = FGridCalcList.emplace_back();
+        bool kept;
+        if (method == 1)
+            kept = run.Prism(X, Y, g, r);
+        else if (method == 2)
+            kept = run.Average(X, Y, g, r);
+        else
+            kept = run.OnePoint(X, Y, g[0], r);
+        if (kept)
+            add(X, Y);
+        else
+            FGridCalcList.pop_back();
+    };
+
+    const TGridData* const base = FGridList.data();
+    if (dense) {
+        for (const TKey& k : keys)
+            FXYtoIndex[static_cast<uint64_t>(k.y - FMinY) * xSpace +
+                       static_cast<uint64_t>(k.x - FMinX)] = k.pos;
+        const auto at = [&](int64_t X, int64_t Y) -> const TGridData* {
+            const int32_t p = FXYtoIndex[static_cast<uint64_t>(Y - FMinY) * xSpace +
+                                         static_cast<uint64_t>(X - FMinX)];
+            return p ? base + (p - 1) : nullptr;
+        };
+        for (int64_t Y = FMinY; Y <= FMaxY; ++Y) {
+            if (method == 0) {
+                for (int64_t X = FMinX; X <= FMaxX; ++X) {
+                    const TGridData* g[4] = {at(X, Y), nullptr, nullptr, nullptr};
+                    if (g[0])
+                        cell(X, Y, g);
+                }
+            } else if (Y < FMaxY) {
+                for (int64_t X = FMinX; X < FMaxX; ++X) {
+                    const TGridData* g[4] = {at(X, Y), at(X + 1, Y), at(X, Y + 1),
+                                             at(X + 1, Y + 1)};
+                    cell(X, Y, g);
+                }
+            }
+        }
+    } else {
+        // Sorted by cell; a stable sort keeps list order among equal mesh numbers, so the last
+        // of each run is the point that wins.
+        std::stable_sort(keys.begin(), keys.end(), KeyLess);
+        size_t w = 0;
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (w > 0 && keys[w - 1].y == keys[i].y && keys[w - 1].x == keys[i].x)
+                keys[w - 1] = keys[i];
+            else
+                keys[w++] = keys[i];
+        }
+        keys.resize(w);
+        const auto at = [&](int64_t X, int64_t Y) -> const TGridData* {
+            const TKey probe{Y, X, 0};
+            auto it = std::lower_bound(keys.begin(), keys.end(), probe, KeyLess);
+            return (it != keys.end() && it->y == Y && it->x == X) ? base + (it->pos - 1)
+                                                                  : nullptr;
+        };
+        if (method == 0) {
+            for (const TKey& k : keys) {
+                const TGridData* g[4] = {base + (k.pos - 1), nullptr, nullptr, nullptr};
+                cell(k.x, k.y, g);
+            }
+        } else {
+            std::vector<TKey> cells4;
+            cells4.reserve(keys.size() * 4);
+            for (const TKey& k : keys)
+                for (int dy = -1; dy <= 0; ++dy)
+                    for (int dx = -1; dx <= 0; ++dx)
+                        cells4.push_back({k.y + dy, k.x + dx, 0});
+            std::sort(cells4.begin(), cells4.end(), KeyLess);
+            cells4.erase(std::unique(cells4.begin(), cells4.end(),
+                                     [](const TKey& a, const TKey& b) {
+                                         return a.y == b.y && a.x == b.x;
+                                     }),
+                         cells4.end());
+            for (const TKey& c : cells4) {
+                const TGridData* g[4] = {at(c.x, c.y), at(c.x + 1, c.y), at(c.x, c.y + 1),
+                                         at(c.x + 1, c.y + 1)};
+                cell(c.x, c.y, g);
+            }
+        }
+    }
+
+    FSumVolume.HV = Saturate(hv);
+    for (int k = 0; k < 2; ++k) {
+        FSumVolume.BV[k] = Saturate(bv[k]);
+        for (int i = 0; i < 6; ++i)
+            FSumVolume.CV[k][i] = Saturate(cv[k][i]);
+    }
+    const bool any = !FGridCalcList.empty();
+    SetPhase(2, any);
+    return any;
+}

@@ -1,0 +1,303 @@
+// The project file (".msh"): a fixed little-endian binary layout. A file is read and checked
+// completely into a TFileContent before anything of the model changes, so a damaged or foreign
+// file can never cost the user the project that is open. Saving goes through a temporary file.
+
+#include "DataUnit.h"
+
+#include "platform/CodePage.h"
+#include "platform/Failure.h"
+#include "platform/FileUtil.h"
+
+#include <algorithm>
+#include <cstring>
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "the project file is little-endian and is read with plain copies");
+
+namespace {
+
+constexpr char kSignature[] = "NOLVODohai..........";
+constexpr size_t kSignatureSize = 20;
+constexpr int32_t kVersion = 5;
+constexpr size_t kTitleSize = 256;
+constexpr size_t kNameFieldSize = 64;
+constexpr size_t kMeshRecordSize = 80;
+constexpr size_t kPhaseBytes = 10;
+
+const char* const kNotProjectText =
+    "選択されたファイルは、このプログラム用のファイルでないかもしくはファイルが壊れています。";
+const char* const kNewerVersionText = "選択されたデータは、このバージョンでは処理することが出来ません。"
+                                      "アプリケーションの最新バージョンをご用意下さい。";
+const char* const kTruncatedText =
+    "ファイルが途中で終わっています。ファイルが壊れているため読み込めません。";
+
+// Where the bytes of a project come from: a file or a block of memory.
+class TSource {
+public:
+    virtual ~TSource() = default;
+    // Reads up to n bytes; fewer only at the end.
+    virtual size_t Read(void* buf, size_t n) = 0;
+    // Bytes left, when known (a regular file or memory).
+    virtual bool Remaining(uint64_t& left) const = 0;
+
+    void Need(void* buf, size_t n) {
+        if (Read(buf, n) != n)
+            throw EFailure(kTruncatedText);
+    }
+    int32_t Int() {
+        int32_t v;
+        Need(&v, sizeof v);
+        return v;
+    }
+    double Double() {
+        double v;
+        Need(&v, sizeof v);
+        return v;
+    }
+    uint8_t Byte() {
+        uint8_t v;
+        Need(&v, 1);
+        return v;
+    }
+};
+
+class TMemorySource : public TSource {
+public:
+    explicit TMemorySource(std::string_view b) : FBytes(b) {}
+    size_t Read(void* buf, size_t n) override {
+        n = std::min(n, FBytes.size() - FPos);
+        std::memcpy(buf, FBytes.data() + FPos, n);
+        FPos += n;
+        return n;
+    }
+    bool Remaining(uint64_t& left) const override {
+        left = FBytes.size() - FPos;
+        return true;
+    }
+
+private:
+    std::string_view FBytes;
+    size_t FPos = 0;
+};
+
+class TFileSource : public TSource {
+public:
+    explicit TFileSource(const std::string& path) : FReader(path), FSize(FReader.Size()) {}
+    size_t Read(void* buf, size_t n) override {
+        const size_t got = FReader.Read(buf, n);
+        FPos += got;
+        return got;
+    }
+    bool Remaining(uint64_t& left) const override {
+        if (FSize == 0) // not a regular file: the size is not known in advance
+            return false;
+        left = FPos <= FSize ? FSize - FPos : 0;
+        return true;
+    }
+
+private:
+    TFileReader FReader;
+    uint64_t FSize;
+    uint64_t FPos = 0;
+};
+
+void PutInt(std::string& out, int32_t v) { out.append(reinterpret_cast<const char*>(&v), 4); }
+void PutDouble(std::string& out, double v) { out.append(reinterpret_cast<const char*>(&v), 8); }
+
+void DecodeMesh(const char* p, TGridData& g) {
+    std::memcpy(&g.X, p + 0, 4);
+    std::memcpy(&g.Y, p + 4, 4);
+    std::memcpy(&g.GH, p + 8, 8);
+    std::memcpy(&g.FH, p + 16, 8);
+    std::memcpy(&g.CSink, p + 24, 8);
+    std::memcpy(&g.BSink, p + 32, 8);
+    std::memcpy(g.LAYER, p + 40, 40);
+}
+
+void EncodeMesh(const TGridData& g, char* p) {
+    std::memcpy(p + 0, &g.X, 4);
+    std::memcpy(p + 4, &g.Y, 4);
+    std::memcpy(p + 8, &g.GH, 8);
+    std::memcpy(p + 16, &g.FH, 8);
+    std::memcpy(p + 24, &g.CSink, 8);
+    std::memcpy(p + 32, &g.BSink, 8);
+    std::memcpy(p + 40, g.LAYER, 40);
+}
+
+// The length to store for a name field: a 64-byte name does not fit the file's 63 name bytes,
+// so it is cut there, at a character boundary.
+uint8_t StoredNameLength(const uint8_t* field) {
+    if (field[0] < kNameFieldSize)
+        return field[0];
+    const std::string_view bytes(reinterpret_cast<const char*>(field + 1), kNameFieldSize - 1);
+    return static_cast<uint8_t>(Cp932CutLength(bytes, kNameFieldSize - 1));
+}
+
+} // namespace
+
+struct TInputData::TFileContent {
+    std::string Title;
+    int32_t CalcType, RoundType, SolidType, RateType, Layer;
+    double MeshSpan;
+    bool Flags[3];
+    TSolid Solids[SolidCount];
+    double Defaults[SolidCount];
+    std::vector<TGridData> Grid;
+    bool Phases[PhaseCount];
+
+    // Reads and checks a whole file; entries the file does not carry keep the model's values.
+    void Read(TSource& src, const TInputData& current) {
+        std::copy(std::begin(current.FSolidData), std::end(current.FSolidData), Solids);
+        std::copy(std::begin(current.FSolidDefault), std::end(current.FSolidDefault), Defaults);
+
+        char sig[kSignatureSize];
+        if (src.Read(sig, kSignatureSize) != kSignatureSize ||
+            std::memcmp(sig, kSignature, kSignatureSize) != 0)
+            throw EFailure(kNotProjectText);
+        src.Int(); // reserved
+        const int32_t version = src.Int();
+        if (version > kVersion)
+            throw EFailure(kNewerVersionText);
+
+        char title[kTitleSize];
+        src.Need(title, kTitleSize);
+        Title = Cp932ToUtf8(std::string_view(title, strnlen(title, kTitleSize)));
+
+        CalcType = src.Int();
+        RoundType = src.Int();
+        SolidType = src.Int();
+        RateType = src.Int();
+        Layer = src.Int();
+        if (Layer < 1 || Layer > MaxLayer)
+            throw EFailure(StrFormat("層の数が %d になっています（1～%d が正しい値です）。"
+                                     "ファイルが壊れているため読み込めません。",
+                                     Layer, MaxLayer));
+        MeshSpan = src.Double();
+        for (bool& f : Flags)
+            f = src.Byte() != 0;
+
+        const int entries = version < -2 ? 0 : std::min(version + 2, SolidCount);
+        for (int i = 0; i < entries; ++i) {
+            uint8_t* field = Solids[i].Name;
+            std::memset(field, 0, NameFieldSize);
+            src.Need(field, kNameFieldSize);
+            field[0] = StoredNameLength(field);
+            Solids[i].Rate = src.Double();
+            Defaults[i] = src.Double();
+        }
+
+        const int32_t count = src.Int();
+        uint64_t left = 0;
+        const bool sized = src.Remaining(left);
+        if (count < 0 || (sized && (left < kPhaseBytes ||
+                                    static_cast<uint64_t>(count) >
+                                        (left - kPhaseBytes) / kMeshRecordSize)))
+            throw EFailure(StrFormat("メッシュ数 %d がファイルの大きさと合いません。"
+                                     "ファイルが壊れているため読み込めません。",
+                                     count));
+        // Only a count that the file is known to hold is reserved; otherwise the list grows
+        // with the records actually read.
+        if (sized)
+            Grid.reserve(static_cast<size_t>(count));
+        constexpr size_t kChunk = 4096;
+        std::vector<char> buf(kChunk * kMeshRecordSize);
+        for (size_t done = 0; done < static_cast<size_t>(count);) {
+            const size_t n = std::min(kChunk, static_cast<size_t>(count) - done);
+            src.Need(buf.data(), n * kMeshRecordSize);
+            for (size_t j = 0; j < n; ++j) {
+                TGridData& g = Grid.emplace_back();
+                DecodeMesh(buf.data() + j * kMeshRecordSize, g);
+                g.Index = static_cast<int32_t>(Grid.size());
+            }
+            done += n;
+        }
+        for (bool& p : Phases)
+            p = src.Byte() != 0;
+    }
+};
+
+void TInputData::Commit(TFileContent& c) {
+    FGridList.swap(c.Grid);
+    FXYtoIndex.clear();
+    FXYtoIndex.shrink_to_fit();
+    ClearCalcList();
+    FSumVolume = TGridCalcData{};
+    FTitle = std::move(c.Title);
+    FCalcType = c.CalcType;
+    FRoundType = c.RoundType;
+    FSolidType = c.SolidType;
+    FRateType = c.RateType;
+    FLayer = c.Layer;
+    FMeshSpan = c.MeshSpan;
+    std::copy(std::begin(c.Flags), std::end(c.Flags), FSolidFlg);
+    std::copy(std::begin(c.Solids), std::end(c.Solids), FSolidData);
+    std::copy(std::begin(c.Defaults), std::end(c.Defaults), FSolidDefault);
+    for (int i = 0; i < PhaseCount; ++i)
+        SetPhase(i, c.Phases[i]);
+    if (GetPhase(2))
+        Calcrate();
+}
+
+void TInputData::FileLoad(const std::string& FName) {
+    TFileContent content;
+    {
+        TFileSource src(FName);
+        content.Read(src, *this);
+    }
+    Commit(content);
+}
+
+void TInputData::LoadFromBytes(std::string_view Bytes) {
+    TFileContent content;
+    TMemorySource src(Bytes);
+    content.Read(src, *this);
+    Commit(content);
+}
+
+std::string TInputData::SaveToBytes() const {
+    const int count = GetInputMeshCount();
+    std::string out;
+    out.reserve(889 + kMeshRecordSize * static_cast<size_t>(count));
+
+    // The signature and the title share one zero-filled work buffer, so the bytes after a
+    // short title repeat the tail of the signature, as files of this format always have.
+    char work[kTitleSize] = {};
+    std::memcpy(work, kSignature, kSignatureSize + 1);
+    out.append(work, kSignatureSize);
+    PutInt(out, 1);
+    PutInt(out, kVersion);
+    const std::string title = Utf8ToCp932(FTitle);
+    const size_t n = Cp932CutLength(title, kTitleSize - 1);
+    std::memcpy(work, title.data(), n);
+    work[n] = 0;
+    out.append(work, kTitleSize);
+
+    PutInt(out, FCalcType);
+    PutInt(out, FRoundType);
+    PutInt(out, FSolidType);
+    PutInt(out, FRateType);
+    PutInt(out, FLayer);
+    PutDouble(out, FMeshSpan);
+    for (bool f : FSolidFlg)
+        out.push_back(f ? 1 : 0);
+    for (int i = 0; i < SolidCount; ++i) {
+        const uint8_t* field = FSolidData[i].Name;
+        out.push_back(static_cast<char>(StoredNameLength(field)));
+        out.append(reinterpret_cast<const char*>(field + 1), kNameFieldSize - 1);
+        PutDouble(out, FSolidData[i].Rate);
+        PutDouble(out, FSolidDefault[i]);
+    }
+    PutInt(out, count);
+    char rec[kMeshRecordSize];
+    for (const TGridData& g : FGridList) {
+        if (g.DelFlg)
+            continue;
+        EncodeMesh(g, rec);
+        out.append(rec, kMeshRecordSize);
+    }
+    for (bool p : FPhase)
+        out.push_back(p ? 1 : 0);
+    return out;
+}
+
+void TInputData::FileSave(const std::string& FName) const { WriteFileAtomic(FName, SaveToBytes()); }

@@ -1,0 +1,133 @@
+#include "NumberFormat.h"
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <locale.h>
+
+TFormatSettings& FormatSettings() {
+    static TFormatSettings settings;
+    return settings;
+}
+
+void LoadFormatSettingsFromCLocale() {
+    const lconv* lc = std::localeconv();
+    TFormatSettings& fs = FormatSettings();
+    if (lc->decimal_point && *lc->decimal_point)
+        fs.DecimalSeparator = lc->decimal_point;
+    if (lc->thousands_sep && *lc->thousands_sep)
+        fs.ThousandSeparator = lc->thousands_sep;
+}
+
+namespace {
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+locale_t CLocale() {
+    static locale_t loc = newlocale(LC_ALL_MASK, "C", nullptr);
+    return loc;
+}
+
+// Writes a C-locale number ("-1234.5") in the user's format.
+std::string Localise(const std::string& plain, bool thousands) {
+    const TFormatSettings& fs = FormatSettings();
+    size_t start = (!plain.empty() && (plain[0] == '-' || plain[0] == '+')) ? 1 : 0;
+    size_t dot = plain.find('.');
+    size_t intEnd = dot == std::string::npos ? plain.size() : dot;
+    // inf and nan have no digits to group.
+    for (size_t i = start; i < intEnd; ++i)
+        if (!IsDigit(plain[i]))
+            return plain;
+    std::string out = plain.substr(0, start);
+    const size_t digits = intEnd - start;
+    for (size_t i = 0; i < digits; ++i) {
+        if (thousands && i > 0 && (digits - i) % 3 == 0)
+            out += fs.ThousandSeparator;
+        out += plain[start + i];
+    }
+    if (dot != std::string::npos) {
+        out += fs.DecimalSeparator;
+        out.append(plain, dot + 1, std::string::npos);
+    }
+    return out;
+}
+
+std::string PlainFixed(double value, int decimals) {
+    if (decimals < 0)
+        decimals = 0;
+    if (decimals > 18)
+        decimals = 18;
+    if (std::isnan(value))
+        return "NAN";
+    if (std::isinf(value))
+        return value < 0 ? "-INF" : "INF";
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
+    std::string s = buf;
+    // "-0" and "-0.000" read as a negative zero to nobody; write them plainly.
+    if (s[0] == '-' && s.find_first_not_of("0.", 1) == std::string::npos)
+        s.erase(0, 1);
+    return s;
+}
+
+} // namespace
+
+long double ParseFloatDef(std::string_view text, long double Default) {
+    const std::string& decSep = FormatSettings().DecimalSeparator;
+    size_t b = 0, e = text.size();
+    while (b < e && IsBlank(text[b]))
+        ++b;
+    while (e > b && IsBlank(text[e - 1]))
+        --e;
+    std::string_view t = text.substr(b, e - b);
+
+    std::string plain; // the same number in C-locale syntax
+    size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+        plain += t[i++];
+    size_t mantissaDigits = 0;
+    while (i < t.size() && IsDigit(t[i])) {
+        plain += t[i++];
+        ++mantissaDigits;
+    }
+    if (!decSep.empty() && t.substr(i, decSep.size()) == decSep) {
+        i += decSep.size();
+        plain += '.';
+        while (i < t.size() && IsDigit(t[i])) {
+            plain += t[i++];
+            ++mantissaDigits;
+        }
+    }
+    if (mantissaDigits == 0)
+        return Default;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        plain += 'e';
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+            plain += t[i++];
+        size_t expDigits = 0;
+        while (i < t.size() && IsDigit(t[i])) {
+            plain += t[i++];
+            ++expDigits;
+        }
+        if (expDigits == 0)
+            return Default;
+    }
+    if (i != t.size())
+        return Default;
+    char* end = nullptr;
+    const long double v = strtold_l(plain.c_str(), &end, CLocale());
+    if (end == plain.c_str() || std::isinf(v) || std::isnan(v))
+        return Default;
+    return v;
+}
+
+std::string FormatThousands(double value, int decimals) {
+    return Localise(PlainFixed(value, decimals), true);
+}
+
+std::string FormatFixed(double value, int decimals) {
+    return Localise(PlainFixed(value, decimals), false);
+}

@@ -1,0 +1,384 @@
+#include "model/DataUnit.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <random>
+
+namespace {
+
+// A project with spacing 10 (A = 100, q = 25), default rates, rounding half up, cut correction.
+TInputData Site(int layers, int calcType = 0) {
+    TInputData d;
+    d.SetMeshSpan(10.0);
+    d.SetLayer(layers);
+    d.SetCalcType(calcType);
+    return d;
+}
+
+void Add(TInputData& d, int x, int y, double gh, double fh, std::initializer_list<double> layer = {},
+         double csink = 0, double bsink = 0) {
+    TGridData g = d.GetXYToData(x, y);
+    g.Index = 0;
+    g.X = x;
+    g.Y = y;
+    g.GH = gh;
+    g.FH = fh;
+    int i = 0;
+    for (double v : layer)
+        g.LAYER[i++] = v;
+    g.CSink = csink;
+    g.BSink = bsink;
+    d.SetMeshData(g);
+}
+
+std::vector<int> Row(const int32_t (&cv)[6], int layers) {
+    return std::vector<int>(cv, cv + layers + 1);
+}
+
+bool SameRecord(const TGridCalcData& a, const TGridCalcData& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+} // namespace
+
+TEST(RoundVolume, MethodsAndLimits) {
+    struct Case {
+        double x;
+        int half, down, up;
+    } cases[] = {
+        {112.5, 113, 112, 113},
+        {-112.5, -112, -113, -112},
+        {57.49999999999999, 57, 57, 58},
+        {std::nextafter(0.5, 0.0), 0, 0, 1},
+        {0.0, 0, 0, 0},
+        {-0.0, 0, 0, 0},
+        {1e-300, 0, 0, 1},
+        {3e9, INT_MAX, INT_MAX, INT_MAX},
+        {-3e9, INT_MIN, INT_MIN, INT_MIN},
+        {INFINITY, INT_MAX, INT_MAX, INT_MAX},
+        {NAN, 0, 0, 0},
+        {2147483646.5, INT_MAX, 2147483646, INT_MAX},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TInputData::RoundVolume(c.x, 0), c.half) << c.x;
+        EXPECT_EQ(TInputData::RoundVolume(c.x, 7), c.half) << c.x; // any other is half up
+        EXPECT_EQ(TInputData::RoundVolume(c.x, 1), c.down) << c.x;
+        EXPECT_EQ(TInputData::RoundVolume(c.x, 2), c.up) << c.x;
+    }
+}
+
+TEST(Calcrate, OnePointTopsoilAndTwoLayers) {
+    for (int roundType : {0, 1}) {
+        TInputData d = Site(2);
+        d.SetHyoudo(true);
+        d.SetRoundType(roundType);
+        Add(d, 3, 4, 12.5, 10.0, {0.25, 1.5});
+        ASSERT_TRUE(d.Calcrate());
+        ASSERT_EQ(d.CalcMeshCount(), 1);
+        const TGridCalcData r = d.GetIndextoCalcMesh(0);
+        EXPECT_EQ(r.HV, 25);
+        EXPECT_EQ(Row(r.CV[0], 2), (std::vector<int>{225, 125, 100}));
+        if (roundType == 0)
+            EXPECT_EQ(Row(r.CV[1], 2), (std::vector<int>{218, 113, 105}));
+        else
+            EXPECT_EQ(Row(r.CV[1], 2), (std::vector<int>{217, 112, 105}));
+        EXPECT_EQ(r.BV[0], 0);
+        EXPECT_EQ(r.BV[1], 0);
+        EXPECT_EQ(r.CXj, 30.0);
+        EXPECT_EQ(r.CYj, 40.0);
+        EXPECT_EQ(r.BXj, 30.0);
+        EXPECT_EQ(r.BYj, 40.0);
+    }
+}
+
+TEST(Calcrate, StrippedGroundBelowLayerTopAndElevationInput) {
+    {
+        TInputData d = Site(3);
+        d.SetHyoudo(true);
+        Add(d, 0, 0, 12.0, 9.0, {1.0, 0.5, 1.0});
+        d.Calcrate();
+        const TGridCalcData r = d.GetIndextoCalcMesh(0);
+        EXPECT_EQ(Row(r.CV[0], 3), (std::vector<int>{200, 0, 50, 150}));
+        EXPECT_EQ(Row(r.CV[1], 3), (std::vector<int>{226, 0, 53, 173}));
+        EXPECT_EQ(r.HV, 100);
+    }
+    {
+        TInputData d = Site(3);
+        d.SetSolidType(1);
+        Add(d, 0, 0, 12.0, 9.0, {0.0, 11.0, 9.5});
+        d.Calcrate();
+        const TGridCalcData r = d.GetIndextoCalcMesh(0);
+        EXPECT_EQ(Row(r.CV[0], 3), (std::vector<int>{300, 100, 150, 50}));
+        EXPECT_EQ(Row(r.CV[1], 3), (std::vector<int>{305, 90, 158, 57}));
+    }
+}
+
+TEST(Calcrate, FillCorrectionWithSettlements) {
+    for (int roundType : {0, 1}) {
+        TInputData d = Site(1);
+        d.SetRateType(1);
+        d.SetSolidValue(0, 0, 0.9);
+        d.SetFumikomi(true);
+        d.SetAtumitu(true);
+        d.SetRoundType(roundType);
+        Add(d, 0, 0, 9.0, 10.0, {}, 0.25, 0.5);
+        d.Calcrate();
+        const TGridCalcData r = d.GetIndextoCalcMesh(0);
+        EXPECT_EQ(r.BV[0], 175);
+        EXPECT_EQ(r.BV[1], roundType == 0 ? 158 : 157);
+        EXPECT_EQ(r.CV[0][0], 0);
+        EXPECT_EQ(r.CV[1][0], 0);
+    }
+}
+
+TEST(Calcrate, PointAtPlannedHeightStillCounts) {
+    TInputData d = Site(1);
+    Add(d, 0, 0, 10.0, 10.0);
+    EXPECT_TRUE(d.Calcrate());
+    EXPECT_TRUE(d.GetPhase(2));
+    const TGridCalcData r = d.GetIndextoCalcMesh(0);
+    EXPECT_EQ(r.BV[0] + r.BV[1] + r.CV[0][0] + r.CV[1][0] + r.HV, 0);
+    EXPECT_EQ(r.Num, 5); // the centre of the 3 x 3 table
+}
+
+TEST(Calcrate, SinglePointByEachMethod) {
+    struct Case {
+        int calcType;
+        int records;
+        double lo, hi; // cut centroid coordinates of the first and last cell
+    } cases[] = {{0, 1, 50.0, 50.0}, {1, 4, 47.5, 52.5}, {2, 4, 45.0, 55.0}, {7, 1, 50.0, 50.0}};
+    for (const Case& c : cases) {
+        TInputData d = Site(1, c.calcType);
+        Add(d, 5, 5, 12.0, 10.0);
+        ASSERT_TRUE(d.Calcrate());
+        ASSERT_EQ(d.CalcMeshCount(), c.records) << c.calcType;
+        const TGridCalcData sum = d.GetCalcSumVolume();
+        EXPECT_EQ(sum.CV[0][0], 200);
+        EXPECT_EQ(sum.CV[0][1], 200);
+        EXPECT_EQ(sum.Num + sum.X + sum.Y, 0);
+        EXPECT_EQ(sum.CXj + sum.CYj + sum.BXj + sum.BYj, 0.0);
+        const TGridCalcData first = d.GetIndextoCalcMesh(0);
+        const TGridCalcData last = d.GetIndextoCalcMesh(c.records - 1);
+        EXPECT_DOUBLE_EQ(first.CXj, c.lo);
+        EXPECT_DOUBLE_EQ(first.CYj, c.lo);
+        EXPECT_DOUBLE_EQ(last.CXj, c.hi);
+        EXPECT_DOUBLE_EQ(last.CYj, c.hi);
+        if (c.records == 4) {
+            EXPECT_EQ(first.CV[0][0], 50);
+            EXPECT_EQ(first.X, 4);
+            EXPECT_EQ(last.X, 5);
+            const double fillX = c.calcType == 1 ? 40.0 : 45.0;
+            EXPECT_DOUBLE_EQ(first.BXj, fillX); // lower corner, or centre for the average
+        }
+    }
+}
+
+TEST(Calcrate, FourPointsByEachMethod) {
+    const auto site = [](int calcType) {
+        TInputData d = Site(1, calcType);
+        Add(d, 0, 0, 11, 10);
+        Add(d, 1, 0, 10, 10);
+        Add(d, 0, 1, 9, 10);
+        Add(d, 1, 1, 10, 12);
+        d.Calcrate();
+        return d;
+    };
+    {
+        const TInputData d = site(0);
+        const TGridCalcData s = d.GetCalcSumVolume();
+        EXPECT_EQ(s.BV[0], 300);
+        EXPECT_EQ(s.CV[0][0], 100);
+        EXPECT_EQ(s.CV[1][0], 90);
+    }
+    {
+        const TInputData d = site(1);
+        const TGridCalcData s = d.GetCalcSumVolume();
+        EXPECT_EQ(s.BV[0], 300);
+        EXPECT_EQ(s.CV[0][0], 100);
+        EXPECT_EQ(s.CV[1][0], 92);
+        EXPECT_EQ(d.CalcMeshCount(), 8);
+        for (const TGridCalcData& r : d.CalcList())
+            EXPECT_FALSE(r.X == 1 && r.Y == -1);
+        const TGridCalcData* cell = nullptr;
+        for (const TGridCalcData& r : d.CalcList())
+            if (r.X == 0 && r.Y == 0)
+                cell = &r;
+        ASSERT_NE(cell, nullptr);
+        EXPECT_EQ(cell->BV[0], 75);
+        EXPECT_NEAR(cell->BXj, 5.8333, 1e-4);
+        EXPECT_DOUBLE_EQ(cell->BYj, 7.5);
+        EXPECT_EQ(cell->CV[0][0], 25);
+        EXPECT_EQ(cell->CV[1][0], 23);
+        EXPECT_DOUBLE_EQ(cell->CXj, 56.25 / 23);
+        EXPECT_DOUBLE_EQ(cell->CYj, 56.25 / 23);
+    }
+    {
+        const TInputData d = site(2);
+        const TGridCalcData s = d.GetCalcSumVolume();
+        EXPECT_EQ(s.BV[0], 250);
+        EXPECT_EQ(s.CV[0][0], 50);
+        EXPECT_EQ(s.CV[1][0], 46);
+        EXPECT_EQ(d.CalcMeshCount(), 9);
+    }
+}
+
+TEST(Calcrate, RecordsInScanOrderWithCellNumbers) {
+    TInputData d = Site(1, 1);
+    Add(d, 2, 7, 11, 10);
+    Add(d, 0, 5, 11, 10);
+    d.Calcrate();
+    int64_t last = INT64_MIN;
+    for (const TGridCalcData& r : d.CalcList()) {
+        const int64_t key = int64_t{r.Y} * 1000 + r.X;
+        EXPECT_GT(key, last);
+        last = key;
+        // Table from (-1, 4) to (3, 8): 5 cells a row.
+        EXPECT_EQ(r.Num, (r.X + 1) + (r.Y - 4) * 5 + 1);
+    }
+}
+
+TEST(Calcrate, LaterDuplicateAndDeletedPoints) {
+    TInputData d = Site(1);
+    Add(d, 0, 0, 11, 10);
+    Add(d, 0, 0, 13, 10);
+    Add(d, 4, 4, 20, 10);
+    d.DeleteMeshData(4, 4);
+    ASSERT_TRUE(d.Calcrate());
+    ASSERT_EQ(d.CalcMeshCount(), 1);
+    EXPECT_EQ(d.GetIndextoCalcMesh(0).CV[0][0], 300);
+    EXPECT_EQ(d.GetIndextoCalcMesh(1).CV[0][0], 0); // outside the list: zeros
+    EXPECT_EQ(d.GetIndextoCalcMesh(-1).Num, 0);
+}
+
+TEST(Calcrate, NoLivePointClearsEverything) {
+    TInputData d = Site(1);
+    Add(d, 0, 0, 11, 10);
+    ASSERT_TRUE(d.Calcrate());
+    d.DeleteMeshData(0, 0);
+    d.SetPhase(2, true);
+    EXPECT_FALSE(d.Calcrate());
+    EXPECT_FALSE(d.GetPhase(2));
+    EXPECT_EQ(d.CalcMeshCount(), 0);
+    EXPECT_EQ(d.GetCalcSumVolume().CV[0][0], 0);
+}
+
+// The sorted index used for scattered mesh numbers gives the same records, in the same order,
+// as the cell table, for every method and option.
+TEST(Calcrate, SparseIndexMatchesCellTable) {
+    std::mt19937 rng(20261210);
+    std::uniform_real_distribution<double> h(5.0, 15.0), thick(0.0, 2.0);
+    for (int trial = 0; trial < 300; ++trial) {
+        TInputData d = Site(1 + trial % 5, trial % 3);
+        d.SetHyoudo(rng() % 2);
+        d.SetFumikomi(rng() % 2);
+        d.SetAtumitu(rng() % 2);
+        d.SetRateType(static_cast<int>(rng() % 2));
+        d.SetRoundType(static_cast<int>(rng() % 3));
+        d.SetSolidType(static_cast<int>(rng() % 2));
+        d.SetMeshSpan(1.0 + rng() % 30);
+        const int w = 1 + static_cast<int>(rng() % 9), ht = 1 + static_cast<int>(rng() % 9);
+        const int x0 = static_cast<int>(rng() % 41) - 20, y0 = static_cast<int>(rng() % 41) - 20;
+        const int n = 1 + static_cast<int>(rng() % (w * ht + 3));
+        for (int i = 0; i < n; ++i) {
+            const double gh = h(rng);
+            Add(d, x0 + static_cast<int>(rng() % w), y0 + static_cast<int>(rng() % ht), gh, h(rng),
+                {thick(rng), thick(rng), gh - thick(rng), gh - 2 - thick(rng), thick(rng)},
+                thick(rng) / 4, thick(rng) / 4);
+            if (rng() % 7 == 0)
+                d.DeleteMeshData(x0, y0);
+        }
+        d.SetCellIndexMode(TCellIndexMode::Dense);
+        const bool a = d.Calcrate();
+        ASSERT_TRUE(d.LastCalcWasDense());
+        const std::vector<TGridCalcData> dense = d.CalcList();
+        const TGridCalcData denseSum = d.GetCalcSumVolume();
+        d.SetCellIndexMode(TCellIndexMode::Sparse);
+        const bool b = d.Calcrate();
+        ASSERT_FALSE(d.LastCalcWasDense());
+        ASSERT_EQ(a, b);
+        ASSERT_EQ(dense.size(), d.CalcList().size()) << "trial " << trial;
+        for (size_t i = 0; i < dense.size(); ++i)
+            ASSERT_TRUE(SameRecord(dense[i], d.CalcList()[i])) << "trial " << trial << " #" << i;
+        ASSERT_TRUE(SameRecord(denseSum, d.GetCalcSumVolume()));
+    }
+}
+
+TEST(Calcrate, MeshNumbersFarApartUseLittleMemory) {
+    for (int calcType : {0, 1, 2}) {
+        TInputData d = Site(1, calcType);
+        Add(d, -2000000000, 0, 11, 10);
+        Add(d, 2000000000, 0, 12, 10);
+        ASSERT_TRUE(d.Calcrate());
+        EXPECT_FALSE(d.LastCalcWasDense());
+        EXPECT_EQ(d.CalcMeshCount(), calcType == 0 ? 2 : 8);
+        EXPECT_EQ(d.GetCalcSumVolume().CV[0][0], 300);
+        const TGridCalcData first = d.GetIndextoCalcMesh(0);
+        const TGridCalcData last = d.GetIndextoCalcMesh(d.CalcMeshCount() - 1);
+        EXPECT_EQ(first.X, calcType == 0 ? -2000000000 : -2000000001);
+        EXPECT_EQ(last.X, 2000000000);
+        // The first cell is near the table's start; the far one's number does not fit Num.
+        EXPECT_EQ(first.Num, calcType == 0 ? 0 : 1);
+        EXPECT_EQ(last.Num, 0);
+    }
+}
+
+TEST(Calcrate, ExtremeMeshNumbersDoNotOverflow) {
+    for (int calcType : {0, 1, 2}) {
+        TInputData d = Site(1, calcType);
+        Add(d, INT_MIN, INT_MIN, 11, 10);
+        Add(d, INT_MAX, INT_MAX, 11, 10);
+        Add(d, INT_MIN, INT_MAX, 9, 10);
+        ASSERT_TRUE(d.Calcrate());
+        const TGridCalcData s = d.GetCalcSumVolume();
+        EXPECT_EQ(s.CV[0][0], 200);
+        EXPECT_EQ(s.BV[0], 100);
+        if (calcType == 1) {
+            // The cell left of and below INT_MIN is labelled INT_MIN; its centroid stays true.
+            const TGridCalcData first = d.GetIndextoCalcMesh(0);
+            EXPECT_EQ(first.X, INT_MIN);
+            EXPECT_EQ(first.Y, INT_MIN);
+            EXPECT_EQ(first.Num, 1);
+            // Corner 3 of that cell: moment 22.5 x 3s/4 over the rounded corrected cut 23.
+            EXPECT_DOUBLE_EQ(first.CXj, (double(INT_MIN) - 1) * 10.0 + 168.75 / 23);
+        }
+    }
+}
+
+TEST(Calcrate, NonFiniteInputsGiveDefinedResults) {
+    for (int calcType : {0, 1, 2}) {
+        TInputData d = Site(2, calcType);
+        d.SetHyoudo(true);
+        Add(d, 0, 0, NAN, 10, {0.5, 1});
+        Add(d, 1, 0, INFINITY, 10, {NAN, 1});
+        Add(d, 0, 1, 10, -INFINITY, {0.1, INFINITY});
+        Add(d, 1, 1, 1e300, 0, {1e300, 1});
+        d.Calcrate(); // must not trap under the sanitizers
+        for (const TGridCalcData& r : d.CalcList()) {
+            EXPECT_GE(r.CV[0][0], 0);
+            EXPECT_GE(r.BV[0], 0);
+        }
+    }
+    // A huge site saturates the 32-bit volumes instead of wrapping round.
+    TInputData d = Site(1);
+    d.SetMeshSpan(1e4);
+    for (int i = 0; i < 5; ++i)
+        Add(d, i, 0, 1000, 10);
+    d.Calcrate();
+    EXPECT_EQ(d.GetIndextoCalcMesh(0).CV[0][0], INT_MAX);
+    EXPECT_EQ(d.GetCalcSumVolume().CV[0][0], INT_MAX);
+    EXPECT_EQ(d.GetCalcSumVolume().CV[1][1], INT_MAX);
+}
+
+TEST(Calcrate, ZeroSpacingGivesZeroVolumes) {
+    TInputData d = Site(1, 0);
+    d.SetMeshSpan(0);
+    Add(d, 0, 0, 12, 10);
+    EXPECT_TRUE(d.Calcrate());
+    EXPECT_EQ(d.GetCalcSumVolume().CV[0][0], 0);
+    d.SetCalcType(1); // every prism record is zero and dropped
+    EXPECT_FALSE(d.Calcrate());
+}

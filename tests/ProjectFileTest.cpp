@@ -1,0 +1,318 @@
+#include "model/DataUnit.h"
+#include "platform/CodePage.h"
+#include "platform/Failure.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProjectFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("doryou-test-" + std::to_string(getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::string Path(const char* name) const { return (dir / name).string(); }
+    static std::string Read(const std::string& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    static void Write(const std::string& p, const std::string& bytes) {
+        std::ofstream(p, std::ios::binary) << bytes;
+    }
+    fs::path dir;
+};
+
+int32_t Int(const std::string& b, size_t off) {
+    int32_t v;
+    std::memcpy(&v, b.data() + off, 4);
+    return v;
+}
+double Double(const std::string& b, size_t off) {
+    double v;
+    std::memcpy(&v, b.data() + off, 8);
+    return v;
+}
+
+TInputData SampleProject() {
+    TInputData d;
+    d.SetTitle("造成工事 第2工区");
+    d.SetLayer(3);
+    d.SetMeshSpan(10.0);
+    d.SetHyoudo(true);
+    d.SetCalcType(1);
+    d.SetSolidValue(0, 1, 0.3);
+    for (int i = 0; i < 3; ++i) {
+        TGridData g;
+        g.X = i;
+        g.Y = i % 2;
+        g.GH = 12.0 + i;
+        g.FH = 11.0;
+        g.LAYER[0] = 0.3;
+        g.LAYER[1] = 1.0;
+        d.SetMeshData(g);
+    }
+    d.SetPhase(0, true);
+    return d;
+}
+
+// Everything a save writes, so that "unchanged" can be checked completely.
+std::string State(const TInputData& d) {
+    std::string s = d.SaveToBytes();
+    s += std::to_string(d.MeshCount()) + "/" + std::to_string(d.CalcMeshCount());
+    return s;
+}
+
+} // namespace
+
+TEST_F(ProjectFile, NewProjectIs889Bytes) {
+    TInputData d;
+    d.FileSave(Path("new.msh"));
+    const std::string b = Read(Path("new.msh"));
+    ASSERT_EQ(b.size(), 889u);
+    EXPECT_EQ(b.substr(0, 20), "NOLVODohai..........");
+    EXPECT_EQ(Int(b, 20), 1);
+    EXPECT_EQ(Int(b, 24), 5);
+    // Empty title: its zero byte, the signature's bytes 1 to 19, then zeros.
+    EXPECT_EQ(b[28], '\0');
+    EXPECT_EQ(b.substr(29, 19), std::string("NOLVODohai..........").substr(1, 19));
+    EXPECT_EQ(b.substr(48, 236), std::string(236, '\0'));
+    for (size_t off : {284, 288, 292, 296})
+        EXPECT_EQ(Int(b, off), 0);
+    EXPECT_EQ(Int(b, 300), 5);
+    EXPECT_EQ(Double(b, 304), 20.0);
+    EXPECT_EQ(b.substr(312, 3), std::string(3, '\0'));
+    const char* names[] = {"盛土", "普通土", "軟岩Ⅰ", "軟岩Ⅱ", "中硬岩", "硬岩", ""};
+    const double rates[] = {1.0, 0.9, 1.05, 1.15, 1.25, 1.3, 0.0};
+    for (int i = 0; i < 7; ++i) {
+        const size_t e = 315 + 80 * static_cast<size_t>(i);
+        const std::string name = Utf8ToCp932(names[i]);
+        EXPECT_EQ(static_cast<unsigned char>(b[e]), name.size());
+        EXPECT_EQ(b.substr(e + 1, name.size()), name);
+        EXPECT_EQ(b.substr(e + 1 + name.size(), 63 - name.size()),
+                  std::string(63 - name.size(), '\0'));
+        EXPECT_EQ(Double(b, e + 64), rates[i]);
+        EXPECT_EQ(Double(b, e + 72), 0.0);
+    }
+    EXPECT_EQ(Int(b, 875), 0);
+    EXPECT_EQ(b.substr(879, 10), std::string(10, '\0'));
+}
+
+TEST_F(ProjectFile, TitleFieldKeepsTheSignatureTail) {
+    TInputData d;
+    d.SetTitle("ABC");
+    const std::string b = d.SaveToBytes();
+    EXPECT_EQ(b.substr(28, 4), std::string("ABC\0", 4));
+    EXPECT_EQ(b.substr(32, 16), std::string("NOLVODohai..........").substr(4, 16));
+    EXPECT_EQ(b.substr(48, 236), std::string(236, '\0'));
+    // A title too long for the field is cut before its terminator, on a character boundary.
+    std::string longTitle = "a";
+    for (int i = 0; i < 200; ++i)
+        longTitle += "土";
+    d.SetTitle(longTitle);
+    const std::string c = d.SaveToBytes();
+    EXPECT_EQ(c[28 + 255], '\0');
+    EXPECT_EQ(c.substr(28, 255), Utf8ToCp932(longTitle).substr(0, 255));
+    TInputData e;
+    e.LoadFromBytes(c);
+    EXPECT_EQ(e.Title(), longTitle.substr(0, 1 + 127 * 3));
+}
+
+TEST_F(ProjectFile, SaveLoadSaveIsIdentical) {
+    TInputData d = SampleProject();
+    d.SetSolidName(1, std::string(64, 'n')); // one byte more than the file's name field holds
+    d.SetSolidName(1, "粘性土");              // the old bytes stay behind the new name
+    d.SetSolidName(2, std::string(62, 'x') + "岩");
+    d.SetSolidValue(6, 1, 0.125);
+    d.FileSave(Path("a.msh"));
+    TInputData e;
+    e.FileLoad(Path("a.msh"));
+    e.FileSave(Path("b.msh"));
+    EXPECT_EQ(Read(Path("a.msh")), Read(Path("b.msh")));
+    EXPECT_EQ(e.GetSolidName(1), "粘性土");
+    EXPECT_EQ(e.GetSolidName(2), std::string(62, 'x')); // the cut character does not fit
+    EXPECT_EQ(e.Title(), "造成工事 第2工区");
+    EXPECT_EQ(e.GetSolidValue(6, 1), 0.125);
+    EXPECT_EQ(e.Layer(), 3);
+    EXPECT_TRUE(e.Hyoudo());
+    EXPECT_EQ(e.CalcType(), 1);
+    EXPECT_TRUE(e.GetPhase(0));
+    EXPECT_TRUE(e.GetPhase(1));
+}
+
+TEST_F(ProjectFile, DeletedPointsAreDroppedAndRenumbered) {
+    TInputData d = SampleProject();
+    d.DeleteMeshData(1, 1);
+    d.FileSave(Path("p.msh"));
+    EXPECT_EQ(Read(Path("p.msh")).size(), 889u + 2 * 80);
+    TInputData e;
+    e.FileLoad(Path("p.msh"));
+    EXPECT_EQ(e.MeshCount(), 2);
+    EXPECT_EQ(e.GetIndexToData(0).Index, 1);
+    EXPECT_EQ(e.GetIndexToData(1).Index, 2);
+    EXPECT_EQ(e.GetIndexToData(1).X, 2);
+    EXPECT_EQ(e.GetXYToData(1, 1).Index, 0);
+}
+
+TEST_F(ProjectFile, ResultsFollowPhaseTwo) {
+    TInputData d = SampleProject();
+    d.FileSave(Path("stale.msh"));
+    ASSERT_TRUE(d.Calcrate());
+    d.FileSave(Path("valid.msh"));
+
+    TInputData e;
+    std::vector<std::pair<int, bool>> events;
+    e.SetOnPhaseChange([&](TInputData&, int p, bool v) { events.emplace_back(p, v); });
+    e.FileLoad(Path("valid.msh"));
+    EXPECT_EQ(events, (std::vector<std::pair<int, bool>>{{0, true}, {1, true}, {2, true}}));
+    EXPECT_EQ(e.CalcMeshCount(), d.CalcMeshCount());
+    EXPECT_EQ(e.GetCalcSumVolume().CV[0][0], d.GetCalcSumVolume().CV[0][0]);
+    e.FileLoad(Path("stale.msh"));
+    EXPECT_EQ(e.CalcMeshCount(), 0);
+    EXPECT_FALSE(e.GetPhase(2));
+}
+
+TEST_F(ProjectFile, OlderVersionReadsFewerSoilEntries) {
+    TInputData d;
+    d.SetSolidValue(6, 1, 0.5);
+    std::string b = d.SaveToBytes();
+    // Version 4: six soil entries, then the mesh count right after them.
+    const int32_t v4 = 4;
+    std::memcpy(&b[24], &v4, 4);
+    b.erase(315 + 6 * 80, 80);
+    TInputData e;
+    e.SetSolidValue(6, 1, 0.75);
+    e.LoadFromBytes(b);
+    EXPECT_EQ(e.GetSolidValue(6, 1), 0.75); // kept its earlier value
+    EXPECT_EQ(e.GetSolidName(5), "硬岩");
+    EXPECT_EQ(e.MeshCount(), 0);
+}
+
+// Every bad file fails with its message and leaves the model exactly as it was.
+TEST_F(ProjectFile, BadFilesLeaveTheModelUntouched) {
+    const std::string good = SampleProject().SaveToBytes();
+    const auto with = [&](size_t off, int32_t v) {
+        std::string b = good;
+        std::memcpy(&b[off], &v, 4);
+        return b;
+    };
+    const char* notProject =
+        "選択されたファイルは、このプログラム用のファイルでないかもしくはファイルが壊れています。";
+    const char* newer = "選択されたデータは、このバージョンでは処理することが出来ません。"
+                        "アプリケーションの最新バージョンをご用意下さい。";
+    struct Case {
+        std::string bytes;
+        std::string message; // the start of the message
+    } cases[] = {
+        {"# README\nThis is a text file.\n", notProject},
+        {"", notProject},
+        {"NOLVODohai.........", notProject},
+        {"NOLVODohai\0.........", notProject},
+        {with(24, 6), newer},
+        {with(24, INT32_MAX), newer},
+        {good.substr(0, 100), "ファイルが途中で終わっています。"},
+        {good.substr(0, good.size() - 1), "メッシュ数 3 がファイルの大きさと合いません。"},
+        {good.substr(0, good.size() - 85), "メッシュ数 3 がファイルの大きさと合いません。"},
+        {with(300, 0), "層の数が 0 になっています"},
+        {with(300, 6), "層の数が 6 になっています"},
+        {with(875, -1), "メッシュ数 -1 がファイルの大きさと合いません。"},
+        {with(875, INT32_MAX), "メッシュ数 2147483647 がファイルの大きさと合いません。"},
+    };
+    cases[3].bytes = std::string("NOLVODohai\0.........", 20) + good.substr(20);
+    for (const Case& c : cases) {
+        TInputData d = SampleProject();
+        d.Calcrate();
+        const std::string before = State(d);
+        int events = 0;
+        d.SetOnPhaseChange([&](TInputData&, int, bool) { ++events; });
+        Write(Path("bad.msh"), c.bytes);
+        try {
+            d.FileLoad(Path("bad.msh"));
+            ADD_FAILURE() << "loaded: " << c.message;
+        } catch (const EFailure& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
+        }
+        EXPECT_EQ(State(d), before) << c.message;
+        EXPECT_EQ(events, 0);
+        EXPECT_TRUE(d.GetPhase(2));
+    }
+}
+
+TEST_F(ProjectFile, MissingFileAndFolderFail) {
+    TInputData d = SampleProject();
+    const std::string before = State(d);
+    EXPECT_THROW(d.FileLoad(Path("none.msh")), EFailure);
+    EXPECT_THROW(d.FileLoad(dir.string()), EFailure);
+    EXPECT_EQ(State(d), before);
+    EXPECT_THROW(d.FileSave(Path("no/such/folder/x.msh")), EFailure);
+}
+
+TEST_F(ProjectFile, FailedSaveKeepsTheOldFile) {
+    TInputData d = SampleProject();
+    const std::string target = Path("keep.msh");
+    d.FileSave(target);
+    const std::string old = Read(target);
+    // A child process with a small file size limit: the write fails as on a full disk.
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit lim{1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &lim);
+        TInputData big;
+        for (int i = 0; i < 100; ++i) {
+            TGridData g;
+            g.X = i;
+            big.SetMeshData(g);
+        }
+        try {
+            big.FileSave(target);
+        } catch (const EFailure& e) {
+            const bool clear = std::strstr(e.what(), "ディスクの空き容量が足りません。") &&
+                               std::strstr(e.what(), "元のファイルは変更されていません。");
+            _exit(clear ? 0 : 2);
+        }
+        _exit(1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(Read(target), old);
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        (void)entry;
+        ++files;
+    }
+    EXPECT_EQ(files, 1); // no temporary file left behind
+}
+
+TEST_F(ProjectFile, SavingKeepsPermissionsAndFollowsLinks) {
+    TInputData d = SampleProject();
+    const std::string real = Path("real.msh");
+    d.FileSave(real);
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(real, Path("link.msh"));
+    d.SetTitle("changed");
+    d.FileSave(Path("link.msh"));
+    EXPECT_TRUE(fs::is_symlink(Path("link.msh")));
+    TInputData e;
+    e.FileLoad(real);
+    EXPECT_EQ(e.Title(), "changed");
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
