@@ -36,7 +36,9 @@ int Calc(const std::vector<std::string>& args) {
         return Usage();
     TInputData data;
     data.FileLoad(file);
-    data.Calcrate();
+    // A project saved with valid results was recalculated by the load already.
+    if (!data.GetPhase(2))
+        data.Calcrate();
     if (json)
         PrintCalcJson(stdout, data);
     else

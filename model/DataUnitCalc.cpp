@@ -42,47 +42,64 @@ bool KeyLess(const TKey& a, const TKey& b) { return a.y != b.y ? a.y < b.y : a.x
 
 } // namespace
 
-int32_t TInputData::RoundVolume(double x, int RoundType) {
+// Rounding to whole cubic metres. Adding the half in extended precision and flooring is the
+// same as testing the fraction exactly, which is done here in double arithmetic: the x87
+// control-word changes of an extended floor cost more than the whole rest of a calculation.
+namespace {
+inline int32_t RoundWhole(double x, int RoundType) {
     if (std::isnan(x))
         return 0;
-    long double r;
-    if (RoundType == 1)
-        r = std::floor(static_cast<long double>(x));
-    else if (RoundType == 2)
-        r = std::ceil(static_cast<long double>(x));
-    else
-        r = std::floor(static_cast<long double>(x) + 0.5L);
-    if (r >= static_cast<long double>(kInt32Max))
+    double r;
+    if (RoundType == 1) {
+        r = std::floor(x);
+    } else if (RoundType == 2) {
+        r = std::ceil(x);
+    } else {
+        r = std::floor(x);
+        // Exact: below 2^52 adding 0.5 to an integer loses nothing, and above it x has no
+        // fraction at all.
+        if (x >= r + 0.5)
+            r += 1.0;
+    }
+    if (r >= static_cast<double>(kInt32Max))
         return INT32_MAX;
-    if (r <= static_cast<long double>(kInt32Min))
+    if (r <= static_cast<double>(kInt32Min))
         return INT32_MIN;
     return static_cast<int32_t>(r);
 }
+} // namespace
+
+int32_t TInputData::RoundVolume(double x, int RoundType) { return RoundWhole(x, RoundType); }
 
 // One run of Calcrate: the settings read once, and the per-cell methods.
 struct TCalcRun {
     const TInputData& D;
     int L;
     bool Thick, Hyoudo, Fumikomi, Atumitu, FillCorr;
-    int Round;
+    int RoundMode;
     double s, A, q;
     double R[6];
 
     explicit TCalcRun(const TInputData& d)
         : D(d), L(std::clamp(d.FLayer, 1, TInputData::MaxLayer)), Thick(d.FSolidType == 0),
           Hyoudo(d.Hyoudo()), Fumikomi(d.Fumikomi()), Atumitu(d.Atumitu()),
-          FillCorr(d.FRateType == 1), Round(d.FRoundType), s(d.FMeshSpan), A(s * s), q(A / 4) {
+          FillCorr(d.FRateType == 1), RoundMode(d.FRoundType), s(d.FMeshSpan), A(s * s), q(A / 4) {
         for (int i = 0; i < 6; ++i)
             R[i] = d.FSolidData[i].Rate;
     }
 
+    // A zero depth is a zero volume whatever the area and rate (0 x inf reads as 0 too), and
+    // most layer parts are zero: skip the product.
     int32_t Volume(double depth, double area) const {
-        return TInputData::RoundVolume(
-            static_cast<double>(static_cast<long double>(depth) * area), Round);
+        if (depth == 0.0)
+            return 0;
+        return RoundWhole(static_cast<double>(static_cast<long double>(depth) * area), RoundMode);
     }
     int32_t Volume(double depth, double area, double rate) const {
-        return TInputData::RoundVolume(
-            static_cast<double>(static_cast<long double>(depth) * area * rate), Round);
+        if (depth == 0.0)
+            return 0;
+        return RoundWhole(static_cast<double>(static_cast<long double>(depth) * area * rate),
+                       RoundMode);
     }
 
     // Layer profile steps 1 and 2, with the values each method needs.
@@ -178,7 +195,7 @@ struct TCalcRun {
             f[k] = Split(c[k], parts[k]);
         }
         if (Hyoudo)
-            r.HV = TInputData::RoundVolume(static_cast<double>(topsoil), Round);
+            r.HV = RoundWhole(static_cast<double>(topsoil), RoundMode);
         double sumParts[6];
         for (int i = 0; i < 6; ++i)
             sumParts[i] = parts[0][i] + parts[1][i] + parts[2][i] + parts[3][i];
@@ -239,31 +256,27 @@ bool TInputData::Calcrate() {
     const TCalcRun run(*this);
     const int method = FCalcType == 1 ? 1 : FCalcType == 2 ? 2 : 0;
 
-    // Live points, in list order; a later point at the same mesh numbers wins.
-    std::vector<TKey> keys;
-    keys.reserve(FGridList.size());
-    for (size_t i = 0; i < FGridList.size(); ++i)
-        if (!FGridList[i].DelFlg)
-            keys.push_back({FGridList[i].Y, FGridList[i].X, static_cast<int32_t>(i + 1)});
-
-    FXYtoIndex.clear();
-    FXYtoIndex.shrink_to_fit();
-    ClearCalcList();
+    // The previous results go; their memory is kept for this run.
+    FGridCalcList.clear();
     FSumVolume = TGridCalcData{};
     FMinX = FMinY = FMaxX = FMaxY = FXSpace = 0;
     FLastCalcDense = false;
 
-    if (keys.empty()) {
+    uint64_t live = 0;
+    int64_t minX = INT64_MAX, minY = INT64_MAX, maxX = INT64_MIN, maxY = INT64_MIN;
+    for (const TGridData& g : FGridList) {
+        if (g.DelFlg)
+            continue;
+        ++live;
+        minX = std::min<int64_t>(minX, g.X);
+        maxX = std::max<int64_t>(maxX, g.X);
+        minY = std::min<int64_t>(minY, g.Y);
+        maxY = std::max<int64_t>(maxY, g.Y);
+    }
+    if (live == 0) {
+        FXYtoIndex.clear();
         SetPhase(2, false);
         return false;
-    }
-
-    int64_t minX = INT64_MAX, minY = INT64_MAX, maxX = INT64_MIN, maxY = INT64_MIN;
-    for (const TKey& k : keys) {
-        minX = std::min(minX, k.x);
-        maxX = std::max(maxX, k.x);
-        minY = std::min(minY, k.y);
-        maxY = std::max(maxY, k.y);
     }
     FMinX = minX - 1;
     FMinY = minY - 1;
@@ -280,7 +293,7 @@ bool TInputData::Calcrate() {
     if (FCellIndexMode == TCellIndexMode::Dense)
         dense = cells <= kDenseCellCeiling;
     else if (FCellIndexMode == TCellIndexMode::Auto)
-        dense = cells <= std::max(kDenseCellFloor, kDenseCellsPerPoint * keys.size());
+        dense = cells <= std::max(kDenseCellFloor, kDenseCellsPerPoint * live);
     if (dense) {
         try {
             FXYtoIndex.assign(cells, 0);
@@ -288,31 +301,17 @@ bool TInputData::Calcrate() {
             dense = false;
         }
     }
+    if (!dense) {
+        FXYtoIndex.clear();
+        FXYtoIndex.shrink_to_fit();
+    }
     FLastCalcDense = dense;
 
     // Upper bound of the records: one per point, or four per point for the four-point methods.
-    const uint64_t bound = method == 0 ? keys.size() : std::min<uint64_t>(cells, 4 * keys.size());
-    FGridCalcList.reserve(bound);
+    FGridCalcList.reserve(method == 0 ? live : std::min<uint64_t>(cells, 4 * live));
 
     // Totals are summed in 64 bits and saturated once at the end.
     int64_t hv = 0, bv[2] = {0, 0}, cv[2][6] = {};
-    const auto add = [&](int64_t X, int64_t Y) {
-        TGridCalcData& r = FGridCalcList.back();
-        const uint64_t row = static_cast<uint64_t>(Y - FMinY);
-        const uint64_t col = static_cast<uint64_t>(X - FMinX);
-        r.Num = 0;
-        if (row == 0 || xSpace <= static_cast<uint64_t>(kInt32Max) / row) {
-            const uint64_t cell = row * xSpace + col;
-            if (cell < static_cast<uint64_t>(kInt32Max))
-                r.Num = static_cast<int32_t>(cell + 1);
-        }
-        hv += r.HV;
-        for (int k = 0; k < 2; ++k) {
-            bv[k] += r.BV[k];
-            for (int i = 0; i < 6; ++i)
-                cv[k][i] += r.CV[k][i];
-        }
-    };
     const auto cell = [&](int64_t X, int64_t Y, const TGridData* const g[4]) {
         TGridCalcData& r = FGridCalcList.emplace_back();
         bool kept;
@@ -322,40 +321,66 @@ bool TInputData::Calcrate() {
             kept = run.Average(X, Y, g, r);
         else
             kept = run.OnePoint(X, Y, g[0], r);
-        if (kept)
-            add(X, Y);
-        else
+        if (!kept) {
             FGridCalcList.pop_back();
+            return;
+        }
+        // XYToCell + 1, or 0 when the cell number does not fit a 32-bit Num.
+        const uint64_t row = static_cast<uint64_t>(Y - FMinY);
+        const uint64_t col = static_cast<uint64_t>(X - FMinX);
+        r.Num = 0;
+        if (row == 0 || xSpace <= static_cast<uint64_t>(kInt32Max) / row) {
+            const uint64_t number = row * xSpace + col;
+            if (number < static_cast<uint64_t>(kInt32Max))
+                r.Num = static_cast<int32_t>(number + 1);
+        }
+        hv += r.HV;
+        for (int k = 0; k < 2; ++k) {
+            bv[k] += r.BV[k];
+            for (int i = 0; i < 6; ++i)
+                cv[k][i] += r.CV[k][i];
+        }
     };
 
     const TGridData* const base = FGridList.data();
     if (dense) {
-        for (const TKey& k : keys)
-            FXYtoIndex[static_cast<uint64_t>(k.y - FMinY) * xSpace +
-                       static_cast<uint64_t>(k.x - FMinX)] = k.pos;
-        const auto at = [&](int64_t X, int64_t Y) -> const TGridData* {
-            const int32_t p = FXYtoIndex[static_cast<uint64_t>(Y - FMinY) * xSpace +
-                                         static_cast<uint64_t>(X - FMinX)];
-            return p ? base + (p - 1) : nullptr;
-        };
+        // A later point at the same mesh numbers overwrites the earlier one.
+        for (size_t i = 0; i < FGridList.size(); ++i) {
+            const TGridData& g = FGridList[i];
+            if (!g.DelFlg)
+                FXYtoIndex[static_cast<uint64_t>(g.Y - FMinY) * xSpace +
+                           static_cast<uint64_t>(g.X - FMinX)] = static_cast<int32_t>(i + 1);
+        }
         for (int64_t Y = FMinY; Y <= FMaxY; ++Y) {
+            const int32_t* row = FXYtoIndex.data() + static_cast<uint64_t>(Y - FMinY) * xSpace;
+            const auto at = [&](const int32_t* r, int64_t X) -> const TGridData* {
+                const int32_t p = r[X - FMinX];
+                return p ? base + (p - 1) : nullptr;
+            };
             if (method == 0) {
                 for (int64_t X = FMinX; X <= FMaxX; ++X) {
-                    const TGridData* g[4] = {at(X, Y), nullptr, nullptr, nullptr};
+                    const TGridData* g[4] = {at(row, X), nullptr, nullptr, nullptr};
                     if (g[0])
                         cell(X, Y, g);
                 }
             } else if (Y < FMaxY) {
+                const int32_t* next = row + xSpace;
                 for (int64_t X = FMinX; X < FMaxX; ++X) {
-                    const TGridData* g[4] = {at(X, Y), at(X + 1, Y), at(X, Y + 1),
-                                             at(X + 1, Y + 1)};
-                    cell(X, Y, g);
+                    const TGridData* g[4] = {at(row, X), at(row, X + 1), at(next, X),
+                                             at(next, X + 1)};
+                    if (g[0] || g[1] || g[2] || g[3])
+                        cell(X, Y, g);
                 }
             }
         }
     } else {
-        // Sorted by cell; a stable sort keeps list order among equal mesh numbers, so the last
-        // of each run is the point that wins.
+        // Live points sorted by cell; a stable sort keeps list order among equal mesh numbers,
+        // so the last of each run is the point that wins.
+        std::vector<TKey> keys;
+        keys.reserve(live);
+        for (size_t i = 0; i < FGridList.size(); ++i)
+            if (!FGridList[i].DelFlg)
+                keys.push_back({FGridList[i].Y, FGridList[i].X, static_cast<int32_t>(i + 1)});
         std::stable_sort(keys.begin(), keys.end(), KeyLess);
         size_t w = 0;
         for (size_t i = 0; i < keys.size(); ++i) {
@@ -377,6 +402,7 @@ bool TInputData::Calcrate() {
                 cell(k.x, k.y, g);
             }
         } else {
+            // Every cell that has a point among its corners, in scan order.
             std::vector<TKey> cells4;
             cells4.reserve(keys.size() * 4);
             for (const TKey& k : keys)
