@@ -63,12 +63,7 @@ void BM_Calcrate(benchmark::State& state) {
     state.counters["records"] = d.CalcMeshCount();
     state.SetItemsProcessed(state.iterations() * d.MeshCount());
 }
-BENCHMARK(BM_Calcrate)
-    ->ArgName("method")
-    ->Arg(0)
-    ->Arg(1)
-    ->Arg(2)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Calcrate)->ArgName("method")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 // What any loader must at least do: bring the file's bytes into memory of the file's size.
 void BM_ReadFileBytes(benchmark::State& state) {
@@ -135,7 +130,8 @@ public:
             std::printf("  %-28s %10.2f ms  %8.1fx\n", name.c_str(), t, base > 0 ? t / base : 0);
         const double bytes = FTimes["BM_ReadFileBytes"];
         if (bytes > 0)
-            std::printf("  BM_FileLoad / BM_ReadFileBytes = %.2fx\n", FTimes["BM_FileLoad"] / bytes);
+            std::printf("  BM_FileLoad / BM_ReadFileBytes = %.2fx\n",
+                        FTimes["BM_FileLoad"] / bytes);
     }
 
 private:

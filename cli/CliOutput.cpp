@@ -91,11 +91,11 @@ std::string VolumesJson(const TGridCalcData& r) {
 void PrintSummaryText(std::FILE* out, const TInputData& Data) {
     std::fprintf(out, "土量計算集計表\n");
     std::fprintf(out, "工事名　: %s\n", Data.Title().c_str());
-    std::fprintf(out, "計算方法: %s　端数処理: %s　補正: %s\n",
-                 Pick(kCalcTypeNames, 3, Data.CalcType()), Pick(kRoundTypeNames, 3, Data.RoundType()),
-                 Pick(kRateTypeNames, 2, Data.RateType()));
-    std::fprintf(out, "メッシュ: %d 点（間隔 %g m）　計算メッシュ: %d\n\n", Data.GetInputMeshCount(),
-                 Data.MeshSpan(), Data.CalcMeshCount());
+    std::fprintf(
+        out, "計算方法: %s　端数処理: %s　補正: %s\n", Pick(kCalcTypeNames, 3, Data.CalcType()),
+        Pick(kRoundTypeNames, 3, Data.RoundType()), Pick(kRateTypeNames, 2, Data.RateType()));
+    std::fprintf(out, "メッシュ: %d 点（間隔 %g m）　計算メッシュ: %d\n\n",
+                 Data.GetInputMeshCount(), Data.MeshSpan(), Data.CalcMeshCount());
     const TCalcSummary s = BuildCalcSummary(Data);
     int widths[4] = {0, 0, 0, 0};
     for (const auto& row : s.Rows)
@@ -112,14 +112,16 @@ void PrintSummaryText(std::FILE* out, const TInputData& Data) {
 }
 
 void PrintCalcJson(std::FILE* out, const TInputData& Data) {
-    std::fprintf(out, "{\"title\":%s,\"calcType\":%d,\"roundType\":%d,\"rateType\":%d,"
-                      "\"layer\":%d,\"meshSpan\":%s,\"meshes\":[",
+    std::fprintf(out,
+                 "{\"title\":%s,\"calcType\":%d,\"roundType\":%d,\"rateType\":%d,"
+                 "\"layer\":%d,\"meshSpan\":%s,\"meshes\":[",
                  JsonString(Data.Title()).c_str(), Data.CalcType(), Data.RoundType(),
                  Data.RateType(), Data.Layer(), JsonNumber(Data.MeshSpan()).c_str());
     bool first = true;
     for (const TGridCalcData& r : Data.CalcList()) {
-        std::fprintf(out, "%s\n{\"Num\":%d,\"X\":%d,\"Y\":%d,%s,\"CXj\":%s,\"CYj\":%s,"
-                          "\"BXj\":%s,\"BYj\":%s}",
+        std::fprintf(out,
+                     "%s\n{\"Num\":%d,\"X\":%d,\"Y\":%d,%s,\"CXj\":%s,\"CYj\":%s,"
+                     "\"BXj\":%s,\"BYj\":%s}",
                      first ? "" : ",", r.Num, r.X, r.Y, VolumesJson(r).c_str(),
                      JsonNumber(r.CXj).c_str(), JsonNumber(r.CYj).c_str(),
                      JsonNumber(r.BXj).c_str(), JsonNumber(r.BYj).c_str());

@@ -15,9 +15,10 @@
 namespace {
 
 int Usage() {
-    std::fprintf(stderr, "使い方: doryou-cli calc FILE.msh [--json]\n"
-                         "  calc    プロジェクトを読み込み、その設定で計算して集計表を出力します。\n"
-                         "          --json を付けると全計算メッシュと合計を JSON で出力します。\n");
+    std::fprintf(stderr,
+                 "使い方: doryou-cli calc FILE.msh [--json]\n"
+                 "  calc    プロジェクトを読み込み、その設定で計算して集計表を出力します。\n"
+                 "          --json を付けると全計算メッシュと合計を JSON で出力します。\n");
     return 2;
 }
 

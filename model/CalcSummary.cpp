@@ -6,8 +6,12 @@
 #include <cstdlib>
 
 namespace {
-std::string Volume(int64_t v) { return FormatThousands(static_cast<double>(v), 0); }
-std::string Rate(double r) { return FormatFixed(r, 3); }
+std::string Volume(int64_t v) {
+    return FormatThousands(static_cast<double>(v), 0);
+}
+std::string Rate(double r) {
+    return FormatFixed(r, 3);
+}
 } // namespace
 
 TCalcSummary BuildCalcSummary(const TInputData& Data) {
@@ -21,12 +25,11 @@ TCalcSummary BuildCalcSummary(const TInputData& Data) {
     s.Rows.push_back({"切　土　量", Volume(t.CV[0][0]), "", Volume(t.CV[1][0])});
     for (int i = 1; i <= L; ++i)
         s.Rows.push_back({"　" + Data.GetSolidName(i), Volume(t.CV[0][i]),
-                          cutCorrection ? Rate(Data.GetSolidValue(i, 0)) : "",
-                          Volume(t.CV[1][i])});
+                          cutCorrection ? Rate(Data.GetSolidValue(i, 0)) : "", Volume(t.CV[1][i])});
     s.SurplusRow = static_cast<int>(s.Rows.size());
     const int64_t balance = static_cast<int64_t>(t.CV[1][0]) - t.BV[1];
-    s.Rows.push_back({t.BV[1] < t.CV[1][0] ? "残土量" : "不足土量", "", "",
-                      Volume(std::llabs(balance))});
+    s.Rows.push_back(
+        {t.BV[1] < t.CV[1][0] ? "残土量" : "不足土量", "", "", Volume(std::llabs(balance))});
     if (Data.Hyoudo()) {
         s.TopsoilRow = static_cast<int>(s.Rows.size());
         s.Rows.push_back({"表　土　量", "", "", Volume(t.HV)});

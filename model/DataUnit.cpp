@@ -8,8 +8,8 @@
 
 namespace {
 
-const char* const DefaultSolidNames[TInputData::SolidCount] = {"盛土", "普通土", "軟岩Ⅰ",
-                                                               "軟岩Ⅱ", "中硬岩", "硬岩", ""};
+const char* const DefaultSolidNames[TInputData::SolidCount] = {"盛土",   "普通土", "軟岩Ⅰ", "軟岩Ⅱ",
+                                                               "中硬岩", "硬岩",   ""};
 const double DefaultSolidRates[TInputData::SolidCount] = {1.0, 0.9, 1.05, 1.15, 1.25, 1.3, 0.0};
 
 } // namespace
@@ -129,8 +129,8 @@ int TInputData::SetMeshData(TGridData& Data) {
         Data.Index = g->Index;
     } else {
         if (Data.Index < 0 || static_cast<size_t>(Data.Index) > FGridList.size())
-            throw std::out_of_range(StrFormat("リストのインデックスが範囲を超えています (%d)。",
-                                              Data.Index));
+            throw std::out_of_range(
+                StrFormat("リストのインデックスが範囲を超えています (%d)。", Data.Index));
         g = &FGridList[static_cast<size_t>(Data.Index) - 1];
     }
     g->FH = Data.FH;

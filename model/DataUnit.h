@@ -16,11 +16,11 @@ struct TGridData {
     int32_t Index = 0; // 1-based list position; 0: no such point / a new point
     int32_t X = 0;
     int32_t Y = 0;
-    double GH = 0.0;          // ground height
-    double FH = 0.0;          // planned height
-    double LAYER[5] = {};     // [0] topsoil; [1..4] layer thickness or layer top elevation
-    double CSink = 0.0;       // stepping-in settlement
-    double BSink = 0.0;       // consolidation settlement
+    double GH = 0.0;      // ground height
+    double FH = 0.0;      // planned height
+    double LAYER[5] = {}; // [0] topsoil; [1..4] layer thickness or layer top elevation
+    double CSink = 0.0;   // stepping-in settlement
+    double BSink = 0.0;   // consolidation settlement
     bool DelFlg = false;
 };
 
@@ -29,9 +29,9 @@ struct TGridCalcData {
     int32_t Num = 0; // 1-based cell number; 0 in the totals and where it does not fit
     int32_t X = 0;
     int32_t Y = 0;
-    int32_t BV[2] = {};    // fill: [0] plain, [1] corrected
-    int32_t CV[2][6] = {}; // cut: row [0] plain, [1] corrected; [0] total, [1..5] layers
-    int32_t HV = 0;        // topsoil
+    int32_t BV[2] = {};          // fill: [0] plain, [1] corrected
+    int32_t CV[2][6] = {};       // cut: row [0] plain, [1] corrected; [0] total, [1..5] layers
+    int32_t HV = 0;              // topsoil
     double CXj = 0.0, CYj = 0.0; // centroid of the cut (m)
     double BXj = 0.0, BYj = 0.0; // centroid of the fill (m)
 };

@@ -20,7 +20,7 @@ int32_t Saturate(int64_t v) {
 }
 
 // The cell table is used while it stays within this many cells, or within a few per point.
-constexpr uint64_t kDenseCellFloor = uint64_t{1} << 22;
+constexpr uint64_t kDenseCellFloor = uint64_t{1} << 16;
 constexpr uint64_t kDenseCellsPerPoint = 8;
 constexpr uint64_t kDenseCellCeiling = uint64_t{1} << 30;
 
@@ -38,7 +38,9 @@ struct TKey {
     int32_t pos; // 1-based list position
 };
 
-bool KeyLess(const TKey& a, const TKey& b) { return a.y != b.y ? a.y < b.y : a.x < b.x; }
+bool KeyLess(const TKey& a, const TKey& b) {
+    return a.y != b.y ? a.y < b.y : a.x < b.x;
+}
 
 } // namespace
 
@@ -69,7 +71,9 @@ inline int32_t RoundWhole(double x, int RoundType) {
 }
 } // namespace
 
-int32_t TInputData::RoundVolume(double x, int RoundType) { return RoundWhole(x, RoundType); }
+int32_t TInputData::RoundVolume(double x, int RoundType) {
+    return RoundWhole(x, RoundType);
+}
 
 // One run of Calcrate: the settings read once, and the per-cell methods.
 struct TCalcRun {
@@ -99,7 +103,7 @@ struct TCalcRun {
         if (depth == 0.0)
             return 0;
         return RoundWhole(static_cast<double>(static_cast<long double>(depth) * area * rate),
-                       RoundMode);
+                          RoundMode);
     }
 
     // Layer profile steps 1 and 2, with the values each method needs.
@@ -393,8 +397,7 @@ bool TInputData::Calcrate() {
         const auto at = [&](int64_t X, int64_t Y) -> const TGridData* {
             const TKey probe{Y, X, 0};
             auto it = std::lower_bound(keys.begin(), keys.end(), probe, KeyLess);
-            return (it != keys.end() && it->y == Y && it->x == X) ? base + (it->pos - 1)
-                                                                  : nullptr;
+            return (it != keys.end() && it->y == Y && it->x == X) ? base + (it->pos - 1) : nullptr;
         };
         if (method == 0) {
             for (const TKey& k : keys) {
@@ -410,11 +413,10 @@ bool TInputData::Calcrate() {
                     for (int dx = -1; dx <= 0; ++dx)
                         cells4.push_back({k.y + dy, k.x + dx, 0});
             std::sort(cells4.begin(), cells4.end(), KeyLess);
-            cells4.erase(std::unique(cells4.begin(), cells4.end(),
-                                     [](const TKey& a, const TKey& b) {
-                                         return a.y == b.y && a.x == b.x;
-                                     }),
-                         cells4.end());
+            cells4.erase(
+                std::unique(cells4.begin(), cells4.end(),
+                            [](const TKey& a, const TKey& b) { return a.y == b.y && a.x == b.x; }),
+                cells4.end());
             for (const TKey& c : cells4) {
                 const TGridData* g[4] = {at(c.x, c.y), at(c.x + 1, c.y), at(c.x, c.y + 1),
                                          at(c.x + 1, c.y + 1)};

@@ -26,8 +26,9 @@ constexpr size_t kPhaseBytes = 10;
 
 const char* const kNotProjectText =
     "選択されたファイルは、このプログラム用のファイルでないかもしくはファイルが壊れています。";
-const char* const kNewerVersionText = "選択されたデータは、このバージョンでは処理することが出来ません。"
-                                      "アプリケーションの最新バージョンをご用意下さい。";
+const char* const kNewerVersionText =
+    "選択されたデータは、このバージョンでは処理することが出来ません。"
+    "アプリケーションの最新バージョンをご用意下さい。";
 const char* const kTruncatedText =
     "ファイルが途中で終わっています。ファイルが壊れているため読み込めません。";
 
@@ -101,8 +102,12 @@ private:
     uint64_t FPos = 0;
 };
 
-void PutInt(std::string& out, int32_t v) { out.append(reinterpret_cast<const char*>(&v), 4); }
-void PutDouble(std::string& out, double v) { out.append(reinterpret_cast<const char*>(&v), 8); }
+void PutInt(std::string& out, int32_t v) {
+    out.append(reinterpret_cast<const char*>(&v), 4);
+}
+void PutDouble(std::string& out, double v) {
+    out.append(reinterpret_cast<const char*>(&v), 8);
+}
 
 void DecodeMesh(const char* p, TGridData& g) {
     std::memcpy(&g.X, p + 0, 4);
@@ -189,9 +194,9 @@ struct TInputData::TFileContent {
         const int32_t count = src.Int();
         uint64_t left = 0;
         const bool sized = src.Remaining(left);
-        if (count < 0 || (sized && (left < kPhaseBytes ||
-                                    static_cast<uint64_t>(count) >
-                                        (left - kPhaseBytes) / kMeshRecordSize)))
+        if (count < 0 ||
+            (sized && (left < kPhaseBytes ||
+                       static_cast<uint64_t>(count) > (left - kPhaseBytes) / kMeshRecordSize)))
             throw EFailure(StrFormat("メッシュ数 %d がファイルの大きさと合いません。"
                                      "ファイルが壊れているため読み込めません。",
                                      count));
@@ -300,4 +305,6 @@ std::string TInputData::SaveToBytes() const {
     return out;
 }
 
-void TInputData::FileSave(const std::string& FName) const { WriteFileAtomic(FName, SaveToBytes()); }
+void TInputData::FileSave(const std::string& FName) const {
+    WriteFileAtomic(FName, SaveToBytes());
+}

@@ -39,8 +39,9 @@ std::string SystemErrorText(int err) {
 namespace {
 
 [[noreturn]] void ThrowWrite(const std::string& path, int err) {
-    throw EFailure(StrFormat("ファイル「%s」を保存できませんでした。%s元のファイルは変更されていません。",
-                             path.c_str(), SystemErrorText(err).c_str()));
+    throw EFailure(
+        StrFormat("ファイル「%s」を保存できませんでした。%s元のファイルは変更されていません。",
+                  path.c_str(), SystemErrorText(err).c_str()));
 }
 
 // The file that a save really replaces: a symbolic link is followed, so that saving through

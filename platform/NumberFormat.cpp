@@ -22,8 +22,12 @@ void LoadFormatSettingsFromCLocale() {
 
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 locale_t CLocale() {
     static locale_t loc = newlocale(LC_ALL_MASK, "C", nullptr);

@@ -19,8 +19,8 @@ TInputData Site(int layers, int calcType = 0) {
     return d;
 }
 
-void Add(TInputData& d, int x, int y, double gh, double fh, std::initializer_list<double> layer = {},
-         double csink = 0, double bsink = 0) {
+void Add(TInputData& d, int x, int y, double gh, double fh,
+         std::initializer_list<double> layer = {}, double csink = 0, double bsink = 0) {
     TGridData g = d.GetXYToData(x, y);
     g.Index = 0;
     g.X = x;

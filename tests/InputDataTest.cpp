@@ -218,7 +218,8 @@ TEST(InputData, LayerModeConversion) {
     struct Case {
         TQuestionAnswer second;
         double expect[4];
-    } cases[] = {{TQuestionAnswer::Yes, {9, 7, 4, 0}}, {TQuestionAnswer::No, {8.5, 6.5, 3.5, -0.5}}};
+    } cases[] = {{TQuestionAnswer::Yes, {9, 7, 4, 0}},
+                 {TQuestionAnswer::No, {8.5, 6.5, 3.5, -0.5}}};
     for (const Case& c : cases) {
         TInputData d;
         make(d);
@@ -232,7 +233,8 @@ TEST(InputData, LayerModeConversion) {
                                     "現在入力されているメッシュデータの値を変換しますか？");
         EXPECT_EQ(q.asked[0].second, TQuestionButtons::YesNoCancel);
         EXPECT_EQ(q.asked[1].second, TQuestionButtons::YesNo);
-        EXPECT_NE(q.asked[1].first.find("\n　「はい」２層標高 = 地盤高 - １層厚\n"), std::string::npos);
+        EXPECT_NE(q.asked[1].first.find("\n　「はい」２層標高 = 地盤高 - １層厚\n"),
+                  std::string::npos);
         const TGridData& g = d.GridList()[0];
         for (int i = 0; i < 4; ++i)
             EXPECT_DOUBLE_EQ(g.LAYER[i + 1], c.expect[i]) << i;

@@ -29,9 +29,11 @@ TEST(CodePage, VendorCharactersSurviveRoundTrip) {
 
 TEST(CodePage, UnmappableAndInvalidBecomeQuestionMarks) {
     EXPECT_EQ(Utf8ToCp932("a😀b"), "a?b");
-    EXPECT_EQ(Utf8ToCp932("a\xff" "b"), "a?b");
-    EXPECT_EQ(Cp932ToUtf8("a\x81"), "a?");       // cut double-byte character
-    EXPECT_EQ(Cp932ToUtf8("\xa0x"), "?x");        // not a code point
+    EXPECT_EQ(Utf8ToCp932("a\xff"
+                          "b"),
+              "a?b");
+    EXPECT_EQ(Cp932ToUtf8("a\x81"), "a?"); // cut double-byte character
+    EXPECT_EQ(Cp932ToUtf8("\xa0x"), "?x"); // not a code point
 }
 
 TEST(CodePage, CutNeverSplitsADoubleByteCharacter) {
@@ -48,10 +50,10 @@ TEST_F(FormatFixture, ParseFloatDefAcceptsOnlyWholeNumbers) {
         const char* text;
         long double expect;
     } cases[] = {
-        {"12.5", 12.5L},  {"  -3 ", -3.0L}, {"+.5", 0.5L},   {"5.", 5.0L},   {"1e3", 1000.0L},
-        {"1.5E-2", 0.015L}, {"", -1.0L},    {"  ", -1.0L},   {"abc", -1.0L}, {"1,000", -1.0L},
-        {"1e", -1.0L},    {"--1", -1.0L},   {".", -1.0L},    {"1 2", -1.0L}, {"inf", -1.0L},
-        {"nan", -1.0L},   {"1e99999", -1.0L}, {"0x10", -1.0L}, {"１２", -1.0L},
+        {"12.5", 12.5L},    {"  -3 ", -3.0L},   {"+.5", 0.5L},   {"5.", 5.0L},    {"1e3", 1000.0L},
+        {"1.5E-2", 0.015L}, {"", -1.0L},        {"  ", -1.0L},   {"abc", -1.0L},  {"1,000", -1.0L},
+        {"1e", -1.0L},      {"--1", -1.0L},     {".", -1.0L},    {"1 2", -1.0L},  {"inf", -1.0L},
+        {"nan", -1.0L},     {"1e99999", -1.0L}, {"0x10", -1.0L}, {"１２", -1.0L},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ParseFloatDef(c.text, -1.0L), c.expect) << c.text;

@@ -135,7 +135,7 @@ TEST_F(ProjectFile, TitleFieldKeepsTheSignatureTail) {
 TEST_F(ProjectFile, SaveLoadSaveIsIdentical) {
     TInputData d = SampleProject();
     d.SetSolidName(1, std::string(64, 'n')); // one byte more than the file's name field holds
-    d.SetSolidName(1, "粘性土");              // the old bytes stay behind the new name
+    d.SetSolidName(1, "粘性土");             // the old bytes stay behind the new name
     d.SetSolidName(2, std::string(62, 'x') + "岩");
     d.SetSolidValue(6, 1, 0.125);
     d.FileSave(Path("a.msh"));

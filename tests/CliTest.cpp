@@ -1,0 +1,93 @@
+#include "model/CalcSummary.h"
+#include "model/DataUnit.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <sys/wait.h>
+
+namespace {
+
+struct TCliRun {
+    int code;
+    std::string out, err;
+};
+
+TCliRun Cli(const std::string& args) {
+    const std::string errFile = ::testing::TempDir() + "doryou-cli-stderr.txt";
+    const std::string cmd = std::string(DORYOU_CLI) + " " + args + " 2>" + errFile;
+    TCliRun r;
+    std::FILE* p = popen(cmd.c_str(), "r");
+    std::array<char, 65536> buf;
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
+        r.out.append(buf.data(), n);
+    const int status = pclose(p);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::FILE* e = std::fopen(errFile.c_str(), "r");
+    while (e && (n = std::fread(buf.data(), 1, buf.size(), e)) > 0)
+        r.err.append(buf.data(), n);
+    if (e)
+        std::fclose(e);
+    return r;
+}
+
+const std::string kSample = std::string(DORYOU_SOURCE_DIR) + "/examples/sample-site.msh";
+
+} // namespace
+
+TEST(Cli, CalcPrintsTheSummaryTable) {
+    const TCliRun r = Cli("calc " + kSample);
+    ASSERT_EQ(r.code, 0) << r.err;
+    TInputData d;
+    d.FileLoad(kSample);
+    // The same texts the summary window shows, in order, one row a line.
+    size_t pos = r.out.find("土量計算集計表");
+    ASSERT_NE(pos, std::string::npos);
+    for (const TCalcSummary::TRow& row : BuildCalcSummary(d).Rows) {
+        for (const std::string& cell : row) {
+            if (cell.empty())
+                continue;
+            pos = r.out.find(cell, pos);
+            ASSERT_NE(pos, std::string::npos) << cell;
+        }
+    }
+    EXPECT_NE(r.out.find("残土量"), std::string::npos);
+}
+
+TEST(Cli, JsonHasEveryRecordWithFullPrecision) {
+    const TCliRun r = Cli("calc " + kSample + " --json");
+    ASSERT_EQ(r.code, 0) << r.err;
+    TInputData d;
+    d.FileLoad(kSample);
+    ASSERT_GT(d.CalcMeshCount(), 0);
+    size_t records = 0;
+    for (size_t p = 0; (p = r.out.find("{\"Num\":", p)) != std::string::npos; ++p)
+        ++records;
+    EXPECT_EQ(records, static_cast<size_t>(d.CalcMeshCount()));
+    const TGridCalcData first = d.GetIndextoCalcMesh(0);
+    char expect[256];
+    std::snprintf(expect, sizeof expect, "{\"Num\":%d,\"X\":%d,\"Y\":%d,\"BV\":[%d,%d]", first.Num,
+                  first.X, first.Y, first.BV[0], first.BV[1]);
+    EXPECT_NE(r.out.find(expect), std::string::npos) << expect;
+    std::snprintf(expect, sizeof expect, "\"CXj\":%.17g", first.CXj);
+    EXPECT_NE(r.out.find(expect), std::string::npos) << expect;
+    const TGridCalcData t = d.GetCalcSumVolume();
+    std::snprintf(expect, sizeof expect, "\"total\":{\"BV\":[%d,%d]", t.BV[0], t.BV[1]);
+    EXPECT_NE(r.out.find(expect), std::string::npos);
+}
+
+TEST(Cli, BadFileAndBadUsage) {
+    TCliRun r = Cli(std::string("calc ") + DORYOU_SOURCE_DIR + "/README.md");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "選択されたファイルは、このプログラム用のファイルでないかもしくはファイルが壊"
+                     "れています。\n");
+    EXPECT_TRUE(r.out.empty());
+    r = Cli("calc /nonexistent/x.msh");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("ファイルまたはフォルダが見つかりません。"), std::string::npos);
+    EXPECT_EQ(Cli("").code, 2);
+    EXPECT_EQ(Cli("calc").code, 2);
+    EXPECT_EQ(Cli("frobnicate x").code, 2);
+}
