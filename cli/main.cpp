@@ -2,9 +2,13 @@
 // and for checking every number the windows show.
 
 #include "CliOutput.h"
+#include "model/CalcDetail.h"
+#include "model/CalcSummary.h"
 #include "model/DataUnit.h"
+#include "model/MeshCsv.h"
 #include "platform/Failure.h"
 #include "platform/NumberFormat.h"
+#include "platform/TextFile.h"
 
 #include <clocale>
 #include <cstdio>
@@ -22,6 +26,30 @@ int Usage() {
     return 2;
 }
 
+// Loads a project and makes sure its results are those of its own settings.
+void LoadCalculated(TInputData& data, const std::string& file) {
+    data.FileLoad(file);
+    // A project saved with valid results was recalculated by the load already.
+    if (!data.GetPhase(2))
+        data.Calcrate();
+}
+
+int Export(const std::string& command, const std::vector<std::string>& args) {
+    if (args.size() != 2)
+        return Usage();
+    TInputData data;
+    std::string text;
+    if (command == "export-mesh") {
+        data.FileLoad(args[0]);
+        text = MeshCsvText(data);
+    } else {
+        LoadCalculated(data, args[0]);
+        text = command == "export-summary" ? CalcSummaryCsvText(data) : DetailCsvText(data);
+    }
+    WriteCp932File(args[1], text);
+    return 0;
+}
+
 int Calc(const std::vector<std::string>& args) {
     std::string file;
     bool json = false;
@@ -36,10 +64,7 @@ int Calc(const std::vector<std::string>& args) {
     if (file.empty())
         return Usage();
     TInputData data;
-    data.FileLoad(file);
-    // A project saved with valid results was recalculated by the load already.
-    if (!data.GetPhase(2))
-        data.Calcrate();
+    LoadCalculated(data, file);
     if (json)
         PrintCalcJson(stdout, data);
     else
@@ -61,6 +86,8 @@ int main(int argc, char** argv) {
     try {
         if (command == "calc")
             return Calc(args);
+        if (command == "export-mesh" || command == "export-summary" || command == "export-detail")
+            return Export(command, args);
         return Usage();
     } catch (const EFailure& e) {
         std::fprintf(stderr, "%s\n", e.what());

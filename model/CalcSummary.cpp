@@ -2,6 +2,7 @@
 
 #include "DataUnit.h"
 #include "platform/NumberFormat.h"
+#include "platform/TextFile.h"
 
 #include <cstdlib>
 
@@ -35,4 +36,18 @@ TCalcSummary BuildCalcSummary(const TInputData& Data) {
         s.Rows.push_back({"表　土　量", "", "", Volume(t.HV)});
     }
     return s;
+}
+
+std::string CalcSummaryCsvText(const TInputData& Data) {
+    std::string text;
+    AddLine(text, "土量計算集計表");
+    AddLine(text, "");
+    for (const TCalcSummary::TRow& row : BuildCalcSummary(Data).Rows) {
+        // Texts are quoted as they stand; a quote inside a soil name is not doubled.
+        std::string line;
+        for (size_t c = 0; c < row.size(); ++c)
+            line += (c ? ",\"" : "\"") + row[c] + "\"";
+        AddLine(text, line);
+    }
+    return text;
 }

@@ -18,3 +18,7 @@ struct TCalcSummary {
 
 // Builds the table from the project's current totals (GetCalcSumVolume) and settings.
 TCalcSummary BuildCalcSummary(const TInputData& Data);
+
+// The summary's CSV file ("土量計算集計表"): every grid row with its four texts quoted, as UTF-8
+// text with CR LF line ends.
+std::string CalcSummaryCsvText(const TInputData& Data);

@@ -1,5 +1,6 @@
 #include "NumberFormat.h"
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -58,7 +59,9 @@ std::string Localise(const std::string& plain, bool thousands) {
     return out;
 }
 
-std::string PlainFixed(double value, int decimals) {
+} // namespace
+
+std::string FormatFixedPlain(double value, int decimals) {
     if (decimals < 0)
         decimals = 0;
     if (decimals > 18)
@@ -67,16 +70,16 @@ std::string PlainFixed(double value, int decimals) {
         return "NAN";
     if (std::isinf(value))
         return value < 0 ? "-INF" : "INF";
+    // to_chars ignores the C locale, which a GUI program sets from the user's environment.
     char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
-    std::string s = buf;
+    const auto res =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    std::string s(buf, res.ptr);
     // "-0" and "-0.000" read as a negative zero to nobody; write them plainly.
     if (s[0] == '-' && s.find_first_not_of("0.", 1) == std::string::npos)
         s.erase(0, 1);
     return s;
 }
-
-} // namespace
 
 long double ParseFloatDef(std::string_view text, long double Default) {
     const std::string& decSep = FormatSettings().DecimalSeparator;
@@ -129,9 +132,9 @@ long double ParseFloatDef(std::string_view text, long double Default) {
 }
 
 std::string FormatThousands(double value, int decimals) {
-    return Localise(PlainFixed(value, decimals), true);
+    return Localise(FormatFixedPlain(value, decimals), true);
 }
 
 std::string FormatFixed(double value, int decimals) {
-    return Localise(PlainFixed(value, decimals), false);
+    return Localise(FormatFixedPlain(value, decimals), false);
 }

@@ -26,5 +26,9 @@ long double ParseFloatDef(std::string_view text, long double Default);
 // "%.<decimals>n": fixed decimals with thousands separators ("%.0n" for volumes).
 std::string FormatThousands(double value, int decimals);
 
+// "%.<decimals>f" with a full stop and no separators whatever the user's format: for files
+// that other programs read.
+std::string FormatFixedPlain(double value, int decimals);
+
 // "%.<decimals>f": fixed decimals without thousands separators ("%.3f" for rates and metres).
 std::string FormatFixed(double value, int decimals);

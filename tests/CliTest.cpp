@@ -1,5 +1,8 @@
+#include "model/CalcDetail.h"
 #include "model/CalcSummary.h"
 #include "model/DataUnit.h"
+#include "model/MeshCsv.h"
+#include "platform/CodePage.h"
 
 #include <gtest/gtest.h>
 
@@ -90,4 +93,32 @@ TEST(Cli, BadFileAndBadUsage) {
     EXPECT_EQ(Cli("").code, 2);
     EXPECT_EQ(Cli("calc").code, 2);
     EXPECT_EQ(Cli("frobnicate x").code, 2);
+}
+
+// The exports write exactly the bytes of the shared builders, in code page 932.
+TEST(Cli, ExportsWriteTheSharedTexts) {
+    TInputData d;
+    d.FileLoad(kSample);
+    const std::string out = ::testing::TempDir() + "doryou-cli-export.csv";
+    const struct {
+        const char* command;
+        std::string text;
+    } cases[] = {{"export-mesh", MeshCsvText(d)},
+                 {"export-summary", CalcSummaryCsvText(d)},
+                 {"export-detail", DetailCsvText(d)}};
+    for (const auto& c : cases) {
+        const TCliRun r = Cli(std::string(c.command) + " " + kSample + " " + out);
+        ASSERT_EQ(r.code, 0) << c.command << r.err;
+        std::FILE* f = std::fopen(out.c_str(), "rb");
+        std::string bytes;
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+            bytes.append(buf, n);
+        std::fclose(f);
+        EXPECT_EQ(bytes, Utf8ToCp932(c.text)) << c.command;
+    }
+    std::remove(out.c_str());
+    EXPECT_EQ(Cli("export-detail " + kSample + " /nonexistent/dir/out.csv").code, 1);
+    EXPECT_EQ(Cli("export-mesh " + kSample).code, 2);
 }

@@ -1,0 +1,14 @@
+#pragma once
+// The per-mesh detail list: its columns and its CSV file ("土量計算一覧表"). Shared by the
+// detail window and doryou-cli.
+
+#include <string>
+
+class TInputData;
+
+// True when the project's meshes are squares between mesh lines (the four-point methods),
+// so that a mesh is named by two X and two Y numbers.
+bool DetailIsFourPoint(const TInputData& Data);
+
+// The whole CSV file as UTF-8 text with CR LF line ends; every calculated mesh in list order.
+std::string DetailCsvText(const TInputData& Data);
