@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdio>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -18,7 +19,8 @@ struct TCliRun {
 };
 
 TCliRun Cli(const std::string& args) {
-    const std::string errFile = ::testing::TempDir() + "doryou-cli-stderr.txt";
+    const std::string errFile =
+        ::testing::TempDir() + "doryou-cli-stderr-" + std::to_string(getpid()) + ".txt";
     const std::string cmd = std::string(DORYOU_CLI) + " " + args + " 2>" + errFile;
     TCliRun r;
     std::FILE* p = popen(cmd.c_str(), "r");
@@ -99,7 +101,8 @@ TEST(Cli, BadFileAndBadUsage) {
 TEST(Cli, ExportsWriteTheSharedTexts) {
     TInputData d;
     d.FileLoad(kSample);
-    const std::string out = ::testing::TempDir() + "doryou-cli-export.csv";
+    const std::string out =
+        ::testing::TempDir() + "doryou-cli-export-" + std::to_string(getpid()) + ".csv";
     const struct {
         const char* command;
         std::string text;

@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 namespace {
 
@@ -125,7 +126,8 @@ TEST(DetailCsv, OnePointAndFourPointLines) {
 }
 
 TEST(TextFile, WritesCodePage932WithCrLf) {
-    const std::string path = ::testing::TempDir() + "doryou-text.csv";
+    const std::string path =
+        ::testing::TempDir() + "doryou-text-" + std::to_string(getpid()) + ".csv";
     WriteCp932File(path, "軟岩Ⅰ,1\r\n");
     EXPECT_EQ(ReadAll(path), Utf8ToCp932("軟岩Ⅰ") + ",1\r\n");
     EXPECT_THROW(WriteCp932File("/nonexistent/dir/x.csv", "x"), EFailure);
