@@ -35,6 +35,7 @@ TCliRun Cli(const std::string& args) {
         r.err.append(buf.data(), n);
     if (e)
         std::fclose(e);
+    std::remove(errFile.c_str());
     return r;
 }
 
