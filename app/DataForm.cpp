@@ -1,0 +1,232 @@
+#include "DataForm.h"
+
+#include "app/MessageBoxes.h"
+#include "app/NaviPictures.h"
+#include "controls/ArrowMark.h"
+#include "controls/ImageButton.h"
+#include "input/BaseDataUnit.h"
+#include "model/DataUnit.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QPlainTextEdit>
+
+namespace {
+
+const QColor NaviBackground(153, 204, 0);
+
+QString ProjectFilter() {
+    return QStringLiteral("土配システムデータ (*.msh);;全データ (*)");
+}
+
+std::string LocalPath(const QString& FileName) { return QFile::encodeName(FileName).toStdString(); }
+
+} // namespace
+
+TInputForm::TInputForm(QWidget* AOwner) : QMdiSubWindow(AOwner) {
+    setWindowTitle(QStringLiteral("ナビゲーション"));
+    setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    QFont f(QStringLiteral("ＭＳ Ｐゴシック"));
+    f.setPixelSize(12);
+    setFont(f);
+
+    Panel1 = new QWidget;
+    Panel1->setFixedSize(542, 327);
+    Panel1->setAutoFillBackground(true);
+    QPalette pal = Panel1->palette();
+    pal.setColor(QPalette::Window, NaviBackground);
+    Panel1->setPalette(pal);
+
+    auto button = [this](const QString& label, const QColor& colour, int x, int y,
+                         void (TInputForm::*handler)()) {
+        auto* b = new TImageButton(Panel1);
+        b->setGeometry(x, y, 112, 40);
+        NaviPictures::Apply(b, label, colour);
+        connect(b, &TImageButton::clicked, this, handler);
+        return b;
+    };
+    auto arrow = [this](TArrowKind kind, int x, int y, int w, int h, int length, int curve) {
+        auto* a = new TArrowMark(Panel1);
+        a->setGeometry(x, y, w, h);
+        a->SetArrowKind(kind);
+        a->SetArrowTip(ak_Single);
+        a->SetArrowWidth(10);
+        a->SetArrowLength(length);
+        a->SetArrowSize(20);
+        a->SetArrowCurve(curve);
+        return a;
+    };
+    auto bevel = [this](int x, int y, int w, int h) {
+        auto* b = new QFrame(Panel1);
+        b->setFrameShape(QFrame::Box);
+        b->setFrameShadow(QFrame::Sunken);
+        b->setGeometry(x, y, w, h);
+        return b;
+    };
+
+    // Bevels and arrows first, so that the buttons lie above them.
+    Bevel1 = bevel(288, 4, 249, 57);
+    Bevel2 = bevel(288, 136, 249, 101);
+    ArrowMark1 = arrow(ak_Virtical, 132, 44, 112, 40, 15, 0);
+    ArrowMark2 = arrow(ak_Virtical, 132, 124, 112, 40, 15, 0);
+    ArrowMark7 = arrow(ak_Virtical, 132, 204, 112, 40, 15, 0);
+    ArrowMark4 = arrow(ak_TopRight, 48, 44, 82, 70, 20, 25);
+    ArrowMark3 = arrow(ak_TopRight, 48, 44, 82, 149, 20, 25);
+    ArrowMark6 = arrow(ak_Horizontal, 244, 84, 51, 40, 15, 0);
+    ArrowMark5 = arrow(ak_Horizontal, 244, 164, 43, 40, 15, 0);
+
+    using NaviPictures::Printing;
+    using NaviPictures::Project;
+    using NaviPictures::View;
+    ImageButton1 = button(QStringLiteral("開く"), Project, 4, 4, &TInputForm::LoadButtonClick);
+    ImageButton1->setToolTip(QStringLiteral("ファイルを開く"));
+    ImageButton1->setStatusTip(QStringLiteral("以前に保存してあるファイルを読み込みます。"));
+    ImageButton2 =
+        button(QStringLiteral("基本データ"), Project, 132, 4, &TInputForm::BaseInputClick);
+    MeshInputButton =
+        button(QStringLiteral("メッシュデータ"), Project, 132, 84, &TInputForm::MeshInputClick);
+    CalcButton = button(QStringLiteral("計算"), Project, 132, 164, &TInputForm::CalcButtonClick);
+    ImageButton3 = button(QStringLiteral("保存"), Project, 296, 12, &TInputForm::SaveButtonClick);
+    ImageButton4 = button(QStringLiteral("名前を変えて保存"), Project, 416, 12,
+                          &TInputForm::SaveAsButtonClick);
+    InputPrintButton = button(QStringLiteral("データ印刷"), Printing, 296, 84,
+                              &TInputForm::InputPrintButtonClick);
+    SumViewButton =
+        button(QStringLiteral("土量集計表"), View, 296, 144, &TInputForm::SumViewButtonClick);
+    DetailViewButton =
+        button(QStringLiteral("土量一覧表"), View, 296, 188, &TInputForm::DetailViewButtonClick);
+    CalcPrintButton =
+        button(QStringLiteral("計算書"), Printing, 416, 144, &TInputForm::CalcPrintButtonClick);
+
+    Memo1 = new QPlainTextEdit(Panel1);
+    Memo1->setGeometry(32, 248, 313, 69);
+    Memo1->setReadOnly(true);
+    Memo1->setPlainText(QStringLiteral("現バージョンではここまでです。\n"
+                                       "これ以降の計算は次期バージョンで検討いたします。\n"
+                                       "詳しくは販売元までお問い合わせください。"));
+
+    setWidget(Panel1);
+    FormCreate();
+}
+
+TInputForm::~TInputForm() = default;
+
+void TInputForm::FormCreate() {
+    FFileName.clear();
+    FInputData = std::make_unique<TInputData>();
+    FInputData->SetOnPhaseChange(
+        [this](TInputData& Sender, int Phase, bool Value) { PhaseChanged(Sender, Phase, Value); });
+    FInputData->SetQuestion([this](const std::string& Text, TQuestionButtons Buttons) {
+        return AskQuestion(this, Text, Buttons);
+    });
+    for (int phase = 0; phase < TInputData::PhaseCount; ++phase)
+        PhaseChanged(*FInputData, phase, FInputData->GetPhase(phase));
+}
+
+std::vector<TImageButton*> TInputForm::PhaseButtons(int Phase) const {
+    switch (Phase) {
+    case 0:
+        return {MeshInputButton};
+    case 1:
+        return {CalcButton, InputPrintButton};
+    case 2:
+        return {SumViewButton, DetailViewButton, CalcPrintButton};
+    default:
+        return {};
+    }
+}
+
+void TInputForm::PhaseChanged(TInputData&, int Phase, bool Value) {
+    for (TImageButton* b : PhaseButtons(Phase))
+        b->setEnabled(Value);
+}
+
+QString TInputForm::CaptionFor(const QString& FileName) {
+    return QStringLiteral("ナビゲーション [") + QFileInfo(FileName).completeBaseName() +
+           QStringLiteral("]");
+}
+
+void TInputForm::closeEvent(QCloseEvent* Event) {
+    Event->ignore();
+    showMinimized();
+}
+
+// --- Opening and saving
+
+void TInputForm::LoadButtonClick() {
+    QFileDialog dialog(this, QString(), QFileInfo(FFileName).path(), ProjectFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QStringLiteral("msh"));
+    if (!FFileName.isEmpty())
+        dialog.selectFile(FFileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    LoadFile(dialog.selectedFiles().first());
+}
+
+void TInputForm::LoadFile(const QString& FileName) {
+    RunGuarded(this, [&]() {
+        FInputData->FileLoad(LocalPath(FileName));
+        // Only a file that was read becomes the current one: saving must never write over
+        // a file that failed to open, which need not be a project at all.
+        FFileName = FileName;
+        setWindowTitle(CaptionFor(FileName));
+    });
+}
+
+void TInputForm::SaveFile() {
+    RunGuarded(this, [&]() { FInputData->FileSave(LocalPath(FFileName)); });
+}
+
+void TInputForm::SaveButtonClick() {
+    if (FFileName.isEmpty()) {
+        SaveAsButtonClick();
+        return;
+    }
+    SaveFile();
+}
+
+void TInputForm::SaveAsButtonClick() {
+    QFileDialog dialog(this, QString(), QFileInfo(FFileName).path(), ProjectFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("msh"));
+    if (!FFileName.isEmpty())
+        dialog.selectFile(FFileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    FFileName = dialog.selectedFiles().first();
+    SaveButtonClick();
+}
+
+// --- The work-flow steps
+
+void TInputForm::BaseInputClick() {
+    TBaseInputForm* form = BaseInputForm;
+    if (!form)
+        return;
+    form->LoadFromModel(*FInputData);
+    if (!form->Execute())
+        return;
+    RunGuarded(this, [&]() { form->StoreToModel(*FInputData); });
+}
+
+void TInputForm::CalcButtonClick() {
+    bool any = false;
+    if (!RunGuarded(this, [&]() { any = FInputData->Calcrate(); }))
+        return;
+    if (any)
+        ShowNotYetAvailable(this); // the summary view
+}
+
+void TInputForm::MeshInputClick() { ShowNotYetAvailable(this); }
+void TInputForm::SumViewButtonClick() { ShowNotYetAvailable(this); }
+void TInputForm::DetailViewButtonClick() { ShowNotYetAvailable(this); }
+void TInputForm::InputPrintButtonClick() { ShowNotYetAvailable(this); }
+void TInputForm::CalcPrintButtonClick() { ShowNotYetAvailable(this); }

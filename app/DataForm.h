@@ -1,0 +1,79 @@
+#pragma once
+// The navigation window: the user's single point of control. It owns the one project model of
+// the run, shows the work flow as picture buttons joined by arrows, enables each step once the
+// project has reached the phase the step needs, and hands the model to the window a step opens.
+
+#include <QMdiSubWindow>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QFrame;
+class QPlainTextEdit;
+class TArrowMark;
+class TImageButton;
+class TInputData;
+
+class TInputForm : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    explicit TInputForm(QWidget* AOwner = nullptr);
+    ~TInputForm() override;
+
+    TInputData& InputData() { return *FInputData; }
+    QString FileName() const { return FFileName; }
+
+    // The two halves of opening and saving behind the file dialogs.
+    void LoadFile(const QString& FileName);
+    void SaveFile();
+
+    // Handlers, named after the buttons they serve.
+    void LoadButtonClick();
+    void BaseInputClick();
+    void MeshInputClick();
+    void CalcButtonClick();
+    void SumViewButtonClick();
+    void DetailViewButtonClick();
+    void InputPrintButtonClick();
+    void CalcPrintButtonClick();
+    void SaveButtonClick();
+    void SaveAsButtonClick();
+    void PhaseChanged(TInputData& Sender, int Phase, bool Value);
+
+    // "ナビゲーション [plan.old]" for .../plan.old.msh: the folder and the last extension go.
+    static QString CaptionFor(const QString& FileName);
+
+    QWidget* Panel1;
+    TImageButton* ImageButton1;
+    TImageButton* ImageButton2;
+    TImageButton* MeshInputButton;
+    TImageButton* CalcButton;
+    TImageButton* ImageButton3;
+    TImageButton* ImageButton4;
+    TImageButton* InputPrintButton;
+    TImageButton* SumViewButton;
+    TImageButton* DetailViewButton;
+    TImageButton* CalcPrintButton;
+    TArrowMark* ArrowMark1;
+    TArrowMark* ArrowMark2;
+    TArrowMark* ArrowMark3;
+    TArrowMark* ArrowMark4;
+    TArrowMark* ArrowMark5;
+    TArrowMark* ArrowMark6;
+    TArrowMark* ArrowMark7;
+    QFrame* Bevel1;
+    QFrame* Bevel2;
+    QPlainTextEdit* Memo1;
+
+protected:
+    // Closing only minimises: the project lives as long as the program.
+    void closeEvent(QCloseEvent* Event) override;
+
+private:
+    void FormCreate();
+    std::vector<TImageButton*> PhaseButtons(int Phase) const;
+
+    QString FFileName;
+    std::unique_ptr<TInputData> FInputData;
+};

@@ -1,0 +1,36 @@
+#include "MainUnit.h"
+
+#include "app/DataForm.h"
+
+#include <QMdiArea>
+
+TMainForm* MainForm = nullptr;
+
+TMainForm::TMainForm(QWidget* AOwner) : QMainWindow(AOwner) {
+    setWindowTitle(QStringLiteral("土量計算システム"));
+    QFont f(QStringLiteral("ＭＳ Ｐゴシック"));
+    f.setPixelSize(12);
+    setFont(f);
+    setGeometry(216, 139, 696, 480);
+    FMdiArea = new QMdiArea(this);
+    setCentralWidget(FMdiArea);
+}
+
+TMainForm::~TMainForm() {
+    if (MainForm == this)
+        MainForm = nullptr;
+}
+
+void TMainForm::showEvent(QShowEvent* Event) {
+    QMainWindow::showEvent(Event);
+    if (!FInputForm)
+        FormShow();
+}
+
+void TMainForm::FormShow() {
+    FInputForm = new TInputForm;
+    FMdiArea->addSubWindow(FInputForm);
+    FInputForm->adjustSize();
+    FInputForm->move(0, 0);
+    FInputForm->show();
+}

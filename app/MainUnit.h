@@ -1,0 +1,31 @@
+#pragma once
+// The frame window: an empty multiple-document frame whose only child is the navigation
+// window, created when the frame is first shown. Closing the frame ends the program.
+
+#include <QMainWindow>
+
+class QMdiArea;
+class TInputForm;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* AOwner = nullptr);
+    ~TMainForm() override;
+
+    QMdiArea* MdiArea() const { return FMdiArea; }
+    // The navigation window; null until the frame was shown.
+    TInputForm* InputForm() const { return FInputForm; }
+
+protected:
+    void showEvent(QShowEvent* Event) override;
+
+private:
+    void FormShow();
+
+    QMdiArea* FMdiArea;
+    TInputForm* FInputForm = nullptr;
+};
+
+// The frame of the run.
+extern TMainForm* MainForm;

@@ -1,0 +1,39 @@
+#include "MessageBoxes.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+
+void ShowFailure(QWidget* Parent, const QString& Text) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("土量計算システム"), Text,
+                    QMessageBox::Ok, Parent);
+    box.exec();
+}
+
+TQuestionAnswer AskQuestion(QWidget* Parent, const std::string& Text, TQuestionButtons Buttons) {
+    const bool cancel = Buttons == TQuestionButtons::YesNoCancel;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("メッセージ"),
+                    QString::fromStdString(Text),
+                    cancel ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
+                           : QMessageBox::Yes | QMessageBox::No,
+                    Parent);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
+    if (cancel)
+        box.button(QMessageBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(cancel ? QMessageBox::Cancel : QMessageBox::No);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return TQuestionAnswer::Yes;
+    case QMessageBox::No:
+        return TQuestionAnswer::No;
+    default:
+        return cancel ? TQuestionAnswer::Cancel : TQuestionAnswer::No;
+    }
+}
+
+void ShowNotYetAvailable(QWidget* Parent) {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("メッセージ"),
+                    QStringLiteral("この機能はまだ使用できません。"), QMessageBox::Ok, Parent);
+    box.exec();
+}

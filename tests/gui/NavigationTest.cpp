@@ -1,0 +1,261 @@
+#include "ModalDriver.h"
+
+#include "app/DataForm.h"
+#include "app/MainUnit.h"
+#include "controls/ImageButton.h"
+#include "controls/RadioGroup.h"
+#include "input/BaseDataUnit.h"
+#include "model/DataUnit.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QMdiArea>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// The windows as the program creates them: the frame, the base data dialog, and the
+// navigation window that the frame makes when it is shown.
+struct Navigation : testing::Test {
+    TMainForm frame;
+    TBaseInputForm baseForm{&frame};
+    TInputForm* nav = nullptr;
+    QTemporaryDir dir;
+
+    void SetUp() override {
+        MainForm = &frame;
+        BaseInputForm = &baseForm;
+        frame.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+        nav = frame.InputForm();
+        ASSERT_NE(nav, nullptr);
+        ASSERT_TRUE(dir.isValid());
+    }
+    void TearDown() override { MainForm = nullptr; }
+
+    // Buttons enabled, in the order open, base, mesh, calc, save, save as, print data,
+    // summary, list, report: "1" enabled, "0" disabled.
+    std::string Enabled() const {
+        std::string s;
+        for (const TImageButton* b :
+             {nav->ImageButton1, nav->ImageButton2, nav->MeshInputButton, nav->CalcButton,
+              nav->ImageButton3, nav->ImageButton4, nav->InputPrintButton, nav->SumViewButton,
+              nav->DetailViewButton, nav->CalcPrintButton})
+            s += b->isEnabled() ? '1' : '0';
+        return s;
+    }
+    QString Path(const QString& Name) const { return dir.filePath(Name); }
+
+    // A project with four points around one mesh and valid results, saved to Name.
+    QString SaveCalculatedProject(const QString& Name, const std::string& Title) {
+        TInputData d;
+        d.SetTitle(Title);
+        d.SetLayer(1);
+        d.SetPhase(0, true);
+        for (int x = 0; x <= 1; ++x)
+            for (int y = 0; y <= 1; ++y) {
+                TGridData g;
+                g.X = x;
+                g.Y = y;
+                g.GH = 10.0;
+                g.FH = 12.0;
+                d.SetMeshData(g);
+            }
+        EXPECT_TRUE(d.Calcrate());
+        const QString path = Path(Name);
+        QDir().mkpath(QFileInfo(path).path());
+        d.FileSave(QFile::encodeName(path).toStdString());
+        return path;
+    }
+
+    // Runs a handler that opens the base data dialog; Edit changes the dialog, then OK.
+    template <class F> void ConfirmBaseData(F Edit) {
+        WhenModal([this, Edit](QWidget*) {
+            Edit();
+            baseForm.BitBtn1->click();
+        });
+        nav->BaseInputClick();
+    }
+
+    // Answers the next file dialog with Path, or cancels it when Path is empty.
+    void AnswerFileDialog(const QString& FilePath) {
+        WhenModal(
+            [FilePath](QWidget* w) {
+                auto* fd = static_cast<QFileDialog*>(w);
+                if (FilePath.isEmpty()) {
+                    fd->reject();
+                    return;
+                }
+                fd->selectFile(FilePath);
+                static_cast<QDialog*>(fd)->accept(); // QFileDialog::accept is protected
+            },
+            [](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; });
+    }
+};
+
+} // namespace
+
+TEST_F(Navigation, FrameAndStartState) {
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("土量計算システム"));
+    EXPECT_EQ(frame.MdiArea()->subWindowList().size(), 1);
+    EXPECT_EQ(nav->windowTitle(), QStringLiteral("ナビゲーション"));
+    EXPECT_EQ(nav->Panel1->size(), QSize(542, 327));
+    EXPECT_EQ(Enabled(), "1100110000");
+}
+
+TEST_F(Navigation, BaseDataOkEnablesMeshDataCancelDoesNot) {
+    WhenModal([this](QWidget*) { baseForm.BitBtn2->click(); });
+    nav->BaseInputClick();
+    EXPECT_EQ(Enabled(), "1100110000");
+    ConfirmBaseData([] {});
+    EXPECT_EQ(Enabled(), "1110110000");
+}
+
+TEST_F(Navigation, OpeningACalculatedProjectAndConfirmingBaseData) {
+    const QString path = SaveCalculatedProject(QStringLiteral("a.b/plan.old.msh"), "造成");
+    nav->LoadFile(path);
+    EXPECT_EQ(nav->windowTitle(), QStringLiteral("ナビゲーション [plan.old]"));
+    EXPECT_EQ(nav->FileName(), path);
+    EXPECT_EQ(Enabled(), "1111111111");
+    EXPECT_GT(nav->InputData().CalcMeshCount(), 0) << "results recalculated on opening";
+    EXPECT_EQ(nav->InputData().Title(), "造成");
+
+    ConfirmBaseData([] {}); // even unchanged, the results are no longer valid
+    EXPECT_EQ(Enabled(), "1111111000");
+}
+
+TEST_F(Navigation, FailedOpenKeepsFileCaptionAndProject) {
+    const QString good = SaveCalculatedProject(QStringLiteral("site1.msh"), "元の工事");
+    nav->LoadFile(good);
+    const QString junk = Path(QStringLiteral("notes.msh"));
+    {
+        QFile f(junk);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not a project at all\n");
+    }
+    QString text, title;
+    AnswerMessageBox(QMessageBox::Ok, &text, &title);
+    nav->LoadFile(junk);
+    EXPECT_FALSE(text.isEmpty()) << "the model's failure text is shown";
+    EXPECT_EQ(nav->FileName(), good);
+    EXPECT_EQ(nav->windowTitle(), QStringLiteral("ナビゲーション [site1]"));
+    EXPECT_EQ(nav->InputData().Title(), "元の工事");
+
+    // Saving now writes the project that was open, never over the file that failed.
+    nav->SaveButtonClick();
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("not a project at all\n"));
+}
+
+TEST_F(Navigation, OpenThroughTheDialog) {
+    const QString path = SaveCalculatedProject(QStringLiteral("site2.msh"), "二");
+    AnswerFileDialog(QString());
+    nav->LoadButtonClick();
+    EXPECT_TRUE(nav->FileName().isEmpty());
+    AnswerFileDialog(path);
+    nav->LoadButtonClick();
+    EXPECT_EQ(nav->FileName(), path);
+    EXPECT_EQ(nav->windowTitle(), QStringLiteral("ナビゲーション [site2]"));
+}
+
+TEST_F(Navigation, SaveAsksForANameFirst) {
+    AnswerFileDialog(QString());
+    nav->SaveButtonClick();
+    EXPECT_TRUE(nav->FileName().isEmpty());
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty()) << "nothing written";
+
+    const QString path = Path(QStringLiteral("new.msh"));
+    AnswerFileDialog(path);
+    nav->SaveButtonClick();
+    EXPECT_EQ(nav->FileName(), path);
+    EXPECT_EQ(nav->windowTitle(), QStringLiteral("ナビゲーション")) << "saving keeps the caption";
+    TInputData reread;
+    reread.FileLoad(QFile::encodeName(path).toStdString());
+    EXPECT_EQ(reread.Layer(), 5); // the defaults of a new project
+    EXPECT_EQ(reread.GetSolidName(2), "軟岩Ⅰ");
+}
+
+TEST_F(Navigation, SaveToAnUnwritablePlaceShowsTheError) {
+    const QString path = Path(QStringLiteral("missing/folder/x.msh"));
+    AnswerFileDialog(path);
+    QString text;
+    AnswerMessageBox(QMessageBox::Ok, &text);
+    nav->SaveAsButtonClick();
+    EXPECT_FALSE(text.isEmpty());
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST_F(Navigation, LayerCountOutsideTheRangeEndsInTheErrorBox) {
+    QString text, title;
+    AnswerMessageBox(QMessageBox::Ok, &text, &title);
+    ConfirmBaseData([this] {
+        baseForm.SetTitle(QStringLiteral("第二工区"));
+        baseForm.ComboBox1->setEditText(QStringLiteral("9"));
+    });
+    EXPECT_EQ(text, QStringLiteral("層の種類は 1～5 の間で指定してください。"));
+    EXPECT_EQ(nav->InputData().Title(), "第二工区");
+    EXPECT_EQ(nav->InputData().Layer(), 5);
+    EXPECT_EQ(Enabled(), "1100110000") << "phases unchanged";
+}
+
+TEST_F(Navigation, ChangedLayerModeAsksWithMessageBoxes) {
+    TGridData g;
+    g.X = 1;
+    g.Y = 1;
+    g.GH = 10.0;
+    g.LAYER[0] = 0.5;
+    g.LAYER[1] = 2.0;
+    g.LAYER[2] = 3.0;
+    nav->InputData().SetMeshData(g);
+    nav->InputData().SetHyoudo(true);
+
+    QString first, second, title;
+    WhenModal([this, &first, &second, &title](QWidget*) {
+        baseForm.SolidTypeItem->SetItemIndex(1);
+        // The second question comes after the first is answered.
+        WhenModal(
+            [&first, &second, &title](QWidget* w) {
+                auto* box = static_cast<QMessageBox*>(w);
+                first = box->text();
+                title = box->windowTitle();
+                EXPECT_EQ(box->icon(), QMessageBox::Question);
+                EXPECT_NE(box->button(QMessageBox::Cancel), nullptr);
+                AnswerMessageBox(QMessageBox::No, &second);
+                box->button(QMessageBox::Yes)->click();
+            },
+            [](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; });
+        baseForm.BitBtn1->click();
+    });
+    nav->BaseInputClick();
+    EXPECT_EQ(title, QStringLiteral("メッセージ"));
+    EXPECT_TRUE(first.startsWith(QStringLiteral("層データの入力方法が変更されました。")));
+    EXPECT_TRUE(second.startsWith(QStringLiteral("表土厚を考慮していますが")));
+    EXPECT_EQ(nav->InputData().SolidType(), 1);
+    // "No": the second layer's elevation also subtracts the topsoil.
+    EXPECT_DOUBLE_EQ(nav->InputData().GetXYToData(1, 1).LAYER[1], 10.0 - 2.0 - 0.5);
+}
+
+TEST_F(Navigation, ClosingTheNavigationWindowOnlyMinimisesIt) {
+    nav->close();
+    EXPECT_TRUE(nav->isMinimized());
+    EXPECT_EQ(frame.MdiArea()->subWindowList().size(), 1);
+}
+
+TEST(NavigationCaption, OnlyTheLastExtensionGoes) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/work/site1.msh", "ナビゲーション [site1]"},
+        {"/d/a.b/plan.old.msh", "ナビゲーション [plan.old]"},
+        {"/d/a.b/plan", "ナビゲーション [plan]"},
+    };
+    for (auto [path, caption] : cases)
+        EXPECT_EQ(TInputForm::CaptionFor(QString::fromUtf8(path)), QString::fromUtf8(caption));
+}
