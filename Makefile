@@ -14,8 +14,14 @@ endif
 
 .PHONY: run test deps build check check-sanitize bench fuzz format clean
 
+# Without a display the windows cannot open; the command line tool shows the same sample.
 run: build
-	./$(BUILD)/cli/doryou-cli calc examples/sample-site.msh
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  ./$(BUILD)/doryou; \
+	else \
+	  echo "run: no display (DISPLAY and WAYLAND_DISPLAY are empty), so doryou-cli calc examples/sample-site.msh instead"; \
+	  ./$(BUILD)/cli/doryou-cli calc examples/sample-site.msh; \
+	fi
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

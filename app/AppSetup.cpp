@@ -4,7 +4,37 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
 #include <QLocale>
+#include <QPainter>
+#include <QPixmap>
+
+namespace {
+
+// The program's icon: the first character of 土量 on the navigation window's green.
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(28, 120, 52));
+        p.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
+        QFont f(QStringLiteral("ＭＳ ゴシック"));
+        f.setBold(true);
+        f.setPixelSize(size * 3 / 4);
+        p.setFont(f);
+        p.setPen(Qt::white);
+        p.drawText(QRect(0, 0, size, size), Qt::AlignCenter, QStringLiteral("土"));
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
+}
+
+} // namespace
 
 void SetupApplication() {
     // The windows ask for the Japanese system fonts by their names; the IPA fonts stand in.
@@ -14,6 +44,7 @@ void SetupApplication() {
     QFont f(QStringLiteral("ＭＳ Ｐゴシック"));
     f.setPixelSize(12);
     QApplication::setFont(f);
+    QApplication::setWindowIcon(ProgramIcon());
 
     const QLocale locale = QLocale::system();
     TFormatSettings& fs = FormatSettings();

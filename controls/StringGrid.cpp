@@ -83,9 +83,9 @@ void TStringGrid::ResetFlags() {
 
 void TStringGrid::SetDefaultRowHeight(int Value) {
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(Value);
+    verticalHeader()->setDefaultSectionSize(Value + GridLineWidth());
     for (int r = 0; r < rowCount(); ++r)
-        setRowHeight(r, Value);
+        setRowHeight(r, Value + GridLineWidth());
 }
 
 QString TStringGrid::Cells(int Col, int Row) const {

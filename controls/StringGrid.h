@@ -26,8 +26,11 @@ public:
     void SetFixed(int Cols, int Rows);
     int Tag() const { return FTag; }
     void SetTag(int Value) { FTag = Value; }
+    // Heights and widths are those of the cell's inside; the grid line comes on top, as the
+    // layouts of the windows count them.
     void SetDefaultRowHeight(int Value);
-    void SetColWidth(int Col, int Width) { setColumnWidth(Col, Width); }
+    void SetColWidth(int Col, int Width) { setColumnWidth(Col, Width + GridLineWidth()); }
+    int GridLineWidth() const { return showGrid() ? 1 : 0; }
     bool IsFixedCell(int Col, int Row) const { return Col < FFixedCols || Row < FFixedRows; }
 
     QString Cells(int Col, int Row) const;

@@ -390,7 +390,11 @@ void TBaseInputForm::StringGrid1DrawCell(const TStringGrid* Grid, QPainter& Pain
         align = Qt::AlignLeft;
     Painter.setPen(fore);
     Painter.setFont(Grid->font());
-    Painter.drawText(Rect.adjusted(4, 0, -4, 0), int(align | Qt::AlignVCenter) | Qt::TextSingleLine,
+    // Cut at the cell, not at the inner margins: a short header such as "No" in its narrow
+    // column may use the margins rather than lose a letter.
+    Painter.setClipRect(Rect);
+    Painter.drawText(Rect.adjusted(4, 0, -4, 0),
+                     int(align | Qt::AlignVCenter) | Qt::TextSingleLine | Qt::TextDontClip,
                      Grid->Cells(Col, Row));
 }
 
