@@ -151,6 +151,31 @@ QString TInputForm::CaptionFor(const QString& FileName) {
            QStringLiteral("]");
 }
 
+void TInputForm::PinSize() {
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    if (isMinimized())
+        return;
+    adjustSize();
+    setFixedSize(size());
+}
+
+void TInputForm::showEvent(QShowEvent* Event) {
+    QMdiSubWindow::showEvent(Event);
+    PinSize();
+}
+
+void TInputForm::changeEvent(QEvent* Event) {
+    if (Event->type() == QEvent::WindowStateChange) {
+        // Free the size before the sub-window shrinks to its minimised bar.
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+    QMdiSubWindow::changeEvent(Event);
+    if (Event->type() == QEvent::WindowStateChange && !isMinimized())
+        PinSize();
+}
+
 void TInputForm::closeEvent(QCloseEvent* Event) {
     Event->ignore();
     showMinimized();

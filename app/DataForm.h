@@ -69,10 +69,14 @@ public:
 protected:
     // Closing only minimises: the project lives as long as the program.
     void closeEvent(QCloseEvent* Event) override;
+    // A fixed single border: the size is pinned except while minimised.
+    void changeEvent(QEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
 
 private:
     void FormCreate();
     std::vector<TImageButton*> PhaseButtons(int Phase) const;
+    void PinSize();
 
     QString FFileName;
     std::unique_ptr<TInputData> FInputData;

@@ -244,10 +244,15 @@ TEST_F(Navigation, ChangedLayerModeAsksWithMessageBoxes) {
     EXPECT_DOUBLE_EQ(nav->InputData().GetXYToData(1, 1).LAYER[1], 10.0 - 2.0 - 0.5);
 }
 
-TEST_F(Navigation, ClosingTheNavigationWindowOnlyMinimisesIt) {
+TEST_F(Navigation, FixedSizeAndClosingOnlyMinimises) {
+    const QSize size = nav->size();
+    nav->resize(900, 700);
+    EXPECT_EQ(nav->size(), size);
     nav->close();
     EXPECT_TRUE(nav->isMinimized());
     EXPECT_EQ(frame.MdiArea()->subWindowList().size(), 1);
+    nav->showNormal();
+    EXPECT_EQ(nav->size(), size);
 }
 
 TEST(NavigationCaption, OnlyTheLastExtensionGoes) {
