@@ -5,9 +5,11 @@
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QPainter>
 #include <QPixmap>
+#include <QTranslator>
 
 namespace {
 
@@ -45,6 +47,13 @@ void SetupApplication() {
     f.setPixelSize(12);
     QApplication::setFont(f);
     QApplication::setWindowIcon(ProgramIcon());
+
+    // The whole interface is Japanese, so Qt's own dialogs (file dialogs, standard buttons)
+    // are too, whatever the user's language. Without the translation they stay English.
+    static QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
 
     const QLocale locale = QLocale::system();
     TFormatSettings& fs = FormatSettings();
