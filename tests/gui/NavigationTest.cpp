@@ -253,6 +253,9 @@ TEST_F(Navigation, FixedSizeAndClosingOnlyMinimises) {
     EXPECT_EQ(frame.MdiArea()->subWindowList().size(), 1);
     nav->showNormal();
     EXPECT_EQ(nav->size(), size);
+    // Closing the frame ends the program at once, with no question and no veto.
+    EXPECT_TRUE(frame.close());
+    EXPECT_FALSE(frame.isVisible());
 }
 
 TEST(NavigationCaption, OnlyTheLastExtensionGoes) {
