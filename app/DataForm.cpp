@@ -22,7 +22,9 @@ QString ProjectFilter() {
     return QStringLiteral("土配システムデータ (*.msh);;全データ (*)");
 }
 
-std::string LocalPath(const QString& FileName) { return QFile::encodeName(FileName).toStdString(); }
+std::string LocalPath(const QString& FileName) {
+    return QFile::encodeName(FileName).toStdString();
+}
 
 } // namespace
 
@@ -94,8 +96,8 @@ TInputForm::TInputForm(QWidget* AOwner) : QMdiSubWindow(AOwner) {
     ImageButton3 = button(QStringLiteral("保存"), Project, 296, 12, &TInputForm::SaveButtonClick);
     ImageButton4 = button(QStringLiteral("名前を変えて保存"), Project, 416, 12,
                           &TInputForm::SaveAsButtonClick);
-    InputPrintButton = button(QStringLiteral("データ印刷"), Printing, 296, 84,
-                              &TInputForm::InputPrintButtonClick);
+    InputPrintButton =
+        button(QStringLiteral("データ印刷"), Printing, 296, 84, &TInputForm::InputPrintButtonClick);
     SumViewButton =
         button(QStringLiteral("土量集計表"), View, 296, 144, &TInputForm::SumViewButtonClick);
     DetailViewButton =
@@ -250,8 +252,18 @@ void TInputForm::CalcButtonClick() {
         ShowNotYetAvailable(this); // the summary view
 }
 
-void TInputForm::MeshInputClick() { ShowNotYetAvailable(this); }
-void TInputForm::SumViewButtonClick() { ShowNotYetAvailable(this); }
-void TInputForm::DetailViewButtonClick() { ShowNotYetAvailable(this); }
-void TInputForm::InputPrintButtonClick() { ShowNotYetAvailable(this); }
-void TInputForm::CalcPrintButtonClick() { ShowNotYetAvailable(this); }
+void TInputForm::MeshInputClick() {
+    ShowNotYetAvailable(this);
+}
+void TInputForm::SumViewButtonClick() {
+    ShowNotYetAvailable(this);
+}
+void TInputForm::DetailViewButtonClick() {
+    ShowNotYetAvailable(this);
+}
+void TInputForm::InputPrintButtonClick() {
+    ShowNotYetAvailable(this);
+}
+void TInputForm::CalcPrintButtonClick() {
+    ShowNotYetAvailable(this);
+}

@@ -12,9 +12,9 @@ class TImageButton;
 
 namespace NaviPictures {
 
-inline const QColor Project{28, 120, 52};   // open, base data, mesh data, calculate, save
-inline const QColor View{32, 88, 176};      // the result views
-inline const QColor Printing{150, 60, 40};  // the printed output
+inline const QColor Project{28, 120, 52};  // open, base data, mesh data, calculate, save
+inline const QColor View{32, 88, 176};     // the result views
+inline const QColor Printing{150, 60, 40}; // the printed output
 
 // Normal, pressed, pointer over it, disabled; 112 × 40 unless told otherwise.
 std::array<QPixmap, 4> Make(const QString& Label, const QColor& Base, int Width = 112,

@@ -137,8 +137,8 @@ void TArrowMark::SetArrowBrush(const QBrush& Value) {
 }
 
 QPolygon TArrowMark::Polygon() const {
-    return ArrowPolygon(FArrowKind, FArrowTip, FArrowWidth, FArrowLength, FArrowSize,
-                        FArrowCurve, width(), height());
+    return ArrowPolygon(FArrowKind, FArrowTip, FArrowWidth, FArrowLength, FArrowSize, FArrowCurve,
+                        width(), height());
 }
 
 QPolygon TArrowMark::ArrowPolygon(TArrowKind Kind, TArrowTip Tip, int W, int L, int S, int C,

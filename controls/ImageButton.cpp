@@ -12,7 +12,9 @@ TImageButton::TImageButton(QWidget* AOwner) : QWidget(AOwner) {
     setAttribute(Qt::WA_NoSystemBackground);
 }
 
-void TImageButton::Click() { emit clicked(); }
+void TImageButton::Click() {
+    emit clicked();
+}
 
 void TImageButton::SetImage(int Index, const QPixmap& Value) {
     FImage[Index] = Value;

@@ -21,7 +21,9 @@ void TLabel3D::SetCaption(const QString& Value) {
     update();
 }
 
-QColor TLabel3D::MainColor() const { return palette().color(QPalette::WindowText); }
+QColor TLabel3D::MainColor() const {
+    return palette().color(QPalette::WindowText);
+}
 
 void TLabel3D::SetMainColor(const QColor& Value) {
     QPalette pal = palette();
@@ -131,8 +133,9 @@ void TLabel3D::paintEvent(QPaintEvent*) {
     };
     const QColor first = enabled ? FDownColor : pal.color(QPalette::Active, QPalette::Button);
     if (shadow)
-        layer(first, QRect(0, 0, W, H).translated(std::max(FShadowOffset.x(), 0),
-                                                  std::max(FShadowOffset.y(), 0)));
+        layer(first,
+              QRect(0, 0, W, H)
+                  .translated(std::max(FShadowOffset.x(), 0), std::max(FShadowOffset.y(), 0)));
     else
         layer(first, QRect(QPoint(2, 2), QPoint(W - 1, H - 1)));
     if (!shadow)
@@ -140,8 +143,9 @@ void TLabel3D::paintEvent(QPaintEvent*) {
               QRect(QPoint(0, 0), QPoint(W - 3, H - 3)));
     const QColor main = enabled ? MainColor() : pal.color(QPalette::Active, QPalette::Dark);
     if (shadow)
-        layer(main, QRect(0, 0, W, H).translated(std::max(-FShadowOffset.x(), 0),
-                                                 std::max(-FShadowOffset.y(), 0)));
+        layer(main,
+              QRect(0, 0, W, H)
+                  .translated(std::max(-FShadowOffset.x(), 0), std::max(-FShadowOffset.y(), 0)));
     else
         layer(main, QRect(QPoint(1, 1), QPoint(W - 2, H - 2)));
 }

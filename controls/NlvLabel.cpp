@@ -11,7 +11,9 @@
 
 namespace {
 
-int RoundEven(double v) { return static_cast<int>(std::lrint(v)); }
+int RoundEven(double v) {
+    return static_cast<int>(std::lrint(v));
+}
 
 // The text as shown: "&&" is one "&", a single "&" only underlines the next character.
 QString Shown(const QString& Text) {
@@ -225,7 +227,9 @@ void TNlvLabel::SetShowAccelChar(bool Value) {
     update();
 }
 
-QColor TNlvLabel::Color() const { return palette().color(QPalette::Window); }
+QColor TNlvLabel::Color() const {
+    return palette().color(QPalette::Window);
+}
 
 void TNlvLabel::SetColor(const QColor& Value) {
     QPalette pal = palette();

@@ -28,9 +28,9 @@ void TRadioGroup::Pick(int Index) {
 bool TRadioGroup::eventFilter(QObject* Watched, QEvent* Event) {
     if (Event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(Event)->key();
-        const int step = (key == Qt::Key_Down || key == Qt::Key_Right)  ? 1
-                         : (key == Qt::Key_Up || key == Qt::Key_Left) ? -1
-                                                                      : 0;
+        const int step = (key == Qt::Key_Down || key == Qt::Key_Right) ? 1
+                         : (key == Qt::Key_Up || key == Qt::Key_Left)  ? -1
+                                                                       : 0;
         if (step != 0) {
             int at = 0;
             for (size_t i = 0; i < FButtons.size(); ++i)

@@ -75,10 +75,9 @@ void TStringGrid::SetFixed(int Cols, int Rows) {
 void TStringGrid::ResetFlags() {
     for (int r = 0; r < rowCount(); ++r)
         for (int c = 0; c < columnCount(); ++c)
-            item(r, c)->setFlags(IsFixedCell(c, r)
-                                     ? Qt::ItemIsEnabled
-                                     : Qt::ItemIsEnabled | Qt::ItemIsSelectable |
-                                           Qt::ItemIsEditable);
+            item(r, c)->setFlags(IsFixedCell(c, r) ? Qt::ItemIsEnabled
+                                                   : Qt::ItemIsEnabled | Qt::ItemIsSelectable |
+                                                         Qt::ItemIsEditable);
 }
 
 void TStringGrid::SetDefaultRowHeight(int Value) {

@@ -129,11 +129,10 @@ TBaseInputForm::TBaseInputForm(QWidget* AOwner) : QDialog(AOwner) {
     MeshSpanEdit->setTextMargins(0, 0, 0, 0);
     unitLabel(312, 36);
 
-    CalctypeItem = new TRadioGroup(
-        QStringLiteral("計算方法"),
-        {QStringLiteral("１点法（点高法）"), QStringLiteral("４点柱状法"),
-         QStringLiteral("４点平均標高法")},
-        this);
+    CalctypeItem = new TRadioGroup(QStringLiteral("計算方法"),
+                                   {QStringLiteral("１点法（点高法）"),
+                                    QStringLiteral("４点柱状法"), QStringLiteral("４点平均標高法")},
+                                   this);
     CalctypeItem->setGeometry(8, 60, 129, 101);
     RateTypeItem = new TRadioGroup(QStringLiteral("補正方法"),
                                    {QStringLiteral("切土補正"), QStringLiteral("盛土補正")}, this);
@@ -168,8 +167,8 @@ TBaseInputForm::TBaseInputForm(QWidget* AOwner) : QDialog(AOwner) {
 
     sectionLabel(QStringLiteral("丸め方法："), 8, 347);
     RoundCombo = new QComboBox(this);
-    RoundCombo->addItems({QStringLiteral("四捨五入"), QStringLiteral("切り捨て"),
-                          QStringLiteral("切り上げ")});
+    RoundCombo->addItems(
+        {QStringLiteral("四捨五入"), QStringLiteral("切り捨て"), QStringLiteral("切り上げ")});
     RoundCombo->setGeometry(76, 344, 141, 20);
 
     BitBtn1 = new QPushButton(OkGlyph(), QStringLiteral("OK"), this);
@@ -186,8 +185,7 @@ TBaseInputForm::TBaseInputForm(QWidget* AOwner) : QDialog(AOwner) {
         grid->SetDefaultRowHeight(20);
         grid->SetOnSelectCell(
             [this, grid](int Col, int Row) { return IsCellEditable(grid->Tag(), Col, Row); });
-        grid->SetOnDrawCell([this, grid](QPainter& Painter, const QRect& Rect, int Col,
-                                         int Row) {
+        grid->SetOnDrawCell([this, grid](QPainter& Painter, const QRect& Rect, int Col, int Row) {
             StringGrid1DrawCell(grid, Painter, Rect, Col, Row);
         });
     }
@@ -226,45 +224,81 @@ void TBaseInputForm::FormCreate() {
         StringGrid1->SetCells(0, r, QString::number(r));
     StringGrid2->SetCells(0, 0, QStringLiteral("項 目 名"));
     StringGrid2->SetCells(1, 0, QStringLiteral("標準値"));
-    const QString items[StandardRows] = {
-        QStringLiteral("表土厚"),   QStringLiteral("１層厚"),   QStringLiteral("２層厚"),
-        QStringLiteral("３層厚"),   QStringLiteral("４層厚"),   QStringLiteral("踏込沈下"),
-        QStringLiteral("圧密沈下")};
+    const QString items[StandardRows] = {QStringLiteral("表土厚"),  QStringLiteral("１層厚"),
+                                         QStringLiteral("２層厚"),  QStringLiteral("３層厚"),
+                                         QStringLiteral("４層厚"),  QStringLiteral("踏込沈下"),
+                                         QStringLiteral("圧密沈下")};
     for (int r = 1; r <= StandardRows; ++r)
         StringGrid2->SetCells(0, r, items[r - 1]);
 }
 
 // --- Accessors
 
-QString TBaseInputForm::Title() const { return Edit1->text(); }
-void TBaseInputForm::SetTitle(const QString& Value) { Edit1->setText(Value); }
+QString TBaseInputForm::Title() const {
+    return Edit1->text();
+}
+void TBaseInputForm::SetTitle(const QString& Value) {
+    Edit1->setText(Value);
+}
 
-int TBaseInputForm::Layer() const { return StrToIntDef(ComboBox1->currentText(), 1); }
+int TBaseInputForm::Layer() const {
+    return StrToIntDef(ComboBox1->currentText(), 1);
+}
 
 void TBaseInputForm::SetLayer(int Value) {
     ComboBox1->setEditText(QString::number(Value));
     FLayer = Value;
 }
 
-double TBaseInputForm::MeshSpan() const { return ReadNumber(MeshSpanEdit->text(), 20.0); }
-void TBaseInputForm::SetMeshSpan(double Value) { MeshSpanEdit->setText(FormatWidth(Value, 6, 2)); }
+double TBaseInputForm::MeshSpan() const {
+    return ReadNumber(MeshSpanEdit->text(), 20.0);
+}
+void TBaseInputForm::SetMeshSpan(double Value) {
+    MeshSpanEdit->setText(FormatWidth(Value, 6, 2));
+}
 
-bool TBaseInputForm::Hyoudo() const { return HyoudoInput->ItemIndex() == 1; }
-void TBaseInputForm::SetHyoudo(bool Value) { HyoudoInput->SetItemIndex(Value ? 1 : 0); }
-bool TBaseInputForm::Fumikomi() const { return FumikomiCheck->isChecked(); }
-void TBaseInputForm::SetFumikomi(bool Value) { FumikomiCheck->setChecked(Value); }
-bool TBaseInputForm::Atumitu() const { return AtumituCheck->isChecked(); }
-void TBaseInputForm::SetAtumitu(bool Value) { AtumituCheck->setChecked(Value); }
-int TBaseInputForm::RoundType() const { return RoundCombo->currentIndex(); }
+bool TBaseInputForm::Hyoudo() const {
+    return HyoudoInput->ItemIndex() == 1;
+}
+void TBaseInputForm::SetHyoudo(bool Value) {
+    HyoudoInput->SetItemIndex(Value ? 1 : 0);
+}
+bool TBaseInputForm::Fumikomi() const {
+    return FumikomiCheck->isChecked();
+}
+void TBaseInputForm::SetFumikomi(bool Value) {
+    FumikomiCheck->setChecked(Value);
+}
+bool TBaseInputForm::Atumitu() const {
+    return AtumituCheck->isChecked();
+}
+void TBaseInputForm::SetAtumitu(bool Value) {
+    AtumituCheck->setChecked(Value);
+}
+int TBaseInputForm::RoundType() const {
+    return RoundCombo->currentIndex();
+}
 void TBaseInputForm::SetRoundType(int Value) {
     RoundCombo->setCurrentIndex(Value >= 0 && Value < RoundCombo->count() ? Value : -1);
 }
-int TBaseInputForm::RateType() const { return RateTypeItem->ItemIndex(); }
-void TBaseInputForm::SetRateType(int Value) { RateTypeItem->SetItemIndex(Value); }
-int TBaseInputForm::CalcType() const { return CalctypeItem->ItemIndex(); }
-void TBaseInputForm::SetCalcType(int Value) { CalctypeItem->SetItemIndex(Value); }
-int TBaseInputForm::SolidType() const { return SolidTypeItem->ItemIndex(); }
-void TBaseInputForm::SetSolidType(int Value) { SolidTypeItem->SetItemIndex(Value); }
+int TBaseInputForm::RateType() const {
+    return RateTypeItem->ItemIndex();
+}
+void TBaseInputForm::SetRateType(int Value) {
+    RateTypeItem->SetItemIndex(Value);
+}
+int TBaseInputForm::CalcType() const {
+    return CalctypeItem->ItemIndex();
+}
+void TBaseInputForm::SetCalcType(int Value) {
+    CalctypeItem->SetItemIndex(Value);
+}
+int TBaseInputForm::SolidType() const {
+    return SolidTypeItem->ItemIndex();
+}
+void TBaseInputForm::SetSolidType(int Value) {
+    SolidTypeItem->SetItemIndex(Value);
+}
 
 QString TBaseInputForm::GetSolidName(int Index) const {
     if (Index < 0 || Index >= SoilRows)
@@ -293,7 +327,9 @@ void TBaseInputForm::SetSolidValue(int Index, int Kind, double Value) {
         StringGrid2->SetCells(1, Index + 1, FormatWidth(Value, 5, 3));
 }
 
-bool TBaseInputForm::Execute() { return exec() == QDialog::Accepted; }
+bool TBaseInputForm::Execute() {
+    return exec() == QDialog::Accepted;
+}
 
 // --- Transfer with the model
 

@@ -89,8 +89,8 @@ private:
     void FormCreate();
     void ComboBox1Change();
     void RateTypeItemClick();
-    void StringGrid1DrawCell(const TStringGrid* Grid, QPainter& Painter, const QRect& Rect,
-                             int Col, int Row) const;
+    void StringGrid1DrawCell(const TStringGrid* Grid, QPainter& Painter, const QRect& Rect, int Col,
+                             int Row) const;
     // The Enter key: the next editable cell of a grid, else the next control.
     void FormKeyPress();
     TStringGrid* ActiveGrid() const;

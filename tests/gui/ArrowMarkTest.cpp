@@ -7,7 +7,9 @@
 
 namespace {
 
-std::vector<QPoint> Points(const QPolygon& p) { return std::vector<QPoint>(p.begin(), p.end()); }
+std::vector<QPoint> Points(const QPolygon& p) {
+    return std::vector<QPoint>(p.begin(), p.end());
+}
 
 } // namespace
 
@@ -21,10 +23,10 @@ TEST(ArrowMark, DefaultArrowIsDoubleHeadedVertical) {
 
 TEST(ArrowMark, NavigationBendToTheRight) {
     // The open → calculate arrow of the navigation window.
-    const std::vector<QPoint> expected = {
-        {5, 0},    {5, 0},    {10, 0},   {14, 0},   {14, 0},   {14, 113},
-        {17, 123}, {24, 130}, {34, 133}, {61, 133}, {61, 128}, {81, 138},
-        {61, 147}, {61, 142}, {35, 142}, {20, 138}, {9, 127},  {5, 112}};
+    const std::vector<QPoint> expected = {{5, 0},    {5, 0},    {10, 0},   {14, 0},   {14, 0},
+                                          {14, 113}, {17, 123}, {24, 130}, {34, 133}, {61, 133},
+                                          {61, 128}, {81, 138}, {61, 147}, {61, 142}, {35, 142},
+                                          {20, 138}, {9, 127},  {5, 112}};
     EXPECT_EQ(Points(TArrowMark::ArrowPolygon(ak_TopRight, ak_Single, 10, 20, 20, 25, 82, 149)),
               expected);
 }

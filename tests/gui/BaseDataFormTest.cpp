@@ -65,12 +65,9 @@ TEST_F(BaseForm, SoilGridEditability) {
         const char* map; // rows 1..6, columns name and rate
     };
     const Case cases[] = {
-        {5, 0, "E. EE EE EE EE EE"},
-        {5, 1, "EE E. E. E. E. E."},
-        {3, 0, "E. EE EE EE .. .."},
-        {0, 0, "E. .. .. .. .. .."},
-        {-1, 1, ".E .. .. .. .. .."},
-        {2147483647, 0, "E. EE EE EE EE EE"},
+        {5, 0, "E. EE EE EE EE EE"},  {5, 1, "EE E. E. E. E. E."},
+        {3, 0, "E. EE EE EE .. .."},  {0, 0, "E. .. .. .. .. .."},
+        {-1, 1, ".E .. .. .. .. .."}, {2147483647, 0, "E. EE EE EE EE EE"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.layer);

@@ -40,7 +40,7 @@ inline void AnswerMessageBox(QMessageBox::StandardButton Button, QString* Text =
         [Button, Text, Title](QWidget* w) {
             auto* box = static_cast<QMessageBox*>(w);
             if (Text)
-            *Text = box->text();
+                *Text = box->text();
             if (Title)
                 *Title = box->windowTitle();
             box->button(Button)->click();
