@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -296,4 +297,18 @@ TEST_F(BaseForm, ExecuteAnswersOkOnlyForOk) {
     EXPECT_FALSE(form.Execute());
     WhenModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
     EXPECT_FALSE(form.Execute());
+}
+
+TEST_F(BaseForm, CellGreyedWhileCurrentIsNotOpenedForTyping) {
+    TInputData d;
+    form.LoadFromModel(d);
+    Show();
+    form.StringGrid1->setFocus();
+    form.StringGrid1->SetCurrentCell(2, 3);
+    QTest::mouseClick(form.RateTypeItem->Button(1), Qt::LeftButton); // fill correction
+    form.StringGrid1->setFocus();
+    Type(QStringLiteral("7"));
+    EXPECT_EQ(form.StringGrid1->Cells(2, 3), QStringLiteral("1.050"));
+    EXPECT_EQ(QApplication::focusWidget(), form.StringGrid1) << "no cell editor opened";
+    form.close();
 }
