@@ -4,21 +4,13 @@ find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Svg PrintSupport Test)
 set(CMAKE_AUTOMOC ON)
 
 # The windows and controls as one library, so that the program and the window tests share it.
-add_library(doryou_widgets STATIC
-  controls/ArrowMark.cpp
-  controls/ImageButton.cpp
-  controls/Label3d.cpp
-  controls/NlvLabel.cpp
-  controls/RadioGroup.cpp
-  controls/StringGrid.cpp
-  input/BaseDataUnit.cpp
-  app/AppSetup.cpp
-  app/DataForm.cpp
-  app/MainUnit.cpp
-  app/MessageBoxes.cpp
-  app/NaviPictures.cpp
-)
-target_link_libraries(doryou_widgets PUBLIC doryou_core Qt6::Widgets)
+# Each folder lists its own sources in sources.cmake.
+add_library(doryou_widgets STATIC)
+foreach(folder controls app input results preview archive)
+  include(${folder}/sources.cmake OPTIONAL)
+endforeach()
+target_include_directories(doryou_widgets PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(doryou_widgets PUBLIC doryou_core Qt6::Widgets Qt6::Svg Qt6::PrintSupport)
 target_compile_definitions(doryou_widgets PUBLIC
   QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY QT_NO_URL_CAST_FROM_STRING)
 

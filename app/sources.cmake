@@ -1,0 +1,7 @@
+target_sources(doryou_widgets PRIVATE
+  app/AppSetup.cpp
+  app/DataForm.cpp
+  app/MainUnit.cpp
+  app/MessageBoxes.cpp
+  app/NaviPictures.cpp
+)

@@ -1,0 +1,8 @@
+target_sources(doryou_widgets PRIVATE
+  controls/ArrowMark.cpp
+  controls/ImageButton.cpp
+  controls/Label3d.cpp
+  controls/NlvLabel.cpp
+  controls/RadioGroup.cpp
+  controls/StringGrid.cpp
+)
