@@ -5,6 +5,7 @@
 #include "controls/ArrowMark.h"
 #include "controls/ImageButton.h"
 #include "input/BaseDataUnit.h"
+#include "input/GridDataInputUnit.h"
 #include "model/DataUnit.h"
 
 #include <QCloseEvent>
@@ -253,7 +254,11 @@ void TInputForm::CalcButtonClick() {
 }
 
 void TInputForm::MeshInputClick() {
-    ShowNotYetAvailable(this);
+    // Made once, on first use, and kept for the rest of the run like the other dialogs.
+    if (!MeshInputForm)
+        MeshInputForm = new TMeshInputForm(window());
+    MeshInputForm->SetInputData(FInputData.get());
+    MeshInputForm->Execute();
 }
 void TInputForm::SumViewButtonClick() {
     ShowNotYetAvailable(this);

@@ -1,0 +1,124 @@
+#pragma once
+// The mesh data editor: the user types one mesh point in the entry row and registers it, browses
+// the registered points through the X and Y trees and the list, loads one into the entry row by
+// clicking it or by typing its numbers, deletes it, or exports all points as CSV. The project is
+// changed at once by every registration and deletion; the window keeps no copy of it.
+
+#include <QDialog>
+#include <QIcon>
+
+#include <memory>
+
+class QAction;
+class QFileDialog;
+class QFrame;
+class QPainter;
+class QPushButton;
+class QSplitter;
+class QStackedWidget;
+class QTreeView;
+class QTreeWidget;
+class TInputData;
+class TMeshListModel;
+class TMeshNode;
+class TMeshTree;
+class TStringGrid;
+struct TGridData;
+
+class TMeshInputForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TMeshInputForm(QWidget* AOwner = nullptr);
+    ~TMeshInputForm() override;
+
+    // The InputData property: binds the window to a project (not owned) and rebuilds the list
+    // columns and both trees. Binding another project, or one whose mesh in the entry row has
+    // gone, empties the entry row.
+    void SetInputData(TInputData* Value);
+    TInputData* InputData() const { return FInputData; }
+
+    // Shows the window modally.
+    void Execute();
+
+    // The printed input listing.
+    void InputPrintOut();
+
+    // Handlers, named after the controls and actions they serve.
+    void Button1Click();
+    void ActDelItemExecute();
+    void ActCsvOutputExecute();
+    void ActInputPrintExecute();
+    void TreeClick(QTreeWidget* Tree);
+    void ListView1Click();
+    void ListView1ColumnClick(int Column);
+
+    // Whether an entry column may be typed in with the project's settings.
+    bool IsCellEditable(int Col) const;
+    int InputIndex() const { return FInputIndex; }
+    TMeshNode* XTopNode() const;
+    TMeshNode* YTopNode() const;
+    TMeshListModel* ListModel() const { return FListModel; }
+    int MinWidth() const { return FMinWidth; }
+
+    // Controls, named as designed.
+    QWidget* Panel1;
+    TStringGrid* StringGrid1;
+    QWidget* Panel3;
+    QPushButton* Button1;
+    QPushButton* Button2;
+    QPushButton* BitBtn1;
+    QPushButton* BitBtn2;
+    QFrame* Panel2;
+    QWidget* PageControl1;
+    QPushButton* TabButton1;
+    QPushButton* TabButton2;
+    QStackedWidget* TabSheets;
+    QWidget* TabSheet1;
+    QWidget* TabSheet2;
+    QTreeWidget* TreeViewX;
+    QTreeWidget* TreeViewY;
+    QSplitter* Splitter1;
+    QTreeView* ListView1;
+    QAction* ActDelItem;
+    QAction* ActInputPrint;
+    QAction* ActCsvOutput;
+    QFileDialog* SaveDialog1;
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
+    void hideEvent(QHideEvent* Event) override;
+
+private:
+    void FormCreate();
+    void BuildPanels();
+    void StringGrid1DrawCell(QPainter& Painter, const QRect& Rect, int Col, int Row) const;
+    void StringGrid1SelectCell(int Col, int PrevCol);
+    void ClampListColumn(int Column, int Width);
+    // The Enter key; true when it was used up by the cell walk.
+    bool FormKeyPress();
+    bool GridIsActive() const;
+
+    void LoadEntryRow(const TGridData& Mesh);
+    TGridData ReadEntryRow() const;
+    void ClearEntryRow();
+    void MoveToFirstColumn();
+    void FillListItem(const TGridData& Mesh);
+    bool PassesFilter(const TGridData& Mesh) const;
+    void SetLayerHeaders();
+
+    TInputData* FInputData = nullptr;
+    int FMinWidth = 0;
+    int FFilterX = 0;
+    int FFilterY = 0;
+    int FFilterC = 0;
+    int FInputIndex = 0;
+    bool FMovingByProgram = false;
+    QIcon FNodeIcon;
+    std::unique_ptr<TMeshTree> FXTree;
+    std::unique_ptr<TMeshTree> FYTree;
+    TMeshListModel* FListModel;
+};
+
+// The one mesh data editor of the run, made on first use.
+extern TMeshInputForm* MeshInputForm;
