@@ -256,16 +256,6 @@ void TMeshInputForm::BuildPanels() {
     connect(ActInputPrint, &QAction::triggered, this, &TMeshInputForm::ActInputPrintExecute);
     connect(ActCsvOutput, &QAction::triggered, this, &TMeshInputForm::ActCsvOutputExecute);
 
-    SaveDialog1 = new QFileDialog(this);
-    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog1->setFileMode(QFileDialog::AnyFile);
-    SaveDialog1->setDefaultSuffix(QStringLiteral("csv"));
-    SaveDialog1->setNameFilters({QStringLiteral("各種テキストファイル (*.csv *.txt *.doc)"),
-                                 QStringLiteral("CSV形式(.csv) (*.csv)"),
-                                 QStringLiteral("テキスト形式(.txt) (*.txt)"),
-                                 QStringLiteral("ドキュメント形式(.doc) (*.doc)"),
-                                 QStringLiteral("全てのファイル (*)")});
-
     StringGrid1->SetOnSelectCell([this](int Col, int) { return IsCellEditable(Col); });
     StringGrid1->SetOnDrawCell([this](QPainter& Painter, const QRect& Rect, int Col, int Row) {
         StringGrid1DrawCell(Painter, Rect, Col, Row);
@@ -560,11 +550,29 @@ void TMeshInputForm::ClampListColumn(int Column, int Width) {
 void TMeshInputForm::ActCsvOutputExecute() {
     if (!FInputData)
         return;
+    // Made on first use: a file dialog starts reading its folder as soon as it exists.
+    if (!SaveDialog1) {
+        SaveDialog1 = new QFileDialog(this);
+        SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+        SaveDialog1->setFileMode(QFileDialog::AnyFile);
+        SaveDialog1->setDefaultSuffix(QStringLiteral("csv"));
+        SaveDialog1->setNameFilters({QStringLiteral("各種テキストファイル (*.csv *.txt *.doc)"),
+                                     QStringLiteral("CSV形式(.csv) (*.csv)"),
+                                     QStringLiteral("テキスト形式(.txt) (*.txt)"),
+                                     QStringLiteral("ドキュメント形式(.doc) (*.doc)"),
+                                     QStringLiteral("全てのファイル (*)")});
+    }
     if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
         return;
-    const QString file = SaveDialog1->selectedFiles().first();
-    RunGuarded(this, [&]() {
-        WriteCp932File(QFile::encodeName(file).toStdString(), MeshCsvText(*FInputData));
+    CsvOutputTo(SaveDialog1->selectedFiles().first());
+}
+
+bool TMeshInputForm::CsvOutputTo(const QString& FileName) {
+    if (!FInputData)
+        return false;
+    // The same text and the same writer as doryou-cli export-mesh.
+    return RunGuarded(this, [&]() {
+        WriteCp932File(QFile::encodeName(FileName).toStdString(), MeshCsvText(*FInputData));
     });
 }
 

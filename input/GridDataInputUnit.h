@@ -47,6 +47,8 @@ public:
     void Button1Click();
     void ActDelItemExecute();
     void ActCsvOutputExecute();
+    // The writing half of the export; a failure shows the error box. True when written.
+    bool CsvOutputTo(const QString& FileName);
     void ActInputPrintExecute();
     void TreeClick(QTreeWidget* Tree);
     void ListView1Click();
@@ -82,7 +84,7 @@ public:
     QAction* ActDelItem;
     QAction* ActInputPrint;
     QAction* ActCsvOutput;
-    QFileDialog* SaveDialog1;
+    QFileDialog* SaveDialog1 = nullptr; // made on first use
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;

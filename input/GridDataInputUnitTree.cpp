@@ -48,8 +48,8 @@ TMeshNode* TMeshTree::NewGroup(const TMeshNodeData& Mesh) {
 
 TMeshNode* TMeshTree::NewMeshNode(const TMeshNodeData& Mesh) {
     TMeshNodeData d{Mesh.X, Mesh.Y, Mesh.Index, 3};
-    auto* node = new TMeshNode(
-        d, QString::number(d.X) + QLatin1Char(',') + QString::number(d.Y), FIcon);
+    auto* node =
+        new TMeshNode(d, QString::number(d.X) + QLatin1Char(',') + QString::number(d.Y), FIcon);
     FMeshes[Key(d.X, d.Y)] = node;
     return node;
 }

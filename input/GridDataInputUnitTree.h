@@ -52,9 +52,7 @@ public:
     static int TreeViewXCompare(const TMeshNodeData& A, const TMeshNodeData& B, int Kind);
 
 private:
-    static uint64_t Key(int32_t X, int32_t Y) {
-        return uint64_t(uint32_t(X)) << 32 | uint32_t(Y);
-    }
+    static uint64_t Key(int32_t X, int32_t Y) { return uint64_t(uint32_t(X)) << 32 | uint32_t(Y); }
     int32_t GroupCoordinate(const TMeshNodeData& D) const { return FKind == 1 ? D.X : D.Y; }
     TMeshNode* NewGroup(const TMeshNodeData& Mesh);
     TMeshNode* NewMeshNode(const TMeshNodeData& Mesh);
