@@ -192,6 +192,8 @@ void TMeshInputForm::BuildPanels() {
         b->setCheckable(true);
         b->setAutoExclusive(true);
         b->setAutoDefault(false);
+        // As wide as the caption, as button-style tabs are, so that both fit the tree's width.
+        b->setFixedWidth(b->fontMetrics().horizontalAdvance(b->text()) + 24);
         tabs->addWidget(b);
     }
     tabs->addStretch(1);
