@@ -2,6 +2,7 @@
 
 #include "Lh5Encoder.h"
 
+#include <cstdio>
 #include <cstring>
 
 extern "C" {
@@ -133,15 +134,16 @@ bool ListLhaArchive(const std::string& path, std::vector<TLhaEntry>& entries) {
     return !entries.empty();
 }
 
-bool ReadLhaArchive(const std::string& path, std::vector<TLhaMember>& members,
-                    std::string& error) {
+bool ReadLhaArchive(const std::string& path, std::vector<TLhaMember>& members, std::string& error) {
     members.clear();
     TStream s(path);
     if (!s.reader) {
         error = "cannot open " + path;
         return false;
     }
+    bool anyHeader = false;
     for (LHAFileHeader* h; (h = lha_reader_next_file(s.reader)) != nullptr;) {
+        anyHeader = true;
         if (std::strcmp(h->compress_method, LHA_COMPRESS_TYPE_DIR) == 0)
             continue;
         TLhaMember m;
@@ -159,6 +161,18 @@ bool ReadLhaArchive(const std::string& path, std::vector<TLhaMember>& members,
             return false;
         }
         members.push_back(std::move(m));
+    }
+    // No header at all is an archive only when the file is just the end mark (or empty);
+    // anything else is some other file, which must not be taken for an empty archive.
+    if (!anyHeader) {
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        const int first = f ? std::fgetc(f) : EOF;
+        if (f)
+            std::fclose(f);
+        if (first != EOF && first != 0) {
+            error = "not an LHA archive";
+            return false;
+        }
     }
     return true;
 }

@@ -192,7 +192,8 @@ int Pack(const TCommand& c, TOutput& out) {
     const bool keepPaths = c.Has("p") || c.Has("x");
     int added = 0;
     for (const std::string& pattern : c.Files) {
-        const std::string full = (!pattern.empty() && pattern[0] == '/') ? pattern : c.BaseDir + pattern;
+        const std::string full =
+            (!pattern.empty() && pattern[0] == '/') ? pattern : c.BaseDir + pattern;
         glob_t g{};
         if (glob(full.c_str(), 0, nullptr, &g) != 0) {
             globfree(&g);
@@ -283,7 +284,8 @@ int Extract(const TCommand& c, TOutput& out) {
             out.Line(dest + ": cannot write");
             return UNLHA_ERROR_CANNOT_WRITE;
         }
-        const timeval times[2] = {{static_cast<time_t>(m.MTime), 0}, {static_cast<time_t>(m.MTime), 0}};
+        const timeval times[2] = {{static_cast<time_t>(m.MTime), 0},
+                                  {static_cast<time_t>(m.MTime), 0}};
         utimes(dest.c_str(), times);
         chmod(dest.c_str(), m.Perms & 0777);
         out.Line(m.Name + " - Melted");
@@ -350,15 +352,16 @@ void Fill(const TLhaEntry& e, INDIVIDUALINFO* info) {
     info->dwCRC = e.Crc;
     info->uOSType = e.OsType;
     info->wRatio = static_cast<uint16_t>(
-        e.OriginalSize ? std::min<uint64_t>(1000, uint64_t{e.CompressedSize} * 1000 / e.OriginalSize)
-                       : 0);
+        e.OriginalSize
+            ? std::min<uint64_t>(1000, uint64_t{e.CompressedSize} * 1000 / e.OriginalSize)
+            : 0);
     const time_t t = e.MTime;
     tm local{};
     localtime_r(&t, &local);
     info->wDate = static_cast<uint16_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) |
                                         local.tm_mday);
-    info->wTime = static_cast<uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) |
-                                        (local.tm_sec / 2));
+    info->wTime =
+        static_cast<uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
     std::snprintf(info->szFileName, sizeof info->szFileName, "%s", e.Name.c_str());
     std::snprintf(info->szAttribute, sizeof info->szAttribute, "%s", "--a--");
     std::snprintf(info->szMode, sizeof info->szMode, "%s", e.Method.c_str());
@@ -462,9 +465,15 @@ UNLHA_API int UnlhaCheckArchive(const char* fileName, int mode) {
     return ReadLhaArchive(Slashes(fileName), members, error) && !members.empty() ? 1 : 0;
 }
 
-UNLHA_API int UnlhaGetWriteTimeEx(HARC arc, int64_t* time) { return CurrentTime(arc, time); }
-UNLHA_API int UnlhaGetAccessTimeEx(HARC arc, int64_t* time) { return CurrentTime(arc, time); }
-UNLHA_API int UnlhaGetCreateTimeEx(HARC arc, int64_t* time) { return CurrentTime(arc, time); }
+UNLHA_API int UnlhaGetWriteTimeEx(HARC arc, int64_t* time) {
+    return CurrentTime(arc, time);
+}
+UNLHA_API int UnlhaGetAccessTimeEx(HARC arc, int64_t* time) {
+    return CurrentTime(arc, time);
+}
+UNLHA_API int UnlhaGetCreateTimeEx(HARC arc, int64_t* time) {
+    return CurrentTime(arc, time);
+}
 
 UNLHA_API int UnlhaGetArchiveType(const char* fileName) {
     std::vector<TLhaEntry> entries;

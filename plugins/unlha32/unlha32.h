@@ -58,8 +58,8 @@ int UnlhaGetCreateTimeEx(HARC arc, int64_t* time);
 /* 1 for an LHA archive, 0 otherwise. */
 int UnlhaGetArchiveType(const char* fileName);
 /* Extracts one member ("ARCHIVE MEMBER" in cmdLine) into buffer. */
-int UnlhaExtractMem(void* hwnd, const char* cmdLine, uint8_t* buffer, uint32_t size,
-                    int64_t* time, uint16_t* attr, uint32_t* writeSize);
+int UnlhaExtractMem(void* hwnd, const char* cmdLine, uint8_t* buffer, uint32_t size, int64_t* time,
+                    uint16_t* attr, uint32_t* writeSize);
 /* Progress: the procedure is called with (hwnd, 0, state, member name) for every member
  * packed or extracted; a zero answer aborts. */
 typedef int (*UNLHA_PROGRESS_PROC)(void* hwnd, uint32_t msg, uint32_t state, const char* name);
