@@ -482,15 +482,10 @@ UNLHA_API int UnlhaGetArchiveType(const char* fileName) {
 
 UNLHA_API int UnlhaExtractMem(void* /*hwnd*/, const char* cmdLine, uint8_t* buffer, uint32_t size,
                               int64_t* time, uint16_t* attr, uint32_t* writeSize) {
-    if (!cmdLine)
+    TCommand c;
+    if (!Parse(cmdLine, c) || c.Files.size() != 1)
         return UNLHA_ERROR_COMMAND;
-    const std::vector<std::string> t = Split(cmdLine);
-    std::vector<std::string> args;
-    for (const std::string& s : t)
-        if (!s.empty() && s[0] != '-')
-            args.push_back(Slashes(s));
-    if (args.size() != 2)
-        return UNLHA_ERROR_COMMAND;
+    const std::vector<std::string> args = {c.Archive, c.Files[0]};
     std::vector<TLhaMember> members;
     std::string error;
     if (!ReadLhaArchive(args[0], members, error))
