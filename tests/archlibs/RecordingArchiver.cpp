@@ -1,6 +1,7 @@
 // A stand-in archiver library for the binding tests: it answers every call, writes the command
 // line it was given into the output buffer, and (built with DORYOU_LACK_OPEN) lacks the open
-// entry, so the binding's missing-entry failure can be seen.
+// entry, so the binding's missing-entry failure can be seen; built with DORYOU_FAIL_PACK it
+// answers every command with an error code and writes nothing.
 
 #include "unlha32.h"
 
@@ -12,7 +13,11 @@
 API int Unlha(void*, const char* cmdLine, char* output, uint32_t size) {
     if (output && size)
         std::snprintf(output, size, "%s", cmdLine ? cmdLine : "");
+#ifdef DORYOU_FAIL_PACK
+    return UNLHA_ERROR_CANNOT_WRITE; // an error code, and no archive written
+#else
     return 0;
+#endif
 }
 
 #ifndef DORYOU_LACK_OPEN
