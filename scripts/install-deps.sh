@@ -11,6 +11,7 @@ packages=(
   fonts-ipafont-mincho fonts-ipafont-gothic fontconfig
   xvfb xauth imagemagick
   liblhasa-dev lhasa
+  cups printer-driver-cups-pdf poppler-utils
 )
 
 missing=()
