@@ -70,7 +70,8 @@ WebInterface No
 </Policy>
 CONF
   : > "$root/printers.conf"
-  cupsd -c "$root/cupsd.conf" -s "$root/cups-files.conf" -f &
+  # Detached from our output, so a caller that reads it is not held open by the server.
+  setsid cupsd -c "$root/cupsd.conf" -s "$root/cups-files.conf" -f </dev/null >"$root/log/cupsd.out" 2>&1 &
   echo $! > "$root/cupsd.pid"
   for _ in $(seq 1 50); do
     running && break
@@ -81,7 +82,7 @@ fi
 
 if ! lpstat -h "$sock" -p "$queue" >/dev/null 2>&1; then
   ppd=$(ls /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null || true)
-  lpadmin -h "$sock" -p "$queue" -E -v cups-pdf:/ ${ppd:+-P "$ppd"} -o printer-error-policy=abort-job
+  lpadmin -h "$sock" -p "$queue" -E -v cups-pdf:/ ${ppd:+-P "$ppd"} -o printer-error-policy=abort-job 2>/dev/null
   cupsenable -h "$sock" "$queue" 2>/dev/null || true
   cupsaccept -h "$sock" "$queue" 2>/dev/null || true
 fi
