@@ -145,6 +145,7 @@ void TTargetRateCalcForm::SetInputData(TInputData& Value) {
         AmendRateEdit->setText(RateText(FSim.AmendedRate));
         AmendDoryouEdit->setText(VolumeText(FSim.AmendedVolume));
     }
+    BitBtn1->setFocus(); // not a read-only figure, which would open selected
 }
 
 bool TTargetRateCalcForm::Execute() {
