@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QFrame>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -284,4 +285,11 @@ void TCalcAllForm::BitBtn2Click() {
     if (name.isEmpty())
         return;
     RunGuarded(this, [&]() { WriteCsvText(name, DetailCsvText(*FInputData)); });
+}
+
+void TCalcAllForm::hideEvent(QHideEvent* Event) {
+    QDialog::hideEvent(Event);
+    // The project is lent for one showing only.
+    if (!Event->spontaneous())
+        FInputData = nullptr;
 }

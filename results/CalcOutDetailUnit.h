@@ -41,6 +41,7 @@ public:
     QPushButton* BitBtn2;
 
 protected:
+    void hideEvent(QHideEvent* Event) override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
 

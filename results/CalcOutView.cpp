@@ -10,6 +10,7 @@
 #include "results/ResultGlyphs.h"
 
 #include <QFrame>
+#include <QHideEvent>
 #include <QLabel>
 #include <QLinearGradient>
 #include <QPainter>
@@ -232,4 +233,11 @@ void TCalcOutForm::BitBtn4Click() {
     // Also after a failed calculation the table shows what the project now holds.
     FSummary = BuildCalcSummary(*FInputData);
     FillSummaryValues();
+}
+
+void TCalcOutForm::hideEvent(QHideEvent* Event) {
+    QDialog::hideEvent(Event);
+    // The project is lent for one showing only.
+    if (!Event->spontaneous())
+        FInputData = nullptr;
 }

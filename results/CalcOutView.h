@@ -42,6 +42,7 @@ public:
     QPushButton* BitBtn4;
 
 protected:
+    void hideEvent(QHideEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
 
 private:

@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -171,4 +172,11 @@ void TTargetRateCalcForm::RecalcAmendment() {
 void TTargetRateCalcForm::BitBtn2Click() {
     if (FInputData)
         ApplyRateSimulation(*FInputData, FSim);
+}
+
+void TTargetRateCalcForm::hideEvent(QHideEvent* Event) {
+    QDialog::hideEvent(Event);
+    // The project is lent for one showing only.
+    if (!Event->spontaneous())
+        FInputData = nullptr;
 }

@@ -50,6 +50,9 @@ public:
     QPushButton* BitBtn2; // "適用"
     QPushButton* BitBtn3; // cancel
 
+protected:
+    void hideEvent(QHideEvent* Event) override;
+
 private:
     TInputData* FInputData = nullptr;
     TGridCalcData FSumData;

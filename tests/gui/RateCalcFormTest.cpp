@@ -62,6 +62,8 @@ TEST_F(RateForm, CutCorrectionWorkedExample) {
     // Cancel stores nothing; "適用" stores without asking for a recalculation.
     EXPECT_FALSE(Close(form.BitBtn3));
     EXPECT_DOUBLE_EQ(d.GetSolidValue(1, 0), 0.9);
+    form.SetInputData(d); // every opening is handed the project anew
+    form.CheckBox[1]->click();
     EXPECT_FALSE(Close(form.BitBtn2));
     EXPECT_DOUBLE_EQ(d.GetSolidValue(1, 0), 0.650);
     EXPECT_DOUBLE_EQ(d.GetSolidValue(2, 0), 1.100);
