@@ -80,7 +80,12 @@ void BM_DetailScrollStep(benchmark::State& state) {
     state.counters["meshes"] = d.CalcMeshCount();
     state.counters["rows"] = form.StringGrid1->RowCount();
 }
-BENCHMARK(BM_DetailScrollStep)->ArgName("side")->Arg(32)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DetailScrollStep)
+    ->ArgName("side")
+    ->Arg(32)
+    ->Arg(316)
+    ->Arg(1000)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_DetailCsv(benchmark::State& state) {
     TInputData& d = Site(1000);
