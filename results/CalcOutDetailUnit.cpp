@@ -15,6 +15,7 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QHideEvent>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -131,6 +132,38 @@ bool TCalcAllForm::eventFilter(QObject* Watched, QEvent* Event) {
         return true;
     }
     return QDialog::eventFilter(Watched, Event);
+}
+
+void TCalcAllForm::keyPressEvent(QKeyEvent* Event) {
+    const bool ctrl = Event->modifiers() & Qt::ControlModifier;
+    QScrollBar* bar = VScroll;
+    switch (Event->key()) {
+    case Qt::Key_Up:
+        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        break;
+    case Qt::Key_Down:
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        break;
+    case Qt::Key_PageUp:
+        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        break;
+    case Qt::Key_PageDown:
+        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        break;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        if (!ctrl) {
+            QDialog::keyPressEvent(Event);
+            return;
+        }
+        bar->triggerAction(Event->key() == Qt::Key_Home ? QAbstractSlider::SliderToMinimum
+                                                        : QAbstractSlider::SliderToMaximum);
+        break;
+    default:
+        QDialog::keyPressEvent(Event);
+        return;
+    }
+    Event->accept();
 }
 
 void TCalcAllForm::SetInputData(TInputData& Value) {

@@ -44,6 +44,8 @@ protected:
     void hideEvent(QHideEvent* Event) override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
+    // The list keys (arrows, pages, Ctrl+Home and Ctrl+End) move the scroll bar.
+    void keyPressEvent(QKeyEvent* Event) override;
 
 private:
     void StringGrid1DrawCell(QPainter& Painter, const QRect& Rect, int Col, int Row) const;

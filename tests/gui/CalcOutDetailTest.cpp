@@ -111,6 +111,13 @@ TEST_F(Detail, RowsScrollingAndEnd) {
 
     form.VScroll->setValue(1);
     EXPECT_EQ(RowText(Grid(), 1), Num(d, 1) + "|1|0||200||200");
+    // The keys of a list move it too.
+    QTest::keyClick(&form, Qt::Key_PageDown);
+    EXPECT_EQ(form.VScroll->value(), 11);
+    QTest::keyClick(&form, Qt::Key_Up);
+    EXPECT_EQ(form.VScroll->value(), 10);
+    QTest::keyClick(&form, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(RowText(Grid(), 1), Num(d, 0) + "|0|0|100|||");
     form.VScroll->setValue(form.VScroll->maximum());
     EXPECT_EQ(RowText(Grid(), 1), Num(d, 29) + "|29|0||200||200");
     ASSERT_GT(Grid()->RowCount(), 3);
