@@ -6,6 +6,8 @@
 #include "controls/ImageButton.h"
 #include "input/BaseDataUnit.h"
 #include "model/DataUnit.h"
+#include "results/CalcOutDetailUnit.h"
+#include "results/CalcOutView.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -249,17 +251,23 @@ void TInputForm::CalcButtonClick() {
     if (!RunGuarded(this, [&]() { any = FInputData->Calcrate(); }))
         return;
     if (any)
-        ShowNotYetAvailable(this); // the summary view
+        SumViewButtonClick();
 }
 
 void TInputForm::MeshInputClick() {
     ShowNotYetAvailable(this);
 }
 void TInputForm::SumViewButtonClick() {
-    ShowNotYetAvailable(this);
+    if (!CalcOutForm)
+        return;
+    CalcOutForm->SetInputData(*FInputData);
+    CalcOutForm->Execute();
 }
 void TInputForm::DetailViewButtonClick() {
-    ShowNotYetAvailable(this);
+    if (!CalcAllForm)
+        return;
+    CalcAllForm->SetInputData(*FInputData);
+    CalcAllForm->Execute();
 }
 void TInputForm::InputPrintButtonClick() {
     ShowNotYetAvailable(this);
