@@ -46,6 +46,8 @@ check-sanitize: deps
 
 bench: build
 	./$(BUILD)/bench/doryou_bench
+	@if [ -x ./$(BUILD)/bench/doryou_gui_bench ]; then \
+	  QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/doryou_gui_bench; fi
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -7,6 +7,8 @@
 #include "input/BaseDataUnit.h"
 #include "input/GridDataInputUnit.h"
 #include "model/DataUnit.h"
+#include "results/CalcOutDetailUnit.h"
+#include "results/CalcOutView.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -250,7 +252,7 @@ void TInputForm::CalcButtonClick() {
     if (!RunGuarded(this, [&]() { any = FInputData->Calcrate(); }))
         return;
     if (any)
-        ShowNotYetAvailable(this); // the summary view
+        SumViewButtonClick();
 }
 
 void TInputForm::MeshInputClick() {
@@ -261,10 +263,16 @@ void TInputForm::MeshInputClick() {
     MeshInputForm->Execute();
 }
 void TInputForm::SumViewButtonClick() {
-    ShowNotYetAvailable(this);
+    if (!CalcOutForm)
+        return;
+    CalcOutForm->SetInputData(*FInputData);
+    CalcOutForm->Execute();
 }
 void TInputForm::DetailViewButtonClick() {
-    ShowNotYetAvailable(this);
+    if (!CalcAllForm)
+        return;
+    CalcAllForm->SetInputData(*FInputData);
+    CalcAllForm->Execute();
 }
 void TInputForm::InputPrintButtonClick() {
     ShowNotYetAvailable(this);

@@ -5,6 +5,9 @@
 #include "app/AppSetup.h"
 #include "app/MainUnit.h"
 #include "input/BaseDataUnit.h"
+#include "results/CalcOutDetailUnit.h"
+#include "results/CalcOutView.h"
+#include "results/RateCalcUnit.h"
 
 #include <QApplication>
 
@@ -17,6 +20,12 @@ int main(int argc, char* argv[]) {
     MainForm = &mainForm;
     TBaseInputForm baseInputForm(&mainForm);
     BaseInputForm = &baseInputForm;
+    TCalcOutForm calcOutForm(&mainForm);
+    CalcOutForm = &calcOutForm;
+    TCalcAllForm calcAllForm(&mainForm);
+    CalcAllForm = &calcAllForm;
+    TTargetRateCalcForm targetRateCalcForm(&mainForm);
+    TargetRateCalcForm = &targetRateCalcForm;
 
     mainForm.show();
     return QApplication::exec();

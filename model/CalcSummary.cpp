@@ -39,10 +39,14 @@ TCalcSummary BuildCalcSummary(const TInputData& Data) {
 }
 
 std::string CalcSummaryCsvText(const TInputData& Data) {
+    return CalcSummaryCsvText(BuildCalcSummary(Data));
+}
+
+std::string CalcSummaryCsvText(const TCalcSummary& Summary) {
     std::string text;
     AddLine(text, "土量計算集計表");
     AddLine(text, "");
-    for (const TCalcSummary::TRow& row : BuildCalcSummary(Data).Rows) {
+    for (const TCalcSummary::TRow& row : Summary.Rows) {
         // Texts are quoted as they stand; a quote inside a soil name is not doubled.
         std::string line;
         for (size_t c = 0; c < row.size(); ++c)

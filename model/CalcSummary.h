@@ -22,3 +22,6 @@ TCalcSummary BuildCalcSummary(const TInputData& Data);
 // The summary's CSV file ("土量計算集計表"): every grid row with its four texts quoted, as UTF-8
 // text with CR LF line ends.
 std::string CalcSummaryCsvText(const TInputData& Data);
+// The same file for a table built earlier: the summary window writes the table it shows, which
+// stays as built until the next recalculation even when rates are stored in between.
+std::string CalcSummaryCsvText(const TCalcSummary& Summary);

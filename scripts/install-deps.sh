@@ -10,6 +10,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-ipafont-mincho fonts-ipafont-gothic fontconfig
   xvfb xauth imagemagick
+  liblhasa-dev lhasa
+  cups printer-driver-cups-pdf poppler-utils
 )
 
 missing=()

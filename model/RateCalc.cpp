@@ -1,0 +1,75 @@
+#include "RateCalc.h"
+
+#include <cmath>
+
+double RoundRate3(double Value) {
+    // nearbyint follows the default rounding mode, which rounds halves to even.
+    return std::nearbyint(Value * 1000.0) / 1000.0;
+}
+
+TRateSimulation StartRateSimulation(const TInputData& Data, const TGridCalcData& Sum) {
+    TRateSimulation s;
+    s.CutCorrection = Data.RateType() == 0;
+    if (s.CutCorrection) {
+        s.CurrentVolume = Sum.CV[1][0];
+        s.CurrentRate = Sum.CV[0][0] > 0 ? double(Sum.CV[1][0]) / Sum.CV[0][0] : 1.0;
+        s.TargetVolume = Sum.BV[1];
+        TLayerSelection all{};
+        for (int t = 0; t < TInputData::MaxLayer; ++t)
+            all[t] = t < Data.Layer();
+        RecalcCutAmendment(Data, Sum, all, s);
+        return s;
+    }
+    s.CurrentVolume = Sum.BV[1];
+    s.TargetVolume = Sum.CV[1][0];
+    if (Sum.BV[0] > 0) {
+        s.CurrentRate = double(Sum.BV[1]) / Sum.BV[0];
+        s.Rate[0] = RoundRate3(double(Sum.CV[1][0]) / Sum.BV[0]);
+    } else {
+        s.CurrentRate = 1.0;
+        s.Rate[0] = 1.0;
+    }
+    s.Amended = true;
+    s.AmendedRate = s.Rate[0];
+    s.AmendedVolume = std::nearbyint(double(Sum.BV[0]) * s.Rate[0]);
+    return s;
+}
+
+bool RecalcCutAmendment(const TInputData& Data, const TGridCalcData& Sum,
+                        const TLayerSelection& Selected, TRateSimulation& Sim) {
+    const int L = Data.Layer();
+    double selectedCut = 0.0;
+    double remaining = Sum.BV[1];
+    for (int i = 1; i <= L; ++i) {
+        if (Selected[i - 1])
+            selectedCut += Sum.CV[1][i];
+        else
+            remaining -= Sum.CV[1][i];
+    }
+    if (!(remaining > 0.0 && selectedCut > 0.0))
+        return false;
+    const double factor = remaining / selectedCut;
+    double amended = 0.0;
+    for (int i = 1; i <= L; ++i) {
+        double rate = Data.GetSolidValue(i, 0);
+        if (Selected[i - 1])
+            rate = RoundRate3(rate * factor);
+        Sim.Rate[i - 1] = rate;
+        amended += Sum.CV[0][i] * rate;
+    }
+    Sim.Amended = true;
+    Sim.AmendedVolume = amended;
+    Sim.AmendedRate = Sum.CV[0][0] > 0 ? RoundRate3(amended / Sum.CV[0][0]) : 1.0;
+    return true;
+}
+
+void ApplyRateSimulation(TInputData& Data, const TRateSimulation& Sim) {
+    if (!Sim.Amended)
+        return;
+    if (!Sim.CutCorrection) {
+        Data.SetSolidValue(0, 0, Sim.Rate[0]);
+        return;
+    }
+    for (int i = 1; i <= Data.Layer(); ++i)
+        Data.SetSolidValue(i, 0, Sim.Rate[i - 1]);
+}

@@ -1,0 +1,243 @@
+#include "CalcOutView.h"
+
+#include "app/MessageBoxes.h"
+#include "controls/StringGrid.h"
+#include "model/DataUnit.h"
+#include "results/CalcOutDetailUnit.h"
+#include "results/CellStyle.h"
+#include "results/CsvFile.h"
+#include "results/RateCalcUnit.h"
+#include "results/ResultGlyphs.h"
+
+#include <QFrame>
+#include <QHideEvent>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QShowEvent>
+
+TCalcOutForm* CalcOutForm = nullptr;
+
+namespace {
+
+const QColor GridColor(255, 255, 128);
+const QColor White(255, 255, 255);
+
+// "土量計算集計表" in raised, shaded lettering on the grid colour.
+QPixmap TitlePicture() {
+    QPixmap pm(312, 35);
+    pm.fill(GridColor);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QFont f(QStringLiteral("ＭＳ 明朝"));
+    f.setPixelSize(28);
+    f.setBold(true);
+    f.setLetterSpacing(QFont::AbsoluteSpacing, 8);
+    const QString text = QStringLiteral("土量計算集計表");
+    QPainterPath path;
+    path.addText(0, 0, f, text);
+    const QRectF box = path.boundingRect();
+    path.translate((pm.width() - box.width()) / 2 - box.left(),
+                   (pm.height() - box.height()) / 2 - box.top());
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(150, 140, 60));
+    p.drawPath(path.translated(2, 2)); // shadow
+    QLinearGradient fill(0, 0, 0, pm.height());
+    fill.setColorAt(0, QColor(40, 90, 200));
+    fill.setColorAt(1, QColor(10, 30, 110));
+    p.setBrush(fill);
+    p.setPen(QPen(QColor(255, 255, 255), 0.8));
+    p.drawPath(path);
+    return pm;
+}
+
+void Paint(QWidget* W, const QColor& Color) {
+    W->setAutoFillBackground(true);
+    QPalette pal = W->palette();
+    pal.setColor(QPalette::Window, Color);
+    pal.setColor(QPalette::Base, Color);
+    W->setPalette(pal);
+}
+
+} // namespace
+
+TCalcOutForm::TCalcOutForm(QWidget* AOwner) : QDialog(AOwner) {
+    setWindowTitle(QStringLiteral("計算結果"));
+    QFont f(QStringLiteral("ＭＳ Ｐゴシック"));
+    f.setPixelSize(12);
+    setFont(f);
+    setFixedSize(439, 334);
+
+    // The client panel: a 4 pixel border, then a lowered bevel 2 wide around the contents.
+    Panel1 = new QWidget(this);
+    Panel1->setGeometry(0, 0, 439, 297);
+    auto* bevel = new QFrame(Panel1);
+    bevel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bevel->setLineWidth(2);
+    bevel->setGeometry(4, 4, 431, 289);
+    auto* band = new QWidget(bevel);
+    band->setGeometry(2, 2, 427, 47);
+    Paint(band, GridColor);
+    Image1 = new QLabel(band);
+    Image1->setGeometry(57, 2, 312, 35);
+    Image1->setPixmap(TitlePicture());
+    auto* margin = new QWidget(bevel);
+    margin->setGeometry(2, 49, 23, 238);
+    Paint(margin, GridColor);
+
+    StringGrid1 = new TStringGrid(4, 5, bevel);
+    StringGrid1->setGeometry(25, 49, 404, 238);
+    StringGrid1->SetFixed(0, 0);
+    StringGrid1->setFrameShape(QFrame::NoFrame);
+    StringGrid1->setShowGrid(false);
+    StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    StringGrid1->setSelectionMode(QAbstractItemView::NoSelection);
+    StringGrid1->setFocusPolicy(Qt::NoFocus);
+    StringGrid1->SetDefaultRowHeight(22);
+    Paint(StringGrid1, GridColor);
+    Paint(StringGrid1->viewport(), GridColor);
+    StringGrid1->SetOnDrawCell([this](QPainter& P, const QRect& R, int Col, int Row) {
+        StringGrid1DrawCell(P, R, Col, Row);
+    });
+
+    auto button = [this](const QString& Text, int X, int W) {
+        auto* b = new QPushButton(Text, this);
+        b->setGeometry(X, 297 + 4, W, 27);
+        b->setAutoDefault(false);
+        return b;
+    };
+    BitBtn3 = button(QStringLiteral("詳細"), 10, 75);
+    BitBtn4 = button(QStringLiteral("変化率調整計算"), 98, 121);
+    BitBtn4->setIcon(ResultGlyphs::Balance());
+    BitBtn2 = button(QStringLiteral("CSV出力"), 230, 93);
+    BitBtn2->setIcon(ResultGlyphs::Csv());
+    BitBtn1 = button(QStringLiteral("閉じる"), 346, 89);
+    BitBtn1->setIcon(ResultGlyphs::Close());
+    connect(BitBtn3, &QPushButton::clicked, this, &TCalcOutForm::BitBtn3Click);
+    connect(BitBtn4, &QPushButton::clicked, this, &TCalcOutForm::BitBtn4Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &TCalcOutForm::BitBtn2Click);
+    connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TCalcOutForm::~TCalcOutForm() {
+    if (CalcOutForm == this)
+        CalcOutForm = nullptr;
+}
+
+void TCalcOutForm::SetInputData(TInputData& Value) {
+    FInputData = &Value;
+    FSummary = BuildCalcSummary(Value);
+}
+
+void TCalcOutForm::Execute() {
+    exec();
+}
+
+void TCalcOutForm::showEvent(QShowEvent* Event) {
+    QDialog::showEvent(Event);
+    if (!Event->spontaneous())
+        FormShow();
+}
+
+void TCalcOutForm::FormShow() {
+    TStringGrid* g = StringGrid1;
+    ClearCellStyles(g);
+    if (!FInputData || FSummary.Rows.empty())
+        return;
+    const int L = FSummary.SurplusRow - 3;
+    const bool topsoil = FSummary.TopsoilRow >= 0;
+    const int last = static_cast<int>(FSummary.Rows.size()) - 1;
+    const bool fillCorrection = FInputData->RateType() == 1;
+    g->setRowCount(last + 1);
+    g->SetDefaultRowHeight(22);
+    const int widths[] = {100, 90, 60, 120};
+    for (int c = 0; c < 4; ++c)
+        g->SetColWidth(c, widths[c]);
+
+    auto style = [g](int Col, int Row, int32_t Frame, uint8_t Align, const QColor& Color) {
+        SetCellStyle(g, Col, Row, NewCellStyle(Frame, Align, Color));
+    };
+    // Labels.
+    style(0, 0, cfFlat, caCenter, GridColor);
+    for (int r = 1; r <= L + 3; ++r)
+        style(0, r, cfFlat, caLeft, GridColor);
+    if (topsoil) {
+        style(0, L + 4, cfFlat, caLeft, GridColor);
+        style(1, L + 4, cfFlat, caLeft, GridColor);
+    }
+    for (int c = 1; c <= 3; ++c)
+        style(c, 0, cfFlat, caCenter, GridColor);
+
+    FillSummaryValues();
+
+    // Values: white boxes where a number stands.
+    for (int r = 1; r <= L + 2; ++r) {
+        style(1, r, cfSunkenBox, caRight, White);
+        style(3, r, cfSunkenBox, caRight, White);
+    }
+    style(3, L + 3, cfSunkenBox, caRight, White);
+    style(1, L + 3, cfFlat, caRight, GridColor);
+    if (topsoil)
+        style(3, L + 4, cfSunkenBox, caRight, White);
+    for (int r = 1; r <= last; ++r) {
+        const bool rate = fillCorrection ? r == 1 : r >= 3 && r <= L + 2;
+        if (rate)
+            style(2, r, cfSunkenBox, caRight, White);
+        else
+            style(2, r, cfFlat, caRight, GridColor);
+    }
+
+    for (auto [c, r] : {std::pair{0, 1}, {3, 1}, {0, 2}, {3, 2}, {0, L + 3}, {3, L + 3}})
+        if (QFont* font = CellFont(g, c, r)) {
+            font->setFamily(QStringLiteral("ＭＳ ゴシック"));
+            font->setBold(true);
+            font->setPixelSize(15);
+        }
+}
+
+void TCalcOutForm::FillSummaryValues() {
+    const int rows = std::min(StringGrid1->rowCount(), static_cast<int>(FSummary.Rows.size()));
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < 4; ++c)
+            SetCellText(StringGrid1, c, r, QString::fromStdString(FSummary.Rows[r][c]));
+}
+
+void TCalcOutForm::StringGrid1DrawCell(QPainter& Painter, const QRect& Rect, int Col,
+                                       int Row) const {
+    DrawStyledCell(StringGrid1, Painter, Col, Row, Rect);
+}
+
+void TCalcOutForm::BitBtn2Click() {
+    const QString name = AskCsvFileName(this);
+    if (name.isEmpty())
+        return;
+    RunGuarded(this, [&]() { WriteCsvText(name, CalcSummaryCsvText(FSummary)); });
+}
+
+void TCalcOutForm::BitBtn3Click() {
+    if (!FInputData || !CalcAllForm)
+        return;
+    CalcAllForm->SetInputData(*FInputData);
+    CalcAllForm->Execute();
+}
+
+void TCalcOutForm::BitBtn4Click() {
+    if (!FInputData || !TargetRateCalcForm)
+        return;
+    TargetRateCalcForm->SetInputData(*FInputData);
+    if (!TargetRateCalcForm->Execute())
+        return;
+    RunGuarded(this, [&]() { FInputData->Calcrate(); });
+    // Also after a failed calculation the table shows what the project now holds.
+    FSummary = BuildCalcSummary(*FInputData);
+    FillSummaryValues();
+}
+
+void TCalcOutForm::hideEvent(QHideEvent* Event) {
+    QDialog::hideEvent(Event);
+    // The project is lent for one showing only.
+    if (!Event->spontaneous())
+        FInputData = nullptr;
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The calculation summary ("計算結果"): the project totals as one small owner-drawn table of
+// plain volumes, change rates and corrected volumes, with the surplus or shortage of soil.
+// From it the user opens the detail list and the change-rate simulator, and writes the table
+// as a comma-separated file. The table's texts come from the core (BuildCalcSummary), so the
+// window, its file and doryou-cli agree.
+
+#include "model/CalcSummary.h"
+
+#include <QDialog>
+
+class QLabel;
+class QPainter;
+class QPushButton;
+class TInputData;
+class TStringGrid;
+
+class TCalcOutForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TCalcOutForm(QWidget* AOwner = nullptr);
+    ~TCalcOutForm() override;
+
+    // Hands the project over and reads its totals; before every Execute.
+    void SetInputData(TInputData& Value);
+    void Execute();
+
+    // The table as shown, kept until the next recalculation from this window.
+    const TCalcSummary& Summary() const { return FSummary; }
+    void FillSummaryValues();
+
+    void BitBtn2Click(); // "CSV出力"
+    void BitBtn3Click(); // "詳細"
+    void BitBtn4Click(); // "変化率調整計算"
+
+    QWidget* Panel1;
+    QLabel* Image1;
+    TStringGrid* StringGrid1;
+    QPushButton* BitBtn1; // close
+    QPushButton* BitBtn2;
+    QPushButton* BitBtn3;
+    QPushButton* BitBtn4;
+
+protected:
+    void hideEvent(QHideEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
+
+private:
+    void FormShow();
+    void StringGrid1DrawCell(QPainter& Painter, const QRect& Rect, int Col, int Row) const;
+
+    TInputData* FInputData = nullptr;
+    TCalcSummary FSummary;
+};
+
+// The summary window of the run, created at start-up.
+extern TCalcOutForm* CalcOutForm;

@@ -1,0 +1,63 @@
+#pragma once
+// The change-rate simulator ("変化率シミュレータ"): which rates would balance the corrected cut
+// and the corrected fill. It shows the corrected side's current rate and volume, the target
+// (the other side) and the amended rate and volume; with cut correction the user picks the
+// layers whose rates may change. The arithmetic is the core's (model/RateCalc.h); this window
+// only shows it and stores the amended rates when the user applies them.
+
+#include "model/RateCalc.h"
+
+#include <QDialog>
+
+#include <array>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TArrowMark;
+
+class TTargetRateCalcForm : public QDialog {
+    Q_OBJECT
+public:
+    // The modal result of "適用後再計算": the caller recalculates.
+    static constexpr int mrRecalc = 10;
+
+    explicit TTargetRateCalcForm(QWidget* AOwner = nullptr);
+    ~TTargetRateCalcForm() override;
+
+    // Hands the project over, reads its totals and fills the dialog; before every Execute.
+    void SetInputData(TInputData& Value);
+    // True when closed with "適用後再計算".
+    bool Execute();
+
+    void CheckBox1Click(); // every layer check box
+    void BitBtn2Click();   // both apply buttons
+    void RecalcAmendment();
+    const TRateSimulation& Simulation() const { return FSim; }
+
+    QLineEdit* RateEdit;
+    QLineEdit* DoryouEdit;
+    QLineEdit* AmendRateEdit;
+    QLineEdit* AmendDoryouEdit;
+    QLineEdit* TargetEdit;
+    TArrowMark* ArrowMark1;
+    QGroupBox* CutGroup;
+    std::array<QCheckBox*, 5> CheckBox;
+    QLabel* Label7;       // the note on averaged rates
+    QPushButton* BitBtn1; // "適用後再計算"
+    QPushButton* BitBtn2; // "適用"
+    QPushButton* BitBtn3; // cancel
+
+protected:
+    void hideEvent(QHideEvent* Event) override;
+
+private:
+    TInputData* FInputData = nullptr;
+    TGridCalcData FSumData;
+    TRateSimulation FSim;
+};
+
+// The simulator of the run, created at start-up.
+extern TTargetRateCalcForm* TargetRateCalcForm;
