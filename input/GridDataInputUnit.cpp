@@ -305,7 +305,7 @@ TMeshNode* TMeshInputForm::YTopNode() const {
 void TMeshInputForm::SetInputData(TInputData* Value) {
     // The edit index is kept only while it still names, in the same project, the mesh whose
     // numbers the entry row shows; a project read from a file in between must not inherit it.
-    bool keep = Value && Value == FInputData;
+    bool keep = Value && Value == FLastProject;
     if (keep && FInputIndex > 0) {
         const TGridData m = Value->GetIndexToData(FInputIndex - 1);
         keep = m.Index > 0 && m.X == ReadInt(StringGrid1->Cells(0, EntryRow)) &&
@@ -316,6 +316,7 @@ void TMeshInputForm::SetInputData(TInputData* Value) {
         FInputIndex = 0;
     }
     FInputData = Value;
+    FLastProject = Value;
 
     FListModel->Rebuild(Value, Value ? BuildListColumns(*Value) : std::vector<TListColumn>());
     const std::vector<TListColumn>& columns = FListModel->Columns();
@@ -597,6 +598,14 @@ void TMeshInputForm::showEvent(QShowEvent* Event) {
 void TMeshInputForm::hideEvent(QHideEvent* Event) {
     qApp->removeEventFilter(this);
     QDialog::hideEvent(Event);
+}
+
+void TMeshInputForm::done(int Result) {
+    FInputData = nullptr;
+    FListModel->Rebuild(nullptr, {});
+    FXTree->Clear();
+    FYTree->Clear();
+    QDialog::done(Result);
 }
 
 bool TMeshInputForm::eventFilter(QObject* Watched, QEvent* Event) {

@@ -90,6 +90,8 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
     void hideEvent(QHideEvent* Event) override;
+    // Closing ends the use of the project: the window lets go of it.
+    void done(int Result) override;
 
 private:
     void FormCreate();
@@ -110,6 +112,7 @@ private:
     void SetLayerHeaders();
 
     TInputData* FInputData = nullptr;
+    const TInputData* FLastProject = nullptr; // only compared, never used: who was bound last
     int FMinWidth = 0;
     int FFilterX = 0;
     int FFilterY = 0;

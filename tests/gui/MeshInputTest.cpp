@@ -527,6 +527,8 @@ TEST(MeshInputNavigation, MeshButtonOpensTheEditorAndARegistrationEnablesCalcula
     nav->MeshInputButton->Click();
     EXPECT_TRUE(bound);
     EXPECT_TRUE(modal);
+    ASSERT_NE(MeshInputForm, nullptr);
+    EXPECT_EQ(MeshInputForm->InputData(), nullptr); // let go when closed
     EXPECT_EQ(nav->InputData().GetInputMeshCount(), 1);
     EXPECT_TRUE(nav->CalcButton->isEnabled());
     BaseInputForm = nullptr;
