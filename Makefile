@@ -48,6 +48,8 @@ bench: build
 	./$(BUILD)/bench/doryou_bench
 	@if [ -x ./$(BUILD)/bench/doryou_gui_bench ]; then \
 	  QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/doryou_gui_bench; fi
+	@if [ -x ./$(BUILD)/bench/doryou_mesh_input_bench ]; then \
+	  ./$(BUILD)/bench/doryou_mesh_input_bench; fi
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
