@@ -5,7 +5,9 @@
 #include "controls/ArrowMark.h"
 #include "controls/ImageButton.h"
 #include "input/BaseDataUnit.h"
+#include "input/InputListing.h"
 #include "model/DataUnit.h"
+#include "results/PrintOutUnit.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -262,8 +264,10 @@ void TInputForm::DetailViewButtonClick() {
     ShowNotYetAvailable(this);
 }
 void TInputForm::InputPrintButtonClick() {
-    ShowNotYetAvailable(this);
+    InputPrintOut(this, *FInputData);
 }
 void TInputForm::CalcPrintButtonClick() {
-    ShowNotYetAvailable(this);
+    TPrintoutForm& form = SharedPrintoutForm();
+    form.SetInputData(FInputData.get());
+    form.Execute();
 }

@@ -9,7 +9,7 @@ packages=(
   qt6-translations-l10n
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-ipafont-mincho fonts-ipafont-gothic fontconfig
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick poppler-utils
 )
 
 missing=()
