@@ -17,6 +17,7 @@ target_compile_definitions(doryou_widgets PUBLIC
   QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY QT_NO_URL_CAST_FROM_STRING)
 
 include(cli/report.cmake OPTIONAL)
+include(bench/preview-bench.cmake OPTIONAL)
 
 add_executable(doryou app/main.cpp)
 target_link_libraries(doryou PRIVATE doryou_widgets)

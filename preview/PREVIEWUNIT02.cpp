@@ -72,7 +72,7 @@ void TPreViewForm::NewPage() {
     CloseCanvas();
     auto page = std::make_unique<TPreviewPage>();
     page->Meta = TMetafileEx(PaperWidth(), PaperHeight());
-    page->Canvas = std::make_unique<QPainter>(&page->Meta.Picture());
+    page->Canvas = std::make_unique<QPainter>(&page->Meta);
     page->Canvas->setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -30));
     FViewCanvas = page->Canvas.get();
     page->Sumnail = NewSumnail(PageNum() + 1, FPaperW, FPaperH,
@@ -116,7 +116,7 @@ void TPreViewForm::RebuildPages() {
         TPreviewPage& page = *FPageList[i];
         TMetafileEx stamp(page.Meta.Width(), page.Meta.Height());
         {
-            QPainter canvas(&stamp.Picture());
+            QPainter canvas(&stamp);
             // 25 points at 96 dots per inch: a character height of 33 units.
             canvas.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -33));
             canvas.setPen(Qt::black);

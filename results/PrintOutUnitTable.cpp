@@ -1,5 +1,7 @@
 #include "results/PrintOutUnitTable.h"
 
+#include "preview/MetafileEx.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -9,22 +11,65 @@
 
 namespace {
 
+// Measures of one font. Reports draw hundreds of thousands of numbers in a few fonts; their
+// widths are summed from the characters' advances where that is exact (no kerning among
+// digits and separators), which is far cheaper than a layout per number.
+struct TFontMeasure {
+    explicit TFontMeasure(const QFont& F) : Font(F), Metrics(F) {
+        const QString probe = QStringLiteral(" 0123456789,.-+");
+        for (QChar c : probe)
+            Advance[c.unicode()] = Metrics.horizontalAdvance(c);
+        const QString check = QStringLiteral("-1,234,567.890 +98 ");
+        Summable = std::abs(Summed(check) - Metrics.horizontalAdvance(check)) < 1e-6;
+    }
+    double Summed(const QString& Text) const {
+        double w = 0;
+        for (QChar c : Text)
+            w += Advance[c.unicode()];
+        return w;
+    }
+    double Width(const QString& Text) const {
+        if (Summable) {
+            bool numeric = true;
+            for (QChar c : Text) {
+                const char16_t u = c.unicode();
+                if (u >= 128 || Advance[u] <= 0) {
+                    numeric = false;
+                    break;
+                }
+            }
+            if (numeric)
+                return Summed(Text);
+        }
+        return Metrics.horizontalAdvance(Text);
+    }
+    QFont Font;
+    QFontMetricsF Metrics;
+    double Advance[128] = {};
+    bool Summable = false;
+};
+
 struct TTableState {
     std::vector<double> Columns;
     std::vector<double> Rows;
     double OriginX = 0, OriginY = 0;
-    // Metrics of the last font used: reports draw thousands of cells in a few fonts.
-    std::unique_ptr<QFont> Font;
-    std::unique_ptr<QFontMetricsF> Metrics;
+    std::vector<std::unique_ptr<TFontMeasure>> Measures;
+    TFontMeasure* Last = nullptr;
 };
 TTableState gTable;
 
-const QFontMetricsF& MetricsOf(const QFont& Font) {
-    if (!gTable.Font || !(*gTable.Font == Font)) {
-        gTable.Font = std::make_unique<QFont>(Font);
-        gTable.Metrics = std::make_unique<QFontMetricsF>(Font);
+const TFontMeasure& MeasureOf(const QFont& Font) {
+    if (gTable.Last && gTable.Last->Font == Font)
+        return *gTable.Last;
+    for (auto& m : gTable.Measures) {
+        if (m->Font == Font) {
+            gTable.Last = m.get();
+            return *m;
+        }
     }
-    return *gTable.Metrics;
+    gTable.Measures.push_back(std::make_unique<TFontMeasure>(Font));
+    gTable.Last = gTable.Measures.back().get();
+    return *gTable.Last;
 }
 
 Qt::Alignment HorizontalOf(int Units) {
@@ -71,16 +116,25 @@ void TableText(QPainter& Canvas, int FirstColumn, int FirstRow, int EndColumn, i
                       QPointF(TableColumnX(EndColumn) - 10, TableRowY(EndRow)));
     const int units = Align % 10;
     const int tens = (Align / 10) % 10;
-    const QFontMetricsF& fm = MetricsOf(Canvas.font());
+    const TFontMeasure& measure = MeasureOf(Canvas.font());
+    const QFontMetricsF& fm = measure.Metrics;
     if (tens == 0) {
         // One line: placed by hand (much cheaper than a layout per cell), clipped only when
         // the text is wider than its cell.
-        const double width = fm.horizontalAdvance(Text);
+        const double width = measure.Width(Text);
         const double x = units == 0   ? rect.left()
                          : units == 1 ? rect.left() + (rect.width() - width) / 2
                                       : rect.right() - width;
         const double baseline = rect.top() + (rect.height() - fm.height()) / 2 + fm.ascent();
         const bool clip = width > rect.width();
+        // On a page recording the text goes straight into the page as a placed run.
+        auto* meta = dynamic_cast<TMetafileEx*>(Canvas.device());
+        if (meta && !Canvas.hasClipping() && Canvas.transform().isIdentity() &&
+            Canvas.pen().style() != Qt::NoPen) {
+            meta->AddTextRun(QPointF(x, baseline), Text, Canvas.font(), Canvas.pen().color(), clip,
+                             rect);
+            return;
+        }
         if (clip) {
             Canvas.save();
             Canvas.setClipRect(rect, Qt::IntersectClip);
