@@ -38,6 +38,8 @@ public:
             FPenWidth = State.pen().widthF();
     }
     void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+    void drawPath(const QPainterPath&) override {}
     void drawTextItem(const QPointF& P, const QTextItem& Item) override {
         Texts.push_back({Item.text(), FTransform.map(P), Item.font()});
     }
