@@ -46,6 +46,8 @@ public:
 
     // Stamps the header and footer of page PageIndex (1-based) on Canvas.
     void DrawHeaderFooter(QPainter& Canvas, int PageIndex) const;
+    // The expanded texts of page PageIndex: header left, centre, right, footer left, centre, right.
+    std::array<QString, 6> HeaderFooterTexts(int PageIndex) const;
 
     // Every page as a whole sheet of the current paper, into a PDF file; throws EFailure
     // when the file cannot be written or there is no page.

@@ -114,6 +114,16 @@ QString ExpandHeaderText(const QString& Text, int PageNo, int PageCount, const Q
     return result;
 }
 
+std::array<QString, 6> TPreViewForm::HeaderFooterTexts(int PageIndex) const {
+    const int pageNo = PageIndex + FStPNum - 1;
+    std::array<QString, 6> texts;
+    for (int k = 0; k < 3; ++k) {
+        texts[k] = ExpandHeaderText(Header[k], pageNo, PageNum(), FFileName);
+        texts[3 + k] = ExpandHeaderText(Footer[k], pageNo, PageNum(), FFileName);
+    }
+    return texts;
+}
+
 void TPreViewForm::DrawHeaderFooter(QPainter& Canvas, int PageIndex) const {
     const std::array<int, 4>& phys = FPhysicalMarzins;
     const int left = phys[0] - FMarzins[0];
@@ -124,16 +134,14 @@ void TPreViewForm::DrawHeaderFooter(QPainter& Canvas, int PageIndex) const {
     Canvas.setFont(font);
     Canvas.setBackgroundMode(Qt::TransparentMode);
     const QFontMetricsF fm(font);
-    const int pageNo = PageIndex + FStPNum - 1;
-    const int count = PageNum();
+    const std::array<QString, 6> texts = HeaderFooterTexts(PageIndex);
     const double tops[2] = {
         double(FMarzins[4] - FMarzins[1]),
         PaperHeight() + FMarzins[3] - FMarzins[5] - std::round(fm.height()),
     };
-    const std::array<QString, 3>* lines[2] = {&Header, &Footer};
     for (int line = 0; line < 2; ++line) {
         for (int k = 0; k < 3; ++k) {
-            const QString text = ExpandHeaderText((*lines[line])[k], pageNo, count, FFileName);
+            const QString& text = texts[line * 3 + k];
             if (text.isEmpty())
                 continue;
             const int w = static_cast<int>(fm.horizontalAdvance(text));

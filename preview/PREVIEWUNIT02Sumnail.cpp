@@ -2,6 +2,7 @@
 
 #include "preview/PREVIEWUNIT02Base.h"
 
+#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -46,7 +47,12 @@ void TSumnail::SetSelected(bool Value) {
 void TSumnail::paintEvent(QPaintEvent*) {
     if (!FReviewOn)
         return;
-    QPainter p(this);
+    // Painted into an image first, as the page view is, at three times the size and then
+    // smoothed down: text a pixel high would otherwise come out as black blots.
+    const qreal ratio = devicePixelRatioF() * 3;
+    QImage image(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    QPainter p(&image);
     const int w = width(), h = height();
     const QColor desk = palette().color(QPalette::Dark);
     p.fillRect(rect(), desk);
@@ -71,6 +77,10 @@ void TSumnail::paintEvent(QPaintEvent*) {
         p.setBrush(QBrush(Qt::red, Qt::DiagCrossPattern));
         p.drawRect(paper);
     }
+    p.end();
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(0, 0, w, h), image);
 }
 
 void TSumnail::mousePressEvent(QMouseEvent* Event) {

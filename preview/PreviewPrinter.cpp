@@ -63,3 +63,7 @@ void TPreviewPrinter::SetLandscape(bool Landscape) {
 void TPreviewPrinter::SetPageSize(const QPageSize& Size) {
     FPrinter->setPageSize(Size);
 }
+
+void TPreviewPrinter::SetUnprintableBorder(const QMarginsF& Millimetres) {
+    FPrinter->setPageMargins(Millimetres, QPageLayout::Millimeter);
+}

@@ -2,6 +2,7 @@
 // The current printer as the page geometry sees it. When no printer is installed a built-in
 // printer that writes PDF files stands in (A4 portrait), so previews and printing always work.
 
+#include <QMarginsF>
 #include <QPageSize>
 #include <QString>
 
@@ -33,6 +34,8 @@ public:
 
     void SetLandscape(bool Landscape);
     void SetPageSize(const QPageSize& Size);
+    // The unprintable border of the built-in printer (none by default), in millimetres.
+    void SetUnprintableBorder(const QMarginsF& Millimetres);
     // Back to the built-in PDF printer (A4 portrait), whatever is installed.
     void UseBuiltIn();
 
