@@ -22,12 +22,13 @@
 namespace {
 
 int ReportUsage() {
-    std::fprintf(stderr,
-                 "使い方: doryou-cli report FILE.msh [--summary] [--list] [--listing] -o OUT.pdf\n"
-                 "                          [--paper A4] [--landscape]\n"
-                 "  report  土量集計表 (--summary)、土量計算一覧表 (--list)、入力データ一覧\n"
-                 "          (--listing) を PDF に書き出します。何も選ばなければ全部です。\n"
-                 "          --paper は用紙 (A4, A3, B5, JisB5, Letter など)、--landscape は横向きです。\n");
+    std::fprintf(
+        stderr,
+        "使い方: doryou-cli report FILE.msh [--summary] [--list] [--listing] -o OUT.pdf\n"
+        "                          [--paper A4] [--landscape]\n"
+        "  report  土量集計表 (--summary)、土量計算一覧表 (--list)、入力データ一覧\n"
+        "          (--listing) を PDF に書き出します。何も選ばなければ全部です。\n"
+        "          --paper は用紙 (A4, A3, B5, JisB5, Letter など)、--landscape は横向きです。\n");
     return 2;
 }
 
@@ -55,8 +56,8 @@ public:
     }
     void Add(const TPreViewForm& Preview) {
         if (!FPainter.isActive() && !FPainter.begin(&FWriter))
-            throw EFailure(StrFormat("ファイル「%s」を作成できません。",
-                                     FFileName.toUtf8().constData()));
+            throw EFailure(
+                StrFormat("ファイル「%s」を作成できません。", FFileName.toUtf8().constData()));
         for (int i = 0; i < Preview.PageNum(); ++i) {
             if (FPages++ > 0)
                 FWriter.newPage();
@@ -71,8 +72,8 @@ public:
         if (FPages == 0)
             throw EFailure("表示するページがありません。");
         if (!FPainter.end())
-            throw EFailure(StrFormat("ファイル「%s」を書き込めません。",
-                                     FFileName.toUtf8().constData()));
+            throw EFailure(
+                StrFormat("ファイル「%s」を書き込めません。", FFileName.toUtf8().constData()));
     }
 
 private:

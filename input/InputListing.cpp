@@ -113,10 +113,10 @@ void BuildListing(TPreViewForm& Preview, const TInputData& Data) {
         TableCellText(C, 0, p, QString::number(g.X) + space, 2);
         TableCellText(C, 1, p, QString::number(g.Y) + space, 2);
         for (int k = 0; k < static_cast<int>(values.size()); ++k)
-            TableCellText(C, 2 + k, p,
-                          QString::fromStdString(FormatFixed(values[k].Value(g, values[k].Arg), 3)) +
-                              space,
-                          2);
+            TableCellText(
+                C, 2 + k, p,
+                QString::fromStdString(FormatFixed(values[k].Value(g, values[k].Arg), 3)) + space,
+                2);
         if (++p >= R)
             p = 0;
     }

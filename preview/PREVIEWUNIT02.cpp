@@ -103,8 +103,8 @@ void TPreViewForm::CalcDrawArea() {
     const int m = DeskBorder();
     auto mx = [&](int v) { return static_cast<int>(std::nearbyint(MapPageX(v))); };
     auto my = [&](int v) { return static_cast<int>(std::nearbyint(MapPageY(v))); };
-    FDrawArea = QRect(m + mx(FMarzins[0]), m + my(FMarzins[1]), mx(PaperWidth()),
-                      my(PaperHeight()));
+    FDrawArea =
+        QRect(m + mx(FMarzins[0]), m + my(FMarzins[1]), mx(PaperWidth()), my(PaperHeight()));
 }
 
 void TPreViewForm::RebuildPages() {
@@ -148,12 +148,13 @@ void TPreViewForm::WritePdf(const QString& FileName) const {
     QPdfWriter writer(FileName);
     const QPageLayout printerLayout = TPreviewPrinter::Current().Printer().pageLayout();
     writer.setResolution(1200);
-    writer.setPageLayout(QPageLayout(printerLayout.pageSize(), printerLayout.orientation(),
-                                     QMarginsF(0, 0, 0, 0)));
+    writer.setPageLayout(
+        QPageLayout(printerLayout.pageSize(), printerLayout.orientation(), QMarginsF(0, 0, 0, 0)));
     writer.setCreator(QCoreApplication::applicationName());
     QPainter painter;
     if (!painter.begin(&writer))
-        throw EFailure(StrFormat("ファイル「%s」を作成できません。", FileName.toUtf8().constData()));
+        throw EFailure(
+            StrFormat("ファイル「%s」を作成できません。", FileName.toUtf8().constData()));
     painter.setRenderHint(QPainter::TextAntialiasing);
     for (int i = 0; i < PageNum(); ++i) {
         if (i > 0)
@@ -166,5 +167,6 @@ void TPreViewForm::WritePdf(const QString& FileName) const {
         painter.restore();
     }
     if (!painter.end())
-        throw EFailure(StrFormat("ファイル「%s」を書き込めません。", FileName.toUtf8().constData()));
+        throw EFailure(
+            StrFormat("ファイル「%s」を書き込めません。", FileName.toUtf8().constData()));
 }

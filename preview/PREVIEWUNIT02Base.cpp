@@ -203,12 +203,16 @@ void TPreViewBase::CalcLayout() {
     FPrnKX = caps.DpiX / sdx;
     FPrnKY = caps.DpiY / sdy;
     const int m = DeskBorder();
-    auto mapX = [&](int x) { return static_cast<int>(std::nearbyint(x * FPaperScale / (FPrnKX * 100))); };
-    auto mapY = [&](int y) { return static_cast<int>(std::nearbyint(y * FPaperScale / (FPrnKY * 100))); };
+    auto mapX = [&](int x) {
+        return static_cast<int>(std::nearbyint(x * FPaperScale / (FPrnKX * 100)));
+    };
+    auto mapY = [&](int y) {
+        return static_cast<int>(std::nearbyint(y * FPaperScale / (FPrnKY * 100)));
+    };
     if (View)
         View->resize(mapX(caps.PaperW) + 2 * m, mapY(caps.PaperH) + 2 * m);
-    FViewArea = QRect(m + mapX(caps.OffsetX), m + mapY(caps.OffsetY), mapX(caps.PrintW),
-                      mapY(caps.PrintH));
+    FViewArea =
+        QRect(m + mapX(caps.OffsetX), m + mapY(caps.OffsetY), mapX(caps.PrintW), mapY(caps.PrintH));
     auto up = [](double v) { return static_cast<int>(std::ceil(v - 1e-9)); };
     FPhysicalMarzins = {
         up(caps.OffsetX * 254.0 / caps.DpiX),
@@ -380,8 +384,8 @@ bool TPreViewBase::eventFilter(QObject* Watched, QEvent* Event) {
                 const QPoint d = FDragStart - me->position().toPoint();
                 ScrollBox1->horizontalScrollBar()->setValue(
                     ScrollBox1->horizontalScrollBar()->value() + d.x());
-                ScrollBox1->verticalScrollBar()->setValue(
-                    ScrollBox1->verticalScrollBar()->value() + d.y());
+                ScrollBox1->verticalScrollBar()->setValue(ScrollBox1->verticalScrollBar()->value() +
+                                                          d.y());
             }
             break;
         case QEvent::MouseButtonRelease: {
@@ -393,7 +397,8 @@ bool TPreViewBase::eventFilter(QObject* Watched, QEvent* Event) {
             }
             break;
         }
-        default: break;
+        default:
+            break;
         }
     }
     return QDialog::eventFilter(Watched, Event);

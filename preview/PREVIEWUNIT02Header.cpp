@@ -24,7 +24,7 @@ struct TEra {
 };
 // First days of the eras, newest first.
 const TEra kEras[] = {
-    {2019, 5, 1, u"令和"}, {1989, 1, 8, u"平成"}, {1926, 12, 25, u"昭和"},
+    {2019, 5, 1, u"令和"},  {1989, 1, 8, u"平成"}, {1926, 12, 25, u"昭和"},
     {1912, 7, 30, u"大正"}, {1868, 1, 1, u"明治"},
 };
 
@@ -47,11 +47,10 @@ QString JapaneseEraDate(const QDate& Date) {
     for (const TEra& era : kEras) {
         if (Date >= QDate(era.Year, era.Month, era.Day)) {
             const int year = Date.year() - era.Year + 1;
-            return QString::fromUtf16(era.Name) +
-                   QStringLiteral("%1年%2月%3日")
-                       .arg(year, 2, 10, QLatin1Char('0'))
-                       .arg(Date.month(), 2, 10, QLatin1Char('0'))
-                       .arg(Date.day(), 2, 10, QLatin1Char('0'));
+            return QString::fromUtf16(era.Name) + QStringLiteral("%1年%2月%3日")
+                                                      .arg(year, 2, 10, QLatin1Char('0'))
+                                                      .arg(Date.month(), 2, 10, QLatin1Char('0'))
+                                                      .arg(Date.day(), 2, 10, QLatin1Char('0'));
         }
     }
     return Date.toString(QStringLiteral("yyyy年MM月dd日"));
@@ -83,13 +82,25 @@ QString ExpandHeaderText(const QString& Text, int PageNo, int PageCount, const Q
         QString value;
         bool found = true;
         switch (c) {
-        case u'C': value = Env.Computer, found = !value.isEmpty(); break;
-        case u'U': value = Env.User, found = !value.isEmpty(); break;
-        case u'D': value = Env.Locale.toString(Env.Now.date(), QLocale::LongFormat); break;
-        case u'd': value = Env.Locale.toString(Env.Now.date(), QLocale::ShortFormat); break;
-        case u'W': value = JapaneseEraDate(Env.Now.date()); break;
+        case u'C':
+            value = Env.Computer, found = !value.isEmpty();
+            break;
+        case u'U':
+            value = Env.User, found = !value.isEmpty();
+            break;
+        case u'D':
+            value = Env.Locale.toString(Env.Now.date(), QLocale::LongFormat);
+            break;
+        case u'd':
+            value = Env.Locale.toString(Env.Now.date(), QLocale::ShortFormat);
+            break;
+        case u'W':
+            value = JapaneseEraDate(Env.Now.date());
+            break;
         case u'T':
-        case u't': value = Env.Now.time().toString(QStringLiteral("hh:mm")); break;
+        case u't':
+            value = Env.Now.time().toString(QStringLiteral("hh:mm"));
+            break;
         case u'P':
         case u'p':
             if (PageNo <= 0)
@@ -97,11 +108,20 @@ QString ExpandHeaderText(const QString& Text, int PageNo, int PageCount, const Q
             value = QString::number(PageNo);
             break;
         case u'N':
-        case u'n': value = QString::number(PageCount); break;
-        case u'F': value = FileName; break;
-        case u'f': value = FileNameOnly(FileName); break;
-        case u'O': value = Env.System; break;
-        default: found = false;
+        case u'n':
+            value = QString::number(PageCount);
+            break;
+        case u'F':
+            value = FileName;
+            break;
+        case u'f':
+            value = FileNameOnly(FileName);
+            break;
+        case u'O':
+            value = Env.System;
+            break;
+        default:
+            found = false;
         }
         if (found) {
             result.replace(p, 2, value);
@@ -192,9 +212,9 @@ void TPreViewBase::LoadSettingsFrom(QSettings& S) {
     }
     for (int k = 0; k < 6; ++k)
         FMarzins[k] = ReadInt(S, QStringLiteral("MARGIN%1").arg(k), FMarzins[k]);
-    const int count = std::min(ReadInt(S, QStringLiteral("FontCount"),
-                                       static_cast<int>(FFontList.size())),
-                               static_cast<int>(FFontList.size()));
+    const int count =
+        std::min(ReadInt(S, QStringLiteral("FontCount"), static_cast<int>(FFontList.size())),
+                 static_cast<int>(FFontList.size()));
     for (int i = 0; i < count; ++i) {
         TTextStyle& style = FFontList[i];
         const QString face = S.value(QStringLiteral("FontName%1").arg(i)).toString();

@@ -61,11 +61,10 @@ void TSumnail::paintEvent(QPaintEvent*) {
     p.fillRect(paper, Qt::white);
     const double s = (h - 10) / FPrinterPaperHeight;
     if (FPage) {
-        const QRectF target(3 + std::nearbyint(FMarzin[0] * s), 3 + std::nearbyint(FMarzin[1] * s),
-                            (w - 7 - std::nearbyint(FMarzin[2] * s)) -
-                                (3 + std::nearbyint(FMarzin[0] * s)),
-                            (h - 7 - std::nearbyint(FMarzin[3] * s)) -
-                                (3 + std::nearbyint(FMarzin[1] * s)));
+        const QRectF target(
+            3 + std::nearbyint(FMarzin[0] * s), 3 + std::nearbyint(FMarzin[1] * s),
+            (w - 7 - std::nearbyint(FMarzin[2] * s)) - (3 + std::nearbyint(FMarzin[0] * s)),
+            (h - 7 - std::nearbyint(FMarzin[3] * s)) - (3 + std::nearbyint(FMarzin[1] * s)));
         p.setRenderHint(QPainter::Antialiasing);
         p.setRenderHint(QPainter::TextAntialiasing);
         p.setClipRect(paper);

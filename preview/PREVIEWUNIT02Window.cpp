@@ -12,8 +12,8 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
-#include <QScrollBar>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>

@@ -4,12 +4,12 @@
 #include "preview/PREVIEWUNIT02.h"
 #include "results/PrintOutUnitReports.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
-#include <QApplication>
 #include <QPushButton>
 
 namespace {

@@ -77,9 +77,9 @@ void BuildSummarySheet(TPreViewForm& Preview, const TInputData& Data) {
                       QStringLiteral("　（") + QString::fromStdString(Data.GetSolidName(i)) +
                           QStringLiteral("）"),
                       0);
-    TableCellText(C, 0, L + 3,
-                  sum.BV[1] < sum.CV[1][0] ? QStringLiteral(" 残土量") : QStringLiteral(" 不足土量"),
-                  0);
+    TableCellText(
+        C, 0, L + 3,
+        sum.BV[1] < sum.CV[1][0] ? QStringLiteral(" 残土量") : QStringLiteral(" 不足土量"), 0);
     if (T)
         TableCellText(C, 0, L + 4, QStringLiteral(" 表　土　量"), 0);
     TableCellText(C, 1, 0, QStringLiteral("土　　量"), 1);
@@ -109,18 +109,23 @@ void BuildSummarySheet(TPreViewForm& Preview, const TInputData& Data) {
     EndTable();
 }
 
-void BuildCalcList(TPreViewForm& Preview, const TInputData& Data) {
-    const int L = Data.Layer();
-    const bool T = Data.Hyoudo();
-    const int K = 7 + (L > 1 ? 2 * L : 0) + (T ? 1 : 0);
+TCalcListColumns CalcListColumns(int PaperWidth, int Layer, bool Hyoudo) {
+    const int K = 7 + (Layer > 1 ? 2 * Layer : 0) + (Hyoudo ? 1 : 0);
     int a = 120;
-    int w = (Preview.PaperWidth() - 300 - 3 * a) / (K - 3);
+    int w = (PaperWidth - 300 - 3 * a) / (K - 3);
     if (w > 300)
         w = 300;
     if (a > w) {
         a = w;
-        w = (Preview.PaperWidth() - 300 - 3 * a) / (K - 3);
+        w = (PaperWidth - 300 - 3 * a) / (K - 3);
     }
+    return {K, a, w};
+}
+
+void BuildCalcList(TPreViewForm& Preview, const TInputData& Data) {
+    const int L = Data.Layer();
+    const bool T = Data.Hyoudo();
+    const auto [K, a, w] = CalcListColumns(Preview.PaperWidth(), L, T);
     BeginTable(200, 160);
     for (int x : {0, a, 2 * a, 3 * a})
         AddTableColumn(x);
@@ -168,7 +173,8 @@ void BuildCalcList(TPreViewForm& Preview, const TInputData& Data) {
             }
             SetFont(C, Mincho(), -30);
             TableText(C, s, 0, c, 1,
-                      group == 0 ? QStringLiteral("土　　量") : QStringLiteral("補　正　土　量"), 1);
+                      group == 0 ? QStringLiteral("土　　量") : QStringLiteral("補　正　土　量"),
+                      1);
             TableLine(C, s, 1, c, 1, kThin, Qt::SolidLine, kRule);
             TableLine(C, s, 0, s, 2, kThin, Qt::SolidLine, kRule);
             TableLine(C, s, 0, s, R, kMedium, Qt::SolidLine, kRule);

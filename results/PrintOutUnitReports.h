@@ -6,6 +6,13 @@
 class TInputData;
 class TPreViewForm;
 
+// The calculation list's column count K, width a of the three fixed columns and width w of
+// the others, on a content area PaperWidth wide.
+struct TCalcListColumns {
+    int K, a, w;
+};
+TCalcListColumns CalcListColumns(int PaperWidth, int Layer, bool Hyoudo);
+
 // Draws the summary sheet on the page that is open.
 void BuildSummarySheet(TPreViewForm& Preview, const TInputData& Data);
 // Opens its own pages; none when there is no calculated mesh.

@@ -28,17 +28,17 @@ TEST(PreviewHeader, PlaceholdersExpand) {
     } cases[] = {
         {u"&P / &N", 3, u"3 / 5"},
         {u"&p of &n", 3, u"3 of 5"},
-        {u"&&P", 3, u"3"},           // the first & goes, the second forms &P
-        {u"a&xb", 3, u"axb"},        // no placeholder: the & goes, the letter stays
-        {u"end&", 3, u"end&"},       // a last & stays
-        {u"&U", 3, u"a&Pb"},         // values are not expanded again
+        {u"&&P", 3, u"3"},     // the first & goes, the second forms &P
+        {u"a&xb", 3, u"axb"},  // no placeholder: the & goes, the letter stays
+        {u"end&", 3, u"end&"}, // a last & stays
+        {u"&U", 3, u"a&Pb"},   // values are not expanded again
         {u"&f", 3, u"plan.msh"},
         {u"&F", 3, u"C:\\genba\\plan.msh"},
         {u"&T &t", 3, u"09:05 09:05"},
         {u"&W", 3, u"令和08年12月10日"},
         {u"&C", 3, u"genba-pc"},
         {u"&O", 3, u"Debian GNU/Linux 12 (Build:6.1.0)"},
-        {u"頁 &P", 0, u""},          // no page number: the whole text goes
+        {u"頁 &P", 0, u""}, // no page number: the whole text goes
         {u"&N 枚", 0, u"5 枚"},
     };
     for (const TCase& c : cases)

@@ -6,10 +6,10 @@
 #include "preview/PREVIEWUNIT02Sumnail.h"
 #include "preview/PreviewPrinter.h"
 
+#include <QFontMetricsF>
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainter>
-#include <QFontMetricsF>
 #include <QTextItem>
 
 #include <vector>
@@ -66,15 +66,21 @@ protected:
     int metric(PaintDeviceMetric Metric) const override {
         switch (Metric) {
         case PdmWidth:
-        case PdmHeight: return 100000;
+        case PdmHeight:
+            return 100000;
         case PdmDpiX:
         case PdmDpiY:
         case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY: return 96;
-        case PdmDepth: return 32;
-        case PdmDevicePixelRatio: return 1;
-        case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
-        default: return QPaintDevice::metric(Metric);
+        case PdmPhysicalDpiY:
+            return 96;
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        default:
+            return QPaintDevice::metric(Metric);
         }
     }
 };

@@ -45,8 +45,8 @@ void ComposeCells(TPreViewForm& P) {
     for (int y : {0, 60, 120})
         AddTableRow(y);
     C.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -30));
-    TableCellText(C, 0, 0, QStringLiteral("12,345 "), 2);        // fits, right-aligned
-    TableCellText(C, 1, 1, QStringLiteral("1,234,567,890"), 2);  // too wide: clipped
+    TableCellText(C, 0, 0, QStringLiteral("12,345 "), 2);       // fits, right-aligned
+    TableCellText(C, 1, 1, QStringLiteral("1,234,567,890"), 2); // too wide: clipped
     TableCellText(C, 0, 1, QStringLiteral("土量計算"), 1);
     for (int c : {0, 1, 2})
         TableLine(C, c, 0, c, 2, 1, Qt::SolidLine, Qt::red);
@@ -72,8 +72,9 @@ TEST(PreviewText, KeepsPlaceAndWidthAtEveryScaleAndNeverCrossesItsRules) {
     };
     const double screen = 254.0 / 96; // 0.1 mm per screen pixel
     const TRender renders[] = {
-        {"20 %", screen / 0.2, 96},  {"100 %", screen, 96}, {"400 %", screen / 4, 96},
-        {"thumbnail", 2970.0 / 140, 96}, {"1200 dpi", 254.0 / 1200, 1200},
+        {"20 %", screen / 0.2, 96},       {"100 %", screen, 96},
+        {"400 %", screen / 4, 96},        {"thumbnail", 2970.0 / 140, 96},
+        {"1200 dpi", 254.0 / 1200, 1200},
     };
     std::vector<std::array<TInk, 3>> inks;
     for (const TRender& r : renders) {

@@ -86,8 +86,7 @@ TEST(ReportTable, AlignmentCodes) {
     // A block of two lines, centred both ways in 210 .. 990 x 220 .. 340.
     EXPECT_GT(line2->Origin.y(), line1->Origin.y());
     EXPECT_NEAR((line1->Origin.x() + line1->Right()) / 2, 600, 1.0);
-    EXPECT_NEAR((line1->Origin.y() - fm.ascent() + line2->Origin.y() + fm.descent()) / 2, 280,
-                2.0);
+    EXPECT_NEAR((line1->Origin.y() - fm.ascent() + line2->Origin.y() + fm.descent()) / 2, 280, 2.0);
 }
 
 TEST(ReportPages, CalcListColumnWidths) {
@@ -96,7 +95,7 @@ TEST(ReportPages, CalcListColumnWidths) {
         bool Hyoudo;
         TCalcListColumns Expected;
     } cases[] = {
-        {1700, 5, true, {18, 69, 79}}, // fixed columns shrink with w, then w once more
+        {1700, 5, true, {18, 69, 79}},   // fixed columns shrink with w, then w once more
         {2000, 1, false, {7, 120, 300}}, // 335 capped at 300
         {1900, 3, false, {13, 120, 124}},
     };
