@@ -1,9 +1,36 @@
 #include "MetafileEx.h"
 
+#include "platform/Failure.h"
+
 #include <QPainter>
+#include <QSvgRenderer>
+
+#include <cmath>
 
 TMetafileEx::TMetafileEx(int Width, int Height) : FWidth(Width), FHeight(Height) {
     setBoundingRect(QRect(0, 0, Width, Height));
+}
+
+TMetafileEx TMetafileEx::FromData(const QByteArray& Data) {
+    if (Data.startsWith("QPIC")) {
+        TMetafileEx meta;
+        meta.setData(Data.constData(), static_cast<uint>(Data.size()));
+        if (meta.isNull())
+            throw EFailure("イメージの形式が正しくありません。");
+        const QRect frame = meta.boundingRect();
+        meta.FWidth = frame.width();
+        meta.FHeight = frame.height();
+        return meta;
+    }
+    QSvgRenderer svg(Data);
+    if (!svg.isValid())
+        throw EFailure("イメージの形式が正しくありません。");
+    const QRectF box = svg.viewBoxF();
+    TMetafileEx meta(static_cast<int>(std::lround(box.width())),
+                     static_cast<int>(std::lround(box.height())));
+    QPainter painter(&meta);
+    svg.render(&painter, QRectF(0, 0, meta.FWidth, meta.FHeight));
+    return meta;
 }
 
 void TMetafileEx::AddTextRun(const QPointF& Origin, const QString& Text, const QFont& Font,

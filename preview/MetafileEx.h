@@ -5,6 +5,7 @@
 // laying every cell out while recording. Replaying stretches the frame into any rectangle
 // (view, thumbnail, sheet of paper), so the one recording serves every output.
 
+#include <QByteArray>
 #include <QColor>
 #include <QFont>
 #include <QPicture>
@@ -20,6 +21,10 @@ class TMetafileEx : public QPicture {
 public:
     TMetafileEx() = default;
     TMetafileEx(int Width, int Height);
+
+    // A picture from its bytes: an SVG document (its view box gives the frame) or a recorded
+    // QPicture; anything else fails.
+    static TMetafileEx FromData(const QByteArray& Data);
 
     int Width() const { return FWidth; }
     int Height() const { return FHeight; }
