@@ -68,6 +68,10 @@ public:
     const TPreviewPage& Page(int Index) const { return *FPageList[Index]; }
     bool FontTabVisible() const { return FFontTabVisible; }
     void SetFontTabVisible(bool Value) { FFontTabVisible = Value; }
+    // Visibility of the two export commands (index 0 Word, 1 RTF); hidden at start.
+    virtual void SetOutEnabled(int Index, bool Value);
+    bool WordOutEnabled() const;
+    bool RTFOutEnabled() const;
     QString FileName() const { return FFileName; }
     void SetFileName(const QString& Value) { FFileName = Value; }
 
@@ -105,6 +109,8 @@ public:
     TPreviewView* View = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     std::array<QLabel*, 4> StatusPanels{};
+    QToolButton* RTFButton = nullptr;
+    QToolButton* WordButton = nullptr;
     QTimer* Timer1 = nullptr;
     QComboBox* MokujiItem = nullptr;
     QLabel* MokujiLabel = nullptr;

@@ -129,8 +129,10 @@ void TPreViewBase::CreateWindowParts() {
     button(ActPageSetup, 74);
     button(PrintAction, 48);
     bar->addSpacing(10);
-    button(RTFAction, 55)->setVisible(false);
-    button(WordAction, 55)->setVisible(false);
+    RTFButton = button(RTFAction, 55);
+    WordButton = button(WordAction, 55);
+    RTFButton->setVisible(false);
+    WordButton->setVisible(false);
     auto* mokuji = new QVBoxLayout;
     mokuji->setSpacing(0);
     MokujiLabel = new QLabel(QStringLiteral("目次"), Panel1);
@@ -208,4 +210,19 @@ void TPreViewBase::CreateWindowParts() {
     ScrollBox1->viewport()->installEventFilter(this);
     ScrollBox2->viewport()->installEventFilter(this);
     SumnailPane->installEventFilter(this);
+}
+
+void TPreViewBase::SetOutEnabled(int Index, bool Value) {
+    QAction* action = Index == 0 ? WordAction : RTFAction;
+    QToolButton* button = Index == 0 ? WordButton : RTFButton;
+    action->setVisible(Value);
+    button->setVisible(Value);
+}
+
+bool TPreViewBase::WordOutEnabled() const {
+    return WordAction->isVisible();
+}
+
+bool TPreViewBase::RTFOutEnabled() const {
+    return RTFAction->isVisible();
 }

@@ -63,6 +63,13 @@ TEST(PreviewWindow, ZoomSteps) {
     // A one-page document has both page commands off.
     EXPECT_FALSE(preview.PageNextAction->isEnabled());
     EXPECT_FALSE(preview.PagePreAction->isEnabled());
+    // The export commands stay hidden unless asked for.
+    EXPECT_FALSE(preview.WordOutEnabled());
+    EXPECT_FALSE(preview.RTFOutEnabled());
+    preview.SetOutEnabled(1, true);
+    EXPECT_TRUE(preview.RTFOutEnabled());
+    EXPECT_FALSE(preview.WordOutEnabled());
+    preview.SetOutEnabled(1, false);
     preview.hide();
 }
 
