@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMimeData>
 #include <QPainter>
 #include <QScreen>
@@ -62,6 +63,14 @@ double ScreenDpiX() {
 double ScreenDpiY() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen && screen->logicalDotsPerInchY() > 0 ? screen->logicalDotsPerInchY() : 96.0;
+}
+
+// The program's title: the caption of its frame window.
+QString ApplicationTitle() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* frame = qobject_cast<QMainWindow*>(w); frame && !frame->windowTitle().isEmpty())
+            return frame->windowTitle();
+    return QGuiApplication::applicationDisplayName();
 }
 
 } // namespace
@@ -311,8 +320,7 @@ void TPreViewBase::showEvent(QShowEvent* Event) {
     SetDrawPageNum(1);
     UpdatePageActions();
     setWindowState(windowState() | Qt::WindowMaximized);
-    setWindowTitle(QStringLiteral("プレビュー《") + QGuiApplication::applicationDisplayName() +
-                   QStringLiteral("》"));
+    setWindowTitle(QStringLiteral("プレビュー《") + ApplicationTitle() + QStringLiteral("》"));
 }
 
 void TPreViewBase::keyPressEvent(QKeyEvent* Event) {

@@ -1,5 +1,6 @@
 #include "PreviewPrinter.h"
 
+#include <QCoreApplication>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPrinter>
@@ -9,9 +10,21 @@ namespace {
 const QString kBuiltInName = QStringLiteral("PDFファイル出力");
 }
 
+namespace {
+TPreviewPrinter* gCurrent = nullptr;
+void DeleteCurrent() {
+    delete gCurrent;
+    gCurrent = nullptr;
+}
+} // namespace
+
 TPreviewPrinter& TPreviewPrinter::Current() {
-    static TPreviewPrinter printer;
-    return printer;
+    if (!gCurrent) {
+        gCurrent = new TPreviewPrinter;
+        // The printer goes with the application object, while the printing system still runs.
+        qAddPostRoutine(DeleteCurrent);
+    }
+    return *gCurrent;
 }
 
 TPreviewPrinter::TPreviewPrinter() {
