@@ -135,6 +135,7 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
     printer.SetLandscape(landscape);
 
     TPreViewForm& preview = SharedPreviewForm();
+    preview.SetFileName(QString::fromStdString(file)); // for "&F" and "&f" in headers
     TPdfSheets sheets(QString::fromStdString(out));
     auto compose = [&](std::function<void(TPreViewForm&)> Build) {
         preview.SetOnPaperChange(Build);

@@ -175,8 +175,12 @@ void TPreViewForm::DrawHeaderFooter(QPainter& Canvas, int PageIndex) const {
 
 namespace {
 
+// Named after the program (its executable's name unless the program names itself: doryou-cli
+// reads the settings of doryou, whose reports it writes).
 QString SettingsGroup() {
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    const QString name = QCoreApplication::applicationName();
+    return name.isEmpty() ? QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
+                          : name;
 }
 
 int ReadInt(QSettings& S, const QString& Key, int Default) {
