@@ -126,6 +126,29 @@ TEST(PreviewWindow, WheelZoomKeepsThePointUnderTheMouse) {
     preview.hide();
 }
 
+TEST(PreviewWindow, DraggingMovesThePaperWithTheMouse) {
+    TPreViewForm& preview = PreviewOfPages(1);
+    preview.SetPaperScale(200);
+    QApplication::processEvents();
+    QScrollBar* h = preview.ScrollBox1->horizontalScrollBar();
+    QScrollBar* v = preview.ScrollBox1->verticalScrollBar();
+    h->setValue(200);
+    v->setValue(300);
+    QTest::mousePress(preview.View, Qt::LeftButton, {}, QPoint(600, 700));
+    QMouseEvent move(QEvent::MouseMove, QPointF(520, 650),
+                     preview.View->mapToGlobal(QPointF(520, 650)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(preview.View, &move);
+    EXPECT_EQ(h->value(), 280);
+    EXPECT_EQ(v->value(), 350);
+    QTest::mouseRelease(preview.View, Qt::LeftButton, {}, QPoint(520, 650));
+    // Without Shift the wheel scrolls the thumbnails instead of paging.
+    preview.SetDrawPageNum(1);
+    Wheel(preview.ScrollBox2->viewport(), QPoint(10, 10), -120);
+    EXPECT_EQ(preview.DrawPageNum(), 1);
+    preview.hide();
+}
+
 TEST(PreviewWindow, ThumbnailPaneStaysBetweenItsLimits) {
     TPreViewForm& preview = PreviewOfPages(1);
     QSplitter* splitter = preview.Splitter1;
