@@ -24,7 +24,7 @@ run: build
 	fi
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure --timeout 120 -j $(JOBS)
 ifeq ($(CI),true)
 	$(MAKE) check-sanitize
 endif

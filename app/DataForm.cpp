@@ -6,9 +6,11 @@
 #include "controls/ImageButton.h"
 #include "input/BaseDataUnit.h"
 #include "input/GridDataInputUnit.h"
+#include "input/InputListing.h"
 #include "model/DataUnit.h"
 #include "results/CalcOutDetailUnit.h"
 #include "results/CalcOutView.h"
+#include "results/PrintOutUnit.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -275,8 +277,10 @@ void TInputForm::DetailViewButtonClick() {
     CalcAllForm->Execute();
 }
 void TInputForm::InputPrintButtonClick() {
-    ShowNotYetAvailable(this);
+    InputPrintOut(this, *FInputData);
 }
 void TInputForm::CalcPrintButtonClick() {
-    ShowNotYetAvailable(this);
+    TPrintoutForm& form = SharedPrintoutForm();
+    form.SetInputData(FInputData.get());
+    form.Execute();
 }

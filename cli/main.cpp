@@ -2,6 +2,9 @@
 // and for checking every number the windows show.
 
 #include "CliOutput.h"
+#ifdef DORYOU_CLI_REPORT
+#include "CliReport.h"
+#endif
 #include "model/CalcDetail.h"
 #include "model/CalcSummary.h"
 #include "model/DataUnit.h"
@@ -23,6 +26,12 @@ int Usage() {
                  "使い方: doryou-cli calc FILE.msh [--json]\n"
                  "  calc    プロジェクトを読み込み、その設定で計算して集計表を出力します。\n"
                  "          --json を付けると全計算メッシュと合計を JSON で出力します。\n");
+#ifdef DORYOU_CLI_REPORT
+    std::fprintf(stderr,
+                 "       doryou-cli report FILE.msh [--summary] [--list] [--listing] -o OUT.pdf\n"
+                 "          [--paper A4] [--landscape]\n"
+                 "  report  計算書と入力データ一覧を PDF に書き出します。\n");
+#endif
     return 2;
 }
 
@@ -86,6 +95,10 @@ int main(int argc, char** argv) {
     try {
         if (command == "calc")
             return Calc(args);
+#ifdef DORYOU_CLI_REPORT
+        if (command == "report")
+            return Report(argc, argv, args);
+#endif
         if (command == "export-mesh" || command == "export-summary" || command == "export-detail")
             return Export(command, args);
         return Usage();

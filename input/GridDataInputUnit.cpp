@@ -2,6 +2,7 @@
 
 #include "GridDataInputUnitList.h"
 #include "GridDataInputUnitTree.h"
+#include "InputListing.h"
 #include "app/MessageBoxes.h"
 #include "controls/StringGrid.h"
 #include "model/DataUnit.h"
@@ -584,7 +585,8 @@ void TMeshInputForm::ActInputPrintExecute() {
 }
 
 void TMeshInputForm::InputPrintOut() {
-    ShowNotYetAvailable(this);
+    if (FInputData)
+        ::InputPrintOut(this, *FInputData);
 }
 
 // --- The Enter key and the anchored buttons

@@ -1,0 +1,3 @@
+target_sources(doryou_widgets PRIVATE
+  input/InputListing.cpp
+)

@@ -1,0 +1,86 @@
+#pragma once
+// The preview of this program: a report composes its pages by drawing on ViewCanvas in 0.1 mm
+// over the content area, and recomposes them through OnPaperChange whenever the paper, its
+// orientation or the margins change.
+//
+// A report: SetOnPaperChange(compose); compose(); Execute(). The compose routine:
+// AllPageClear(); per page NewPage() and drawing on ViewCanvas(); at the end ViewEnd().
+
+#include "preview/PREVIEWUNIT02Base.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+#include <functional>
+
+class TPreViewForm : public TPreViewBase {
+    Q_OBJECT
+public:
+    using TPaperChange = std::function<void(TPreViewForm& Sender)>;
+
+    explicit TPreViewForm(QWidget* AOwner = nullptr);
+    ~TPreViewForm() override;
+
+    void NewPage();
+    void ViewEnd();
+    QPainter* ViewCanvas() const { return FViewCanvas; }
+    // The content area in 0.1 mm.
+    int PaperWidth() const { return FPaperW * 10 - FMarzins[0] - FMarzins[2]; }
+    int PaperHeight() const { return FPaperH * 10 - FMarzins[1] - FMarzins[3]; }
+    int PaperLeft() const { return FMarzins[0]; }
+    int PaperTop() const { return FMarzins[1]; }
+    int PaperRight() const { return FMarzins[2]; }
+    int PaperBottom() const { return FMarzins[3]; }
+    // The physical paper in whole millimetres.
+    int PaperW() const { return FPaperW; }
+    int PaperH() const { return FPaperH; }
+    QRect DrawArea() const { return FDrawArea; }
+    const TPaperChange& OnPaperChange() const { return FOnPaperChange; }
+    void SetOnPaperChange(TPaperChange Value) { FOnPaperChange = std::move(Value); }
+    void SetFontTable(TPreviewItem* Item) { Item->SetFontTable(FFontList); }
+
+    void RebuildPages() override;
+    void InitPreview() override;
+    void DrawPage(QPainter& Canvas) override;
+    void CalcDrawArea() override;
+
+    // Stamps the header and footer of page PageIndex (1-based) on Canvas.
+    void DrawHeaderFooter(QPainter& Canvas, int PageIndex) const;
+    // The expanded texts of page PageIndex: header left, centre, right, footer left, centre, right.
+    std::array<QString, 6> HeaderFooterTexts(int PageIndex) const;
+
+    // Every page as a whole sheet of the current paper, into a PDF file; throws EFailure
+    // when the file cannot be written or there is no page.
+    void WritePdf(const QString& FileName) const;
+    // Draws page Index (0-based) as a whole sheet: the painter in 0.1 mm from the paper's corner.
+    void DrawSheet(QPainter& Painter, int Index) const;
+
+protected:
+    void ClearPages() override;
+
+private:
+    void CloseCanvas();
+
+    int FPaperW = 210, FPaperH = 297;
+    QRect FDrawArea;
+    QPainter* FViewCanvas = nullptr;
+    TPaperChange FOnPaperChange;
+};
+
+// Expands the placeholders of a header or footer text (&P page, &N count, &D &d &W dates,
+// &T time, &F &f file name, &C computer, &U user, &O system).
+QString ExpandHeaderText(const QString& Text, int PageNo, int PageCount, const QString& FileName);
+
+// What the placeholders read from the running system; tests fix it.
+struct THeaderEnvironment {
+    QDateTime Now;
+    QString Computer;
+    QString User;
+    QString System;
+    QLocale Locale;
+    static THeaderEnvironment Current();
+};
+QString ExpandHeaderText(const QString& Text, int PageNo, int PageCount, const QString& FileName,
+                         const THeaderEnvironment& Env);
+// "令和08年12月10日" (era, two-digit year of the era, month, day).
+QString JapaneseEraDate(const QDate& Date);

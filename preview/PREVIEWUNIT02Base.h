@@ -1,0 +1,197 @@
+#pragma once
+// The preview window: a document of recorded pages shown as sheets of paper on a desk, with
+// zoom, paging, thumbnails, guide lines and copying. This base keeps the settings (margins,
+// header and footer texts, text styles), the pages, the items and the table of contents;
+// TPreViewForm decides how pages are composed and drawn.
+
+#include "preview/MetafileEx.h"
+#include "preview/NlvTools.h"
+#include "preview/PREVIEWUNIT02Items.h"
+
+#include <QDialog>
+#include <QRect>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QPainter;
+class QScrollArea;
+class QSettings;
+class QSplitter;
+class QStatusBar;
+class QTimer;
+class QToolButton;
+class QWidget;
+class TPreviewView;
+class TSumnail;
+
+enum class TOrientation { voNone, voPort, voLand, voPortLock, voLandLock };
+
+struct TPreviewPage {
+    TMetafileEx Meta;
+    // Header and footer stamped by each rebuild, drawn over Meta.
+    std::vector<TMetafileEx> Stamps;
+    std::unique_ptr<QPainter> Canvas; // while the page is being composed
+    TSumnail* Sumnail = nullptr;
+    std::vector<TItemArea> AreaList;
+
+    // The whole page (content, header, footer) with its frame stretched into Rect.
+    void Draw(QPainter& Painter, const QRectF& Rect) const;
+};
+
+class TPreViewBase : public QDialog {
+    Q_OBJECT
+public:
+    explicit TPreViewBase(QWidget* AOwner = nullptr);
+    ~TPreViewBase() override;
+
+    virtual void Execute();
+    void AllPageClear();
+    void AddItem(TPreviewItem* Item);
+    void InsertItem(int Index, TPreviewItem* Item);
+    void DeleteItem(int Index);
+    void AddItemMokuji(TPreviewItem* Item, const QString& Title);
+
+    TOrientation Orientation() const { return FOrientation; }
+    void SetOrientation(TOrientation Value);
+    double PaperScale() const { return FPaperScale; }
+    void SetPaperScale(double Value);
+    int DrawPageNum() const { return FDrawPageNum; }
+    void SetDrawPageNum(int Value);
+    int PageNum() const { return static_cast<int>(FPageList.size()); }
+    const TPreviewPage& Page(int Index) const { return *FPageList[Index]; }
+    bool FontTabVisible() const { return FFontTabVisible; }
+    void SetFontTabVisible(bool Value) { FFontTabVisible = Value; }
+    // Visibility of the two export commands (index 0 Word, 1 RTF); hidden at start.
+    virtual void SetOutEnabled(int Index, bool Value);
+    bool WordOutEnabled() const;
+    bool RTFOutEnabled() const;
+    QString FileName() const { return FFileName; }
+    void SetFileName(const QString& Value) { FFileName = Value; }
+
+    // Page setup: margins (left, top, right, bottom, header, footer),
+    // header and footer texts (left, centre, right), first page number, styles.
+    const std::array<int, 6>& Marzins() const { return FMarzins; }
+    void SetMarzins(const std::array<int, 6>& Value) { FMarzins = Value; }
+    const std::array<int, 4>& PhysicalMarzins() const { return FPhysicalMarzins; }
+    std::array<QString, 3> Header;
+    std::array<QString, 3> Footer;
+    int StPNum() const { return FStPNum; }
+    void SetStPNum(int Value) { FStPNum = Value; }
+    const std::vector<TTextStyle>& FontList() const { return FFontList; }
+    std::vector<TTextStyle>& FontList() { return FFontList; }
+    const std::vector<TPreviewItem*>& ItemList() const { return FItemList; }
+    const std::vector<TMokujiEntry>& MokujiList() const { return FMokujiList; }
+
+    void LoadSettings();
+    void SaveSettings() const;
+    void LoadSettingsFrom(QSettings& Settings);
+    void SaveSettingsTo(QSettings& Settings) const;
+
+    virtual void RebuildPages() {}
+    virtual void InitPreview();
+    virtual void DrawPage(QPainter& Canvas) { (void)Canvas; }
+    virtual void CalcDrawArea() {}
+    virtual void DonePreview() {}
+
+    // Window parts, named as designed.
+    QWidget* Panel1 = nullptr;
+    QScrollArea* ScrollBox2 = nullptr;
+    QWidget* SumnailPane = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
+    TPreviewView* View = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    std::array<QLabel*, 4> StatusPanels{};
+    QToolButton* RTFButton = nullptr;
+    QToolButton* WordButton = nullptr;
+    QTimer* Timer1 = nullptr;
+    QComboBox* MokujiItem = nullptr;
+    QLabel* MokujiLabel = nullptr;
+    QAction* ZoomInAction = nullptr;
+    QAction* ZoomOutAction = nullptr;
+    QAction* PageNextAction = nullptr;
+    QAction* PagePreAction = nullptr;
+    QAction* PrintSetupAction = nullptr;
+    QAction* PrintAction = nullptr;
+    QAction* ExitAction = nullptr;
+    QAction* CopyAction = nullptr;
+    QAction* ActPageSetup = nullptr;
+    QAction* ActSaveFile = nullptr;
+    QAction* ActNewPage = nullptr;
+    QAction* ActNewSpacer = nullptr;
+    QAction* ActDelNewPage = nullptr;
+    QAction* WordAction = nullptr;
+    QAction* RTFAction = nullptr;
+    QAction* AreaViewChecked = nullptr;
+    QAction* MarginViewChecked = nullptr;
+    QMenu* InsertMenu = nullptr;
+
+    // Geometry in view pixels, kept by the layout.
+    QRect ViewArea() const { return FViewArea; }
+    int DeskBorder() const;
+    // A page length (0.1 mm) in view pixels at the current zoom.
+    double MapPageX(double Length) const;
+    double MapPageY(double Length) const;
+
+    // Handlers.
+    void ZoomInActionExecute();
+    void ZoomOutActionExecute();
+    void PageNextActionExecute();
+    void PagePreActionExecute();
+    void CopyActionExecute();
+    void ExitActionExecute();
+    void PaintView(QPainter& Canvas);
+    void UpdatePageActions();
+
+protected:
+    void showEvent(QShowEvent* Event) override;
+    void keyPressEvent(QKeyEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
+
+    // Page geometry from the current printer; runs CalcDrawArea.
+    void CalcLayout();
+    void ClearItems();
+    virtual void ClearPages();
+    TSumnail* NewSumnail(int Number, int PaperW, int PaperH, const std::array<int, 4>& Margins);
+
+    std::vector<TPreviewItem*> FItemList;
+    std::vector<TTextStyle> FFontList;
+    std::vector<std::unique_ptr<TPreviewPage>> FPageList;
+    std::vector<TMokujiEntry> FMokujiList;
+    int FDrawPageNum = 0;
+    TOrientation FOrientation = TOrientation::voNone;
+    double FPaperScale = 100.0;
+    double FRatX = 254.0 / 96, FRatY = 254.0 / 96;
+    QRect FViewArea;
+    QRect FFindArea;
+    int FViewFindArea = 0;
+    int FItemNum = -1;
+    std::array<int, 4> FPhysicalMarzins{};
+    std::array<int, 6> FMarzins{100, 100, 100, 100, 0, 0};
+    bool FFontTabVisible = true;
+    int FStPNum = 1;
+    QString FFileName;
+    // Printer-to-view ratios (printer dots per screen dot).
+    double FPrnKX = 1.0, FPrnKY = 1.0;
+    QString FPrinterName;
+
+private:
+    void CreateWindowParts();
+    bool WheelOverView(QWheelEvent* Event);
+    bool WheelOverSumnails(QWheelEvent* Event);
+    void ScrollSumnailIntoView();
+
+    bool FDragging = false;
+    QPoint FDragStart;
+};
+
+// The preview window of the run, created on first use.
+class TPreViewForm;
+TPreViewForm& SharedPreviewForm();

@@ -1,0 +1,88 @@
+#include "preview/PREVIEWUNIT02Sumnail.h"
+
+#include "preview/PREVIEWUNIT02Base.h"
+
+#include <QImage>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+TSumnail::TSumnail(QWidget* Parent) : QWidget(Parent) {
+    setGeometry(0, 0, 100, 100);
+}
+
+void TSumnail::SetNumber(int Value) {
+    FNumber = Value;
+    move(x(), (Value - 1) * (height() + 5));
+    setToolTip(QStringLiteral("Page %1").arg(Value));
+}
+
+void TSumnail::SetReviewOn(bool Value) {
+    FReviewOn = Value;
+    if (Value)
+        update();
+}
+
+void TSumnail::SetPaperHeight(int Value) {
+    FPaperHeight = std::max(10, Value);
+    UpdateHeight();
+}
+
+void TSumnail::SetPaperWidth(int Value) {
+    FPaperWidth = std::max(10, Value);
+    UpdateHeight();
+}
+
+void TSumnail::UpdateHeight() {
+    resize(width(), FPaperHeight * 90 / FPaperWidth + 10);
+}
+
+void TSumnail::SetSelected(bool Value) {
+    FSelected = Value;
+    update();
+}
+
+void TSumnail::paintEvent(QPaintEvent*) {
+    if (!FReviewOn)
+        return;
+    // Painted into an image first, as the page view is, at three times the size and then
+    // smoothed down: text a pixel high would otherwise come out as black blots.
+    const qreal ratio = devicePixelRatioF() * 3;
+    QImage image(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    QPainter p(&image);
+    const int w = width(), h = height();
+    const QColor desk = palette().color(QPalette::Dark);
+    p.fillRect(rect(), desk);
+    p.fillRect(QRect(QPoint(7, 7), QPoint(w - 3 - 1, h - 3 - 1)), Qt::black);
+    const QRect paper(QPoint(3, 3), QPoint(w - 7 - 1, h - 7 - 1));
+    p.fillRect(paper, Qt::white);
+    const double s = (h - 10) / FPrinterPaperHeight;
+    if (FPage) {
+        const QRectF target(
+            3 + std::nearbyint(FMarzin[0] * s), 3 + std::nearbyint(FMarzin[1] * s),
+            (w - 7 - std::nearbyint(FMarzin[2] * s)) - (3 + std::nearbyint(FMarzin[0] * s)),
+            (h - 7 - std::nearbyint(FMarzin[3] * s)) - (3 + std::nearbyint(FMarzin[1] * s)));
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        p.setClipRect(paper);
+        FPage->Draw(p, target);
+        p.setClipping(false);
+    }
+    if (FSelected) {
+        p.setPen(QPen(Qt::red, 3));
+        p.setBrush(QBrush(Qt::red, Qt::DiagCrossPattern));
+        p.drawRect(paper);
+    }
+    p.end();
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(0, 0, w, h), image);
+}
+
+void TSumnail::mousePressEvent(QMouseEvent* Event) {
+    if (Event->button() == Qt::LeftButton && OnClick)
+        OnClick(*this);
+}

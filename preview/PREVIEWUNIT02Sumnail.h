@@ -1,0 +1,51 @@
+#pragma once
+// A page thumbnail of the preview's thumbnail pane: the sheet with its shadow and the page's
+// drawing inside the margins; the selected page is crossed out in red.
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+struct TPreviewPage;
+
+class TSumnail : public QWidget {
+    Q_OBJECT
+public:
+    explicit TSumnail(QWidget* Parent = nullptr);
+
+    int Number() const { return FNumber; }
+    void SetNumber(int Value);
+    bool ReviewOn() const { return FReviewOn; }
+    void SetReviewOn(bool Value);
+    int PaperHeight() const { return FPaperHeight; }
+    void SetPaperHeight(int Value);
+    int PaperWidth() const { return FPaperWidth; }
+    void SetPaperWidth(int Value);
+    // Margins in 0.1 mm: left, top, right, bottom.
+    void SetMarzin(const std::array<int, 4>& Value) { FMarzin = Value; }
+    bool Selected() const { return FSelected; }
+    void SetSelected(bool Value);
+    // The page whose drawing is shown (not owned; the document keeps it).
+    void SetMeta(const TPreviewPage* Page) { FPage = Page; }
+    // Physical paper height in 0.1 mm, from the printer.
+    void SetPrinterPaperHeight(double Value) { FPrinterPaperHeight = Value; }
+
+    std::function<void(TSumnail&)> OnClick;
+
+protected:
+    void paintEvent(QPaintEvent* Event) override;
+    void mousePressEvent(QMouseEvent* Event) override;
+
+private:
+    void UpdateHeight();
+
+    const TPreviewPage* FPage = nullptr;
+    int FNumber = 0;
+    int FPaperHeight = 100;
+    int FPaperWidth = 100;
+    std::array<int, 4> FMarzin{};
+    bool FSelected = false;
+    bool FReviewOn = false;
+    double FPrinterPaperHeight = 2970;
+};

@@ -1,0 +1,34 @@
+#pragma once
+// The report selection dialog "計算書選択ダイアログ": the user checks the calculation reports
+// to print and previews them.
+
+#include <QDialog>
+
+class QListWidget;
+class QPushButton;
+class TInputData;
+
+class TPrintoutForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TPrintoutForm(QWidget* AOwner = nullptr);
+
+    // Checks both reports and enables printing.
+    void SetInputData(TInputData* Value);
+    void Execute();
+
+    void PrintListBoxClick();
+    void PrintOutBtnClick();
+    // Composes the checked reports on the shared preview's pages.
+    void BuildReports();
+
+    QListWidget* PrintListBox;
+    QPushButton* PrintOutBtn;
+    QPushButton* CloseBtn;
+
+private:
+    TInputData* FInputData = nullptr;
+};
+
+// The dialog of the run, created on first use; it lives until the application ends.
+TPrintoutForm& SharedPrintoutForm();
