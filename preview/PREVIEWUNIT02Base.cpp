@@ -86,6 +86,9 @@ TPreViewBase::TPreViewBase(QWidget* AOwner) : QDialog(AOwner) {
     CreateWindowParts();
     FStPNum = 1;
     LoadSettings();
+    // Old print records go whenever a preview window is created.
+    LoadSpoolSettings();
+    CleanSpool(FSpool);
 }
 
 TPreViewBase::~TPreViewBase() {

@@ -1,4 +1,6 @@
 #pragma once
+
+#include "preview/PrintRecord.h"
 // The preview window: a document of recorded pages shown as sheets of paper on a desk, with
 // zoom, paging, thumbnails, guide lines and copying. This base keeps the settings (margins,
 // header and footer texts, text styles), the pages, the items and the table of contents;
@@ -89,6 +91,11 @@ public:
     const std::vector<TPreviewItem*>& ItemList() const { return FItemList; }
     const std::vector<TMokujiEntry>& MokujiList() const { return FMokujiList; }
 
+    // The spool folder and keeping time of print records ("SPOOL", shared by every program
+    // that uses this preview); read when the window is created.
+    void LoadSpoolSettings();
+    static TSpoolSettings SpoolSettingsFrom(QSettings& Settings);
+    const TSpoolSettings& SpoolSettings() const { return FSpool; }
     void LoadSettings();
     void SaveSettings() const;
     void LoadSettingsFrom(QSettings& Settings);
@@ -183,6 +190,7 @@ protected:
     QString FPrinterName;
 
 private:
+    TSpoolSettings FSpool;
     void CreateWindowParts();
     bool WheelOverView(QWheelEvent* Event);
     bool WheelOverSumnails(QWheelEvent* Event);

@@ -3,6 +3,7 @@
 #include "preview/PREVIEWUNIT02.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -200,6 +201,23 @@ void TPreViewBase::LoadSettings() {
                        QStringLiteral("PreView"));
     settings.beginGroup(SettingsGroup());
     LoadSettingsFrom(settings);
+}
+
+void TPreViewBase::LoadSpoolSettings() {
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Nolvo"),
+                       QStringLiteral("PreView"));
+    FSpool = SpoolSettingsFrom(settings);
+}
+
+TSpoolSettings TPreViewBase::SpoolSettingsFrom(QSettings& S) {
+    TSpoolSettings spool;
+    S.beginGroup(QStringLiteral("SPOOL"));
+    QString path = S.value(QStringLiteral("PATH")).toString().trimmed();
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    spool.Path = QFile::encodeName(path).toStdString(); // empty: the temporary folder
+    spool.EraseDay = ReadInt(S, QStringLiteral("ERASEDAY"), 7);
+    S.endGroup();
+    return spool;
 }
 
 void TPreViewBase::SaveSettings() const {
