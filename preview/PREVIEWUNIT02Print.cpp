@@ -1,0 +1,97 @@
+#include "preview/PREVIEWUNIT02.h"
+
+#include "preview/PreviewPrinter.h"
+
+#include "platform/Failure.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPrinter>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+TPrintGeometry TPreViewForm::PrintGeometry() const {
+    const TPrinterCaps caps = TPreviewPrinter::Current().Caps();
+    auto px = [](int Tenths, int Dpi) {
+        return static_cast<int>(std::lround(Tenths * static_cast<double>(Dpi) / 254));
+    };
+    TPrintGeometry g;
+    g.W = caps.PrintW;
+    g.H = caps.PrintH;
+    // Margins are kept from the paper's edge; the painter starts at the printable area.
+    g.ML = std::max(0, px(FMarzins[0], caps.DpiX) - caps.OffsetX);
+    g.MT = std::max(0, px(FMarzins[1], caps.DpiY) - caps.OffsetY);
+    g.MR = std::max(0, px(FMarzins[2], caps.DpiX) - (caps.PaperW - caps.PrintW - caps.OffsetX));
+    g.MB = std::max(0, px(FMarzins[3], caps.DpiY) - (caps.PaperH - caps.PrintH - caps.OffsetY));
+    g.Landscape = caps.Landscape;
+    return g;
+}
+
+TPrintRect TPreViewForm::GetPrintRect(int Layout, int Slot) const {
+    return ::GetPrintRect(PrintGeometry(), Layout, Slot);
+}
+
+void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Copies) {
+    From = std::max(From, 1);
+    To = std::min(To, PageNum());
+    Copies = std::max(Copies, 1);
+    if (To < From)
+        return;
+
+    TPreviewPrinter& current = TPreviewPrinter::Current();
+    QPrinter& printer = current.Printer();
+    const bool builtIn = current.IsBuiltIn();
+    const bool landscape = current.Caps().Landscape;
+    const int printerCopies = printer.copyCount();
+    QAction* const commands[] = {ActPageSetup, PrintAction, ExitAction};
+    bool enabled[3];
+    for (int k = 0; k < 3; ++k) {
+        enabled[k] = commands[k]->isEnabled();
+        commands[k]->setEnabled(false);
+    }
+    QPainter painter;
+    // Whatever happens, the printer and the commands are as they were before the job.
+    struct TRestore {
+        std::function<void()> Run;
+        ~TRestore() { Run(); }
+    } restore{[&]() {
+        if (painter.isActive())
+            painter.end();
+        printer.setCopyCount(printerCopies);
+        current.SetLandscape(landscape);
+        for (int k = 0; k < 3; ++k)
+            commands[k]->setEnabled(enabled[k]);
+    }};
+
+    // Two pages a sheet go side by side on a sheet turned the other way.
+    if (Layout == 2)
+        current.SetLandscape(!landscape);
+    // A real printer makes the copies of an uncollated job itself; the built-in one cannot.
+    const bool printerMakesCopies = !builtIn && !Collate;
+    printer.setCopyCount(printerMakesCopies ? Copies : 1);
+    printer.setCollateCopies(false);
+    printer.setDocName(QGuiApplication::applicationDisplayName());
+
+    const std::vector<TSheet> sheets =
+        PlanSheets(From, To, Layout, Collate, Copies, printerMakesCopies);
+    if (builtIn && printer.outputFileName().isEmpty())
+        throw EFailure("出力するファイル名がありません。");
+    if (!painter.begin(&printer))
+        throw EFailure(StrFormat("プリンタ「%s」で印刷を開始できません。",
+                                 current.Caps().Name.toUtf8().constData()));
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    for (size_t s = 0; s < sheets.size(); ++s) {
+        if (s > 0 && !printer.newPage())
+            throw EFailure("印刷中にプリンタでエラーが発生しました。");
+        for (const TSheetPage& p : sheets[s]) {
+            const TPrintRect r = GetPrintRect(Layout, p.Slot);
+            FPageList[p.Page - 1]->Draw(painter,
+                                        QRectF(QPointF(r.Left, r.Top), QPointF(r.Right, r.Bottom)));
+        }
+    }
+    if (!painter.end())
+        throw EFailure("印刷中にプリンタでエラーが発生しました。");
+}
