@@ -66,6 +66,8 @@ public:
     // holds every sheet asked for. The printer's orientation and copy count are put back, also
     // after a failure; failures throw EFailure. No page in the range sends no job.
     void PrintPages(int From, int To, int Layout, bool Collate, int Copies);
+    // "印刷...": the print dialog, then the job; the built-in PDF printer asks for a file.
+    void PrintActionExecute();
 
 protected:
     void ClearPages() override;

@@ -1,10 +1,14 @@
 #include "preview/PREVIEWUNIT02.h"
 
 #include "preview/PreviewPrinter.h"
+#include "preview/PrintGoUnit.h"
+
+#include "app/MessageBoxes.h"
 
 #include "platform/Failure.h"
 
 #include <QAction>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPrinter>
@@ -94,4 +98,43 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
     }
     if (!painter.end())
         throw EFailure("印刷中にプリンタでエラーが発生しました。");
+}
+
+void TPreViewForm::PrintActionExecute() {
+    RunGuarded(this, [this]() {
+        if (PageNum() == 0)
+            throw EFailure("印刷するページがありません。");
+        TPrintGoForm dialog(this);
+        dialog.MinPage = dialog.FromPage = 1;
+        dialog.MaxPage = dialog.ToPage = PageNum();
+        TPreviewPrinter& current = TPreviewPrinter::Current();
+        const bool landscape = current.Caps().Landscape;
+        const QPageSize paper = current.Printer().pageLayout().pageSize();
+        // The dialog may choose another paper for scaling; it is the job's only.
+        struct TRestore {
+            std::function<void()> Run;
+            ~TRestore() { Run(); }
+        } restore{[&]() {
+            current.SetPageSize(paper);
+            current.SetLandscape(landscape);
+        }};
+        if (!dialog.Execute())
+            return;
+        int from = dialog.MinPage, to = dialog.MaxPage;
+        if (dialog.PrintRange == prPageNums) {
+            from = dialog.FromPage;
+            to = dialog.ToPage;
+        }
+        if (current.IsBuiltIn()) {
+            QFileDialog files(this, QStringLiteral("PDFファイルに印刷"));
+            files.setOption(QFileDialog::DontUseNativeDialog);
+            files.setAcceptMode(QFileDialog::AcceptSave);
+            files.setNameFilter(QStringLiteral("PDFファイル (*.pdf)"));
+            files.setDefaultSuffix(QStringLiteral("pdf"));
+            if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+                return;
+            current.Printer().setOutputFileName(files.selectedFiles().first());
+        }
+        PrintPages(from, to, dialog.SpecialNumber, dialog.Collate, dialog.Copies);
+    });
 }
