@@ -2,6 +2,7 @@
 
 #include "preview/PreviewPrinter.h"
 #include "preview/PrintGoUnit.h"
+#include "preview/PreviewCountUnit.h"
 
 #include "app/MessageBoxes.h"
 
@@ -56,6 +57,11 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
         enabled[k] = commands[k]->isEnabled();
         commands[k]->setEnabled(false);
     }
+    // Closes after the job, also after a failure.
+    TPreviewCountForm progress(this);
+    progress.SetCount(To - From + 1);
+    progress.SetValue(0);
+    progress.Execute();
     QPainter painter;
     // Whatever happens, the printer and the commands are as they were before the job.
     struct TRestore {
@@ -91,6 +97,7 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
         if (s > 0 && !printer.newPage())
             throw EFailure("印刷中にプリンタでエラーが発生しました。");
         for (const TSheetPage& p : sheets[s]) {
+            progress.SetValue(p.Page - From);
             const TPrintRect r = GetPrintRect(Layout, p.Slot);
             FPageList[p.Page - 1]->Draw(painter,
                                         QRectF(QPointF(r.Left, r.Top), QPointF(r.Right, r.Bottom)));

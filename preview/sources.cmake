@@ -5,6 +5,7 @@ target_sources(doryou_widgets PRIVATE
   preview/NlvTools.cpp
   preview/PREVIEWUNIT02.cpp
   preview/PREVIEWUNIT02Print.cpp
+  preview/PreviewCountUnit.cpp
   preview/PrintGoUnit.cpp
   preview/PrintLayout.cpp
   preview/PREVIEWUNIT02Base.cpp

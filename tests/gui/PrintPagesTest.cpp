@@ -3,10 +3,12 @@
 #include "PreviewTestSupport.h"
 
 #include "platform/Failure.h"
+#include "preview/PreviewCountUnit.h"
 
 #include <QAction>
 #include <QPrinter>
 #include <QImage>
+#include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -177,4 +179,18 @@ TEST(PrintPages, FailureLeavesThePrinterAndCommandsAsTheyWere) {
     EXPECT_EQ(printer.copyCount(), 1);
     EXPECT_TRUE(preview.ExitAction->isEnabled());
     printer.setOutputFileName(QString());
+}
+
+TEST(PrintPages, ProgressWindowStaysUntilEveryPageIsSent) {
+    TPreviewCountForm progress;
+    progress.SetCount(12);
+    progress.SetValue(5);
+    progress.Execute();
+    EXPECT_EQ(progress.CntLabel->text(), QStringLiteral("    12"));
+    EXPECT_EQ(progress.PosLabel->text(), QStringLiteral("     5"));
+    progress.close();
+    EXPECT_TRUE(progress.isVisible());
+    progress.SetValue(12);
+    progress.close();
+    EXPECT_FALSE(progress.isVisible());
 }
