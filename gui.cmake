@@ -12,7 +12,7 @@ endforeach()
 include(results/print-sources.cmake OPTIONAL)
 include(input/listing-sources.cmake OPTIONAL)
 target_include_directories(doryou_widgets PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(doryou_widgets PUBLIC doryou_core Qt6::Widgets Qt6::Svg Qt6::PrintSupport)
+target_link_libraries(doryou_widgets PUBLIC doryou_core doryou_printrecord Qt6::Widgets Qt6::Svg Qt6::PrintSupport)
 target_compile_definitions(doryou_widgets PUBLIC
   QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY QT_NO_URL_CAST_FROM_STRING)
 

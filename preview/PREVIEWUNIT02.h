@@ -68,12 +68,19 @@ public:
     void PrintPages(int From, int To, int Layout, bool Collate, int Copies);
     // "印刷...": the print dialog, then the job; the built-in PDF printer asks for a file.
     void PrintActionExecute();
+    // The range of the last print command.
+    int FromP() const { return FFromP; }
+    int ToP() const { return FToP; }
 
 protected:
     void ClearPages() override;
 
 private:
     void CloseCanvas();
+    // Leaves the record of the last job in the spool folder.
+    void WritePrintRecord() const;
+
+    int FFromP = 0, FToP = 0;
 
     int FPaperW = 210, FPaperH = 297;
     QRect FDrawArea;

@@ -5,6 +5,7 @@
 #include "preview/PreviewCountUnit.h"
 
 #include "app/MessageBoxes.h"
+#include "preview/PrintRecord.h"
 
 #include "platform/Failure.h"
 
@@ -12,7 +13,9 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPicture>
 #include <QPrinter>
+#include <QSettings>
 
 #include <algorithm>
 #include <cmath>
@@ -107,41 +110,88 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
         throw EFailure("印刷中にプリンタでエラーが発生しました。");
 }
 
+namespace {
+
+TSpoolSettings LoadSpoolSettings() {
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Nolvo"),
+                       QStringLiteral("PreView"));
+    settings.beginGroup(QStringLiteral("SPOOL"));
+    TSpoolSettings spool;
+    spool.Path = settings.value(QStringLiteral("PATH")).toString().toStdString();
+    bool ok = false;
+    const int days = settings.value(QStringLiteral("ERASEDAY")).toString().trimmed().toInt(&ok);
+    if (ok)
+        spool.EraseDay = days;
+    return spool;
+}
+
+} // namespace
+
+void TPreViewForm::WritePrintRecord() const {
+    TPrintRecordInfo info;
+    info.Title = QGuiApplication::applicationDisplayName().toStdString();
+    for (int k = 0; k < 3; ++k) {
+        info.Header[k] = Header[k].toStdString();
+        info.Footer[k] = Footer[k].toStdString();
+    }
+    info.StartPage = FStPNum;
+    info.FirstPage = FFromP;
+    info.LastPage = FToP;
+    info.Portrait = !TPreviewPrinter::Current().Caps().Landscape;
+    for (const auto& page : FPageList) {
+        // The page as one picture: its drawing, text runs, header and footer.
+        QPicture picture;
+        QPainter painter(&picture);
+        page->Draw(painter, QRectF(0, 0, page->Meta.Width(), page->Meta.Height()));
+        painter.end();
+        info.Pages.emplace_back(picture.data(), picture.size());
+    }
+    WriteSpoolFile(LoadSpoolSettings(), info);
+}
+
 void TPreViewForm::PrintActionExecute() {
     RunGuarded(this, [this]() {
         if (PageNum() == 0)
             throw EFailure("印刷するページがありません。");
-        TPrintGoForm dialog(this);
-        dialog.MinPage = dialog.FromPage = 1;
-        dialog.MaxPage = dialog.ToPage = PageNum();
-        TPreviewPrinter& current = TPreviewPrinter::Current();
-        const bool landscape = current.Caps().Landscape;
-        const QPageSize paper = current.Printer().pageLayout().pageSize();
-        // The dialog may choose another paper for scaling; it is the job's only.
-        struct TRestore {
-            std::function<void()> Run;
-            ~TRestore() { Run(); }
-        } restore{[&]() {
-            current.SetPageSize(paper);
-            current.SetLandscape(landscape);
-        }};
-        if (!dialog.Execute())
-            return;
-        int from = dialog.MinPage, to = dialog.MaxPage;
-        if (dialog.PrintRange == prPageNums) {
-            from = dialog.FromPage;
-            to = dialog.ToPage;
-        }
-        if (current.IsBuiltIn()) {
-            QFileDialog files(this, QStringLiteral("PDFファイルに印刷"));
-            files.setOption(QFileDialog::DontUseNativeDialog);
-            files.setAcceptMode(QFileDialog::AcceptSave);
-            files.setNameFilter(QStringLiteral("PDFファイル (*.pdf)"));
-            files.setDefaultSuffix(QStringLiteral("pdf"));
-            if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+        int from = 0, to = 0;
+        {
+            TPrintGoForm dialog(this);
+            dialog.MinPage = dialog.FromPage = 1;
+            dialog.MaxPage = dialog.ToPage = PageNum();
+            TPreviewPrinter& current = TPreviewPrinter::Current();
+            const bool landscape = current.Caps().Landscape;
+            const QPageSize paper = current.Printer().pageLayout().pageSize();
+            // The dialog may choose another paper for scaling; it is the job's only.
+            struct TRestore {
+                std::function<void()> Run;
+                ~TRestore() { Run(); }
+            } restore{[&]() {
+                current.SetPageSize(paper);
+                current.SetLandscape(landscape);
+            }};
+            if (!dialog.Execute())
                 return;
-            current.Printer().setOutputFileName(files.selectedFiles().first());
+            from = dialog.MinPage;
+            to = dialog.MaxPage;
+            if (dialog.PrintRange == prPageNums) {
+                from = dialog.FromPage;
+                to = dialog.ToPage;
+            }
+            if (current.IsBuiltIn()) {
+                QFileDialog files(this, QStringLiteral("PDFファイルに印刷"));
+                files.setOption(QFileDialog::DontUseNativeDialog);
+                files.setAcceptMode(QFileDialog::AcceptSave);
+                files.setNameFilter(QStringLiteral("PDFファイル (*.pdf)"));
+                files.setDefaultSuffix(QStringLiteral("pdf"));
+                if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+                    return;
+                current.Printer().setOutputFileName(files.selectedFiles().first());
+            }
+            PrintPages(from, to, dialog.SpecialNumber, dialog.Collate, dialog.Copies);
         }
-        PrintPages(from, to, dialog.SpecialNumber, dialog.Collate, dialog.Copies);
+        // The range as printed, brought within the document.
+        FFromP = std::max(from, 1);
+        FToP = std::min(to, PageNum());
+        WritePrintRecord();
     });
 }

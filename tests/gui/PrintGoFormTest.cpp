@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPrinter>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -90,6 +92,13 @@ TEST(PrintGoForm, PrintCommandWritesTheChosenLayoutToAPdfFile) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString file = dir.filePath(QStringLiteral("job.pdf"));
+    // The print record goes to a spool folder of the test's own.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+    {
+        QSettings spool(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Nolvo"),
+                        QStringLiteral("PreView"));
+        spool.setValue(QStringLiteral("SPOOL/PATH"), dir.filePath(QStringLiteral("spool")));
+    }
     TPreViewForm& preview = PreparedPreview();
     for (int i = 0; i < 5; ++i)
         preview.NewPage();
@@ -127,5 +136,14 @@ TEST(PrintGoForm, PrintCommandWritesTheChosenLayoutToAPdfFile) {
     const QPageLayout layout = TPreviewPrinter::Current().Printer().pageLayout();
     EXPECT_TRUE(layout.pageSize().isEquivalentTo(QPageSize(QPageSize::A4)));
     EXPECT_EQ(layout.orientation(), QPageLayout::Portrait);
+    // The job's range and its record.
+    EXPECT_EQ(preview.FromP(), 1);
+    EXPECT_EQ(preview.ToP(), 5);
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("spool")))
+                  .entryList({QStringLiteral("*.spl")}, QDir::Files)
+                  .size(),
+              1);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
     TPreviewPrinter::Current().Printer().setOutputFileName(QString());
 }
