@@ -6,6 +6,7 @@
 
 #include "platform/Failure.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -39,6 +40,8 @@ TPreViewForm& SharedPreviewForm() {
 
 TPreViewForm::TPreViewForm(QWidget* AOwner) : TPreViewBase(AOwner) {
     InitPreview();
+    PrintAction->setEnabled(true);
+    connect(PrintAction, &QAction::triggered, this, &TPreViewForm::PrintActionExecute);
 }
 
 TPreViewForm::~TPreViewForm() {

@@ -7,6 +7,7 @@
 // AllPageClear(); per page NewPage() and drawing on ViewCanvas(); at the end ViewEnd().
 
 #include "preview/PREVIEWUNIT02Base.h"
+#include "preview/PrintLayout.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -55,11 +56,31 @@ public:
     // Draws page Index (0-based) as a whole sheet: the painter in 0.1 mm from the paper's corner.
     void DrawSheet(QPainter& Painter, int Index) const;
 
+    // The current printer's printable page and this document's margins on it.
+    TPrintGeometry PrintGeometry() const;
+    // Where page slot Slot of Layout goes on the current printer's page, in printer pixels.
+    TPrintRect GetPrintRect(int Layout, int Slot) const;
+    // Sends pages From..To (1-based, brought within the document) to the current printer as
+    // one job in Layout (0 normal, 1 turned, 2 two a sheet on the other orientation, 3 and 4
+    // four a sheet). The built-in PDF printer gets copies and collation done here, so its file
+    // holds every sheet asked for. The printer's orientation and copy count are put back, also
+    // after a failure; failures throw EFailure. No page in the range sends no job.
+    void PrintPages(int From, int To, int Layout, bool Collate, int Copies);
+    // "印刷...": the print dialog, then the job; the built-in PDF printer asks for a file.
+    void PrintActionExecute();
+    // The range of the last print command.
+    int FromP() const { return FFromP; }
+    int ToP() const { return FToP; }
+
 protected:
     void ClearPages() override;
 
 private:
     void CloseCanvas();
+    // Leaves the record of the last job in the spool folder.
+    void WritePrintRecord() const;
+
+    int FFromP = 0, FToP = 0;
 
     int FPaperW = 210, FPaperH = 297;
     QRect FDrawArea;

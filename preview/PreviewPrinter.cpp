@@ -29,15 +29,21 @@ TPreviewPrinter& TPreviewPrinter::Current() {
 
 TPreviewPrinter::TPreviewPrinter() {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull() || info.printerName().isEmpty()) {
+    if (info.isNull() || !UsePrinter(info.printerName()))
         UseBuiltIn();
-        return;
-    }
+}
+
+bool TPreviewPrinter::UsePrinter(const QString& Name) {
+    const QPrinterInfo info = QPrinterInfo::printerInfo(Name);
+    if (Name.isEmpty() || info.isNull())
+        return false;
     FPrinter = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
     // The printable area is the device's: margins at its minimum.
     QPageLayout layout = FPrinter->pageLayout();
     layout.setMargins(layout.minimumMargins());
     FPrinter->setPageLayout(layout);
+    FBuiltIn = false;
+    return true;
 }
 
 TPreviewPrinter::~TPreviewPrinter() = default;

@@ -38,6 +38,9 @@ public:
     void SetUnprintableBorder(const QMarginsF& Millimetres);
     // Back to the built-in PDF printer (A4 portrait), whatever is installed.
     void UseBuiltIn();
+    // The installed printer of that name, at its default paper; false (and no change) when
+    // there is none.
+    bool UsePrinter(const QString& Name);
 
 private:
     std::unique_ptr<QPrinter> FPrinter;

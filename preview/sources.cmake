@@ -4,6 +4,10 @@ target_sources(doryou_widgets PRIVATE
   preview/MetafileExReader.cpp
   preview/NlvTools.cpp
   preview/PREVIEWUNIT02.cpp
+  preview/PREVIEWUNIT02Print.cpp
+  preview/PreviewCountUnit.cpp
+  preview/PrintGoUnit.cpp
+  preview/PrintLayout.cpp
   preview/PREVIEWUNIT02Base.cpp
   preview/PREVIEWUNIT02Header.cpp
   preview/PREVIEWUNIT02Sumnail.cpp

@@ -80,6 +80,10 @@ CONF
   running || { echo "cups-test-server: cupsd did not start" >&2; cat "$root/log/error_log" >&2 || true; exit 1; }
 fi
 
+# The filters run as an unprivileged user and need somewhere to write (pdftops copies the job
+# there); also for a server started before this line was added.
+chmod 1777 "$root/tmp"
+
 if ! lpstat -h "$sock" -p "$queue" >/dev/null 2>&1; then
   ppd=$(ls /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null || true)
   lpadmin -h "$sock" -p "$queue" -E -v cups-pdf:/ ${ppd:+-P "$ppd"} -o printer-error-policy=abort-job 2>/dev/null

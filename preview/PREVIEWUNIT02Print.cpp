@@ -1,0 +1,197 @@
+#include "preview/PREVIEWUNIT02.h"
+
+#include "preview/PreviewPrinter.h"
+#include "preview/PrintGoUnit.h"
+#include "preview/PreviewCountUnit.h"
+
+#include "app/MessageBoxes.h"
+#include "preview/PrintRecord.h"
+
+#include "platform/Failure.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPicture>
+#include <QPrinter>
+#include <QSettings>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+TPrintGeometry TPreViewForm::PrintGeometry() const {
+    const TPrinterCaps caps = TPreviewPrinter::Current().Caps();
+    auto px = [](int Tenths, int Dpi) {
+        return static_cast<int>(std::lround(Tenths * static_cast<double>(Dpi) / 254));
+    };
+    TPrintGeometry g;
+    g.W = caps.PrintW;
+    g.H = caps.PrintH;
+    // Margins are kept from the paper's edge; the painter starts at the printable area.
+    g.ML = std::max(0, px(FMarzins[0], caps.DpiX) - caps.OffsetX);
+    g.MT = std::max(0, px(FMarzins[1], caps.DpiY) - caps.OffsetY);
+    g.MR = std::max(0, px(FMarzins[2], caps.DpiX) - (caps.PaperW - caps.PrintW - caps.OffsetX));
+    g.MB = std::max(0, px(FMarzins[3], caps.DpiY) - (caps.PaperH - caps.PrintH - caps.OffsetY));
+    g.Landscape = caps.Landscape;
+    return g;
+}
+
+TPrintRect TPreViewForm::GetPrintRect(int Layout, int Slot) const {
+    return ::GetPrintRect(PrintGeometry(), Layout, Slot);
+}
+
+void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Copies) {
+    From = std::max(From, 1);
+    To = std::min(To, PageNum());
+    Copies = std::max(Copies, 1);
+    if (To < From)
+        return;
+
+    TPreviewPrinter& current = TPreviewPrinter::Current();
+    QPrinter& printer = current.Printer();
+    const bool builtIn = current.IsBuiltIn();
+    const bool landscape = current.Caps().Landscape;
+    const int printerCopies = printer.copyCount();
+    QAction* const commands[] = {ActPageSetup, PrintAction, ExitAction};
+    bool enabled[3];
+    for (int k = 0; k < 3; ++k) {
+        enabled[k] = commands[k]->isEnabled();
+        commands[k]->setEnabled(false);
+    }
+    // Closes after the job, also after a failure.
+    TPreviewCountForm progress(this);
+    progress.SetCount(To - From + 1);
+    progress.SetValue(0);
+    progress.Execute();
+    QPainter painter;
+    // Whatever happens, the printer and the commands are as they were before the job.
+    struct TRestore {
+        std::function<void()> Run;
+        ~TRestore() { Run(); }
+    } restore{[&]() {
+        if (painter.isActive())
+            painter.end();
+        printer.setCopyCount(printerCopies);
+        current.SetLandscape(landscape);
+        for (int k = 0; k < 3; ++k)
+            commands[k]->setEnabled(enabled[k]);
+    }};
+
+    // Two pages a sheet go side by side on a sheet turned the other way.
+    if (Layout == 2)
+        current.SetLandscape(!landscape);
+    // A real printer makes the copies of an uncollated job itself; the built-in one cannot.
+    const bool printerMakesCopies = !builtIn && !Collate;
+    printer.setCopyCount(printerMakesCopies ? Copies : 1);
+    printer.setCollateCopies(false);
+    printer.setDocName(QGuiApplication::applicationDisplayName());
+
+    const std::vector<TSheet> sheets =
+        PlanSheets(From, To, Layout, Collate, Copies, printerMakesCopies);
+    if (builtIn && printer.outputFileName().isEmpty())
+        throw EFailure("出力するファイル名がありません。");
+    if (!painter.begin(&printer))
+        throw EFailure(StrFormat("プリンタ「%s」で印刷を開始できません。",
+                                 current.Caps().Name.toUtf8().constData()));
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    for (size_t s = 0; s < sheets.size(); ++s) {
+        if (s > 0 && !printer.newPage())
+            throw EFailure("印刷中にプリンタでエラーが発生しました。");
+        for (const TSheetPage& p : sheets[s]) {
+            progress.SetValue(p.Page - From);
+            const TPrintRect r = GetPrintRect(Layout, p.Slot);
+            FPageList[p.Page - 1]->Draw(painter,
+                                        QRectF(QPointF(r.Left, r.Top), QPointF(r.Right, r.Bottom)));
+        }
+    }
+    if (!painter.end())
+        throw EFailure("印刷中にプリンタでエラーが発生しました。");
+}
+
+namespace {
+
+TSpoolSettings LoadSpoolSettings() {
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Nolvo"),
+                       QStringLiteral("PreView"));
+    settings.beginGroup(QStringLiteral("SPOOL"));
+    TSpoolSettings spool;
+    spool.Path = settings.value(QStringLiteral("PATH")).toString().toStdString();
+    bool ok = false;
+    const int days = settings.value(QStringLiteral("ERASEDAY")).toString().trimmed().toInt(&ok);
+    if (ok)
+        spool.EraseDay = days;
+    return spool;
+}
+
+} // namespace
+
+void TPreViewForm::WritePrintRecord() const {
+    TPrintRecordInfo info;
+    info.Title = QGuiApplication::applicationDisplayName().toStdString();
+    for (int k = 0; k < 3; ++k) {
+        info.Header[k] = Header[k].toStdString();
+        info.Footer[k] = Footer[k].toStdString();
+    }
+    info.StartPage = FStPNum;
+    info.FirstPage = FFromP;
+    info.LastPage = FToP;
+    info.Portrait = !TPreviewPrinter::Current().Caps().Landscape;
+    for (const auto& page : FPageList) {
+        // The page as one picture: its drawing, text runs, header and footer.
+        QPicture picture;
+        QPainter painter(&picture);
+        page->Draw(painter, QRectF(0, 0, page->Meta.Width(), page->Meta.Height()));
+        painter.end();
+        info.Pages.emplace_back(picture.data(), picture.size());
+    }
+    WriteSpoolFile(LoadSpoolSettings(), info);
+}
+
+void TPreViewForm::PrintActionExecute() {
+    RunGuarded(this, [this]() {
+        if (PageNum() == 0)
+            throw EFailure("印刷するページがありません。");
+        int from = 0, to = 0;
+        {
+            TPrintGoForm dialog(this);
+            dialog.MinPage = dialog.FromPage = 1;
+            dialog.MaxPage = dialog.ToPage = PageNum();
+            TPreviewPrinter& current = TPreviewPrinter::Current();
+            const bool landscape = current.Caps().Landscape;
+            const QPageSize paper = current.Printer().pageLayout().pageSize();
+            // The dialog may choose another paper for scaling; it is the job's only.
+            struct TRestore {
+                std::function<void()> Run;
+                ~TRestore() { Run(); }
+            } restore{[&]() {
+                current.SetPageSize(paper);
+                current.SetLandscape(landscape);
+            }};
+            if (!dialog.Execute())
+                return;
+            from = dialog.MinPage;
+            to = dialog.MaxPage;
+            if (dialog.PrintRange == prPageNums) {
+                from = dialog.FromPage;
+                to = dialog.ToPage;
+            }
+            if (current.IsBuiltIn()) {
+                QFileDialog files(this, QStringLiteral("PDFファイルに印刷"));
+                files.setOption(QFileDialog::DontUseNativeDialog);
+                files.setAcceptMode(QFileDialog::AcceptSave);
+                files.setNameFilter(QStringLiteral("PDFファイル (*.pdf)"));
+                files.setDefaultSuffix(QStringLiteral("pdf"));
+                if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+                    return;
+                current.Printer().setOutputFileName(files.selectedFiles().first());
+            }
+            PrintPages(from, to, dialog.SpecialNumber, dialog.Collate, dialog.Copies);
+        }
+        // The range as printed, brought within the document.
+        FFromP = std::max(from, 1);
+        FToP = std::min(to, PageNum());
+        WritePrintRecord();
+    });
+}

@@ -1,0 +1,149 @@
+#include "ModalDriver.h"
+#include "PreviewTestSupport.h"
+
+#include "controls/RadioGroup.h"
+#include "preview/PrintGoUnit.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QPushButton* Button(QWidget* W, const QString& Text) {
+    for (QPushButton* b : W->findChildren<QPushButton*>())
+        if (b->text() == Text)
+            return b;
+    return nullptr;
+}
+
+bool IsPrintDialog(QWidget* W) { return qobject_cast<TPrintGoForm*>(W) != nullptr; }
+
+} // namespace
+
+TEST(PrintGoForm, ShowsTheSettingsAndReadsBackTheChoices) {
+    PreparedPreview();
+    TPrintGoForm form;
+    form.MinPage = 1;
+    form.MaxPage = 9;
+    form.FromPage = 2;
+    form.ToPage = 3;
+    form.PrintRange = prPageNums;
+    form.Copies = 3;
+    form.Collate = true;
+    form.SpecialNumber = 4;
+    bool shown = false;
+    WhenModal(
+        [&](QWidget*) {
+            shown = true;
+            EXPECT_TRUE(form.SelectPage->isChecked());
+            EXPECT_EQ(form.MinPageEdit->text(), QStringLiteral("2"));
+            EXPECT_TRUE(form.GroupCheck->isEnabled());
+            EXPECT_TRUE(form.GroupCheck->isChecked());
+            EXPECT_TRUE(form.MultiRadio->isChecked());
+            EXPECT_TRUE(form.MultiGroup->isEnabled());
+            EXPECT_EQ(form.MultiGroup->ItemIndex(), 2);
+            EXPECT_FALSE(form.ScalePaperBox->isEnabled());
+            EXPECT_EQ(form.ScalePaperBox->currentText(), QPageSize(QPageSize::A4).name());
+            // Typing a page selects the typed range; one copy cannot be collated.
+            form.AllPage->setChecked(true);
+            form.MaxPageEdit->clear();
+            QTest::keyClicks(form.MaxPageEdit, QStringLiteral("x"));
+            EXPECT_TRUE(form.SelectPage->isChecked());
+            form.GroupNumBox->setValue(1);
+            EXPECT_FALSE(form.GroupCheck->isEnabled());
+            form.ReverseRadio->setChecked(true);
+            EXPECT_FALSE(form.MultiGroup->isEnabled());
+            Button(&form, QStringLiteral("OK"))->click();
+        },
+        IsPrintDialog);
+    ASSERT_TRUE(form.Execute());
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(form.PrintRange, prPageNums);
+    EXPECT_EQ(form.FromPage, 2);
+    EXPECT_EQ(form.ToPage, 0); // not a number
+    EXPECT_EQ(form.Copies, 1);
+    EXPECT_FALSE(form.Collate);
+    EXPECT_EQ(form.SpecialNumber, 1);
+
+    WhenModal([&](QWidget*) { Button(&form, QStringLiteral("キャンセル"))->click(); },
+              IsPrintDialog);
+    EXPECT_FALSE(form.Execute());
+}
+
+TEST(PrintGoForm, PrintCommandWritesTheChosenLayoutToAPdfFile) {
+    if (QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty())
+        GTEST_SKIP() << "poppler's tools are not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("job.pdf"));
+    // The print record goes to a spool folder of the test's own.
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
+    {
+        QSettings spool(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Nolvo"),
+                        QStringLiteral("PreView"));
+        spool.setValue(QStringLiteral("SPOOL/PATH"), dir.filePath(QStringLiteral("spool")));
+    }
+    TPreViewForm& preview = PreparedPreview();
+    for (int i = 0; i < 5; ++i)
+        preview.NewPage();
+    preview.ViewEnd();
+    ASSERT_TRUE(preview.PrintAction->isEnabled());
+
+    WhenModal(
+        [&](QWidget* W) {
+            auto* form = static_cast<TPrintGoForm*>(W);
+            form->MultiRadio->setChecked(true);
+            form->MultiGroup->SetItemIndex(0); // two a sheet
+            form->ScaledCheck->setChecked(true);
+            form->ScalePaperBox->setCurrentText(QPageSize(QPageSize::A3).name());
+            WhenModal(
+                [&](QWidget* F) {
+                    auto* files = static_cast<QFileDialog*>(F);
+                    files->selectFile(file);
+                    static_cast<QDialog*>(files)->accept();
+                },
+                [](QWidget* F) { return qobject_cast<QFileDialog*>(F) != nullptr; });
+            Button(form, QStringLiteral("OK"))->click();
+        },
+        IsPrintDialog);
+    preview.PrintAction->trigger();
+
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {file});
+    ASSERT_TRUE(info.waitForFinished(30000));
+    const QString out = QString::fromUtf8(info.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(QRegularExpression(QStringLiteral("Pages:\\s+3\\n")))) << out.toStdString();
+    // A3 turned to landscape for two a sheet.
+    EXPECT_TRUE(out.contains(QRegularExpression(QStringLiteral("Page size:\\s+1191 x 842"))))
+        << out.toStdString();
+    // The printer's paper and orientation are back.
+    const QPageLayout layout = TPreviewPrinter::Current().Printer().pageLayout();
+    EXPECT_TRUE(layout.pageSize().isEquivalentTo(QPageSize(QPageSize::A4)));
+    EXPECT_EQ(layout.orientation(), QPageLayout::Portrait);
+    // The job's range and its record.
+    EXPECT_EQ(preview.FromP(), 1);
+    EXPECT_EQ(preview.ToP(), 5);
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("spool")))
+                  .entryList({QStringLiteral("*.spl")}, QDir::Files)
+                  .size(),
+              1);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    TPreviewPrinter::Current().Printer().setOutputFileName(QString());
+}
