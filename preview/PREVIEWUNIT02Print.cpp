@@ -110,22 +110,6 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
         throw EFailure("印刷中にプリンタでエラーが発生しました。");
 }
 
-namespace {
-
-TSpoolSettings LoadSpoolSettings() {
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Nolvo"),
-                       QStringLiteral("PreView"));
-    settings.beginGroup(QStringLiteral("SPOOL"));
-    TSpoolSettings spool;
-    spool.Path = settings.value(QStringLiteral("PATH")).toString().toStdString();
-    bool ok = false;
-    const int days = settings.value(QStringLiteral("ERASEDAY")).toString().trimmed().toInt(&ok);
-    if (ok)
-        spool.EraseDay = days;
-    return spool;
-}
-
-} // namespace
 
 void TPreViewForm::WritePrintRecord() const {
     TPrintRecordInfo info;
@@ -146,7 +130,7 @@ void TPreViewForm::WritePrintRecord() const {
         painter.end();
         info.Pages.emplace_back(picture.data(), picture.size());
     }
-    WriteSpoolFile(LoadSpoolSettings(), info);
+    WriteSpoolFile(SpoolSettings(), info);
 }
 
 void TPreViewForm::PrintActionExecute() {
