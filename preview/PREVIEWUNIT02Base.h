@@ -95,6 +95,7 @@ public:
     // that uses this preview); read when the window is created.
     void LoadSpoolSettings();
     static TSpoolSettings SpoolSettingsFrom(QSettings& Settings);
+    static TSpoolSettings StoredSpoolSettings();
     const TSpoolSettings& SpoolSettings() const { return FSpool; }
     void LoadSettings();
     void SaveSettings() const;

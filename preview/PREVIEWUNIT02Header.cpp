@@ -204,9 +204,13 @@ void TPreViewBase::LoadSettings() {
 }
 
 void TPreViewBase::LoadSpoolSettings() {
+    FSpool = StoredSpoolSettings();
+}
+
+TSpoolSettings TPreViewBase::StoredSpoolSettings() {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Nolvo"),
                        QStringLiteral("PreView"));
-    FSpool = SpoolSettingsFrom(settings);
+    return SpoolSettingsFrom(settings);
 }
 
 TSpoolSettings TPreViewBase::SpoolSettingsFrom(QSettings& S) {

@@ -1,8 +1,8 @@
 #include "preview/PREVIEWUNIT02.h"
 
+#include "preview/PreviewCountUnit.h"
 #include "preview/PreviewPrinter.h"
 #include "preview/PrintGoUnit.h"
-#include "preview/PreviewCountUnit.h"
 
 #include "app/MessageBoxes.h"
 #include "preview/PrintRecord.h"
@@ -110,7 +110,6 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
         throw EFailure("印刷中にプリンタでエラーが発生しました。");
 }
 
-
 void TPreViewForm::WritePrintRecord() const {
     TPrintRecordInfo info;
     info.Title = QGuiApplication::applicationDisplayName().toStdString();
@@ -130,7 +129,8 @@ void TPreViewForm::WritePrintRecord() const {
         painter.end();
         info.Pages.emplace_back(picture.data(), picture.size());
     }
-    WriteSpoolFile(SpoolSettings(), info);
+    // Read again: the shared window lives for the whole run, the settings may have changed.
+    WriteSpoolFile(StoredSpoolSettings(), info);
 }
 
 void TPreViewForm::PrintActionExecute() {
