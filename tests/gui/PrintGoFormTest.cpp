@@ -1,6 +1,8 @@
 #include "ModalDriver.h"
 #include "PreviewTestSupport.h"
 
+#include "archive/Archives.h"
+#include "archive/Lha32.h"
 #include "controls/RadioGroup.h"
 #include "preview/PrintGoUnit.h"
 
@@ -8,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPrinter>
@@ -32,7 +35,9 @@ QPushButton* Button(QWidget* W, const QString& Text) {
     return nullptr;
 }
 
-bool IsPrintDialog(QWidget* W) { return qobject_cast<TPrintGoForm*>(W) != nullptr; }
+bool IsPrintDialog(QWidget* W) {
+    return qobject_cast<TPrintGoForm*>(W) != nullptr;
+}
 
 } // namespace
 
@@ -99,6 +104,8 @@ TEST(PrintGoForm, PrintCommandWritesTheChosenLayoutToAPdfFile) {
                         QStringLiteral("PreView"));
         spool.setValue(QStringLiteral("SPOOL/PATH"), dir.filePath(QStringLiteral("spool")));
     }
+    SetArchiverLibraryFolder(DORYOU_BUILD_DIR);
+    TLha32::Binding().FreeDll();
     TPreViewForm& preview = PreparedPreview();
     for (int i = 0; i < 5; ++i)
         preview.NewPage();
@@ -128,7 +135,8 @@ TEST(PrintGoForm, PrintCommandWritesTheChosenLayoutToAPdfFile) {
     info.start(QStringLiteral("pdfinfo"), {file});
     ASSERT_TRUE(info.waitForFinished(30000));
     const QString out = QString::fromUtf8(info.readAllStandardOutput());
-    EXPECT_TRUE(out.contains(QRegularExpression(QStringLiteral("Pages:\\s+3\\n")))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QRegularExpression(QStringLiteral("Pages:\\s+3\\n"))))
+        << out.toStdString();
     // A3 turned to landscape for two a sheet.
     EXPECT_TRUE(out.contains(QRegularExpression(QStringLiteral("Page size:\\s+1191 x 842"))))
         << out.toStdString();
@@ -139,10 +147,29 @@ TEST(PrintGoForm, PrintCommandWritesTheChosenLayoutToAPdfFile) {
     // The job's range and its record.
     EXPECT_EQ(preview.FromP(), 1);
     EXPECT_EQ(preview.ToP(), 5);
-    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("spool")))
-                  .entryList({QStringLiteral("*.spl")}, QDir::Files)
-                  .size(),
-              1);
+    const QStringList records = QDir(dir.filePath(QStringLiteral("spool")))
+                                    .entryList({QStringLiteral("*.spl")}, QDir::Files);
+    ASSERT_EQ(records.size(), 1);
+    // Packed by our LHA library (beside the program, found here through the build folder): the
+    // block is an archive whose one member lha extracts to the page stream.
+    QFile record(dir.filePath(QStringLiteral("spool/")) + records[0]);
+    ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+    const QByteArray bytes = record.readAll();
+    ASSERT_GT(bytes.size(), 566);
+    EXPECT_EQ(bytes.at(561), 0);
+    if (!QStandardPaths::findExecutable(QStringLiteral("lha")).isEmpty()) {
+        QFile lzh(dir.filePath(QStringLiteral("block.lzh")));
+        ASSERT_TRUE(lzh.open(QIODevice::WriteOnly));
+        lzh.write(bytes.mid(566));
+        lzh.close();
+        QProcess lha;
+        lha.start(QStringLiteral("lha"), {QStringLiteral("-pq"), lzh.fileName()});
+        ASSERT_TRUE(lha.waitForFinished(10000));
+        const QByteArray stream = lha.readAllStandardOutput();
+        EXPECT_GT(stream.size(), 5 * 8); // five pages, each with its 8-byte prefix
+        EXPECT_EQ(stream.left(4), QByteArray(4, '\0'));
+    }
+    SetArchiverLibraryFolder(std::string());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
     TPreviewPrinter::Current().Printer().setOutputFileName(QString());
