@@ -5,11 +5,7 @@
 namespace {
 
 bool ExtraFileExists(const std::string& name) {
-    char buf[4096];
-    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    std::string dir = n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
-    dir = dir.substr(0, dir.rfind('/') + 1);
-    return access((dir + name).c_str(), R_OK) == 0;
+    return access((ExecutableFolder() + "/" + name).c_str(), R_OK) == 0;
 }
 
 bool TryLoad(TArchiverDll& dll) {

@@ -137,6 +137,8 @@ private:
 // Where libraries are looked for before the library path: the executable's folder, unless a
 // folder is set here (tests use their own small libraries).
 void SetArchiverLibraryFolder(const std::string& folder);
+// The folder of the running program (no trailing "/"), where libraries and extra files lie.
+std::string ExecutableFolder();
 // "UNLHA32.DLL" -> "libunlha32.so".
 std::string ArchiverLibraryFileName(const std::string& dllName);
 
