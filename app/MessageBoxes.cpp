@@ -55,8 +55,9 @@ TQuestionAnswer AskQuestion(QWidget* Parent, const std::string& Text, TQuestionB
     }
 }
 
-void ShowNotYetAvailable(QWidget* Parent) {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("メッセージ"),
-                    QStringLiteral("この機能はまだ使用できません。"), QMessageBox::Ok, Parent);
+void ShowInformation(QWidget* Parent, const QString& Text) {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("メッセージ"), Text, QMessageBox::Ok,
+                    Parent);
+    KeepLines(box);
     box.exec();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The standard boxes of the windows: the error box that ends a failed operation, the
-// questions the model asks, and the notice for steps whose windows are still to come.
+// questions the model asks, and notices.
 
 #include "model/DataUnit.h"
 
@@ -30,4 +30,5 @@ template <class TOperation> bool RunGuarded(QWidget* Parent, TOperation&& Operat
 // separated. Closing the box counts as the last button offered (No or Cancel).
 TQuestionAnswer AskQuestion(QWidget* Parent, const std::string& Text, TQuestionButtons Buttons);
 
-void ShowNotYetAvailable(QWidget* Parent);
+// A notice titled "メッセージ" with the information icon.
+void ShowInformation(QWidget* Parent, const QString& Text);

@@ -4,6 +4,7 @@
 #include "preview/PREVIEWUNIT02View.h"
 #include "preview/PreviewPrinter.h"
 
+#include "app/MessageBoxes.h"
 #include "platform/Failure.h"
 
 #include <QAction>
@@ -58,6 +59,16 @@ void TPreViewForm::InitPreview() {
     FFontTabVisible = false;
     FOnPaperChange = nullptr;
     CalcLayout();
+}
+
+void TPreViewForm::RTFExport(const QString& FileName) {
+    (void)FileName;
+    ShowInformation(this, QStringLiteral("このバージョンのプレビューでは RTF出力に対応しておりません。"));
+}
+
+void TPreViewForm::WordExport() {
+    ShowInformation(this,
+                    QStringLiteral("このバージョンのプレビューでは Word への出力に対応しておりません。"));
 }
 
 void TPreViewForm::CloseCanvas() {

@@ -44,6 +44,9 @@ public:
     void InitPreview() override;
     void DrawPage(QPainter& Canvas) override;
     void CalcDrawArea() override;
+    // Pages composed by drawing have no items to export: both say so and do nothing else.
+    void RTFExport(const QString& FileName) override;
+    void WordExport() override;
 
     // Stamps the header and footer of page PageIndex (1-based) on Canvas.
     void DrawHeaderFooter(QPainter& Canvas, int PageIndex) const;

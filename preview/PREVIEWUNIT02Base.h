@@ -9,6 +9,7 @@
 #include "preview/MetafileEx.h"
 #include "preview/NlvTools.h"
 #include "preview/PREVIEWUNIT02Items.h"
+#include "preview/PreviewCountUnit.h"
 
 #include <QDialog>
 #include <QRect>
@@ -74,6 +75,16 @@ public:
     virtual void SetOutEnabled(int Index, bool Value);
     bool WordOutEnabled() const;
     bool RTFOutEnabled() const;
+    // The optional animation of the printing progress window; none at start.
+    const QImage& AnimeBMP() const { return FPrgAnime; }
+    void SetAnimeBMP(const QImage& Value) { FPrgAnime = Value.copy(); }
+    void ClearAnime() { FPrgAnime = QImage(); }
+    TViewPass AnimeView() const { return FAnimeView; }
+    void SetAnimeView(TViewPass Value) { FAnimeView = Value; }
+    THorScroll HorScroll() const { return FHorScroll; }
+    void SetHorScroll(THorScroll Value) { FHorScroll = Value; }
+    TVerScroll VerScroll() const { return FVerScroll; }
+    void SetVerScroll(TVerScroll Value) { FVerScroll = Value; }
     QString FileName() const { return FFileName; }
     void SetFileName(const QString& Value) { FFileName = Value; }
 
@@ -107,6 +118,9 @@ public:
     virtual void DrawPage(QPainter& Canvas) { (void)Canvas; }
     virtual void CalcDrawArea() {}
     virtual void DonePreview() {}
+    // The document as a rich text file, respectively into a word processor; nothing here.
+    virtual void RTFExport(const QString& FileName) { (void)FileName; }
+    virtual void WordExport() {}
 
     // Window parts, named as designed.
     QWidget* Panel1 = nullptr;
@@ -154,6 +168,9 @@ public:
     void PageNextActionExecute();
     void PagePreActionExecute();
     void CopyActionExecute();
+    // "RTF出力": asks for a file name, then RTFExport. "Word出力": WordExport.
+    void RTFActionExecute();
+    void WordActionExecute();
     void ExitActionExecute();
     void PaintView(QPainter& Canvas);
     void UpdatePageActions();
@@ -184,6 +201,10 @@ protected:
     std::array<int, 4> FPhysicalMarzins{};
     std::array<int, 6> FMarzins{100, 100, 100, 100, 0, 0};
     bool FFontTabVisible = true;
+    QImage FPrgAnime;
+    THorScroll FHorScroll = THorScroll::hs_LeftToRight;
+    TVerScroll FVerScroll = TVerScroll::vs_UpToDown;
+    TViewPass FAnimeView = TViewPass::vp_Change;
     int FStPNum = 1;
     QString FFileName;
     // Printer-to-view ratios (printer dots per screen dot).

@@ -63,8 +63,12 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
     // Closes after the job, also after a failure.
     TPreviewCountForm progress(this);
     progress.SetCount(To - From + 1);
-    progress.SetValue(0);
+    progress.SetAnimeBMP(FPrgAnime);
+    progress.SetHorScroll(FHorScroll);
+    progress.SetVerScroll(FVerScroll);
+    progress.SetAnimeView(FAnimeView);
     progress.Execute();
+    progress.SetValue(0);
     QPainter painter;
     // Whatever happens, the printer and the commands are as they were before the job.
     struct TRestore {

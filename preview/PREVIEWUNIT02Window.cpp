@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QBoxLayout>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -78,8 +79,10 @@ void TPreViewBase::CreateWindowParts() {
     ActNewPage = action(QStringLiteral("改ページ"), QString(), dark, nullptr);
     ActNewSpacer = action(QStringLiteral("改行"), QString(), dark, nullptr);
     ActDelNewPage = action(QStringLiteral("改ページの削除"), QString(), dark, nullptr);
-    WordAction = action(QStringLiteral("Word出力"), QStringLiteral("W"), dark, nullptr);
-    RTFAction = action(QStringLiteral("RTF出力"), QStringLiteral("R"), dark, nullptr);
+    WordAction = action(QStringLiteral("Word出力"), QStringLiteral("W"), dark,
+                        &TPreViewBase::WordActionExecute);
+    RTFAction = action(QStringLiteral("RTF出力"), QStringLiteral("R"), dark,
+                       &TPreViewBase::RTFActionExecute);
     WordAction->setVisible(false);
     RTFAction->setVisible(false);
     AreaViewChecked = new QAction(QStringLiteral("境界表示"), this);
@@ -217,6 +220,23 @@ void TPreViewBase::SetOutEnabled(int Index, bool Value) {
     QToolButton* button = Index == 0 ? WordButton : RTFButton;
     action->setVisible(Value);
     button->setVisible(Value);
+}
+
+void TPreViewBase::RTFActionExecute() {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("rtf"));
+    dialog.setNameFilters(
+        {QStringLiteral("リッチ テキスト ファイル (*.rtf)"), QStringLiteral("全てのファイル (*)")});
+    // A fresh dialog each time: the name field starts empty; Qt asks before overwriting.
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    RTFExport(dialog.selectedFiles().first());
+}
+
+void TPreViewBase::WordActionExecute() {
+    WordExport();
 }
 
 bool TPreViewBase::WordOutEnabled() const {
