@@ -48,7 +48,8 @@ struct TPreviewPage {
     void Draw(QPainter& Painter, const QRectF& Rect) const;
 };
 
-class TPreViewBase : public QDialog {
+// The progress animation of print jobs (TAnimeSettings) is none at start.
+class TPreViewBase : public QDialog, public TAnimeSettings {
     Q_OBJECT
 public:
     explicit TPreViewBase(QWidget* AOwner = nullptr);
@@ -75,16 +76,6 @@ public:
     virtual void SetOutEnabled(int Index, bool Value);
     bool WordOutEnabled() const;
     bool RTFOutEnabled() const;
-    // The optional animation of the printing progress window; none at start.
-    const QImage& AnimeBMP() const { return FPrgAnime; }
-    void SetAnimeBMP(const QImage& Value) { FPrgAnime = Value.copy(); }
-    void ClearAnime() { FPrgAnime = QImage(); }
-    TViewPass AnimeView() const { return FAnimeView; }
-    void SetAnimeView(TViewPass Value) { FAnimeView = Value; }
-    THorScroll HorScroll() const { return FHorScroll; }
-    void SetHorScroll(THorScroll Value) { FHorScroll = Value; }
-    TVerScroll VerScroll() const { return FVerScroll; }
-    void SetVerScroll(TVerScroll Value) { FVerScroll = Value; }
     QString FileName() const { return FFileName; }
     void SetFileName(const QString& Value) { FFileName = Value; }
 
@@ -201,10 +192,6 @@ protected:
     std::array<int, 4> FPhysicalMarzins{};
     std::array<int, 6> FMarzins{100, 100, 100, 100, 0, 0};
     bool FFontTabVisible = true;
-    QImage FPrgAnime;
-    THorScroll FHorScroll = THorScroll::hs_LeftToRight;
-    TVerScroll FVerScroll = TVerScroll::vs_UpToDown;
-    TViewPass FAnimeView = TViewPass::vp_Change;
     int FStPNum = 1;
     QString FFileName;
     // Printer-to-view ratios (printer dots per screen dot).

@@ -63,10 +63,7 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
     // Closes after the job, also after a failure.
     TPreviewCountForm progress(this);
     progress.SetCount(To - From + 1);
-    progress.SetAnimeBMP(FPrgAnime);
-    progress.SetHorScroll(FHorScroll);
-    progress.SetVerScroll(FVerScroll);
-    progress.SetAnimeView(FAnimeView);
+    progress.SetAnime(*this);
     progress.Execute();
     progress.SetValue(0);
     QPainter painter;

@@ -18,11 +18,33 @@ struct TAnimeStep {
     int Frame = 0;  // compared with the last frame shown
     int Offset = 0; // pixels along the strip
 };
+// The optional progress animation: a strip, how it is shown and its direction. The preview
+// keeps one and hands it to the progress window of each print job.
+class TAnimeSettings {
+public:
+    const QImage& AnimeBMP() const { return FAnimeBMP; }
+    void SetAnimeBMP(const QImage& Value) { FAnimeBMP = Value.copy(); }
+    void ClearAnime() { FAnimeBMP = QImage(); }
+    TViewPass AnimeView() const { return FAnimeView; }
+    void SetAnimeView(TViewPass Value) { FAnimeView = Value; }
+    THorScroll HorScroll() const { return FHorScroll; }
+    void SetHorScroll(THorScroll Value) { FHorScroll = Value; }
+    TVerScroll VerScroll() const { return FVerScroll; }
+    void SetVerScroll(TVerScroll Value) { FVerScroll = Value; }
+    void SetAnime(const TAnimeSettings& Value) { *this = Value; }
+
+protected:
+    QImage FAnimeBMP;
+    TViewPass FAnimeView = TViewPass::vp_Change;
+    THorScroll FHorScroll = THorScroll::hs_LeftToRight;
+    TVerScroll FVerScroll = TVerScroll::vs_UpToDown;
+};
+
 // The frame of a strip of Length pixels for Value pages of Count; false when the strip is too
 // short or there is nothing to count.
 bool AnimeStep(int Value, int Count, int Length, TViewPass View, bool Reversed, TAnimeStep& Step);
 
-class TPreviewCountForm : public QDialog {
+class TPreviewCountForm : public QDialog, public TAnimeSettings {
     Q_OBJECT
 public:
     explicit TPreviewCountForm(QWidget* AOwner = nullptr);
@@ -33,14 +55,6 @@ public:
     void SetValue(int Value);
     int Count() const { return FCount; }
     void SetCount(int Value);
-    const QImage& AnimeBMP() const { return FAnimeBMP; }
-    void SetAnimeBMP(const QImage& Value) { FAnimeBMP = Value.copy(); }
-    TViewPass AnimeView() const { return FAnimeView; }
-    void SetAnimeView(TViewPass Value) { FAnimeView = Value; }
-    THorScroll HorScroll() const { return FHorScroll; }
-    void SetHorScroll(THorScroll Value) { FHorScroll = Value; }
-    TVerScroll VerScroll() const { return FVerScroll; }
-    void SetVerScroll(TVerScroll Value) { FVerScroll = Value; }
 
     QLabel* Image1 = nullptr;
     TLabel3D* Heading = nullptr;
@@ -56,11 +70,7 @@ private:
 
     int FPosition = 0;
     int FCount = 0;
-    QImage FAnimeBMP;
     int FViewBMP = -1;
     bool FVHType = false; // horizontal strip
     int FMaxSize = 0;
-    TViewPass FAnimeView = TViewPass::vp_Change;
-    THorScroll FHorScroll = THorScroll::hs_LeftToRight;
-    TVerScroll FVerScroll = TVerScroll::vs_UpToDown;
 };
