@@ -154,6 +154,8 @@ public:
     void PageNextActionExecute();
     void PagePreActionExecute();
     void CopyActionExecute();
+    // "ページ設定...": the page setup dialog, then the pages rebuilt on the new settings.
+    void ActPageSetupExecute();
     void ExitActionExecute();
     void PaintView(QPainter& Canvas);
     void UpdatePageActions();
