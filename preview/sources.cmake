@@ -15,6 +15,7 @@ target_sources(doryou_widgets PRIVATE
   preview/PREVIEWUNIT02View.cpp
   preview/PREVIEWUNIT02Window.cpp
   preview/PreviewPrinter.cpp
+  preview/PreviewSetup02Fonts.cpp
   preview/PreviewSetup02Unit.cpp
 )
 
