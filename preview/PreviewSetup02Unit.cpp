@@ -74,8 +74,8 @@ QValidator::State TMarginSpinEdit::validate(QString& Text, int& Pos) const {
 
 void TMarginSpinEdit::fixup(QString& Input) const {
     bool ok = false;
-    const int v = Input.trimmed().toInt(&ok);
-    Input = QString::number(ok ? std::clamp(v, minimum(), maximum()) : minimum());
+    const qlonglong v = Input.trimmed().toLongLong(&ok);
+    Input = QString::number(ok ? std::clamp<qlonglong>(v, minimum(), maximum()) : minimum());
 }
 
 // --- The dialog

@@ -110,6 +110,9 @@ TEST(PageSetup, MarginFieldsKeepWithinThePrinterAndFourHundred) {
             EXPECT_EQ(form.YohakuImage(), 1);
             QApplication::sendEvent(form.FtMEdit, &in);
             EXPECT_EQ(form.YohakuImage(), 0);
+            TypeInto(form.LeftMEdit, QStringLiteral("99999999999"));
+            form.LeftMEdit->interpretText(); // leaving the field
+            EXPECT_EQ(form.LeftMEdit->value(), 400);
             TypeInto(form.LeftMEdit, QStringLiteral("500"));
             TypeInto(form.TopMEdit, QStringLiteral("7"));
             TypeInto(form.RightMEdit, QStringLiteral("abc"));
