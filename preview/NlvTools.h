@@ -4,6 +4,7 @@
 // without hinting, so a text has the same width relative to the page at every zoom, in the
 // thumbnails, in a PDF and on paper.
 
+#include <QColor>
 #include <QFont>
 #include <QString>
 
@@ -35,6 +36,7 @@ public:
 
     QString StyleName;
     QFont Font;
+    QColor Color{Qt::black}; // the font's colour; not kept in the settings
     int LeftI = 60;
     int LeftI2 = 0;
     int RightI = 0;

@@ -43,6 +43,8 @@ TPreViewForm::TPreViewForm(QWidget* AOwner) : TPreViewBase(AOwner) {
     InitPreview();
     PrintAction->setEnabled(true);
     connect(PrintAction, &QAction::triggered, this, &TPreViewForm::PrintActionExecute);
+    ActPageSetup->setEnabled(true);
+    connect(ActPageSetup, &QAction::triggered, this, &TPreViewForm::ActPageSetupExecute);
 }
 
 TPreViewForm::~TPreViewForm() {

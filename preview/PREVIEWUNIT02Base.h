@@ -162,6 +162,8 @@ public:
     // "RTF出力": asks for a file name, then RTFExport. "Word出力": WordExport.
     void RTFActionExecute();
     void WordActionExecute();
+    // "ページ設定...": the page setup dialog, then the pages rebuilt on the new settings.
+    void ActPageSetupExecute();
     void ExitActionExecute();
     void PaintView(QPainter& Canvas);
     void UpdatePageActions();

@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -106,21 +105,15 @@ QPixmap CollatePicture(int Index) {
     return pm;
 }
 
-// The papers offered for scaling: the printer's own, or the common ones for the built-in
-// PDF printer.
+// The papers offered for scaling: the printer's own, or the common ones when it names none.
 std::vector<QPageSize> PrinterPapers() {
+    TPaperList list;
+    TPreviewPrinter::Current().ListPapers(list);
+    if (list.empty())
+        list = TPreviewPrinter::CommonPapers();
     std::vector<QPageSize> papers;
-    TPreviewPrinter& current = TPreviewPrinter::Current();
-    if (!current.IsBuiltIn()) {
-        for (const QPageSize& s : QPrinterInfo(current.Printer()).supportedPageSizes())
-            papers.push_back(s);
-    }
-    if (papers.empty()) {
-        for (QPageSize::PageSizeId id : {QPageSize::A3, QPageSize::A4, QPageSize::A5,
-                                         QPageSize::B4, QPageSize::B5, QPageSize::Letter,
-                                         QPageSize::Legal})
-            papers.emplace_back(id);
-    }
+    for (const TPaperEntry& e : list)
+        papers.push_back(e.Size);
     return papers;
 }
 

@@ -10,10 +10,13 @@ target_sources(doryou_widgets PRIVATE
   preview/PrintLayout.cpp
   preview/PREVIEWUNIT02Base.cpp
   preview/PREVIEWUNIT02Header.cpp
+  preview/PREVIEWUNIT02Setup.cpp
   preview/PREVIEWUNIT02Sumnail.cpp
   preview/PREVIEWUNIT02View.cpp
   preview/PREVIEWUNIT02Window.cpp
   preview/PreviewPrinter.cpp
+  preview/PreviewSetup02Fonts.cpp
+  preview/PreviewSetup02Unit.cpp
 )
 
 # The margin diagrams of the page setup, packed into one picture resource "YOHAKU_IMAGE".

@@ -1,0 +1,60 @@
+// The preview's page setup command.
+
+#include "preview/PREVIEWUNIT02Base.h"
+
+#include "preview/PREVIEWUNIT02View.h"
+#include "preview/PreviewPrinter.h"
+#include "preview/PreviewSetup02Unit.h"
+
+#include "app/MessageBoxes.h"
+
+namespace {
+
+bool SameGeometry(const TPrinterCaps& A, const TPrinterCaps& B) {
+    return A.Name == B.Name && A.DpiX == B.DpiX && A.DpiY == B.DpiY && A.PaperW == B.PaperW &&
+           A.PaperH == B.PaperH && A.OffsetX == B.OffsetX && A.OffsetY == B.OffsetY &&
+           A.PrintW == B.PrintW && A.PrintH == B.PrintH && A.Landscape == B.Landscape;
+}
+
+} // namespace
+
+void TPreViewBase::ActPageSetupExecute() {
+    RunGuarded(this, [this]() {
+        TPreviewPrinter& printer = TPreviewPrinter::Current();
+        const TPrinterCaps before = printer.Caps();
+        TPreSetupForm02 dialog(this);
+        dialog.SetFontTabVisible(FFontTabVisible);
+        dialog.SetFontStyle(FFontList);
+        for (int k = 0; k < 3; ++k) {
+            dialog.SetHeaderText(k, 0, Header[k]);
+            dialog.SetHeaderText(k, 1, Footer[k]);
+        }
+        for (int k = 0; k < 6; ++k)
+            dialog.SetMargin(k, FMarzins[k]);
+        if (!dialog.Execute()) {
+            // A paper chosen in the dialog stays on the printer: the pages follow it, or they
+            // would be shown and printed stretched onto the other sheet.
+            if (!SameGeometry(before, printer.Caps())) {
+                RebuildPages();
+                View->update();
+            }
+            return;
+        }
+        for (int k = 0; k < 3; ++k) {
+            Header[k] = dialog.GetHeaderText(k, 0);
+            Footer[k] = dialog.GetHeaderText(k, 1);
+        }
+        FStPNum = dialog.PageNum();
+        dialog.GetFontStyle(FFontList);
+        for (int k = 0; k < 6; ++k)
+            FMarzins[k] = dialog.GetMargin(k);
+        if (FOrientation == TOrientation::voLandLock)
+            printer.SetLandscape(true);
+        else if (FOrientation == TOrientation::voPortLock)
+            printer.SetLandscape(false);
+        if (dialog.Default())
+            SaveSettings();
+        RebuildPages();
+        View->update();
+    });
+}
