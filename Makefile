@@ -37,7 +37,7 @@ build: deps
 	$(LOCK) cmake --build $(BUILD) -j $(JOBS)
 
 # The core tests once more under the address and undefined-behaviour sanitizers (clang), and a
-# short run of the project-file fuzzer over its seeds.
+# short run of each fuzzer (project file, LHA archives) over its seeds.
 check-sanitize: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(BUILD_SAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 	  -DDORYOU_SANITIZE=ON -DDORYOU_FUZZ=ON -DDORYOU_GUI=OFF -DDORYOU_BENCH=OFF $(CMAKE_ARGS) >/dev/null
