@@ -190,6 +190,13 @@ int ReadInt(QSettings& S, const QString& Key, int Default) {
     return ok ? v : Default;
 }
 
+// A damaged settings file must not reach the page arithmetic: lengths beyond what any paper
+// holds (1 m) read as their default, like texts that are no number.
+int ReadLength(QSettings& S, const QString& Key, int Default, int Minimum) {
+    const int v = ReadInt(S, Key, Default);
+    return v >= Minimum && v <= 10000 ? v : Default;
+}
+
 void WriteInt(QSettings& S, const QString& Key, int Value) {
     S.setValue(Key, QString::number(Value));
 }
@@ -237,7 +244,7 @@ void TPreViewBase::LoadSettingsFrom(QSettings& S) {
         Footer[k] = S.value(QStringLiteral("FOOTER%1").arg(k)).toString();
     }
     for (int k = 0; k < 6; ++k)
-        FMarzins[k] = ReadInt(S, QStringLiteral("MARGIN%1").arg(k), FMarzins[k]);
+        FMarzins[k] = ReadLength(S, QStringLiteral("MARGIN%1").arg(k), FMarzins[k], 0);
     const int count =
         std::min(ReadInt(S, QStringLiteral("FontCount"), static_cast<int>(FFontList.size())),
                  static_cast<int>(FFontList.size()));
@@ -246,8 +253,8 @@ void TPreViewBase::LoadSettingsFrom(QSettings& S) {
         const QString face = S.value(QStringLiteral("FontName%1").arg(i)).toString();
         if (!face.isEmpty())
             style.Font.setFamily(face);
-        const int height =
-            ReadInt(S, QStringLiteral("FontSize%1").arg(i), PageFontHeight(style.Font));
+        const int height = ReadLength(S, QStringLiteral("FontSize%1").arg(i),
+                                      PageFontHeight(style.Font), -10000);
         style.Font.setPixelSize(std::max(1, std::abs(height)));
         SetFontStyleBits(style.Font, ReadInt(S, QStringLiteral("FontStyle%1").arg(i),
                                              FontStyleBits(style.Font)));

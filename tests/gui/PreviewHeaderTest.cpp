@@ -139,11 +139,18 @@ TEST(PreviewHeader, SettingsRoundTripAndFontCount) {
     EXPECT_EQ(preview.Marzins(), (std::array<int, 6>{100, 130, 140, 150, 60, 70}));
     EXPECT_EQ(preview.FontList()[2].LeftI, 33); // within FontCount 3
     EXPECT_EQ(preview.FontList()[5].LeftI, 10); // beyond it: unchanged
+    const int height4 = PageFontHeight(preview.FontList()[4].Font);
     {
         QSettings s(file, QSettings::IniFormat);
         s.setValue(QStringLiteral("FontCount"), QStringLiteral("20"));
+        // Lengths no paper holds read as their defaults.
+        s.setValue(QStringLiteral("MARGIN1"), QStringLiteral("2147483647"));
+        s.setValue(QStringLiteral("MARGIN2"), QStringLiteral("-5"));
+        s.setValue(QStringLiteral("FontSize4"), QStringLiteral("-2147483648"));
         preview.LoadSettingsFrom(s);
     }
+    EXPECT_EQ(preview.Marzins(), (std::array<int, 6>{100, 130, 140, 150, 60, 70}));
+    EXPECT_EQ(PageFontHeight(preview.FontList()[4].Font), height4);
     EXPECT_EQ(preview.FontList()[5].LeftI, 44);
     EXPECT_EQ(preview.FontList().size(), 7u);
     EXPECT_EQ(preview.FontList()[2].StyleName, QStringLiteral("タイトル文"));
