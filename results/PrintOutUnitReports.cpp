@@ -125,7 +125,9 @@ TCalcListColumns CalcListColumns(int PaperWidth, int Layer, bool Hyoudo) {
 void BuildCalcList(TPreViewForm& Preview, const TInputData& Data) {
     const int L = Data.Layer();
     const bool T = Data.Hyoudo();
-    const auto [K, a, w] = CalcListColumns(Preview.PaperWidth(), L, T);
+    // Plain names, not a structured binding: the page routines below capture them.
+    const TCalcListColumns columns = CalcListColumns(Preview.PaperWidth(), L, T);
+    const int K = columns.K, a = columns.a, w = columns.w;
     BeginTable(200, 160);
     for (int x : {0, a, 2 * a, 3 * a})
         AddTableColumn(x);
