@@ -2,7 +2,9 @@
 
 #include "app/DataForm.h"
 
+#include <QFileInfo>
 #include <QMdiArea>
+#include <QTimer>
 
 TMainForm* MainForm = nullptr;
 
@@ -33,4 +35,10 @@ void TMainForm::FormShow() {
     FInputForm->adjustSize();
     FInputForm->move(0, 0);
     FInputForm->show();
+    if (!FStartFile.isEmpty()) {
+        // Once the windows are up, so that a failure's box shows over them.
+        const QString file = QFileInfo(FStartFile).absoluteFilePath();
+        TInputForm* form = FInputForm;
+        QTimer::singleShot(0, form, [form, file]() { form->LoadFile(file); });
+    }
 }

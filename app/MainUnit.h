@@ -16,6 +16,9 @@ public:
     QMdiArea* MdiArea() const { return FMdiArea; }
     // The navigation window; null until the frame was shown.
     TInputForm* InputForm() const { return FInputForm; }
+    // A project to open as soon as the navigation window exists (the program's argument),
+    // through the same path as the open button, errors included.
+    void SetStartFile(const QString& FileName) { FStartFile = FileName; }
 
 protected:
     void showEvent(QShowEvent* Event) override;
@@ -25,6 +28,7 @@ private:
 
     QMdiArea* FMdiArea;
     TInputForm* FInputForm = nullptr;
+    QString FStartFile;
 };
 
 // The frame of the run.

@@ -10,14 +10,24 @@
 #include "results/RateCalcUnit.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("doryou"));
     SetupApplication();
+    QCommandLineParser arguments;
+    arguments.setApplicationDescription(QStringLiteral("土量計算システム"));
+    arguments.addHelpOption();
+    arguments.addPositionalArgument(QStringLiteral("file"),
+                                    QStringLiteral("開くプロジェクトファイル (.msh)"),
+                                    QStringLiteral("[file]"));
+    arguments.process(app);
 
     TMainForm mainForm;
     MainForm = &mainForm;
+    if (!arguments.positionalArguments().isEmpty())
+        mainForm.SetStartFile(arguments.positionalArguments().first());
     TBaseInputForm baseInputForm(&mainForm);
     BaseInputForm = &baseInputForm;
     TCalcOutForm calcOutForm(&mainForm);

@@ -167,6 +167,35 @@ TEST_F(Navigation, OpenThroughTheDialog) {
     EXPECT_EQ(nav->windowTitle(), QStringLiteral("ナビゲーション [site2]"));
 }
 
+TEST_F(Navigation, OpensTheFileGivenAtStart) {
+    const QString path = SaveCalculatedProject(QStringLiteral("start.msh"), "起動時");
+    const QString junk = Path(QStringLiteral("junk.msh"));
+    {
+        QFile f(junk);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("junk");
+    }
+    {
+        TMainForm second;
+        second.SetStartFile(path);
+        second.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&second));
+        QTRY_COMPARE(second.InputForm()->FileName(), path);
+        EXPECT_EQ(second.InputForm()->windowTitle(), QStringLiteral("ナビゲーション [start]"));
+        EXPECT_EQ(second.InputForm()->InputData().Title(), "起動時");
+    }
+    {
+        TMainForm third;
+        third.SetStartFile(junk);
+        QString text;
+        AnswerMessageBox(QMessageBox::Ok, &text);
+        third.show();
+        QTRY_VERIFY(!text.isEmpty()); // the open failure's box, over the windows
+        EXPECT_TRUE(third.InputForm()->FileName().isEmpty());
+    }
+    MainForm = &frame;
+}
+
 TEST_F(Navigation, SaveAsksForANameFirst) {
     AnswerFileDialog(QString());
     nav->SaveButtonClick();
