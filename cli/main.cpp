@@ -25,7 +25,11 @@ int Usage() {
     std::fprintf(stderr,
                  "使い方: doryou-cli calc FILE.msh [--json]\n"
                  "  calc    プロジェクトを読み込み、その設定で計算して集計表を出力します。\n"
-                 "          --json を付けると全計算メッシュと合計を JSON で出力します。\n");
+                 "          --json を付けると全計算メッシュと合計を JSON で出力します。\n"
+                 "       doryou-cli export-mesh|export-summary|export-detail FILE.msh OUT.csv\n"
+                 "  export-mesh     メッシュデータを CSV に書き出します。\n"
+                 "  export-summary  土量集計表を CSV に書き出します。\n"
+                 "  export-detail   土量一覧表（計算の詳細）を CSV に書き出します。\n");
 #ifdef DORYOU_CLI_REPORT
     std::fprintf(stderr,
                  "       doryou-cli report FILE.msh [--summary] [--list] [--listing] -o OUT.pdf\n"
