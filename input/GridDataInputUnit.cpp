@@ -618,9 +618,17 @@ bool TMeshInputForm::eventFilter(QObject* Watched, QEvent* Event) {
     } else if (Event->type() == QEvent::KeyPress && Watched->isWidgetType()) {
         auto* w = static_cast<QWidget*>(Watched);
         const int key = static_cast<QKeyEvent*>(Event)->key();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && (w == this || isAncestorOf(w)) &&
-            FormKeyPress())
-            return true;
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            // Only where the key arrives: a key the control ignores travels on to each of its
+            // parents, and must not walk the focus once more at every step.
+            const QWidget* focus = QApplication::focusWidget();
+            const bool arrives = focus ? w == focus : w == this;
+            if (arrives && (w == this || isAncestorOf(w)) && FormKeyPress())
+                return true;
+            // Nor may it reach the dialog, which would press its default button ("登 録").
+            if (w == this && !arrives)
+                return true;
+        }
     }
     return QDialog::eventFilter(Watched, Event);
 }

@@ -436,6 +436,32 @@ TEST_F(MeshForm, EnterWalksTheEditableCellsThenGoesToRegister) {
     EXPECT_EQ(data.MeshCount(), 0); // moving to the button does not press it
 }
 
+TEST_F(MeshForm, EnterOutsideTheGridMovesTheFocusOnceAndRegistersNothing) {
+    data.SetLayer(2);
+    form.SetInputData(&data);
+    Show();
+    Entry(0, QStringLiteral("3"));
+    Entry(1, QStringLiteral("4"));
+    form.StringGrid1->SetCurrentCell(1, 1);
+    // The trees and the list ignore Enter, so the key travels on to their parents.
+    for (QWidget* start : {static_cast<QWidget*>(form.TreeViewX),
+                           static_cast<QWidget*>(form.ListView1)}) {
+        start->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), start);
+        QWidget* next = start->nextInFocusChain();
+        while (!(next->focusPolicy() & Qt::TabFocus) || !next->isVisible() || !next->isEnabled())
+            next = next->nextInFocusChain();
+        QTest::keyClick(start, Qt::Key_Return);
+        EXPECT_EQ(QApplication::focusWidget(), next) << start->metaObject()->className();
+        EXPECT_EQ(form.StringGrid1->Col(), 1);
+        EXPECT_EQ(data.MeshCount(), 0) << "Enter in " << start->metaObject()->className();
+    }
+    // On the register button itself Enter still presses it.
+    form.Button1->setFocus();
+    QTest::keyClick(form.Button1, Qt::Key_Return);
+    EXPECT_EQ(data.MeshCount(), 1);
+}
+
 TEST_F(MeshForm, ExportWritesTheFileThroughTheSaveDialog) {
     data.SetLayer(3);
     data.SetHyoudo(true);
