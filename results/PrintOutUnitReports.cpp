@@ -1,5 +1,6 @@
 #include "results/PrintOutUnitReports.h"
 
+#include "model/CalcDetail.h"
 #include "model/DataUnit.h"
 #include "platform/NumberFormat.h"
 #include "preview/PREVIEWUNIT02.h"
@@ -203,7 +204,9 @@ void BuildCalcList(TPreViewForm& Preview, const TInputData& Data) {
         QPainter& C = *Preview.ViewCanvas();
         C.setFont(dataFont);
         TableCellText(C, 0, p, QString::number(mesh.Num) + space, 2);
-        if (Data.CalcType() == 0) {
+        // Labelled as the detail list labels them: a method number of a foreign file that
+        // calculates by points also prints as points.
+        if (!DetailIsFourPoint(Data)) {
             TableCellText(C, 1, p, QString::number(mesh.X) + space, 2);
             TableCellText(C, 2, p, QString::number(mesh.Y) + space, 2);
         } else {

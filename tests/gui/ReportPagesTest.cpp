@@ -209,6 +209,30 @@ TEST(ReportPages, CalcListBreaksAt35MeshesOnAContentHeightOf2570) {
     preview.SetOrientation(TOrientation::voPort);
 }
 
+TEST(ReportPages, CalcListLabelsMeshesAsTheMethodCalculatesThem) {
+    TInputData data;
+    data.SetLayer(1);
+    AddPoints(data, 2);
+    TPreViewForm& preview = PreparedPreview();
+    preview.SetOnPaperChange([&](TPreViewForm& P) { BuildReports(P, data, false, true); });
+    // A method number outside 0..2 (from a foreign file) calculates by points.
+    const struct {
+        int CalcType;
+        bool Pairs;
+    } cases[] = {{0, false}, {1, true}, {2, true}, {7, false}};
+    for (const auto& c : cases) {
+        data.SetCalcType(c.CalcType);
+        ASSERT_TRUE(data.Calcrate());
+        preview.RebuildPages();
+        const TGrabbedPage page = GrabPage(preview, 0);
+        const auto& first = data.CalcList()[0];
+        const QString x = c.Pairs ? QStringLiteral("%1,%2").arg(first.X).arg(first.X + 1)
+                                  : QString::number(first.X) + QStringLiteral(" ");
+        EXPECT_TRUE(page.Has(x)) << c.CalcType;
+    }
+    data.SetCalcType(0);
+}
+
 TEST(ReportPages, SummarySheetOfABalancedSite) {
     TInputData data;
     data.SetLayer(2);
