@@ -9,7 +9,9 @@ double RoundRate3(double Value) {
 
 TRateSimulation StartRateSimulation(const TInputData& Data, const TGridCalcData& Sum) {
     TRateSimulation s;
-    s.CutCorrection = Data.RateType() == 0;
+    // As the calculation reads it: only 1 corrects the fill, any other value (a foreign file's)
+    // corrects the cut, so the simulator amends the rates that are actually used.
+    s.CutCorrection = Data.RateType() != 1;
     if (s.CutCorrection) {
         s.CurrentVolume = Sum.CV[1][0];
         s.CurrentRate = Sum.CV[0][0] > 0 ? double(Sum.CV[1][0]) / Sum.CV[0][0] : 1.0;

@@ -12,7 +12,7 @@
 double RoundRate3(double Value);
 
 struct TRateSimulation {
-    bool CutCorrection = true; // RateType 0; otherwise the fill rate changes
+    bool CutCorrection = true; // RateType other than 1; with 1 the fill rate changes
     double CurrentRate = 1.0;  // the corrected side's rate (with cut correction the average)
     double CurrentVolume = 0.0;
     double TargetVolume = 0.0;

@@ -68,6 +68,18 @@ TEST(RateCalc, CutCorrectionWorkedExample) {
     EXPECT_DOUBLE_EQ(d.GetSolidValue(2, 0), 1.100);
 }
 
+TEST(RateCalc, FollowsTheCorrectionTheCalculationUses) {
+    // Only 1 corrects the fill in the calculation; other values from a file correct the cut.
+    for (int rateType : {0, 2, -1}) {
+        TInputData d;
+        d.SetRateType(rateType);
+        EXPECT_TRUE(StartRateSimulation(d, TGridCalcData{}).CutCorrection) << rateType;
+    }
+    TInputData fill;
+    fill.SetRateType(1);
+    EXPECT_FALSE(StartRateSimulation(fill, TGridCalcData{}).CutCorrection);
+}
+
 TEST(RateCalc, CutCorrectionWithoutFillOrCutStoresNothing) {
     for (const TGridCalcData& t :
          {Totals(0, 0, {{1000, 900}, {500, 550}}), Totals(800, 800, {{0, 0}, {0, 0}})}) {
