@@ -70,11 +70,41 @@ std::string FormatFixedPlain(double value, int decimals) {
         return "NAN";
     if (std::isinf(value))
         return value < 0 ? "-INF" : "INF";
+    // The shortest decimal that reads back as the value (what the user typed, e.g. 12.3455) is
+    // rounded half away from zero, as an engineer rounds it by hand: rounding the binary value
+    // itself would print 12.345, and an exact tie like 1.0625 would go to even (1.062).
     // to_chars ignores the C locale, which a GUI program sets from the user's environment.
     char buf[400];
-    const auto res =
-        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-    std::string s(buf, res.ptr);
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    std::string digits(buf, res.ptr);
+    std::string sign;
+    if (!digits.empty() && digits[0] == '-') {
+        sign = "-";
+        digits.erase(0, 1);
+    }
+    const size_t point = digits.find('.');
+    std::string whole = digits.substr(0, point);
+    std::string frac = point == std::string::npos ? std::string() : digits.substr(point + 1);
+    const size_t keep = static_cast<size_t>(decimals);
+    bool up = false;
+    if (frac.size() > keep) {
+        up = frac[keep] >= '5';
+        frac.resize(keep);
+    }
+    frac.append(keep - frac.size(), '0');
+    std::string all = whole + frac;
+    if (up) {
+        size_t i = all.size();
+        while (i > 0 && all[i - 1] == '9')
+            all[--i] = '0';
+        if (i == 0)
+            all.insert(all.begin(), '1');
+        else
+            ++all[i - 1];
+    }
+    std::string s = sign + all.substr(0, all.size() - keep);
+    if (keep > 0)
+        s += "." + all.substr(all.size() - keep);
     // "-0" and "-0.000" read as a negative zero to nobody; write them plainly.
     if (s[0] == '-' && s.find_first_not_of("0.", 1) == std::string::npos)
         s.erase(0, 1);
