@@ -170,6 +170,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* Event) override;
+    void hideEvent(QHideEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
@@ -203,12 +204,16 @@ protected:
 private:
     TSpoolSettings FSpool;
     void CreateWindowParts();
+    // Up and Down page wherever the focus is in the window; true when the key was one of them.
+    bool PageKey(const QKeyEvent& Event);
     bool WheelOverView(QWheelEvent* Event);
     bool WheelOverSumnails(QWheelEvent* Event);
     void ScrollSumnailIntoView();
 
     bool FDragging = false;
     QPoint FDragStart;
+    // Watches the application's key presses while the window is shown.
+    QObject* FPageKeys = nullptr;
 };
 
 // The preview window of the run, created on first use.
