@@ -66,14 +66,6 @@ double ScreenDpiY() {
     return screen && screen->logicalDotsPerInchY() > 0 ? screen->logicalDotsPerInchY() : 96.0;
 }
 
-// The program's title: the caption of its frame window.
-QString ApplicationTitle() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* frame = qobject_cast<QMainWindow*>(w); frame && !frame->windowTitle().isEmpty())
-            return frame->windowTitle();
-    return QGuiApplication::applicationDisplayName();
-}
-
 // The scroll areas take the focus on a click or a wheel turn and would scroll on Up and Down;
 // the window's page keys come first, for its own controls only: other windows, the dialogs it
 // opens among them, are not its descendants.
@@ -98,6 +90,13 @@ private:
 };
 
 } // namespace
+
+QString ApplicationTitle() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* frame = qobject_cast<QMainWindow*>(w); frame && !frame->windowTitle().isEmpty())
+            return frame->windowTitle();
+    return QGuiApplication::applicationDisplayName();
+}
 
 void TPreviewPage::Draw(QPainter& Painter, const QRectF& Rect) const {
     Meta.Draw(Painter, Rect);

@@ -216,6 +216,12 @@ private:
     QObject* FPageKeys = nullptr;
 };
 
+// The program's title, wherever the preview names the program (its caption, the progress
+// window, print jobs and print records): the caption of the frame window, or the application's
+// display name where there is no frame, as in the command-line tool. The display name is not
+// set for the frame's sake: Qt would append it to every window title.
+QString ApplicationTitle();
+
 // The preview window of the run, created on first use.
 class TPreViewForm;
 TPreViewForm& SharedPreviewForm();

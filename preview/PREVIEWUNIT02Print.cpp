@@ -11,7 +11,6 @@
 
 #include <QAction>
 #include <QFileDialog>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QPicture>
 #include <QPrinter>
@@ -87,7 +86,7 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
     const bool printerMakesCopies = !builtIn && !Collate;
     printer.setCopyCount(printerMakesCopies ? Copies : 1);
     printer.setCollateCopies(false);
-    printer.setDocName(QGuiApplication::applicationDisplayName());
+    printer.setDocName(ApplicationTitle());
 
     const std::vector<TSheet> sheets =
         PlanSheets(From, To, Layout, Collate, Copies, printerMakesCopies);
@@ -113,7 +112,7 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
 
 void TPreViewForm::WritePrintRecord() const {
     TPrintRecordInfo info;
-    info.Title = QGuiApplication::applicationDisplayName().toStdString();
+    info.Title = ApplicationTitle().toStdString();
     for (int k = 0; k < 3; ++k) {
         info.Header[k] = Header[k].toStdString();
         info.Footer[k] = Footer[k].toStdString();
