@@ -340,6 +340,11 @@ void TPreViewBase::PagePreActionExecute() {
 void TPreViewBase::ExitActionExecute() {
     accept();
 }
+void TPreViewBase::reject() {
+    // A print job lets events through after each page; the window it prints from stays.
+    if (ExitAction->isEnabled())
+        QDialog::reject();
+}
 
 void TPreViewBase::showEvent(QShowEvent* Event) {
     QDialog::showEvent(Event);

@@ -165,6 +165,8 @@ public:
     // "ページ設定...": the page setup dialog, then the pages rebuilt on the new settings.
     void ActPageSetupExecute();
     void ExitActionExecute();
+    // Esc and the title bar's close button; refused while "閉じる" is off, as during a print job.
+    void reject() override;
     void PaintView(QPainter& Canvas);
     void UpdatePageActions();
 
