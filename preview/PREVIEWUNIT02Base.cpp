@@ -126,6 +126,13 @@ void TPreViewBase::InitPreview() {
 }
 
 void TPreViewBase::Execute() {
+    RebuildPagesWaiting();
+    if (PageNum() == 0)
+        throw EFailure("表示するページがありません。");
+    exec();
+}
+
+void TPreViewBase::RebuildPagesWaiting() {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         RebuildPages();
@@ -134,9 +141,6 @@ void TPreViewBase::Execute() {
         throw;
     }
     QGuiApplication::restoreOverrideCursor();
-    if (PageNum() == 0)
-        throw EFailure("表示するページがありません。");
-    exec();
 }
 
 // --- Items and table of contents

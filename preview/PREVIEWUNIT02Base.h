@@ -176,6 +176,8 @@ protected:
     void keyPressEvent(QKeyEvent* Event) override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
+    // RebuildPages under the wait cursor; the normal cursor is back also after a failure.
+    void RebuildPagesWaiting();
     // Page geometry from the current printer; runs CalcDrawArea.
     void CalcLayout();
     void ClearItems();

@@ -5,6 +5,7 @@
 #include "archive/Lha32.h"
 #include "controls/RadioGroup.h"
 #include "platform/CodePage.h"
+#include "platform/Failure.h"
 #include "preview/PreviewCountUnit.h"
 #include "preview/PrintGoUnit.h"
 
@@ -263,5 +264,56 @@ TEST(PrintGoForm, TheFramesTitleNamesTheJobTheProgressAndTheRecord) {
     const QByteArray field = record.read(24 + 128).mid(24);
     const QByteArray text = field.left(field.indexOf('\0'));
     EXPECT_EQ(Cp932ToUtf8(text.toStdString()), title.toStdString());
+    TPreviewPrinter::Current().Printer().setOutputFileName(QString());
+}
+
+// Printing without the preview: the pages are composed again and the print dialog opens with
+// the preview hidden; a document without pages fails for the caller to report.
+TEST(PrintGoForm, PrintExecuteGoesStraightToThePrintDialog) {
+    TOwnSpool spool;
+    ASSERT_TRUE(spool.Dir.isValid());
+    TPreViewForm& preview = PreparedPreview();
+    try {
+        preview.PrintExecute();
+        FAIL() << "no failure";
+    } catch (const EFailure& e) {
+        EXPECT_STREQ(e.what(), "印刷するページがありません。");
+    }
+
+    int composed = 0;
+    preview.SetOnPaperChange([&composed](TPreViewForm& P) {
+        ++composed;
+        P.AllPageClear();
+        for (int i = 0; i < 3; ++i)
+            P.NewPage();
+        P.ViewEnd();
+    });
+    bool opened = false, previewShown = true;
+    int lastPage = 0;
+    WhenModal(
+        [&](QWidget* W) {
+            opened = true;
+            previewShown = preview.isVisible();
+            lastPage = static_cast<TPrintGoForm*>(W)->MaxPage;
+            Button(W, QStringLiteral("キャンセル"))->click();
+        },
+        IsPrintDialog);
+    EXPECT_NO_THROW(preview.PrintExecute());
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(previewShown);
+    EXPECT_EQ(composed, 1);
+    EXPECT_EQ(lastPage, 3);
+    EXPECT_TRUE(spool.Records().isEmpty());
+
+    const QString file = spool.Dir.filePath(QStringLiteral("job.pdf"));
+    ConfirmPrintDialogs(file);
+    preview.PrintExecute();
+    EXPECT_EQ(composed, 2);
+    EXPECT_FALSE(preview.isVisible());
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_EQ(preview.FromP(), 1);
+    EXPECT_EQ(preview.ToP(), 3);
+    EXPECT_EQ(spool.Records().size(), 1);
+    preview.SetOnPaperChange(nullptr);
     TPreviewPrinter::Current().Printer().setOutputFileName(QString());
 }
