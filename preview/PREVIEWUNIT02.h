@@ -70,7 +70,11 @@ public:
     // after a failure; failures throw EFailure. No page in the range sends no job.
     void PrintPages(int From, int To, int Layout, bool Collate, int Copies);
     // "印刷...": the print dialog, then the job; the built-in PDF printer asks for a file.
+    // Failures end in the error box.
     void PrintActionExecute();
+    // Rebuilds the pages and prints them as "印刷..." does, without showing the window;
+    // failures, no page among them, throw EFailure.
+    void PrintExecute();
     // The range of the last print command.
     int FromP() const { return FFromP; }
     int ToP() const { return FToP; }
@@ -80,6 +84,8 @@ protected:
 
 private:
     void CloseCanvas();
+    // The print command's work: the print dialog, the job and its record; throws EFailure.
+    void PrintDocument();
     // Leaves the record of the last job in the spool folder.
     void WritePrintRecord() const;
 

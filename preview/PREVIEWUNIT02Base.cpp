@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <set>
 
 namespace {
@@ -65,15 +66,37 @@ double ScreenDpiY() {
     return screen && screen->logicalDotsPerInchY() > 0 ? screen->logicalDotsPerInchY() : 96.0;
 }
 
-// The program's title: the caption of its frame window.
+// The scroll areas take the focus on a click or a wheel turn and would scroll on Up and Down;
+// the window's page keys come first, for its own controls only: other windows, the dialogs it
+// opens among them, are not its descendants.
+class TPageKeyFilter : public QObject {
+public:
+    TPageKeyFilter(QWidget* Window, std::function<bool(const QKeyEvent&)> Handle)
+        : QObject(Window), FWindow(Window), FHandle(std::move(Handle)) {}
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        if (Event->type() != QEvent::KeyPress || !Watched->isWidgetType())
+            return false;
+        auto* w = static_cast<QWidget*>(Watched);
+        if (w != FWindow && !FWindow->isAncestorOf(w))
+            return false;
+        return FHandle(*static_cast<QKeyEvent*>(Event));
+    }
+
+private:
+    QWidget* FWindow;
+    std::function<bool(const QKeyEvent&)> FHandle;
+};
+
+} // namespace
+
 QString ApplicationTitle() {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* frame = qobject_cast<QMainWindow*>(w); frame && !frame->windowTitle().isEmpty())
             return frame->windowTitle();
     return QGuiApplication::applicationDisplayName();
 }
-
-} // namespace
 
 void TPreviewPage::Draw(QPainter& Painter, const QRectF& Rect) const {
     Meta.Draw(Painter, Rect);
@@ -84,6 +107,7 @@ void TPreviewPage::Draw(QPainter& Painter, const QRectF& Rect) const {
 TPreViewBase::TPreViewBase(QWidget* AOwner) : QDialog(AOwner) {
     FFontList = DefaultFontTable();
     CreateWindowParts();
+    FPageKeys = new TPageKeyFilter(this, [this](const QKeyEvent& Key) { return PageKey(Key); });
     FStPNum = 1;
     LoadSettings();
     // Old print records go whenever a preview window is created.
@@ -102,6 +126,13 @@ void TPreViewBase::InitPreview() {
 }
 
 void TPreViewBase::Execute() {
+    RebuildPagesWaiting();
+    if (PageNum() == 0)
+        throw EFailure("表示するページがありません。");
+    exec();
+}
+
+void TPreViewBase::RebuildPagesWaiting() {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         RebuildPages();
@@ -110,9 +141,6 @@ void TPreViewBase::Execute() {
         throw;
     }
     QGuiApplication::restoreOverrideCursor();
-    if (PageNum() == 0)
-        throw EFailure("表示するページがありません。");
-    exec();
 }
 
 // --- Items and table of contents
@@ -316,6 +344,11 @@ void TPreViewBase::PagePreActionExecute() {
 void TPreViewBase::ExitActionExecute() {
     accept();
 }
+void TPreViewBase::reject() {
+    // A print job lets events through after each page; the window it prints from stays.
+    if (ExitAction->isEnabled())
+        QDialog::reject();
+}
 
 void TPreViewBase::showEvent(QShowEvent* Event) {
     QDialog::showEvent(Event);
@@ -324,18 +357,29 @@ void TPreViewBase::showEvent(QShowEvent* Event) {
     UpdatePageActions();
     setWindowState(windowState() | Qt::WindowMaximized);
     setWindowTitle(QStringLiteral("プレビュー《") + ApplicationTitle() + QStringLiteral("》"));
+    qApp->installEventFilter(FPageKeys);
+}
+
+void TPreViewBase::hideEvent(QHideEvent* Event) {
+    qApp->removeEventFilter(FPageKeys);
+    QDialog::hideEvent(Event);
+}
+
+bool TPreViewBase::PageKey(const QKeyEvent& Event) {
+    if (Event.key() == Qt::Key_Up) {
+        PagePreActionExecute();
+        return true;
+    }
+    if (Event.key() == Qt::Key_Down) {
+        PageNextActionExecute();
+        return true;
+    }
+    return false;
 }
 
 void TPreViewBase::keyPressEvent(QKeyEvent* Event) {
-    if (Event->key() == Qt::Key_Up) {
-        PagePreActionExecute();
-        return;
-    }
-    if (Event->key() == Qt::Key_Down) {
-        PageNextActionExecute();
-        return;
-    }
-    QDialog::keyPressEvent(Event);
+    if (!PageKey(*Event))
+        QDialog::keyPressEvent(Event);
 }
 
 bool TPreViewBase::WheelOverView(QWheelEvent* Event) {

@@ -165,14 +165,19 @@ public:
     // "ページ設定...": the page setup dialog, then the pages rebuilt on the new settings.
     void ActPageSetupExecute();
     void ExitActionExecute();
+    // Esc and the title bar's close button; refused while "閉じる" is off, as during a print job.
+    void reject() override;
     void PaintView(QPainter& Canvas);
     void UpdatePageActions();
 
 protected:
     void showEvent(QShowEvent* Event) override;
+    void hideEvent(QHideEvent* Event) override;
     void keyPressEvent(QKeyEvent* Event) override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
+    // RebuildPages under the wait cursor; the normal cursor is back also after a failure.
+    void RebuildPagesWaiting();
     // Page geometry from the current printer; runs CalcDrawArea.
     void CalcLayout();
     void ClearItems();
@@ -203,13 +208,23 @@ protected:
 private:
     TSpoolSettings FSpool;
     void CreateWindowParts();
+    // Up and Down page wherever the focus is in the window; true when the key was one of them.
+    bool PageKey(const QKeyEvent& Event);
     bool WheelOverView(QWheelEvent* Event);
     bool WheelOverSumnails(QWheelEvent* Event);
     void ScrollSumnailIntoView();
 
     bool FDragging = false;
     QPoint FDragStart;
+    // Watches the application's key presses while the window is shown.
+    QObject* FPageKeys = nullptr;
 };
+
+// The program's title, wherever the preview names the program (its caption, the progress
+// window, print jobs and print records): the caption of the frame window, or the application's
+// display name where there is no frame, as in the command-line tool. The display name is not
+// set for the frame's sake: Qt would append it to every window title.
+QString ApplicationTitle();
 
 // The preview window of the run, created on first use.
 class TPreViewForm;

@@ -11,7 +11,6 @@
 
 #include <QAction>
 #include <QFileDialog>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QPicture>
 #include <QPrinter>
@@ -87,7 +86,7 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
     const bool printerMakesCopies = !builtIn && !Collate;
     printer.setCopyCount(printerMakesCopies ? Copies : 1);
     printer.setCollateCopies(false);
-    printer.setDocName(QGuiApplication::applicationDisplayName());
+    printer.setDocName(ApplicationTitle());
 
     const std::vector<TSheet> sheets =
         PlanSheets(From, To, Layout, Collate, Copies, printerMakesCopies);
@@ -113,7 +112,7 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
 
 void TPreViewForm::WritePrintRecord() const {
     TPrintRecordInfo info;
-    info.Title = QGuiApplication::applicationDisplayName().toStdString();
+    info.Title = ApplicationTitle().toStdString();
     for (int k = 0; k < 3; ++k) {
         info.Header[k] = Header[k].toStdString();
         info.Footer[k] = Footer[k].toStdString();
@@ -135,48 +134,55 @@ void TPreViewForm::WritePrintRecord() const {
 }
 
 void TPreViewForm::PrintActionExecute() {
-    RunGuarded(this, [this]() {
-        if (PageNum() == 0)
-            throw EFailure("印刷するページがありません。");
-        int from = 0, to = 0;
-        {
-            TPrintGoForm dialog(this);
-            dialog.MinPage = dialog.FromPage = 1;
-            dialog.MaxPage = dialog.ToPage = PageNum();
-            TPreviewPrinter& current = TPreviewPrinter::Current();
-            const bool landscape = current.Caps().Landscape;
-            const QPageSize paper = current.Printer().pageLayout().pageSize();
-            // The dialog may choose another paper for scaling; it is the job's only.
-            struct TRestore {
-                std::function<void()> Run;
-                ~TRestore() { Run(); }
-            } restore{[&]() {
-                current.SetPageSize(paper);
-                current.SetLandscape(landscape);
-            }};
-            if (!dialog.Execute())
-                return;
-            from = dialog.MinPage;
-            to = dialog.MaxPage;
-            if (dialog.PrintRange == prPageNums) {
-                from = dialog.FromPage;
-                to = dialog.ToPage;
-            }
-            if (current.IsBuiltIn()) {
-                QFileDialog files(this, QStringLiteral("PDFファイルに印刷"));
-                files.setOption(QFileDialog::DontUseNativeDialog);
-                files.setAcceptMode(QFileDialog::AcceptSave);
-                files.setNameFilter(QStringLiteral("PDFファイル (*.pdf)"));
-                files.setDefaultSuffix(QStringLiteral("pdf"));
-                if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
-                    return;
-                current.Printer().setOutputFileName(files.selectedFiles().first());
-            }
-            PrintPages(from, to, dialog.SpecialNumber, dialog.Collate, dialog.Copies);
+    RunGuarded(this, [this]() { PrintDocument(); });
+}
+
+void TPreViewForm::PrintExecute() {
+    RebuildPagesWaiting();
+    PrintDocument();
+}
+
+void TPreViewForm::PrintDocument() {
+    if (PageNum() == 0)
+        throw EFailure("印刷するページがありません。");
+    int from = 0, to = 0;
+    {
+        TPrintGoForm dialog(this);
+        dialog.MinPage = dialog.FromPage = 1;
+        dialog.MaxPage = dialog.ToPage = PageNum();
+        TPreviewPrinter& current = TPreviewPrinter::Current();
+        const bool landscape = current.Caps().Landscape;
+        const QPageSize paper = current.Printer().pageLayout().pageSize();
+        // The dialog may choose another paper for scaling; it is the job's only.
+        struct TRestore {
+            std::function<void()> Run;
+            ~TRestore() { Run(); }
+        } restore{[&]() {
+            current.SetPageSize(paper);
+            current.SetLandscape(landscape);
+        }};
+        if (!dialog.Execute())
+            return;
+        from = dialog.MinPage;
+        to = dialog.MaxPage;
+        if (dialog.PrintRange == prPageNums) {
+            from = dialog.FromPage;
+            to = dialog.ToPage;
         }
-        // The range as printed, brought within the document.
-        FFromP = std::max(from, 1);
-        FToP = std::min(to, PageNum());
-        WritePrintRecord();
-    });
+        if (current.IsBuiltIn()) {
+            QFileDialog files(this, QStringLiteral("PDFファイルに印刷"));
+            files.setOption(QFileDialog::DontUseNativeDialog);
+            files.setAcceptMode(QFileDialog::AcceptSave);
+            files.setNameFilter(QStringLiteral("PDFファイル (*.pdf)"));
+            files.setDefaultSuffix(QStringLiteral("pdf"));
+            if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+                return;
+            current.Printer().setOutputFileName(files.selectedFiles().first());
+        }
+        PrintPages(from, to, dialog.SpecialNumber, dialog.Collate, dialog.Copies);
+    }
+    // The range as printed, brought within the document.
+    FFromP = std::max(from, 1);
+    FToP = std::min(to, PageNum());
+    WritePrintRecord();
 }

@@ -1,5 +1,7 @@
 #include "preview/PreviewCountUnit.h"
 
+#include "preview/PREVIEWUNIT02Base.h"
+
 #include "controls/Label3d.h"
 
 #include <QCloseEvent>
@@ -33,7 +35,7 @@ bool AnimeStep(int Value, int Count, int Length, TViewPass View, bool Reversed,
 }
 
 TPreviewCountForm::TPreviewCountForm(QWidget* AOwner) : QDialog(AOwner) {
-    setWindowTitle(QGuiApplication::applicationDisplayName());
+    setWindowTitle(ApplicationTitle());
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowStaysOnTopHint);
     setFixedSize(212, 47);

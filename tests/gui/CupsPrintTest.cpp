@@ -32,6 +32,9 @@ TEST(CupsPrint, ReportReachesThePdfQueue) {
     const QString title = QStringLiteral("doryoutest%1").arg(QDateTime::currentMSecsSinceEpoch());
     const QString saved = QGuiApplication::applicationDisplayName();
     QGuiApplication::setApplicationDisplayName(title);
+    // Without a frame window the program's title, and so the job's, is the display name.
+    EXPECT_EQ(ApplicationTitle().toStdString(), title.toStdString())
+        << "a frame window outlived its test";
     preview.PrintPages(1, 5, 3, false, 1);
     QGuiApplication::setApplicationDisplayName(saved);
     printer.UseBuiltIn();

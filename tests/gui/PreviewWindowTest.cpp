@@ -7,10 +7,12 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTest>
 #include <QWheelEvent>
@@ -100,6 +102,45 @@ TEST(PreviewWindow, PagingByCommandsKeysAndThumbnails) {
     EXPECT_EQ(preview.DrawPageNum(), 3);
     Wheel(preview.ScrollBox2->viewport(), QPoint(10, 10), 120, Qt::ShiftModifier);
     EXPECT_EQ(preview.DrawPageNum(), 2);
+    preview.hide();
+}
+
+// A click or a wheel turn gives a scroll area the focus; Up and Down still page, since the
+// window sees them before its controls. Other keys stay the control's, and the windows the
+// preview opens keep their own Up and Down.
+TEST(PreviewWindow, PageKeysWhateverControlHasTheFocus) {
+    TPreViewForm& preview = PreviewOfPages(3);
+    for (QScrollArea* area : {preview.ScrollBox1, preview.ScrollBox2}) {
+        SCOPED_TRACE(area == preview.ScrollBox1 ? "page view" : "thumbnails");
+        preview.SetDrawPageNum(1);
+        area->setFocus(Qt::MouseFocusReason);
+        QWidget* focused = preview.focusWidget();
+        ASSERT_EQ(focused, area);
+        QTest::keyClick(focused, Qt::Key_Down);
+        EXPECT_EQ(preview.DrawPageNum(), 2);
+        QTest::keyClick(focused, Qt::Key_Down);
+        EXPECT_EQ(preview.DrawPageNum(), 3);
+        QTest::keyClick(focused, Qt::Key_Up);
+        EXPECT_EQ(preview.DrawPageNum(), 2);
+    }
+
+    preview.SetPaperScale(400);
+    QApplication::processEvents();
+    preview.ScrollBox1->setFocus(Qt::MouseFocusReason);
+    QScrollBar* v = preview.ScrollBox1->verticalScrollBar();
+    ASSERT_EQ(v->value(), 0);
+    QTest::keyClick(preview.focusWidget(), Qt::Key_PageDown);
+    EXPECT_GT(v->value(), 0);
+    EXPECT_EQ(preview.DrawPageNum(), 2);
+
+    QDialog owned(&preview);
+    auto* spin = new QSpinBox(&owned);
+    owned.show();
+    QApplication::processEvents();
+    QTest::keyClick(spin, Qt::Key_Up);
+    EXPECT_EQ(spin->value(), 1);
+    EXPECT_EQ(preview.DrawPageNum(), 2);
+    owned.hide();
     preview.hide();
 }
 

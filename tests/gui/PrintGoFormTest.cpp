@@ -4,6 +4,9 @@
 #include "archive/Archives.h"
 #include "archive/Lha32.h"
 #include "controls/RadioGroup.h"
+#include "platform/CodePage.h"
+#include "platform/Failure.h"
+#include "preview/PreviewCountUnit.h"
 #include "preview/PrintGoUnit.h"
 
 #include <QAction>
@@ -13,6 +16,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
@@ -23,6 +27,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -37,6 +42,44 @@ QPushButton* Button(QWidget* W, const QString& Text) {
 
 bool IsPrintDialog(QWidget* W) {
     return qobject_cast<TPrintGoForm*>(W) != nullptr;
+}
+
+// Print records go to a spool folder of the test's own while this lives.
+struct TOwnSpool {
+    QTemporaryDir Dir;
+    TOwnSpool() {
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, Dir.path());
+        QSettings spool(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Nolvo"),
+                        QStringLiteral("PreView"));
+        spool.setValue(QStringLiteral("SPOOL/PATH"), Dir.filePath(QStringLiteral("spool")));
+    }
+    ~TOwnSpool() {
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    }
+    QStringList Records() const {
+        QStringList paths;
+        const QDir folder(Dir.filePath(QStringLiteral("spool")));
+        for (const QString& name : folder.entryList({QStringLiteral("*.spl")}, QDir::Files))
+            paths << folder.filePath(name);
+        return paths;
+    }
+};
+
+// Confirms the print dialog as it opens and the file dialog of the built-in printer with File.
+void ConfirmPrintDialogs(const QString& File) {
+    WhenModal(
+        [File](QWidget* W) {
+            WhenModal(
+                [File](QWidget* F) {
+                    auto* files = static_cast<QFileDialog*>(F);
+                    files->selectFile(File);
+                    static_cast<QDialog*>(files)->accept();
+                },
+                [](QWidget* F) { return qobject_cast<QFileDialog*>(F) != nullptr; });
+            Button(W, QStringLiteral("OK"))->click();
+        },
+        IsPrintDialog);
 }
 
 } // namespace
@@ -172,5 +215,105 @@ TEST(PrintGoForm, PrintCommandWritesTheChosenLayoutToAPdfFile) {
     SetArchiverLibraryFolder(std::string());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    TPreviewPrinter::Current().Printer().setOutputFileName(QString());
+}
+
+// The program's title is the frame window's caption wherever it shows: in the preview's
+// caption, on the progress window, as the print job's title and in the print record.
+TEST(PrintGoForm, TheFramesTitleNamesTheJobTheProgressAndTheRecord) {
+    if (QStandardPaths::findExecutable(QStringLiteral("pdfinfo")).isEmpty())
+        GTEST_SKIP() << "poppler's tools are not installed";
+    const QString title = QStringLiteral("土量計算システム");
+    QMainWindow frame;
+    frame.setWindowTitle(title);
+    TOwnSpool spool;
+    ASSERT_TRUE(spool.Dir.isValid());
+    const QString file = spool.Dir.filePath(QStringLiteral("job.pdf"));
+    TPreViewForm& preview = PreparedPreview();
+    preview.NewPage();
+    preview.ViewEnd();
+    preview.show();
+    EXPECT_EQ(preview.windowTitle().toStdString(), "プレビュー《土量計算システム》");
+
+    QString progressTitle;
+    QTimer watch;
+    watch.setInterval(0);
+    QObject::connect(&watch, &QTimer::timeout, [&]() {
+        for (TPreviewCountForm* progress : preview.findChildren<TPreviewCountForm*>())
+            if (progress->isVisible())
+                progressTitle = progress->windowTitle();
+    });
+    watch.start();
+    ConfirmPrintDialogs(file);
+    preview.PrintAction->trigger();
+    watch.stop();
+    preview.hide();
+
+    EXPECT_EQ(progressTitle.toStdString(), title.toStdString());
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {file});
+    ASSERT_TRUE(info.waitForFinished(30000));
+    const QString out = QString::fromUtf8(info.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(
+        QRegularExpression(QStringLiteral("Title:\\s+") + title + QStringLiteral("\\n"))))
+        << out.toStdString();
+    const QStringList records = spool.Records();
+    ASSERT_EQ(records.size(), 1);
+    QFile record(records[0]);
+    ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+    const QByteArray field = record.read(24 + 128).mid(24);
+    const QByteArray text = field.left(field.indexOf('\0'));
+    EXPECT_EQ(Cp932ToUtf8(text.toStdString()), title.toStdString());
+    TPreviewPrinter::Current().Printer().setOutputFileName(QString());
+}
+
+// Printing without the preview: the pages are composed again and the print dialog opens with
+// the preview hidden; a document without pages fails for the caller to report.
+TEST(PrintGoForm, PrintExecuteGoesStraightToThePrintDialog) {
+    TOwnSpool spool;
+    ASSERT_TRUE(spool.Dir.isValid());
+    TPreViewForm& preview = PreparedPreview();
+    try {
+        preview.PrintExecute();
+        FAIL() << "no failure";
+    } catch (const EFailure& e) {
+        EXPECT_STREQ(e.what(), "印刷するページがありません。");
+    }
+
+    int composed = 0;
+    preview.SetOnPaperChange([&composed](TPreViewForm& P) {
+        ++composed;
+        P.AllPageClear();
+        for (int i = 0; i < 3; ++i)
+            P.NewPage();
+        P.ViewEnd();
+    });
+    bool opened = false, previewShown = true;
+    int lastPage = 0;
+    WhenModal(
+        [&](QWidget* W) {
+            opened = true;
+            previewShown = preview.isVisible();
+            lastPage = static_cast<TPrintGoForm*>(W)->MaxPage;
+            Button(W, QStringLiteral("キャンセル"))->click();
+        },
+        IsPrintDialog);
+    EXPECT_NO_THROW(preview.PrintExecute());
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(previewShown);
+    EXPECT_EQ(composed, 1);
+    EXPECT_EQ(lastPage, 3);
+    EXPECT_TRUE(spool.Records().isEmpty());
+
+    const QString file = spool.Dir.filePath(QStringLiteral("job.pdf"));
+    ConfirmPrintDialogs(file);
+    preview.PrintExecute();
+    EXPECT_EQ(composed, 2);
+    EXPECT_FALSE(preview.isVisible());
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_EQ(preview.FromP(), 1);
+    EXPECT_EQ(preview.ToP(), 3);
+    EXPECT_EQ(spool.Records().size(), 1);
+    preview.SetOnPaperChange(nullptr);
     TPreviewPrinter::Current().Printer().setOutputFileName(QString());
 }

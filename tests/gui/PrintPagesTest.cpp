@@ -13,6 +13,8 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -178,6 +180,36 @@ TEST(PrintPages, FailureLeavesThePrinterAndCommandsAsTheyWere) {
     EXPECT_FALSE(TPreviewPrinter::Current().Caps().Landscape);
     EXPECT_EQ(printer.copyCount(), 1);
     EXPECT_TRUE(preview.ExitAction->isEnabled());
+    printer.setOutputFileName(QString());
+}
+
+// The progress window lets events through after each page, Esc and the title bar's close
+// button among them; the preview stays open until the job is done.
+TEST(PrintPages, ThePreviewCannotBeClosedWhileAJobRuns) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TPreViewForm& preview = Document(3);
+    QPrinter& printer = TPreviewPrinter::Current().Printer();
+    printer.setOutputFileName(dir.filePath(QStringLiteral("out.pdf")));
+    preview.show();
+    bool during = false, afterEsc = false, afterClose = false;
+    QTimer::singleShot(0, &preview, [&]() {
+        during = true;
+        QTest::keyClick(&preview, Qt::Key_Escape);
+        afterEsc = preview.isVisible();
+        preview.close();
+        afterClose = preview.isVisible();
+    });
+    preview.PrintPages(1, 3, 0, false, 1);
+    EXPECT_TRUE(during);
+    EXPECT_TRUE(afterEsc);
+    EXPECT_TRUE(afterClose);
+    ASSERT_TRUE(preview.isVisible());
+    EXPECT_TRUE(preview.close());
+    EXPECT_FALSE(preview.isVisible());
+    preview.show();
+    QTest::keyClick(&preview, Qt::Key_Escape);
+    EXPECT_FALSE(preview.isVisible());
     printer.setOutputFileName(QString());
 }
 
