@@ -5,6 +5,7 @@
 #include "platform/Failure.h"
 #include "platform/FileUtil.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -191,10 +192,13 @@ int CleanSpool(const TSpoolSettings& settings, time_t now) {
     const std::string spool = Folder(settings.Path);
     if (!now)
         now = time(nullptr);
-    // Compare whole days: a record of the limit's day itself is kept.
-    const time_t limit = now - static_cast<time_t>(settings.EraseDay) * 86400;
+    // Compare whole days: a record of the limit's day itself is kept. The limit goes back in
+    // calendar days, so a change to or from summer time does not move it by a day.
     tm lim{};
-    localtime_r(&limit, &lim);
+    localtime_r(&now, &lim);
+    lim.tm_mday -= static_cast<int>(std::clamp<long long>(settings.EraseDay, -3650000, 3650000));
+    lim.tm_isdst = -1;
+    mktime(&lim);
     const long limitDay = (lim.tm_year + 1900L) * 10000 + (lim.tm_mon + 1) * 100 + lim.tm_mday;
 
     DIR* d = opendir(spool.c_str());

@@ -168,3 +168,35 @@ TEST_F(PrintRecord, CleaningKeepsTheLimitDayAndForeignFiles) {
     settings.Path = (dir / "missing").string();
     EXPECT_EQ(CleanSpool(settings, today), 0);
 }
+
+TEST_F(PrintRecord, CleaningCountsCalendarDaysAcrossSummerTime) {
+    // Just after midnight on the day after clocks went forward, one day back is the day of the
+    // change (23 hours long), not the day before it.
+    const char* saved = getenv("TZ");
+    const std::string savedTz = saved ? saved : "";
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1); // no time zone files needed
+    tzset();
+    fs::create_directories(settings.Path);
+    settings.EraseDay = 1;
+    auto at = [](int day, int hour, int minute) {
+        tm t{};
+        t.tm_year = 126;
+        t.tm_mon = 2; // March 2026: summer time from the 29th
+        t.tm_mday = day;
+        t.tm_hour = hour;
+        t.tm_min = minute;
+        t.tm_isdst = -1;
+        return mktime(&t);
+    };
+    const std::string p = settings.Path + "/SPL00000009.spl";
+    std::ofstream(p, std::ios::binary) << std::string(kPrintRecordSignature, 20);
+    const timeval tv[2] = {{at(28, 12, 0), 0}, {at(28, 12, 0), 0}};
+    utimes(p.c_str(), tv);
+    EXPECT_EQ(CleanSpool(settings, at(30, 0, 30)), 1);
+    EXPECT_FALSE(fs::exists(p));
+    if (saved)
+        setenv("TZ", savedTz.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
