@@ -4,6 +4,7 @@
 #include "preview/PREVIEWUNIT02View.h"
 #include "preview/PreviewPrinter.h"
 
+#include "platform/CodePage.h"
 #include "platform/Failure.h"
 
 #include <QApplication>
@@ -182,7 +183,11 @@ void TPreViewBase::DeleteItem(int Index) {
 
 void TPreViewBase::AddItemMokuji(TPreviewItem* Item, const QString& Title) {
     AddItem(Item);
-    FMokujiList.push_back({static_cast<int32_t>(FItemList.size() - 1), Title.left(63)});
+    // The entry holds what 64 bytes of the code page of the program's files hold.
+    const std::string ansi = Utf8ToCp932(Title.left(63).toStdString());
+    const std::string cut = ansi.substr(0, Cp932CutLength(ansi, 64));
+    FMokujiList.push_back({static_cast<int32_t>(FItemList.size() - 1),
+                           QString::fromStdString(Cp932ToUtf8(cut))});
 }
 
 void TPreViewBase::ClearItems() {

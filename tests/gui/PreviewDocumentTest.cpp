@@ -74,6 +74,10 @@ TEST(PreviewDocument, ItemsKeepTheTableOfContentsInStep) {
     preview.AddItem(b);
     preview.AddItemMokuji(c, QString(70, QLatin1Char('x')));
     EXPECT_EQ(preview.MokujiList()[1].Title.size(), 63);
+    // Double-byte characters: 64 bytes hold 32 of them.
+    preview.AddItemMokuji(new TPreviewItem, QString(40, QChar(0x571F)));
+    EXPECT_EQ(preview.MokujiList()[2].Title, QString(32, QChar(0x571F)));
+    preview.DeleteItem(3);
 
     preview.InsertItem(0, new TPreviewItem);
     EXPECT_EQ(preview.MokujiList()[0].ItemIndex, 1);
