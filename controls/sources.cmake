@@ -1,6 +1,7 @@
 target_sources(doryou_widgets PRIVATE
   controls/ArrowMark.cpp
   controls/ImageButton.cpp
+  controls/KeyPreview.cpp
   controls/Label3d.cpp
   controls/NlvLabel.cpp
   controls/RadioGroup.cpp

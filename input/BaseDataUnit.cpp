@@ -1,5 +1,6 @@
 #include "BaseDataUnit.h"
 
+#include "controls/KeyPreview.h"
 #include "controls/Label3d.h"
 #include "controls/RadioGroup.h"
 #include "controls/StringGrid.h"
@@ -180,6 +181,13 @@ TBaseInputForm::TBaseInputForm(QWidget* AOwner) : QDialog(AOwner) {
     BitBtn2->setAutoDefault(false);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    // The form sees Enter before any of its controls, the grid editors included.
+    new TKeyPreview(this, [this](QWidget*, QKeyEvent& Key) {
+        if (Key.key() != Qt::Key_Return && Key.key() != Qt::Key_Enter)
+            return false;
+        FormKeyPress();
+        return true;
+    });
 
     for (TStringGrid* grid : {StringGrid1, StringGrid2}) {
         grid->SetDefaultRowHeight(20);
@@ -446,29 +454,6 @@ void TBaseInputForm::RateTypeItemClick() {
 }
 
 // --- The Enter key
-
-void TBaseInputForm::showEvent(QShowEvent* Event) {
-    QDialog::showEvent(Event);
-    // The form sees Enter before any of its controls, the grid editors included.
-    qApp->installEventFilter(this);
-}
-
-void TBaseInputForm::hideEvent(QHideEvent* Event) {
-    qApp->removeEventFilter(this);
-    QDialog::hideEvent(Event);
-}
-
-bool TBaseInputForm::eventFilter(QObject* Watched, QEvent* Event) {
-    if (Event->type() == QEvent::KeyPress && Watched->isWidgetType()) {
-        auto* w = static_cast<QWidget*>(Watched);
-        const int key = static_cast<QKeyEvent*>(Event)->key();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && (w == this || isAncestorOf(w))) {
-            FormKeyPress();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(Watched, Event);
-}
 
 TStringGrid* TBaseInputForm::ActiveGrid() const {
     QWidget* focus = focusWidget();

@@ -80,11 +80,6 @@ public:
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
 
-protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override;
-    void showEvent(QShowEvent* Event) override;
-    void hideEvent(QHideEvent* Event) override;
-
 private:
     void FormCreate();
     void ComboBox1Change();

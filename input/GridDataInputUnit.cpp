@@ -4,6 +4,7 @@
 #include "GridDataInputUnitTree.h"
 #include "InputListing.h"
 #include "app/MessageBoxes.h"
+#include "controls/KeyPreview.h"
 #include "controls/StringGrid.h"
 #include "model/DataUnit.h"
 #include "model/MeshCsv.h"
@@ -169,6 +170,10 @@ void TMeshInputForm::BuildPanels() {
     BitBtn2 = NewButton(QStringLiteral("CSV出力"), Panel3, 428, 93);
     BitBtn2->setIcon(CsvGlyph());
     Panel3->installEventFilter(this);
+    // The form sees Enter before any of its controls, the grid's editor included.
+    new TKeyPreview(this, [this](QWidget* Receiver, QKeyEvent& Key) {
+        return EnterKey(Receiver, Key);
+    });
     form->addWidget(Panel1);
 
     Panel2 = new QFrame(this);
@@ -591,17 +596,6 @@ void TMeshInputForm::InputPrintOut() {
 
 // --- The Enter key and the anchored buttons
 
-void TMeshInputForm::showEvent(QShowEvent* Event) {
-    QDialog::showEvent(Event);
-    // The form sees Enter before any of its controls, the grid's editor included.
-    qApp->installEventFilter(this);
-}
-
-void TMeshInputForm::hideEvent(QHideEvent* Event) {
-    qApp->removeEventFilter(this);
-    QDialog::hideEvent(Event);
-}
-
 void TMeshInputForm::done(int Result) {
     FInputData = nullptr;
     FListModel->Rebuild(nullptr, {});
@@ -615,22 +609,21 @@ bool TMeshInputForm::eventFilter(QObject* Watched, QEvent* Event) {
         const int shift = Panel3->width() - Panel3DesignWidth;
         BitBtn1->move(328 + shift, 5);
         BitBtn2->move(428 + shift, 5);
-    } else if (Event->type() == QEvent::KeyPress && Watched->isWidgetType()) {
-        auto* w = static_cast<QWidget*>(Watched);
-        const int key = static_cast<QKeyEvent*>(Event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            // Only where the key arrives: a key the control ignores travels on to each of its
-            // parents, and must not walk the focus once more at every step.
-            const QWidget* focus = QApplication::focusWidget();
-            const bool arrives = focus ? w == focus : w == this;
-            if (arrives && (w == this || isAncestorOf(w)) && FormKeyPress())
-                return true;
-            // Nor may it reach the dialog, which would press its default button ("登 録").
-            if (w == this && !arrives)
-                return true;
-        }
     }
     return QDialog::eventFilter(Watched, Event);
+}
+
+bool TMeshInputForm::EnterKey(QWidget* Receiver, const QKeyEvent& Key) {
+    if (Key.key() != Qt::Key_Return && Key.key() != Qt::Key_Enter)
+        return false;
+    // Only where the key arrives: a key the control ignores travels on to each of its
+    // parents, and must not walk the focus once more at every step.
+    const QWidget* focus = QApplication::focusWidget();
+    const bool arrives = focus ? Receiver == focus : Receiver == this;
+    if (arrives)
+        return FormKeyPress();
+    // Nor may it reach the dialog, which would press its default button ("登 録").
+    return Receiver == this;
 }
 
 bool TMeshInputForm::GridIsActive() const {

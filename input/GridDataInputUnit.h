@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class QKeyEvent;
 class QAction;
 class QFileDialog;
 class QFrame;
@@ -88,8 +89,6 @@ public:
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
-    void showEvent(QShowEvent* Event) override;
-    void hideEvent(QHideEvent* Event) override;
     // Closing ends the use of the project: the window lets go of it.
     void done(int Result) override;
 
@@ -101,6 +100,7 @@ private:
     void ClampListColumn(int Column, int Width);
     // The Enter key; true when it was used up by the cell walk.
     bool FormKeyPress();
+    bool EnterKey(QWidget* Receiver, const QKeyEvent& Key);
     bool GridIsActive() const;
 
     void LoadEntryRow(const TGridData& Mesh);

@@ -4,6 +4,7 @@
 #include "preview/PREVIEWUNIT02View.h"
 #include "preview/PreviewPrinter.h"
 
+#include "controls/KeyPreview.h"
 #include "platform/CodePage.h"
 #include "platform/Failure.h"
 
@@ -26,7 +27,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <set>
 
 namespace {
@@ -67,29 +67,6 @@ double ScreenDpiY() {
     return screen && screen->logicalDotsPerInchY() > 0 ? screen->logicalDotsPerInchY() : 96.0;
 }
 
-// The scroll areas take the focus on a click or a wheel turn and would scroll on Up and Down;
-// the window's page keys come first, for its own controls only: other windows, the dialogs it
-// opens among them, are not its descendants.
-class TPageKeyFilter : public QObject {
-public:
-    TPageKeyFilter(QWidget* Window, std::function<bool(const QKeyEvent&)> Handle)
-        : QObject(Window), FWindow(Window), FHandle(std::move(Handle)) {}
-
-protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override {
-        if (Event->type() != QEvent::KeyPress || !Watched->isWidgetType())
-            return false;
-        auto* w = static_cast<QWidget*>(Watched);
-        if (w != FWindow && !FWindow->isAncestorOf(w))
-            return false;
-        return FHandle(*static_cast<QKeyEvent*>(Event));
-    }
-
-private:
-    QWidget* FWindow;
-    std::function<bool(const QKeyEvent&)> FHandle;
-};
-
 } // namespace
 
 QString ApplicationTitle() {
@@ -108,7 +85,9 @@ void TPreviewPage::Draw(QPainter& Painter, const QRectF& Rect) const {
 TPreViewBase::TPreViewBase(QWidget* AOwner) : QDialog(AOwner) {
     FFontList = DefaultFontTable();
     CreateWindowParts();
-    FPageKeys = new TPageKeyFilter(this, [this](const QKeyEvent& Key) { return PageKey(Key); });
+    // The scroll areas take the focus on a click or a wheel turn and would scroll on Up and
+    // Down: the window's page keys come first.
+    new TKeyPreview(this, [this](QWidget*, QKeyEvent& Key) { return PageKey(Key); });
     FStPNum = 1;
     LoadSettings();
     // Old print records go whenever a preview window is created.
@@ -362,12 +341,6 @@ void TPreViewBase::showEvent(QShowEvent* Event) {
     UpdatePageActions();
     setWindowState(windowState() | Qt::WindowMaximized);
     setWindowTitle(QStringLiteral("プレビュー《") + ApplicationTitle() + QStringLiteral("》"));
-    qApp->installEventFilter(FPageKeys);
-}
-
-void TPreViewBase::hideEvent(QHideEvent* Event) {
-    qApp->removeEventFilter(FPageKeys);
-    QDialog::hideEvent(Event);
 }
 
 bool TPreViewBase::PageKey(const QKeyEvent& Event) {
@@ -380,11 +353,6 @@ bool TPreViewBase::PageKey(const QKeyEvent& Event) {
         return true;
     }
     return false;
-}
-
-void TPreViewBase::keyPressEvent(QKeyEvent* Event) {
-    if (!PageKey(*Event))
-        QDialog::keyPressEvent(Event);
 }
 
 bool TPreViewBase::WheelOverView(QWheelEvent* Event) {

@@ -172,8 +172,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* Event) override;
-    void hideEvent(QHideEvent* Event) override;
-    void keyPressEvent(QKeyEvent* Event) override;
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
     // RebuildPages under the wait cursor; the normal cursor is back also after a failure.
@@ -215,10 +213,7 @@ private:
     void ScrollSumnailIntoView();
 
     bool FDragging = false;
-    QPoint FDragStart;
-    // Watches the application's key presses while the window is shown.
-    QObject* FPageKeys = nullptr;
-};
+    QPoint FDragStart;};
 
 // The program's title, wherever the preview names the program (its caption, the progress
 // window, print jobs and print records): the caption of the frame window, or the application's
