@@ -3,6 +3,7 @@
 #include "SoakGuard.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractScrollArea>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
@@ -98,6 +99,17 @@ Qt::KeyboardModifiers RandomModifiers(TSoakRandom& R) {
     const Qt::KeyboardModifiers choices[] = {None, None, None,  None, None,
                                              None, None, Shift, Ctrl, Alt};
     return choices[R.Below(static_cast<int>(std::size(choices)))];
+}
+
+QString ModifierText(Qt::KeyboardModifiers Modifiers) {
+    QString s;
+    if (Modifiers & Qt::ControlModifier)
+        s += QStringLiteral("Ctrl+");
+    if (Modifiers & Qt::AltModifier)
+        s += QStringLiteral("Alt+");
+    if (Modifiers & Qt::ShiftModifier)
+        s += QStringLiteral("Shift+");
+    return s;
 }
 
 } // namespace
@@ -323,12 +335,15 @@ void TSoakDriver::Click(QWidget* W, bool Double) {
     const Qt::MouseButton button = buttons[FRandom.Below(static_cast<int>(std::size(buttons)))];
     const Qt::KeyboardModifiers mods = RandomModifiers(FRandom);
     const QPoint p = RandomPoint(W);
-    Log(QStringLiteral("%1 %2 at %3,%4 button %5 mods %6")
-            .arg(Double ? QStringLiteral("double-click") : QStringLiteral("click"), Describe(W))
+    const QString name = button == Qt::LeftButton    ? QStringLiteral("left")
+                         : button == Qt::RightButton ? QStringLiteral("right")
+                                                     : QStringLiteral("middle");
+    Log(QStringLiteral("%1%2 %3 %4 at %5,%6")
+            .arg(ModifierText(mods),
+                 Double ? QStringLiteral("double-click") : QStringLiteral("click"), name,
+                 Describe(W))
             .arg(p.x())
-            .arg(p.y())
-            .arg(int(button))
-            .arg(int(mods)));
+            .arg(p.y()));
     if (Double)
         QTest::mouseDClick(W, button, mods, p);
     else
@@ -360,7 +375,7 @@ void TSoakDriver::Wheel(QWidget* W) {
     const int notches = FRandom.Between(1, 3);
     const int delta = 120 * notches * (FRandom.Chance(50) ? 1 : -1);
     const Qt::KeyboardModifiers mods = RandomModifiers(FRandom);
-    Log(QStringLiteral("wheel %1 by %2 mods %3").arg(Describe(W)).arg(delta).arg(int(mods)));
+    Log(QStringLiteral("%1wheel %2 by %3").arg(ModifierText(mods), Describe(W)).arg(delta));
     QWheelEvent e(p, W->mapToGlobal(p), QPoint(), QPoint(0, delta), Qt::NoButton, mods,
                   Qt::NoScrollPhase, false);
     QApplication::sendEvent(W, &e);
@@ -397,15 +412,13 @@ void TSoakDriver::PressKey(QWidget* Window, QWidget* W) {
         key = pick.Key;
         mods = pick.Modifiers;
     }
-    Log(QStringLiteral("key %1 mods %2 to %3")
-            .arg(QKeySequence(key).toString())
-            .arg(int(mods))
-            .arg(Describe(r)));
+    Log(QStringLiteral("key %1 to %2")
+            .arg(QKeySequence(QKeyCombination(mods, key)).toString(), Describe(r)));
     QTest::keyClick(r, key, mods);
 }
 
 void TSoakDriver::TypeText(QWidget* Window, QWidget* W) {
-    const QString text = SoakText(FRandom);
+    const QString text = TextFor(KeyReceiver(Window, W));
     if (text.size() > 48) { // long texts arrive at once, as a user pastes or converts them
         if (FRandom.Chance(50))
             PasteText(Window, W);
@@ -433,7 +446,7 @@ void TSoakDriver::TypeText(QWidget* Window, QWidget* W) {
 
 void TSoakDriver::ComposeText(QWidget* Window, QWidget* W) {
     QWidget* r = KeyReceiver(Window, W);
-    const QString text = SoakText(FRandom);
+    const QString text = TextFor(r);
     const bool commit = FRandom.Chance(90);
     Log(QStringLiteral("compose %1 into %2%3")
             .arg(Shown(text), Describe(r),
@@ -451,10 +464,21 @@ void TSoakDriver::ComposeText(QWidget* Window, QWidget* W) {
 
 void TSoakDriver::PasteText(QWidget* Window, QWidget* W) {
     QWidget* r = KeyReceiver(Window, W);
-    const QString text = SoakText(FRandom);
+    const QString text = TextFor(r);
     Log(QStringLiteral("paste %1 into %2").arg(Shown(text), Describe(r)));
     QGuiApplication::clipboard()->setText(text);
     QTest::keyClick(r, Qt::Key_V, Ctrl);
+}
+
+// Grids, their cell editors and number boxes mostly get numbers, as their users type them;
+// the rest of the time whatever a user might.
+QString TSoakDriver::TextFor(const QWidget* Receiver) {
+    bool numeric = qobject_cast<const QAbstractSpinBox*>(Receiver) != nullptr;
+    for (const QWidget* w = Receiver; w && !numeric && !w->isWindow(); w = w->parentWidget())
+        numeric = qobject_cast<const QAbstractItemView*>(w) != nullptr;
+    if (const auto* edit = qobject_cast<const QLineEdit*>(Receiver); edit && edit->validator())
+        numeric = true;
+    return numeric && FRandom.Chance(70) ? SoakNumber(FRandom) : SoakText(FRandom);
 }
 
 // --- Closing at the end

@@ -63,6 +63,7 @@ private:
     void ComposeText(QWidget* Window, QWidget* W);
     void PasteText(QWidget* Window, QWidget* W);
 
+    QString TextFor(const QWidget* Receiver);
     QPoint RandomPoint(const QWidget* W);
     void Log(const QString& Text);
     static QString Describe(const QWidget* W);

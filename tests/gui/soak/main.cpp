@@ -3,11 +3,12 @@
 // the program makes them; the driver clicks, presses keys and types into them.
 //
 //   doryou_gui_soak [--seed N|random] [--minutes M] [--steps K] [--log FILE] [--hang S]
+//                   [--keep 1]
 //
 // The environment gives the same as DORYOU_SOAK_SEED, DORYOU_SOAK_MINUTES, DORYOU_SOAK_STEPS,
-// DORYOU_SOAK_LOG and DORYOU_SOAK_HANG; arguments win. Without either: seed 1 for one minute.
-// Everything the windows write (projects, CSV files, PDF files, settings, print records) goes
-// to a sandbox folder that is removed after a clean run and kept after a failure.
+// DORYOU_SOAK_LOG, DORYOU_SOAK_HANG and DORYOU_SOAK_KEEP; arguments win. Without either: seed 1 for
+// one minute. Everything the windows write (projects, CSV files, PDF files, settings, print
+// records) goes to a sandbox folder that is removed after a clean run and kept after a failure.
 
 #include "SoakDriver.h"
 #include "SoakGuard.h"
@@ -28,6 +29,7 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,6 +41,7 @@ namespace {
 
 struct TArguments {
     TSoakOptions Options;
+    bool Keep = false; // the sandbox also after a clean run
     bool Ok = true;
 };
 
@@ -46,7 +49,7 @@ struct TArguments {
 TArguments ReadArguments(int argc, char** argv) {
     TArguments a;
     QMap<QString, QString> given;
-    const char* const names[] = {"seed", "minutes", "steps", "log", "hang"};
+    const char* const names[] = {"seed", "minutes", "steps", "log", "hang", "keep"};
     for (const char* name : names) {
         const QByteArray env = qgetenv(("DORYOU_SOAK_" + QByteArray(name).toUpper()).constData());
         if (!env.isEmpty())
@@ -63,7 +66,7 @@ TArguments ReadArguments(int argc, char** argv) {
         if (!known) {
             std::fprintf(stderr,
                          "usage: doryou_gui_soak [--seed N|random] [--minutes M] [--steps K] "
-                         "[--log FILE] [--hang SECONDS]\n");
+                         "[--log FILE] [--hang SECONDS] [--keep 1]\n");
             a.Ok = false;
             return a;
         }
@@ -89,6 +92,7 @@ TArguments ReadArguments(int argc, char** argv) {
         a.Ok = a.Ok && ok;
     }
     o.LogFile = given.value(QStringLiteral("log"));
+    a.Keep = given.value(QStringLiteral("keep")) == QStringLiteral("1");
     if (!a.Ok)
         std::fprintf(stderr, "soak: a number in the arguments or the environment is wrong\n");
     return a;
@@ -195,6 +199,30 @@ void WriteProjects(const QString& Folder, TSoakRandom& Random) {
         }
     d.Calcrate();
     d.FileSave(QFile::encodeName(Folder + QStringLiteral("/乱数の造成地.msh")).toStdString());
+
+    // A site at the edges: mesh numbers at both ends of the 32-bit range, heights and a span
+    // whose volumes no integer holds, soil names a spreadsheet would take for formulas.
+    TInputData e;
+    e.SetTitle(std::string(40, 'W'));
+    e.SetLayer(5);
+    e.SetMeshSpan(1e6);
+    e.SetSolidName(1, "=1+2*3");
+    e.SetSolidName(2, "-2+3,\"x\"");
+    e.SetPhase(0, true);
+    const int32_t ends[] = {INT32_MIN, INT32_MIN + 1, -1, 0, 1, INT32_MAX - 1, INT32_MAX};
+    for (int32_t x : ends)
+        for (int32_t y : ends) {
+            TGridData g;
+            g.X = x;
+            g.Y = y;
+            g.GH = Random.Chance(50) ? 1e300 : -1e300;
+            g.FH = Random.Chance(50) ? 1e-300 : 4e9;
+            for (double& l : g.LAYER)
+                l = Random.Chance(50) ? 1e308 : 0.5;
+            e.SetMeshData(g);
+        }
+    e.Calcrate();
+    e.FileSave(QFile::encodeName(Folder + QStringLiteral("/edges.msh")).toStdString());
 }
 
 } // namespace
@@ -271,7 +299,7 @@ int main(int argc, char** argv) {
                      static_cast<unsigned long long>(options.Seed), qPrintable(sandbox.path()));
         return result;
     }
-    sandbox.setAutoRemove(true);
+    sandbox.setAutoRemove(!arguments.Keep);
     std::fprintf(stderr, "soak: passed\n");
     return 0;
 }
