@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -143,11 +144,18 @@ void TSoakDriver::Step() {
     const bool stepsDone = FOptions.Steps > 0 && FStep > FOptions.Steps;
     if (!FStopping && (timeUp || stepsDone)) {
         FStopping = true;
+        FStopTime = FClock.elapsed();
         Log(QStringLiteral("stop: closing every window"));
     }
     if (FStopping) {
         Unwind();
         return;
+    }
+    if (ProgressWindow()) {
+        ++FBesideProgress;
+        FLongestProgress = std::max(FLongestProgress, ++FProgressRun);
+    } else {
+        FProgressRun = 0;
     }
     QWidget* window = CurrentWindow();
     if (!window)
@@ -483,8 +491,26 @@ QString TSoakDriver::TextFor(const QWidget* Receiver) {
 
 // --- Closing at the end
 
+QWidget* TSoakDriver::ProgressWindow() const {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != FFrame && w->isVisible() && !w->isModal() && w->windowType() != Qt::Popup &&
+            w->windowType() != Qt::ToolTip && !qobject_cast<QFileDialog*>(w))
+            return w;
+    return nullptr;
+}
+
 void TSoakDriver::Unwind() {
-    if (++FUnwindSteps > 400) {
+    // A job that shows its progress in a window of its own keeps its window open until it is
+    // done, and lets events through meanwhile: a user waits for it, and so does the driver.
+    if (QWidget* progress = ProgressWindow()) {
+        if (!FWaiting)
+            Log(QStringLiteral("stop: wait for ") + Describe(progress));
+        FWaiting = true;
+        if (FClock.elapsed() - FStopTime < 15 * 60000)
+            return;
+    }
+    FWaiting = false;
+    if (++FUnwindSteps > 400 || FClock.elapsed() - FStopTime >= 15 * 60000) {
         Log(QStringLiteral("stop: a window cannot be closed"));
         std::fprintf(stderr, "soak: FAILED: %s cannot be closed\n",
                      qPrintable(Describe(QApplication::activeModalWidget())));
@@ -572,6 +598,9 @@ QString TSoakDriver::Summary() const {
                     .arg(FStep)
                     .arg(FFileDialogs)
                     .arg(FMessageBoxes);
+    s += QStringLiteral("steps while a progress window showed %1, the longest job %2 steps\n")
+             .arg(FBesideProgress)
+             .arg(FLongestProgress);
     s += QStringLiteral("steps by window:");
     for (auto it = FWindowSteps.begin(); it != FWindowSteps.end(); ++it)
         s += QStringLiteral(" %1 %2;").arg(it.key()).arg(it.value());

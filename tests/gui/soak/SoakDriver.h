@@ -47,6 +47,8 @@ private:
     void Step();
     void Unwind();
     QWidget* CurrentWindow();
+    // A visible window of neither the modal chain nor the frame: a job's progress.
+    QWidget* ProgressWindow() const;
     void Act(QWidget* Window);
     void AnswerFileDialog(QFileDialog* Dialog);
     void AnswerMessageBox(QMessageBox* Box);
@@ -77,6 +79,11 @@ private:
     QFile FLog;
     long long FStep = 0;
     long long FUnwindSteps = 0;
+    qint64 FStopTime = 0;
+    bool FWaiting = false;
+    long long FBesideProgress = 0;
+    long long FProgressRun = 0;
+    long long FLongestProgress = 0;
     bool FStopping = false;
     bool FDone = false;
     bool FUnwound = false;
