@@ -64,7 +64,7 @@ TEST(PreviewHeader, EraDates) {
 
 TEST(PreviewHeader, PageNumbersFollowTheFirstPageNumber) {
     TPreViewForm& preview = PreparedPreview();
-    preview.SetOnPaperChange([](TPreViewForm& P) {
+    preview.SetOnPaperChange([](TPageDocument& P) {
         P.AllPageClear();
         for (int i = 0; i < 5; ++i)
             P.NewPage();
@@ -83,7 +83,7 @@ TEST(PreviewHeader, PageNumbersFollowTheFirstPageNumber) {
 
 TEST(PreviewHeader, StampsSitAtTheMarginsAndTheFooterDistance) {
     TPreViewForm& preview = PreparedPreview({100, 200, 150, 250, 80, 90});
-    preview.SetOnPaperChange([](TPreViewForm& P) {
+    preview.SetOnPaperChange([](TPageDocument& P) {
         P.AllPageClear();
         P.NewPage();
         P.ViewEnd();
