@@ -38,7 +38,10 @@ int Usage() {
     std::fprintf(stderr,
                  "       doryou-cli report FILE.msh [--summary] [--list] [--listing] -o OUT.pdf\n"
                  "          [--paper A4] [--landscape]\n"
-                 "  report  計算書と入力データ一覧を PDF に書き出します。\n");
+                 "  report  計算書と入力データ一覧を PDF に書き出します。\n"
+                 "       doryou-cli map FILE.msh -o OUT.png|OUT.svg|OUT.pdf\n"
+                 "          [--layer height|volume] [--size W,H]\n"
+                 "  map     切盛図を画像または PDF に書き出します。\n");
 #endif
     return 2;
 }
@@ -134,6 +137,8 @@ int main(int argc, char** argv) {
 #ifdef DORYOU_CLI_REPORT
         if (command == "report")
             return Report(argc, argv, args);
+        if (command == "map")
+            return Map(argc, argv, args);
 #endif
         if (command == "export-mesh" || command == "export-summary" || command == "export-detail")
             return Export(command, args);
