@@ -208,3 +208,12 @@ TEST_F(Detail, CsvFileHasTheCoreBytesForEveryMesh) {
     form.BitBtn2->click();
     EXPECT_FALSE(QFile::exists(path)) << "cancelled";
 }
+
+TEST_F(Detail, ButtonsByClicks) {
+    Row(d, 3, 1);
+    Open(d);
+    EXPECT_EQ(ModalsOpenedBy([this] { QTest::mouseClick(form.BitBtn2, Qt::LeftButton); }),
+              QStringList{QStringLiteral("QFileDialog/save")});
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    EXPECT_FALSE(form.isVisible());
+}
