@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -20,6 +21,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <utility>
 
 // Long enough for a file dialog's first opening under the sanitizers on a loaded machine.
@@ -95,10 +97,10 @@ inline void FailPendingModalWatchers() {
     }
 }
 
-// Runs Act and closes every modal window that it opens, as Esc would; hands back each
-// window's class name, in the order they opened, file dialogs as "QFileDialog/open" or
-// "QFileDialog/save". Opening nothing is an answer too: the watch ends with Act.
-inline QStringList ModalsOpenedBy(const std::function<void()>& Act) {
+// Runs Act and closes every modal window that it opens, as Esc would; names the windows
+// in the order they opened, "TCalcOutForm,QFileDialog/save" (file dialogs with their mode),
+// "" for none. Opening nothing is an answer too: the watch ends with Act.
+inline std::string ModalsOpenedBy(const std::function<void()>& Act) {
     QStringList opened;
     const QPointer<QWidget> before = QApplication::activeModalWidget(); // an outer window
     QTimer watch;
@@ -116,7 +118,12 @@ inline QStringList ModalsOpenedBy(const std::function<void()>& Act) {
     });
     watch.start();
     Act();
-    return opened;
+    return opened.join(QLatin1Char(',')).toStdString();
+}
+
+// The same for a left click in the middle of Button.
+inline std::string ModalsOpenedByClick(QWidget* Button) {
+    return ModalsOpenedBy([Button] { QTest::mouseClick(Button, Qt::LeftButton); });
 }
 
 // Answers the next message box with the given button and hands back its text.

@@ -28,14 +28,14 @@ TEST(ModalDriver, AWindowThatNeverOpensFailsTheTest) {
 }
 
 TEST(ModalDriver, ModalsOpenedByNamesAndClosesEachWindow) {
-    EXPECT_TRUE(ModalsOpenedBy([] {}).isEmpty());
+    EXPECT_EQ(ModalsOpenedBy([] {}), "");
     int answers = 0;
-    const QStringList opened = ModalsOpenedBy([&answers] {
+    const std::string opened = ModalsOpenedBy([&answers] {
         QDialog first;
         QFileDialog second;
         second.setAcceptMode(QFileDialog::AcceptSave);
         answers = first.exec() + second.exec();
     });
-    EXPECT_EQ(opened, (QStringList{QStringLiteral("QDialog"), QStringLiteral("QFileDialog/save")}));
+    EXPECT_EQ(opened, "QDialog,QFileDialog/save");
     EXPECT_EQ(answers, 0) << "both cancelled";
 }

@@ -132,14 +132,9 @@ TEST_F(Navigation, EachButtonOpensItsStep) {
     PreparedPreview();
     const QString path = SaveCalculatedProject(QStringLiteral("flow.msh"), "流れ");
     nav->LoadFile(path);
-    const auto clicked = [](TImageButton* Button) {
-        return ModalsOpenedBy([Button] { QTest::mouseClick(Button, Qt::LeftButton); })
-            .join(QLatin1Char(','))
-            .toStdString();
-    };
 
     nav->InputData().SetPhase(2, false); // results out of date: only the calculation helps
-    EXPECT_EQ(clicked(nav->CalcButton), "TCalcOutForm");
+    EXPECT_EQ(ModalsOpenedByClick(nav->CalcButton), "TCalcOutForm");
     EXPECT_EQ(Enabled(), "1111111111") << "calculated";
 
     nav->InputData().SetTitle("保存前");
@@ -155,7 +150,7 @@ TEST_F(Navigation, EachButtonOpensItsStep) {
         {nav->ImageButton3, ""}, // a project with a name is saved at once
     };
     for (auto [button, opens] : steps)
-        EXPECT_EQ(clicked(button), opens) << opens;
+        EXPECT_EQ(ModalsOpenedByClick(button), opens) << opens;
     EXPECT_EQ(Enabled(), "1111111111") << "every window cancelled";
     EXPECT_EQ(nav->FileName(), path);
     TInputData reread;

@@ -280,15 +280,15 @@ TEST(PageSetup, CancelPutsOrientationBackAndKeepsThePaper) {
 TEST(PageSetup, PrinterButtonOpensThePrintingSystemsDialog) {
     PreparedPreview();
     TPreSetupForm02 form;
-    QStringList opened;
+    std::string opened;
     WhenModal(
         [&](QWidget*) {
-            opened = ModalsOpenedBy([&] { QTest::mouseClick(form.BitBtn3, Qt::LeftButton); });
+            opened = ModalsOpenedByClick(form.BitBtn3);
             QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
         },
         IsPageSetup);
     EXPECT_FALSE(form.Execute()) << "cancelled";
-    EXPECT_EQ(opened, QStringList{QStringLiteral("QPageSetupDialog")});
+    EXPECT_EQ(opened, "QPageSetupDialog");
 }
 
 TEST(PageSetup, StyleTabEditsTheDialogsCopy) {

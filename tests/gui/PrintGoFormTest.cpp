@@ -133,7 +133,7 @@ TEST(PrintGoForm, ShowsTheSettingsAndReadsBackTheChoices) {
         [&](QWidget*) {
             QTest::mouseClick(Button(&form, QStringLiteral("キャンセル")), Qt::LeftButton);
         },
-              IsPrintDialog);
+        IsPrintDialog);
     EXPECT_FALSE(form.Execute());
 }
 
