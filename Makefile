@@ -52,6 +52,8 @@ bench: build
 	  QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/doryou_gui_bench; fi
 	@if [ -x ./$(BUILD)/bench/doryou_mesh_input_bench ]; then \
 	  ./$(BUILD)/bench/doryou_mesh_input_bench; fi
+	@if [ -x ./$(BUILD)/bench/doryou_lha_bench ]; then \
+	  ./$(BUILD)/bench/doryou_lha_bench; fi
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
