@@ -156,6 +156,16 @@ TEST_F(Unlha32, ListingCheckingUpdatingAndRemoving) {
     EXPECT_EQ(close(arc), 0);
     EXPECT_EQ(close(nullptr), UNLHA_ERROR_HANDLE);
 
+    // A time before DOS dates begin lists as their first day.
+    LhaCraft::TMember epoch = LhaCraft::Stored("epoch.txt", "1970");
+    epoch.MTime = 0;
+    Write("epoch.lzh", LhaCraft::Archive({epoch}));
+    arc = open(nullptr, P("epoch.lzh").c_str(), 0);
+    ASSERT_NE(arc, nullptr);
+    ASSERT_EQ(first(arc, "*", &info), 0);
+    EXPECT_EQ(info.wDate, (0 << 9) | (1 << 5) | 1);
+    EXPECT_EQ(close(arc), 0);
+
     EXPECT_EQ(check(P("c.lzh").c_str(), 16), 1);
     EXPECT_EQ(check(P("c.lzh").c_str(), 0), 1);
     Write("not.lzh", "this is plain text, not an archive at all.......");
@@ -474,6 +484,28 @@ TEST_F(Unlha32, StaleHandlesAreRefused) {
     EXPECT_EQ(api.close(again), 0);
 }
 
+// Running out of memory inside the library is a result code and a message, not an exception
+// that takes the host process down.
+TEST_F(Unlha32, OutOfMemoryIsACode) {
+    if (SanitizerBuild())
+        GTEST_SKIP() << "the sanitizers reserve more address space than the limit allows";
+    // A sparse 2 GiB file to pack, under an address-space limit far below it.
+    { std::ofstream(P("huge.bin")); }
+    fs::resize_file(P("huge.bin"), uint64_t{2} << 30);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        rlimit limit{};
+        limit.rlim_cur = limit.rlim_max = uint64_t{1} << 30;
+        setrlimit(RLIMIT_AS, &limit);
+        const int code = Cmd("a -jso1 \"" + P("huge.lzh") + "\" \"" + P("huge.bin") + "\"");
+        _exit(code == UNLHA_ERROR_MEMORY && std::string(output) == "out of memory\n" ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_FALSE(fs::exists(P("huge.lzh")));
+}
+
 // Inputs that are not plain files are refused at once; a FIFO without a writer never blocks.
 TEST_F(Unlha32, OnlyRegularFilesAreRead) {
     const TEntries api(lib);
@@ -489,6 +521,13 @@ TEST_F(Unlha32, OnlyRegularFilesAreRead) {
                                  nullptr, nullptr),
                   UNLHA_ERROR_CANNOT_READ);
     }
+    // Nor is a FIFO replaced by an archive.
+    Write("f.txt", "data");
+    EXPECT_EQ(Cmd("a -jso1 \"" + P("fifo.lzh") + "\" \"" + P("f.txt") + "\""),
+              UNLHA_ERROR_CANNOT_WRITE);
+    struct stat st {};
+    ASSERT_EQ(lstat(P("fifo.lzh").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 // Updating and removing copy the other members as they stand (whatever header level they

@@ -126,9 +126,13 @@ public:
     }
     TOutput(const TOutput&) = delete;
     TOutput& operator=(const TOutput&) = delete;
-    void Line(const std::string& s) {
-        if (FText.size() < FSize)
-            FText += s + "\n";
+    // Never throws: it also reports that memory ran out.
+    void Line(const std::string& s) noexcept {
+        try {
+            if (FText.size() < FSize)
+                FText += s + "\n";
+        } catch (...) {
+        }
     }
 
 private:
@@ -163,12 +167,19 @@ bool Matches(const std::vector<std::string>& patterns, const std::string& name) 
     return false;
 }
 
+// A file to pack, whole (the encoder takes one buffer); refused at 4 GiB, which no LHA header
+// can hold.
 bool ReadFile(const std::string& path, std::string& data) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         return false;
-    data.assign(std::istreambuf_iterator<char>(in), {});
-    return !in.bad();
+    const std::streamoff size = in.tellg();
+    if (size < 0 || static_cast<uint64_t>(size) > UINT32_MAX)
+        return false;
+    data.resize(static_cast<size_t>(size));
+    in.seekg(0);
+    in.read(data.data(), size);
+    return in.gcount() == size;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -278,9 +289,8 @@ bool PackNewFile(const TNewFile& f, TAtomicFile& file, TOutput& out, TResult& re
     m.Name = f.Name;
     m.MTime = f.MTime;
     m.Perms = f.Perms;
-    if (!ReadFile(f.Path, m.Data) || m.Data.size() > UINT32_MAX) {
-        out.Line(f.Path +
-                 (m.Data.size() > UINT32_MAX ? ": too large for an LHA member" : ": cannot read"));
+    if (!ReadFile(f.Path, m.Data)) {
+        out.Line(f.Path + ": cannot read");
         result.Fail(UNLHA_ERROR_CANNOT_READ);
         return false;
     }
@@ -341,6 +351,11 @@ int Pack(const TCommand& c, TOutput& out) {
         return UNLHA_ERROR_NO_FILES;
     }
 
+    struct stat target {};
+    if (stat(c.Archive.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
+        out.Line(c.Archive + ": not a regular file");
+        return UNLHA_ERROR_CANNOT_WRITE; // a device or FIFO is never replaced by an archive
+    }
     TLhaReader r;
     const bool existing = FileExists(c.Archive);
     if (existing && !OpenForRewrite(c.Archive, r, out, result))
@@ -596,6 +611,13 @@ void Fill(const TLhaEntry& e, INDIVIDUALINFO* info) {
     const time_t t = e.MTime;
     tm local{};
     localtime_r(&t, &local);
+    // A DOS date starts in 1980 (and a 32-bit Unix time ends before the DOS date does): an
+    // earlier time is given as the first DOS day.
+    if (local.tm_year < 80) {
+        local.tm_year = 80;
+        local.tm_mon = local.tm_hour = local.tm_min = local.tm_sec = 0;
+        local.tm_mday = 1;
+    }
     info->wDate = static_cast<uint16_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) |
                                         local.tm_mday);
     info->wTime =
