@@ -11,8 +11,9 @@
 
 namespace {
 
-int64_t Key(int64_t X, int64_t Y) {
-    return (X << 32) ^ (Y & 0xffffffffLL);
+// Mesh numbers within the 32-bit range, packed without a signed shift.
+uint64_t Key(int64_t X, int64_t Y) {
+    return uint64_t(uint32_t(X)) << 32 | uint32_t(Y);
 }
 
 std::string Place(int32_t X, int32_t Y) {
@@ -100,8 +101,8 @@ std::vector<TCheckFinding> TSiteCheck::Run(const TInputData& Data) const {
     };
 
     // Live points by place; of points sharing a place the later one is the one calculated.
-    std::unordered_map<int64_t, int32_t> at;
-    std::unordered_map<int64_t, int32_t> sharing;
+    std::unordered_map<uint64_t, int32_t> at;
+    std::unordered_map<uint64_t, int32_t> sharing;
     const std::vector<TGridData>& list = Data.GridList();
     at.reserve(list.size());
     for (size_t i = 0; i < list.size(); ++i) {
@@ -126,7 +127,7 @@ std::vector<TCheckFinding> TSiteCheck::Run(const TInputData& Data) const {
     };
 
     // Holes: an empty place whose four neighbours are points lies inside the site.
-    std::unordered_map<int64_t, bool> holes;
+    std::unordered_map<uint64_t, bool> holes;
     static const int kSide[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
     for (const auto& [key, index] : at) {
         const TGridData& g = list[index];
