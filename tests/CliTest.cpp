@@ -172,6 +172,10 @@ TEST(Cli, MapWritesEachPictureKind) {
         EXPECT_EQ(head.substr(0, r.Magic.size()), r.Magic) << r.Name;
         std::remove(out.c_str());
     }
+    // The same map as a printed page of the report.
+    const TCliRun page = Cli("report " + kSample + " --map -o " + dir + "map-page.pdf");
+    EXPECT_EQ(page.code, 0) << page.err;
+    std::remove((dir + "map-page.pdf").c_str());
     EXPECT_EQ(Cli("map " + kSample + " -o " + dir + "map.bmp").code, 1);
     EXPECT_EQ(Cli("map " + kSample + " --size 5,5 -o " + dir + "map.png").code, 1);
     EXPECT_EQ(Cli("map " + kSample + " --layer depth -o " + dir + "map.png").code, 2);
