@@ -172,13 +172,17 @@ void TSoakDriver::Step() {
     Act(window);
 }
 
-QWidget* TSoakDriver::CurrentWindow() {
+QWidget* TSoakDriver::TopWindow() const {
     if (QWidget* popup = QApplication::activePopupWidget())
         return popup;
     if (QWidget* modal = QApplication::activeModalWidget())
         return modal;
-    if (!FFrame)
-        return nullptr;
+    return FFrame;
+}
+
+QWidget* TSoakDriver::CurrentWindow() {
+    if (!FFrame || TopWindow() != FFrame)
+        return TopWindow();
     // A user brings back what was closed or minimised; the frame's closing would end the
     // program, and the navigation window only minimises.
     if (!FFrame->isVisible()) {
@@ -438,7 +442,7 @@ void TSoakDriver::TypeText(QWidget* Window, QWidget* W) {
     Log(QStringLiteral("type %1 into %2").arg(Shown(text), Describe(KeyReceiver(Window, W))));
     for (int i = 0; i < text.size(); ++i) {
         // Each key goes where the focus is now; a key that opened another window ends typing.
-        if (!window || CurrentWindow() != window)
+        if (!window || TopWindow() != window)
             return;
         QWidget* r = KeyReceiver(window, window);
         QString piece = text.mid(i, 1);

@@ -46,6 +46,9 @@ public:
 private:
     void Step();
     void Unwind();
+    // The window input goes to: an open popup, else the modal window, else the frame.
+    QWidget* TopWindow() const;
+    // The same, after bringing back a closed frame or a minimised sub-window as a user would.
     QWidget* CurrentWindow();
     // A visible window of neither the modal chain nor the frame: a job's progress.
     QWidget* ProgressWindow() const;
