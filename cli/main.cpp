@@ -21,8 +21,9 @@
 
 namespace {
 
-int Usage() {
-    std::fprintf(stderr,
+// The usage text; on standard error after a wrong call, on standard output when asked for.
+int Usage(std::FILE* out = stderr) {
+    std::fprintf(out,
                  "使い方: doryou-cli calc FILE.msh [--json]\n"
                  "  calc    プロジェクトを読み込み、その設定で計算して集計表を出力します。\n"
                  "          --json を付けると全計算メッシュと合計を JSON で出力します。\n"
@@ -31,11 +32,13 @@ int Usage() {
                  "  export-summary  土量集計表を CSV に書き出します。\n"
                  "  export-detail   土量一覧表（計算の詳細）を CSV に書き出します。\n");
 #ifdef DORYOU_CLI_REPORT
-    std::fprintf(stderr,
+    std::fprintf(out,
                  "       doryou-cli report FILE.msh [--summary] [--list] [--listing] -o OUT.pdf\n"
                  "          [--paper A4] [--landscape]\n"
                  "  report  計算書と入力データ一覧を PDF に書き出します。\n");
 #endif
+    std::fprintf(out, "       doryou-cli --help\n"
+                      "  -h, --help  この使い方を表示します。\n");
     return 2;
 }
 
@@ -95,6 +98,10 @@ int main(int argc, char** argv) {
     if (argc < 2)
         return Usage();
     const std::string command = argv[1];
+    if (command == "--help" || command == "-h") {
+        Usage(stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     const std::vector<std::string> args(argv + 2, argv + argc);
     try {
         if (command == "calc")

@@ -96,6 +96,12 @@ TEST(Cli, BadFileAndBadUsage) {
     EXPECT_EQ(Cli("").code, 2);
     EXPECT_EQ(Cli("calc").code, 2);
     EXPECT_EQ(Cli("frobnicate x").code, 2);
+    // Asked for, the usage goes to standard output and is no failure; wrong calls show the same.
+    const TCliRun help = Cli("--help");
+    EXPECT_EQ(help.code, 0);
+    EXPECT_TRUE(help.err.empty());
+    EXPECT_EQ(help.out, Cli("frobnicate").err);
+    EXPECT_EQ(Cli("-h").out, help.out);
 }
 
 // The exports write exactly the bytes of the shared builders, in code page 932.
