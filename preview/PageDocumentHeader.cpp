@@ -236,10 +236,18 @@ void TPageDocument::SaveSettings() const {
 }
 
 void TPageDocument::LoadSettingsFrom(QSettings& S) {
+    bool stored = false;
     for (int k = 0; k < 3; ++k) {
-        Header[k] = S.value(QStringLiteral("HEADER%1").arg(k)).toString();
-        Footer[k] = S.value(QStringLiteral("FOOTER%1").arg(k)).toString();
+        const QString header = QStringLiteral("HEADER%1").arg(k);
+        const QString footer = QStringLiteral("FOOTER%1").arg(k);
+        stored = stored || S.contains(header) || S.contains(footer);
+        Header[k] = S.value(header).toString();
+        Footer[k] = S.value(footer).toString();
     }
+    // A report handed in needs its page numbers; stored texts, even empty ones, are the
+    // user's choice.
+    if (!stored)
+        Footer[1] = QStringLiteral("&P / &N");
     for (int k = 0; k < 6; ++k)
         FMarzins[k] = ReadLength(S, QStringLiteral("MARGIN%1").arg(k), FMarzins[k], 0);
     const int count =

@@ -156,3 +156,21 @@ TEST(PreviewHeader, SettingsRoundTripAndFontCount) {
     EXPECT_EQ(preview.FontList()[2].StyleName, QStringLiteral("タイトル文"));
     EXPECT_TRUE(preview.FontList()[2].Font.bold());
 }
+
+TEST(PreviewHeader, PageNumbersInTheFooterUnlessTextsAreStored) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("preview.ini"));
+    TPageDocument document;
+    {
+        QSettings s(file, QSettings::IniFormat);
+        document.LoadSettingsFrom(s);
+    }
+    EXPECT_EQ(document.Footer,
+              (std::array<QString, 3>{QString(), QStringLiteral("&P / &N"), QString()}));
+    {
+        QSettings s(file, QSettings::IniFormat);
+        s.setValue(QStringLiteral("FOOTER1"), QString()); // stored empty: the user's choice
+        document.LoadSettingsFrom(s);
+    }
+    EXPECT_TRUE(document.Footer[1].isEmpty());
+}
