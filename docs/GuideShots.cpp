@@ -15,22 +15,47 @@
 #include "results/CalcOutView.h"
 #include "results/PrintOutUnit.h"
 #include "results/RateCalcUnit.h"
-#include "tests/gui/ModalDriver.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 
 #include <cstdio>
+#include <functional>
+#include <memory>
 
 namespace {
 
 QString gOutDir;
 QStringList gTaken;
+
+// Runs Action on the next visible modal window that Filter accepts (any, without a filter),
+// while the code that opened it waits in its exec(). A window that never comes within half a
+// minute leaves its shot out, which the end of the run reports.
+void WhenModal(std::function<void(QWidget*)> Action,
+               std::function<bool(QWidget*)> Filter = nullptr) {
+    auto* timer = new QTimer;
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, Action, Filter]() {
+        QWidget* w = QApplication::activeModalWidget();
+        const bool found = w && w->isVisible() && (!Filter || Filter(w));
+        if (found || clock->elapsed() > 30000) {
+            timer->stop();
+            timer->deleteLater();
+        }
+        if (found)
+            Action(w);
+    });
+    timer->start();
+}
 
 // Saves the window once it has been laid out and painted.
 void Shot(QWidget* W, const QString& Name) {
