@@ -86,7 +86,7 @@ LC_ALL=C grep -qaP -- ">0=\\x00\\x14\\Q$signature\\E" "$work/mime/magic" ||
 
 if command -v lintian >/dev/null; then
   # Errors fail; warnings are shown (the packaging notes say which remain and why).
-  lintian --fail-on error --no-tag-display-limit "$deb" || fail "lintian reports errors"
+  lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
 else
   echo "Package.Deb: lintian is not installed, so the package is not linted"
 fi
