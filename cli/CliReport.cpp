@@ -1,10 +1,14 @@
 #include "CliReport.h"
 
+#include "CliOutput.h"
+
 #include "app/AppSetup.h"
 #include "input/InputListing.h"
 #include "model/DataUnit.h"
 #include "platform/Failure.h"
+#include "platform/FileUtil.h"
 #include "platform/NumberFormat.h"
+#include "preview/OutputDevice.h"
 #include "preview/PREVIEWUNIT02.h"
 #include "preview/PreviewPrinter.h"
 #include "results/PrintOutUnitReports.h"
@@ -18,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -28,7 +33,8 @@ int ReportUsage() {
         "                          [--paper A4] [--landscape]\n"
         "  report  土量集計表 (--summary)、土量計算一覧表 (--list)、入力データ一覧\n"
         "          (--listing) を PDF に書き出します。何も選ばなければ全部です。\n"
-        "          --paper は用紙 (A4, A3, B5, JisB5, Letter など)、--landscape は横向きです。\n");
+        "          --paper は用紙 (A4, A3, B5, JisB5, Letter など)、--landscape は横向きです。\n"
+        "          FILE.msh に - を指定すると標準入力から読み、-o - で標準出力へ書き出します。\n");
     return 2;
 }
 
@@ -44,10 +50,11 @@ bool FindPageSize(const std::string& Name, QPageSize& Size) {
     return false;
 }
 
-// Sheets of several preview documents in one PDF file.
+// Sheets of several preview documents in one PDF file. The PDF begins with the first sheet, so
+// that a report without pages writes nothing at all.
 class TPdfSheets {
 public:
-    explicit TPdfSheets(const QString& FileName) : FWriter(FileName), FFileName(FileName) {
+    explicit TPdfSheets(TOutputSink& Output) : FDevice(Output), FWriter(&FDevice) {
         const QPageLayout layout = TPreviewPrinter::Current().Printer().pageLayout();
         FWriter.setResolution(1200);
         FWriter.setCreator(QStringLiteral("doryou"));
@@ -55,10 +62,9 @@ public:
             QPageLayout(layout.pageSize(), layout.orientation(), QMarginsF(0, 0, 0, 0)));
     }
     void Add(const TPreViewForm& Preview) {
-        if (!FPainter.isActive() && !FPainter.begin(&FWriter))
-            throw EFailure(
-                StrFormat("ファイル「%s」を作成できません。", FFileName.toUtf8().constData()));
         for (int i = 0; i < Preview.PageNum(); ++i) {
+            if (!FPainter.isActive() && !FPainter.begin(&FWriter))
+                throw EFailure("PDF の作成を開始できません。");
             if (FPages++ > 0)
                 FWriter.newPage();
             FPainter.save();
@@ -68,18 +74,17 @@ public:
             FPainter.restore();
         }
     }
+    // Ends the PDF; the output's Commit tells whether every byte was written.
     void Finish() {
         if (FPages == 0)
             throw EFailure("表示するページがありません。");
-        if (!FPainter.end())
-            throw EFailure(
-                StrFormat("ファイル「%s」を書き込めません。", FFileName.toUtf8().constData()));
+        FPainter.end();
     }
 
 private:
+    TOutputDevice FDevice;
     QPdfWriter FWriter;
     QPainter FPainter;
-    QString FFileName;
     int FPages = 0;
 };
 
@@ -100,7 +105,7 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
             landscape = true;
         else if ((a == "-o" || a == "--paper") && i + 1 < args.size())
             (a == "-o" ? out : paper) = args[++i];
-        else if (file.empty() && a.rfind("-", 0) != 0)
+        else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0))
             file = a;
         else
             return ReportUsage();
@@ -114,9 +119,11 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
         throw EFailure(StrFormat("用紙「%s」はありません。", paper.c_str()));
 
     TInputData data;
-    data.FileLoad(file);
+    LoadProject(data, file);
     if (!data.GetPhase(2) && (summary || list))
         data.Calcrate();
+    // The target is checked before the long work; it is replaced only when all went well.
+    const std::unique_ptr<TOutputSink> output = OpenOutput(out);
 
     // Without a display the pages are composed on the offscreen platform.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
@@ -136,7 +143,7 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
 
     TPreViewForm& preview = SharedPreviewForm();
     preview.SetFileName(QString::fromStdString(file)); // for "&F" and "&f" in headers
-    TPdfSheets sheets(QString::fromStdString(out));
+    TPdfSheets sheets(*output);
     auto compose = [&](std::function<void(TPreViewForm&)> Build) {
         preview.SetOnPaperChange(Build);
         preview.RebuildPages();
@@ -148,5 +155,6 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
         compose([&](TPreViewForm& P) { BuildListing(P, data); });
     preview.SetOnPaperChange(nullptr);
     sheets.Finish();
+    output->Commit();
     return 0;
 }

@@ -57,6 +57,39 @@ void IgnoreFileSizeSignal() {
         std::signal(SIGXFSZ, SIG_IGN);
 }
 
+// The temporary files being written, for a signal handler: slots of fixed size, filled before
+// they are marked used and marked free before they change.
+constexpr int kTempSlots = 8;
+char gTempNames[kTempSlots][PATH_MAX];
+volatile sig_atomic_t gTempUsed[kTempSlots];
+
+int RegisterTemp(const std::string& name) noexcept {
+    if (name.size() >= PATH_MAX)
+        return -1;
+    for (int k = 0; k < kTempSlots; ++k) {
+        if (!gTempUsed[k]) {
+            std::memcpy(gTempNames[k], name.c_str(), name.size() + 1);
+            gTempUsed[k] = 1;
+            return k;
+        }
+    }
+    return -1;
+}
+
+void UnregisterTemp(int& slot) noexcept {
+    if (slot >= 0)
+        gTempUsed[slot] = 0;
+    slot = -1;
+}
+
+extern "C" void RemoveTempsAndEnd(int sig) {
+    for (int k = 0; k < kTempSlots; ++k)
+        if (gTempUsed[k])
+            ::unlink(gTempNames[k]);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
 // Writes all bytes; 0 or the error number.
 int WriteAll(int fd, const char* p, size_t n) noexcept {
     while (n > 0) {
@@ -160,6 +193,7 @@ TAtomicFile::TAtomicFile(const std::string& Path) : FPath(Path) {
         FTemp.clear();
         Fail(EEXIST);
     }
+    FSlot = RegisterTemp(FTemp);
     FBuffer.reserve(kBlock);
 }
 
@@ -168,6 +202,7 @@ TAtomicFile::~TAtomicFile() {
 }
 
 void TAtomicFile::Discard() noexcept {
+    UnregisterTemp(FSlot);
     if (FFd >= 0)
         ::close(FFd);
     FFd = -1;
@@ -239,6 +274,7 @@ void TAtomicFile::Commit() {
         err = errno;
     if (err != 0)
         Fail(err);
+    UnregisterTemp(FSlot);
     FTemp.clear();
     // The new name lasts through a power failure only once the folder is written too.
     const int dir = ::open(ParentOf(FTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -282,6 +318,18 @@ void TStandardOutput::Commit() {
     if (!Flush())
         throw EFailure(
             StrFormat("標準出力に書き込めませんでした。%s", SystemErrorText(FError).c_str()));
+}
+
+void RemoveTemporaryFilesOnSignals() {
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL)
+            continue;
+        struct sigaction sa {};
+        sa.sa_handler = RemoveTempsAndEnd;
+        sigemptyset(&sa.sa_mask);
+        sigaction(sig, &sa, nullptr);
+    }
 }
 
 std::unique_ptr<TOutputSink> OpenOutput(const std::string& Path) {

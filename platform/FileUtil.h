@@ -57,6 +57,7 @@ private:
     std::string FTarget; // the file replaced
     std::string FTemp;   // the temporary file beside it
     int FFd = -1;
+    int FSlot = -1; // among the temporary files a signal removes
     int FError = 0;
     bool FExisted = false;
     uint32_t FMode = 0;
@@ -78,6 +79,11 @@ private:
     int FError = 0;
     std::string FBuffer;
 };
+
+// For a command line program: interrupted (SIGINT, SIGTERM, SIGHUP), it removes the temporary
+// files of the outputs it is writing before it ends as the signal says. Handlers that are
+// already installed are left alone.
+void RemoveTemporaryFilesOnSignals();
 
 // An output for a command line argument: "-" is standard output, anything else a file.
 std::unique_ptr<TOutputSink> OpenOutput(const std::string& Path);

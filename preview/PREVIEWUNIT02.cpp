@@ -6,10 +6,13 @@
 
 #include "app/MessageBoxes.h"
 #include "platform/Failure.h"
+#include "platform/FileUtil.h"
+#include "preview/OutputDevice.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPageLayout>
@@ -65,12 +68,13 @@ void TPreViewForm::InitPreview() {
 
 void TPreViewForm::RTFExport(const QString& FileName) {
     (void)FileName;
-    ShowInformation(this, QStringLiteral("このバージョンのプレビューでは RTF出力に対応しておりません。"));
+    ShowInformation(this,
+                    QStringLiteral("このバージョンのプレビューでは RTF出力に対応しておりません。"));
 }
 
 void TPreViewForm::WordExport() {
-    ShowInformation(this,
-                    QStringLiteral("このバージョンのプレビューでは Word への出力に対応しておりません。"));
+    ShowInformation(
+        this, QStringLiteral("このバージョンのプレビューでは Word への出力に対応しておりません。"));
 }
 
 void TPreViewForm::CloseCanvas() {
@@ -161,7 +165,9 @@ void TPreViewForm::DrawSheet(QPainter& Painter, int Index) const {
 void TPreViewForm::WritePdf(const QString& FileName) const {
     if (PageNum() == 0)
         throw EFailure("印刷するページがありません。");
-    QPdfWriter writer(FileName);
+    TAtomicFile file(QFile::encodeName(FileName).toStdString());
+    TOutputDevice device(file);
+    QPdfWriter writer(&device);
     const QPageLayout printerLayout = TPreviewPrinter::Current().Printer().pageLayout();
     writer.setResolution(1200);
     writer.setPageLayout(
@@ -182,7 +188,6 @@ void TPreViewForm::WritePdf(const QString& FileName) const {
         DrawSheet(painter, i);
         painter.restore();
     }
-    if (!painter.end())
-        throw EFailure(
-            StrFormat("ファイル「%s」を書き込めません。", FileName.toUtf8().constData()));
+    painter.end();
+    file.Commit();
 }

@@ -3,6 +3,7 @@ target_sources(doryou_widgets PRIVATE
   preview/MetafileExImages.cpp
   preview/MetafileExReader.cpp
   preview/NlvTools.cpp
+  preview/OutputDevice.cpp
   preview/PREVIEWUNIT02.cpp
   preview/PREVIEWUNIT02Print.cpp
   preview/PreviewCountUnit.cpp
