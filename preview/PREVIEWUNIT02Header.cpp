@@ -1,6 +1,8 @@
 // Header and footer texts, their placeholders, and the settings the page setup keeps.
 
 #include "preview/PREVIEWUNIT02.h"
+#include "preview/PreviewPrinter.h"
+#include "preview/PrintLayout.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -14,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 
@@ -192,9 +195,9 @@ int ReadInt(QSettings& S, const QString& Key, int Default) {
 
 // A damaged settings file must not reach the page arithmetic: lengths beyond what any paper
 // holds (1 m) read as their default, like texts that are no number.
-int ReadLength(QSettings& S, const QString& Key, int Default, int Minimum) {
+int ReadLength(QSettings& S, const QString& Key, int Default, int Minimum, int Maximum = 10000) {
     const int v = ReadInt(S, Key, Default);
-    return v >= Minimum && v <= 10000 ? v : Default;
+    return v >= Minimum && v <= Maximum ? v : Default;
 }
 
 void WriteInt(QSettings& S, const QString& Key, int Value) {
@@ -243,8 +246,17 @@ void TPreViewBase::LoadSettingsFrom(QSettings& S) {
         Header[k] = S.value(QStringLiteral("HEADER%1").arg(k)).toString();
         Footer[k] = S.value(QStringLiteral("FOOTER%1").arg(k)).toString();
     }
+    // Margins are those the page setup could have stored, and together they leave the current
+    // paper a sensible content area; otherwise the four page margins stay at their defaults.
+    std::array<int, 6> margins = FMarzins;
     for (int k = 0; k < 6; ++k)
-        FMarzins[k] = ReadLength(S, QStringLiteral("MARGIN%1").arg(k), FMarzins[k], 0);
+        margins[k] = ReadLength(S, QStringLiteral("MARGIN%1").arg(k), FMarzins[k], 0, kMaxMargin);
+    const TPrinterCaps caps = TPreviewPrinter::Current().Caps();
+    if (caps.DpiX > 0 && caps.DpiY > 0 &&
+        !MarginsFitPaper(margins, static_cast<int>(std::lround(caps.PaperW * 254.0 / caps.DpiX)),
+                         static_cast<int>(std::lround(caps.PaperH * 254.0 / caps.DpiY))))
+        std::copy(FMarzins.begin(), FMarzins.begin() + 4, margins.begin());
+    FMarzins = margins;
     const int count =
         std::min(ReadInt(S, QStringLiteral("FontCount"), static_cast<int>(FFontList.size())),
                  static_cast<int>(FFontList.size()));
@@ -253,8 +265,8 @@ void TPreViewBase::LoadSettingsFrom(QSettings& S) {
         const QString face = S.value(QStringLiteral("FontName%1").arg(i)).toString();
         if (!face.isEmpty())
             style.Font.setFamily(face);
-        const int height = ReadLength(S, QStringLiteral("FontSize%1").arg(i),
-                                      PageFontHeight(style.Font), -10000);
+        const int height =
+            ReadLength(S, QStringLiteral("FontSize%1").arg(i), PageFontHeight(style.Font), -10000);
         style.Font.setPixelSize(std::max(1, std::abs(height)));
         SetFontStyleBits(style.Font, ReadInt(S, QStringLiteral("FontStyle%1").arg(i),
                                              FontStyleBits(style.Font)));

@@ -156,3 +156,39 @@ TEST(PreviewHeader, SettingsRoundTripAndFontCount) {
     EXPECT_EQ(preview.FontList()[2].StyleName, QStringLiteral("タイトル文"));
     EXPECT_TRUE(preview.FontList()[2].Font.bold());
 }
+
+// Stored margins that would leave the paper (less than) nothing for the content read as the
+// defaults, so a damaged settings file cannot turn every row of a report into a page.
+TEST(PreviewHeader, MarginsNoPaperHoldsReadAsDefaults) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("preview.ini"));
+    const struct {
+        QPageSize::PageSizeId Paper;
+        const char* Left;
+        const char* Top;
+        const char* Right;
+        const char* Bottom;
+        std::array<int, 6> Expected;
+    } cases[] = {
+        {QPageSize::A4, "120", "10000", "120", "10000", {120, 100, 120, 100, 60, 70}},
+        {QPageSize::A4, "400", "400", "400", "400", {400, 400, 400, 400, 60, 70}},
+        {QPageSize::A5, "400", "150", "400", "150", {100, 100, 100, 100, 60, 70}},
+        {QPageSize::A5, "300", "150", "300", "150", {300, 150, 300, 150, 60, 70}},
+        {QPageSize::A4, "120", "130", "120", "401", {120, 130, 120, 100, 60, 70}},
+    };
+    for (const auto& c : cases) {
+        TPreViewForm& preview = PreparedPreview({100, 100, 100, 100, 0, 0}, c.Paper);
+        {
+            QSettings s(file, QSettings::IniFormat);
+            s.setValue(QStringLiteral("MARGIN0"), QString::fromUtf8(c.Left));
+            s.setValue(QStringLiteral("MARGIN1"), QString::fromUtf8(c.Top));
+            s.setValue(QStringLiteral("MARGIN2"), QString::fromUtf8(c.Right));
+            s.setValue(QStringLiteral("MARGIN3"), QString::fromUtf8(c.Bottom));
+            s.setValue(QStringLiteral("MARGIN4"), QStringLiteral("60"));
+            s.setValue(QStringLiteral("MARGIN5"), QStringLiteral("70"));
+            preview.LoadSettingsFrom(s);
+        }
+        EXPECT_EQ(preview.Marzins(), c.Expected) << c.Left << " " << c.Top;
+    }
+    PreparedPreview();
+}
