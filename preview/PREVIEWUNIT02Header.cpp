@@ -200,6 +200,13 @@ int ReadLength(QSettings& S, const QString& Key, int Default, int Minimum, int M
     return v >= Minimum && v <= Maximum ? v : Default;
 }
 
+// A text for the pages: no control character of a settings file reaches them.
+QString ReadText(QSettings& S, const QString& Key) {
+    QString t = S.value(Key).toString();
+    t.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
+    return t;
+}
+
 void WriteInt(QSettings& S, const QString& Key, int Value) {
     S.setValue(Key, QString::number(Value));
 }
@@ -243,8 +250,8 @@ void TPreViewBase::SaveSettings() const {
 
 void TPreViewBase::LoadSettingsFrom(QSettings& S) {
     for (int k = 0; k < 3; ++k) {
-        Header[k] = S.value(QStringLiteral("HEADER%1").arg(k)).toString();
-        Footer[k] = S.value(QStringLiteral("FOOTER%1").arg(k)).toString();
+        Header[k] = ReadText(S, QStringLiteral("HEADER%1").arg(k));
+        Footer[k] = ReadText(S, QStringLiteral("FOOTER%1").arg(k));
     }
     // Margins are those the page setup could have stored, and together they leave the current
     // paper a sensible content area; otherwise the four page margins stay at their defaults.

@@ -126,6 +126,7 @@ TEST(PreviewHeader, SettingsRoundTripAndFontCount) {
         EXPECT_EQ(s.value(QStringLiteral("FontCount")).toString(), QStringLiteral("7"));
         s.setValue(QStringLiteral("FontCount"), QStringLiteral("3"));
         s.setValue(QStringLiteral("MARGIN0"), QStringLiteral("abc")); // not a number
+        s.setValue(QStringLiteral("FOOTER2"), QStringLiteral("\x1b[2J頁\r\n&P\t"));
     }
     preview.Header = {};
     preview.SetMarzins({100, 100, 100, 100, 0, 0});
@@ -136,6 +137,7 @@ TEST(PreviewHeader, SettingsRoundTripAndFontCount) {
         preview.LoadSettingsFrom(s);
     }
     EXPECT_EQ(preview.Header[1], QStringLiteral("計算書"));
+    EXPECT_EQ(preview.Footer[2], QStringLiteral("[2J頁&P")); // control characters dropped
     EXPECT_EQ(preview.Marzins(), (std::array<int, 6>{100, 130, 140, 150, 60, 70}));
     EXPECT_EQ(preview.FontList()[2].LeftI, 33); // within FontCount 3
     EXPECT_EQ(preview.FontList()[5].LeftI, 10); // beyond it: unchanged
