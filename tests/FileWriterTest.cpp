@@ -172,6 +172,23 @@ TEST_F(FileWriter, HardLinkKeepsTheEarlierContent) {
     EXPECT_EQ(Read(Path("b")), "old");
 }
 
+// Root saving another user's private file leaves it that user's, with its mode. Others may not
+// give files away, so the case needs root.
+TEST_F(FileWriter, OwnerAndGroupAreKept) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root may make a file another user's";
+    Write(Path("theirs"), "old");
+    ASSERT_EQ(chown(Path("theirs").c_str(), 65534, 65534), 0);
+    chmod(Path("theirs").c_str(), 0600);
+    WriteFileAtomic(Path("theirs"), "new");
+    struct stat st {};
+    ASSERT_EQ(stat(Path("theirs").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(Read(Path("theirs")), "new");
+}
+
 // Any name the file system accepts can be saved: the temporary name is short.
 TEST_F(FileWriter, LongestNameFits) {
     const std::string name(250, 'n');
