@@ -5,8 +5,10 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 class TInputData;
+struct TCheckFinding;
 
 // Loads a project from a file, or from standard input for "-".
 void LoadProject(TInputData& Data, const std::string& File);
@@ -15,3 +17,6 @@ void LoadCalculated(TInputData& Data, const std::string& File);
 
 void PrintSummaryText(std::FILE* out, const TInputData& Data);
 void PrintCalcJson(std::FILE* out, const TInputData& Data);
+// The findings of the data checks: one line each, or a JSON object with every finding.
+void PrintFindingsText(std::FILE* out, const std::vector<TCheckFinding>& Findings);
+void PrintFindingsJson(std::FILE* out, const std::vector<TCheckFinding>& Findings);

@@ -2,22 +2,17 @@
 
 #include "CliOutput.h"
 
-#include "app/AppSetup.h"
-#include "input/InputListing.h"
 #include "model/DataUnit.h"
 #include "platform/Failure.h"
 #include "platform/FileUtil.h"
 #include "platform/NumberFormat.h"
 #include "preview/OutputDevice.h"
-#include "preview/PREVIEWUNIT02.h"
-#include "preview/PreviewPrinter.h"
-#include "results/PrintOutUnitReports.h"
+#include "preview/PageDocument.h"
+#include "reports/InputListing.h"
+#include "reports/PrintOutUnitReports.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QPageLayout>
-#include <QPainter>
-#include <QPdfWriter>
-#include <QPrinter>
 
 #include <cstdio>
 #include <cstdlib>
@@ -49,44 +44,6 @@ bool FindPageSize(const std::string& Name, QPageSize& Size) {
     }
     return false;
 }
-
-// Sheets of several preview documents in one PDF file. The PDF begins with the first sheet, so
-// that a report without pages writes nothing at all.
-class TPdfSheets {
-public:
-    explicit TPdfSheets(TOutputSink& Output) : FDevice(Output), FWriter(&FDevice) {
-        const QPageLayout layout = TPreviewPrinter::Current().Printer().pageLayout();
-        FWriter.setResolution(1200);
-        FWriter.setCreator(QStringLiteral("doryou"));
-        FWriter.setPageLayout(
-            QPageLayout(layout.pageSize(), layout.orientation(), QMarginsF(0, 0, 0, 0)));
-    }
-    void Add(const TPreViewForm& Preview) {
-        for (int i = 0; i < Preview.PageNum(); ++i) {
-            if (!FPainter.isActive() && !FPainter.begin(&FWriter))
-                throw EFailure("PDF の作成を開始できません。");
-            if (FPages++ > 0)
-                FWriter.newPage();
-            FPainter.save();
-            const double s = FWriter.resolution() / 254.0;
-            FPainter.scale(s, s);
-            Preview.DrawSheet(FPainter, i);
-            FPainter.restore();
-        }
-    }
-    // Ends the PDF; the output's Commit tells whether every byte was written.
-    void Finish() {
-        if (FPages == 0)
-            throw EFailure("表示するページがありません。");
-        FPainter.end();
-    }
-
-private:
-    TOutputDevice FDevice;
-    QPdfWriter FWriter;
-    QPainter FPainter;
-    int FPages = 0;
-};
 
 } // namespace
 
@@ -122,39 +79,38 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
     LoadProject(data, file);
     if (!data.GetPhase(2) && (summary || list))
         data.Calcrate();
-    // The target is checked before the long work; it is replaced only when all went well.
+    // The target is checked before the long work. The PDF streams into the atomic writer (or
+    // standard output), which replaces the file only when every page was written.
     const std::unique_ptr<TOutputSink> output = OpenOutput(out);
 
-    // Without a display the pages are composed on the offscreen platform.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("doryou"));
-    // The same fonts as the windows; the number format stays the one the command line read.
-    const TFormatSettings formats = FormatSettings();
-    SetupApplication();
-    FormatSettings() = formats;
+    // Pages are composed and painted without a window: the offscreen platform serves fonts.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("doryou"));
+    SetupPageFonts();
 
-    TPreviewPrinter& printer = TPreviewPrinter::Current();
-    printer.UseBuiltIn();
-    printer.SetPageSize(pageSize);
-    printer.SetLandscape(landscape);
-
-    TPreViewForm& preview = SharedPreviewForm();
-    preview.SetFileName(QString::fromStdString(file)); // for "&F" and "&f" in headers
-    TPdfSheets sheets(*output);
-    auto compose = [&](std::function<void(TPreViewForm&)> Build) {
-        preview.SetOnPaperChange(Build);
-        preview.RebuildPages();
-        sheets.Add(preview);
-    };
-    if (summary || list)
-        compose([&](TPreViewForm& P) { BuildReports(P, data, summary, list); });
-    if (listing)
-        compose([&](TPreViewForm& P) { BuildListing(P, data); });
-    preview.SetOnPaperChange(nullptr);
-    sheets.Finish();
+    TPageDocument document;
+    document.LoadSettings(); // the page setup of the windows' reports
+    document.SetPaper(QPageLayout(pageSize,
+                                  landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                  QMarginsF(0, 0, 0, 0)));
+    document.SetFileName(QString::fromStdString(file)); // for "&F" and "&f" in headers
+    TOutputDevice pdf(*output);
+    {
+        TPdfSheets sheets(pdf);
+        auto compose = [&](TPageDocument::TPaperChange Build) {
+            document.SetOnPaperChange(std::move(Build));
+            document.Compose();
+            sheets.Add(document);
+        };
+        if (summary || list)
+            compose([&](TPageDocument& D) { BuildReports(D, data, summary, list); });
+        if (listing)
+            compose([&](TPageDocument& D) { BuildListing(D, data); });
+        document.SetOnPaperChange(nullptr);
+        // A report without pages has written nothing: the PDF begins with the first sheet.
+        sheets.Finish();
+    }
     output->Commit();
     return 0;
 }

@@ -2,6 +2,7 @@
 // and for checking every number the windows show.
 
 #include "CliOutput.h"
+#include "analysis/SiteCheck.h"
 #ifdef DORYOU_CLI_REPORT
 #include "CliReport.h"
 #endif
@@ -34,7 +35,10 @@ int Usage() {
                  "       doryou-cli export-mesh|export-summary|export-detail FILE.msh OUT.csv\n"
                  "  export-mesh     メッシュデータを CSV に書き出します。\n"
                  "  export-summary  土量集計表を CSV に書き出します。\n"
-                 "  export-detail   土量一覧表（計算の詳細）を CSV に書き出します。\n");
+                 "  export-detail   土量一覧表（計算の詳細）を CSV に書き出します。\n"
+                 "       doryou-cli check FILE.msh [--json]\n"
+                 "  check   入力データを点検し、指摘を出力します。指摘がなければ 0、\n"
+                 "          あれば 3、ファイルを読めなければ 1 で終わります。\n");
 #ifdef DORYOU_CLI_REPORT
     std::fprintf(stderr,
                  "       doryou-cli report FILE.msh [--summary] [--list] [--listing] -o OUT.pdf\n"
@@ -96,6 +100,32 @@ int Calc(const std::vector<std::string>& args) {
     return 0;
 }
 
+// Exit code 3 tells scripts that the project has findings.
+int Check(const std::vector<std::string>& args) {
+    std::string file;
+    bool json = false;
+    for (const std::string& a : args) {
+        if (a == "--json")
+            json = true;
+        else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0))
+            file = a;
+        else
+            return Usage();
+    }
+    if (file.empty())
+        return Usage();
+    TInputData data;
+    LoadProject(data, file);
+    const std::vector<TCheckFinding> findings = TSiteCheck().Run(data);
+    if (json)
+        PrintFindingsJson(stdout, findings);
+    else
+        PrintFindingsText(stdout, findings);
+    if (std::fflush(stdout) != 0)
+        return 1;
+    return findings.empty() ? 0 : 3;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -111,6 +141,8 @@ int main(int argc, char** argv) {
     try {
         if (command == "calc")
             return Calc(args);
+        if (command == "check")
+            return Check(args);
 #ifdef DORYOU_CLI_REPORT
         if (command == "report")
             return Report(argc, argv, args);

@@ -10,7 +10,7 @@
 #include "preview/PreviewSetup02Parts.h"
 #include "preview/PrintLayout.h"
 
-#include "app/MessageBoxes.h"
+#include "controls/MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -45,8 +45,9 @@ std::vector<TSheet> PlanSheets(int From, int To, int Layout, bool Collate, int C
 // The largest margin the page setup offers, in 0.1 mm.
 constexpr int kMaxMargin = 400;
 
-// Whether margins (0.1 mm: left, top, right, bottom, header, footer) suit a paper of
-// PaperW x PaperH (0.1 mm): each between 0 and kMaxMargin, and the content area between them at
-// least half the paper's width and half its height. Margins beyond that would leave a sliver
-// (or less than nothing) for the reports, which then start a page for every row.
+// Whether the page margins (0.1 mm: left, top, right, bottom; header and footer are not looked
+// at) suit a paper of PaperW x PaperH (0.1 mm): each between 0 and kMaxMargin, and the content
+// area between them at least half the paper's width and half its height. Margins beyond that
+// would leave a sliver (or less than nothing) for the reports, which then start a page for
+// every row.
 bool MarginsFitPaper(const std::array<int, 6>& Margins, int PaperW, int PaperH);

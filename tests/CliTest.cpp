@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -127,6 +128,27 @@ TEST(Cli, ExportsWriteTheSharedTexts) {
     std::remove(out.c_str());
     EXPECT_EQ(Cli("export-detail " + kSample + " /nonexistent/dir/out.csv").code, 1);
     EXPECT_EQ(Cli("export-mesh " + kSample).code, 2);
+}
+
+TEST(Cli, CheckExitsByWhatItFinds) {
+    EXPECT_EQ(Cli("check " + kSample).code, 0);
+    // The sample with one inner point taken out has a hole.
+    TInputData d;
+    d.FileLoad(kSample);
+    auto inside = [&](const TGridData& g) {
+        return d.GetXYToData(g.X - 1, g.Y).Index && d.GetXYToData(g.X + 1, g.Y).Index &&
+               d.GetXYToData(g.X, g.Y - 1).Index && d.GetXYToData(g.X, g.Y + 1).Index;
+    };
+    const auto inner = std::find_if(d.GridList().begin(), d.GridList().end(), inside);
+    ASSERT_NE(inner, d.GridList().end());
+    ASSERT_TRUE(d.DeleteMeshData(inner->X, inner->Y));
+    const std::string holed = ::testing::TempDir() + "doryou-check-hole.msh";
+    d.FileSave(holed);
+    const TCliRun r = Cli("check " + holed + " --json");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.out.find("\"kind\":\"hole\""), std::string::npos) << r.out;
+    std::remove(holed.c_str());
+    EXPECT_EQ(Cli("check " + ::testing::TempDir() + "no-such-project.msh").code, 1);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 
 #include "app/DataForm.h"
 #include "app/MainUnit.h"
+#include "controls/ImageButton.h"
 #include "controls/StringGrid.h"
 #include "model/CalcSummary.h"
 #include "platform/CodePage.h"
@@ -307,4 +308,22 @@ TEST_F(ResultNavigation, CalculateShowsTheSummaryOnlyWithResults) {
 
     EXPECT_EQ(Opened(&TInputForm::DetailViewButtonClick), &allForm);
     EXPECT_FALSE(allForm.StringGrid1->Cells(0, 1).trimmed().isEmpty());
+}
+
+TEST_F(ResultNavigation, CalculateAsksOnceWhenTheChecksFindProblems) {
+    TInputData& d = nav->InputData();
+    d.SetLayer(1);
+    d.SetMeshSpan(10);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x)
+            if (x != 1 || y != 1) // a hole in the middle
+                AddPoint(d, x, y, 10, 11);
+    QString text;
+    AnswerMessageBox(QMessageBox::No, &text);
+    QTest::mouseClick(nav->CalcButton, Qt::LeftButton);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("1 件の問題があります。計算を続けますか？")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("メッシュ (1, 1) に点がありません")))
+        << text.toStdString();
+    EXPECT_FALSE(d.GetPhase(2));
 }

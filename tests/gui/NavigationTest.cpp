@@ -2,8 +2,8 @@
 
 #include "app/DataForm.h"
 #include "app/MainUnit.h"
-#include "app/MessageBoxes.h"
 #include "controls/ImageButton.h"
+#include "controls/MessageBoxes.h"
 #include "controls/RadioGroup.h"
 #include "input/BaseDataUnit.h"
 #include "model/DataUnit.h"

@@ -52,7 +52,7 @@ int PaperPosition(const QComboBox* Box, QPageSize::PageSizeId Id) {
 }
 
 // Fifty lines 10 mm apart, flowing over as many pages as the content area needs.
-void ComposeLines(TPreViewForm& P) {
+void ComposeLines(TPageDocument& P) {
     P.AllPageClear();
     P.NewPage();
     int y = 0;

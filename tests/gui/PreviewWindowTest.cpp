@@ -23,7 +23,7 @@ namespace {
 
 TPreViewForm& PreviewOfPages(int Pages) {
     TPreViewForm& preview = PreparedPreview();
-    preview.SetOnPaperChange([Pages](TPreViewForm& P) {
+    preview.SetOnPaperChange([Pages](TPageDocument& P) {
         P.AllPageClear();
         for (int i = 0; i < Pages; ++i) {
             P.NewPage();
@@ -82,8 +82,8 @@ TEST(PreviewWindow, PagingByCommandsKeysAndThumbnails) {
     EXPECT_EQ(preview.DrawPageNum(), 1);
     preview.SetDrawPageNum(9);
     EXPECT_EQ(preview.DrawPageNum(), 3);
-    EXPECT_TRUE(preview.Page(2).Sumnail->Selected());
-    EXPECT_FALSE(preview.Page(0).Sumnail->Selected());
+    EXPECT_TRUE(preview.Sumnail(2)->Selected());
+    EXPECT_FALSE(preview.Sumnail(0)->Selected());
     EXPECT_FALSE(preview.PageNextAction->isEnabled());
 
     preview.SetDrawPageNum(1);
@@ -92,7 +92,7 @@ TEST(PreviewWindow, PagingByCommandsKeysAndThumbnails) {
     QTest::keyClick(&preview, Qt::Key_Down);
     EXPECT_EQ(preview.DrawPageNum(), 2);
 
-    QTest::mouseClick(preview.Page(2).Sumnail, Qt::LeftButton);
+    QTest::mouseClick(preview.Sumnail(2), Qt::LeftButton);
     EXPECT_EQ(preview.DrawPageNum(), 3);
 
     // Shift and the wheel over the thumbnails page on, and stop at the last page.
@@ -219,7 +219,7 @@ TEST(PreviewWindow, CopyPutsThePageOnTheClipboardAsSvgAndImage) {
 
 TEST(PreviewWindow, ExecuteShowsTheWindowModallyWithItsCaption) {
     TPreViewForm& preview = PreparedPreview();
-    preview.SetOnPaperChange([](TPreViewForm& P) {
+    preview.SetOnPaperChange([](TPageDocument& P) {
         P.AllPageClear();
         P.NewPage();
         P.ViewEnd();

@@ -281,7 +281,7 @@ TEST(PrintGoForm, PrintExecuteGoesStraightToThePrintDialog) {
     }
 
     int composed = 0;
-    preview.SetOnPaperChange([&composed](TPreViewForm& P) {
+    preview.SetOnPaperChange([&composed](TPageDocument& P) {
         ++composed;
         P.AllPageClear();
         for (int i = 0; i < 3; ++i)

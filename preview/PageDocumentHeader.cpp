@@ -1,7 +1,7 @@
-// Header and footer texts, their placeholders, and the settings the page setup keeps.
+// TPageDocument: header and footer texts, their placeholders, and the page setup the settings
+// keep.
 
-#include "preview/PREVIEWUNIT02.h"
-#include "preview/PreviewPrinter.h"
+#include "preview/PageDocument.h"
 #include "preview/PrintLayout.h"
 
 #include <QCoreApplication>
@@ -138,7 +138,7 @@ QString ExpandHeaderText(const QString& Text, int PageNo, int PageCount, const Q
     return result;
 }
 
-std::array<QString, 6> TPreViewForm::HeaderFooterTexts(int PageIndex) const {
+std::array<QString, 6> TPageDocument::HeaderFooterTexts(int PageIndex) const {
     const int pageNo = PageIndex + FStPNum - 1;
     std::array<QString, 6> texts;
     for (int k = 0; k < 3; ++k) {
@@ -148,7 +148,7 @@ std::array<QString, 6> TPreViewForm::HeaderFooterTexts(int PageIndex) const {
     return texts;
 }
 
-void TPreViewForm::DrawHeaderFooter(QPainter& Canvas, int PageIndex) const {
+void TPageDocument::DrawHeaderFooter(QPainter& Canvas, int PageIndex) const {
     const std::array<int, 4>& phys = FPhysicalMarzins;
     const int left = phys[0] - FMarzins[0];
     const int right = PaperWidth() + FMarzins[2] - phys[2];
@@ -213,24 +213,20 @@ void WriteInt(QSettings& S, const QString& Key, int Value) {
 
 } // namespace
 
-void TPreViewBase::LoadSettings() {
+void TPageDocument::LoadSettings() {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Nolvo"),
                        QStringLiteral("PreView"));
     settings.beginGroup(SettingsGroup());
     LoadSettingsFrom(settings);
 }
 
-void TPreViewBase::LoadSpoolSettings() {
-    FSpool = StoredSpoolSettings();
-}
-
-TSpoolSettings TPreViewBase::StoredSpoolSettings() {
+TSpoolSettings StoredSpoolSettings() {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Nolvo"),
                        QStringLiteral("PreView"));
     return SpoolSettingsFrom(settings);
 }
 
-TSpoolSettings TPreViewBase::SpoolSettingsFrom(QSettings& S) {
+TSpoolSettings SpoolSettingsFrom(QSettings& S) {
     TSpoolSettings spool;
     S.beginGroup(QStringLiteral("SPOOL"));
     QString path = S.value(QStringLiteral("PATH")).toString().trimmed();
@@ -241,27 +237,32 @@ TSpoolSettings TPreViewBase::SpoolSettingsFrom(QSettings& S) {
     return spool;
 }
 
-void TPreViewBase::SaveSettings() const {
+void TPageDocument::SaveSettings() const {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Nolvo"),
                        QStringLiteral("PreView"));
     settings.beginGroup(SettingsGroup());
     SaveSettingsTo(settings);
 }
 
-void TPreViewBase::LoadSettingsFrom(QSettings& S) {
+void TPageDocument::LoadSettingsFrom(QSettings& S) {
+    bool stored = false;
     for (int k = 0; k < 3; ++k) {
-        Header[k] = ReadText(S, QStringLiteral("HEADER%1").arg(k));
-        Footer[k] = ReadText(S, QStringLiteral("FOOTER%1").arg(k));
+        const QString header = QStringLiteral("HEADER%1").arg(k);
+        const QString footer = QStringLiteral("FOOTER%1").arg(k);
+        stored = stored || S.contains(header) || S.contains(footer);
+        Header[k] = ReadText(S, header);
+        Footer[k] = ReadText(S, footer);
     }
-    // Margins are those the page setup could have stored, and together they leave the current
-    // paper a sensible content area; otherwise the four page margins stay at their defaults.
+    // A report handed in needs its page numbers; stored texts, even empty ones, are the
+    // user's choice.
+    if (!stored)
+        Footer[1] = QStringLiteral("&P / &N");
+    // Margins are those the page setup could have stored, and together they leave the paper a
+    // sensible content area; otherwise the four page margins stay at their defaults.
     std::array<int, 6> margins = FMarzins;
     for (int k = 0; k < 6; ++k)
         margins[k] = ReadLength(S, QStringLiteral("MARGIN%1").arg(k), FMarzins[k], 0, kMaxMargin);
-    const TPrinterCaps caps = TPreviewPrinter::Current().Caps();
-    if (caps.DpiX > 0 && caps.DpiY > 0 &&
-        !MarginsFitPaper(margins, static_cast<int>(std::lround(caps.PaperW * 254.0 / caps.DpiX)),
-                         static_cast<int>(std::lround(caps.PaperH * 254.0 / caps.DpiY))))
+    if (!MarginsFitPaper(margins, FPaperW * 10, FPaperH * 10))
         std::copy(FMarzins.begin(), FMarzins.begin() + 4, margins.begin());
     FMarzins = margins;
     const int count =
@@ -285,7 +286,7 @@ void TPreViewBase::LoadSettingsFrom(QSettings& S) {
     }
 }
 
-void TPreViewBase::SaveSettingsTo(QSettings& S) const {
+void TPageDocument::SaveSettingsTo(QSettings& S) const {
     for (int k = 0; k < 3; ++k) {
         S.setValue(QStringLiteral("HEADER%1").arg(k), Header[k]);
         S.setValue(QStringLiteral("FOOTER%1").arg(k), Footer[k]);
