@@ -10,12 +10,20 @@
 #include "preview/PageDocument.h"
 #include "reports/InputListing.h"
 #include "reports/PrintOutUnitReports.h"
+#include "reports/SiteMapPainter.h"
 
+#include <QBuffer>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -45,7 +53,119 @@ bool FindPageSize(const std::string& Name, QPageSize& Size) {
     return false;
 }
 
+// Fonts and painting without a window: the offscreen platform.
+void StartGui(int& argc, char** argv, std::unique_ptr<QGuiApplication>& App) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    App = std::make_unique<QGuiApplication>(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("doryou"));
+    SetupPageFonts();
+}
+
+int MapUsage() {
+    std::fprintf(stderr, "使い方: doryou-cli map FILE.msh -o OUT.png|OUT.svg|OUT.pdf\n"
+                         "                       [--layer height|volume] [--size W,H]\n"
+                         "  map     切盛図を画像 (PNG, SVG) または PDF に書き出します。\n"
+                         "          --layer height は切盛高、volume は補正土量 (計算後) です。\n"
+                         "          --size は PNG と SVG の大きさ (画素、既定 1600,1200) です。\n");
+    return 2;
+}
+
+bool EndsWith(const std::string& S, const char* Suffix) {
+    const size_t n = std::strlen(Suffix);
+    if (S.size() < n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(S[S.size() - n + i])) != Suffix[i])
+            return false;
+    return true;
+}
+
 } // namespace
+
+int Map(int argc, char** argv, const std::vector<std::string>& args) {
+    std::string file, out, layer = "height";
+    int width = 1600, height = 1200;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if ((a == "-o" || a == "--layer" || a == "--size") && i + 1 < args.size()) {
+            const std::string& v = args[++i];
+            if (a == "-o") {
+                out = v;
+            } else if (a == "--layer") {
+                layer = v;
+            } else {
+                char tail = 0;
+                if (std::sscanf(v.c_str(), "%d,%d%c", &width, &height, &tail) != 2 || width < 100 ||
+                    height < 100 || width > 20000 || height > 20000)
+                    throw EFailure(StrFormat(
+                        "大きさ「%s」は 100〜20000 の幅,高さで指定してください。", v.c_str()));
+            }
+        } else if (file.empty() && a.rfind("-", 0) != 0) {
+            file = a;
+        } else {
+            return MapUsage();
+        }
+    }
+    if (file.empty() || out.empty() || (layer != "height" && layer != "volume"))
+        return MapUsage();
+    const bool png = EndsWith(out, ".png"), svg = EndsWith(out, ".svg"),
+               pdf = EndsWith(out, ".pdf");
+    if (!png && !svg && !pdf)
+        throw EFailure("出力ファイルの拡張子は .png、.svg、.pdf のどれかにしてください。");
+
+    TInputData data;
+    data.FileLoad(file);
+    const TMapLayer which = layer == "volume" ? TMapLayer::Volume : TMapLayer::Height;
+    if (which == TMapLayer::Volume && !data.GetPhase(2))
+        data.Calcrate();
+    std::unique_ptr<QGuiApplication> app;
+    StartGui(argc, argv, app);
+    const TCutFillMap map(data, which);
+    const TSiteMapPainter painter(map);
+    TSiteMapStyle style;
+    style.Title = QString::fromStdString(data.Title()) + QStringLiteral("　切盛図");
+
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (png) {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        painter.Paint(p, QRectF(0, 0, width, height), style);
+        p.end();
+        if (!image.save(&buffer, "PNG"))
+            throw EFailure("PNG を作成できません。");
+    } else if (svg) {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&buffer);
+        generator.setSize(QSize(width, height));
+        generator.setViewBox(QRect(0, 0, width, height));
+        generator.setTitle(style.Title);
+        QPainter p(&generator);
+        painter.Paint(p, QRectF(0, 0, width, height), style);
+        p.end();
+    } else {
+        // A landscape A4 sheet with 10 mm margins.
+        QPdfWriter writer(&buffer);
+        writer.setCreator(QStringLiteral("doryou"));
+        writer.setResolution(600);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                         QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+        QPainter p;
+        if (!p.begin(&writer))
+            throw EFailure("PDF を作成できません。");
+        p.setRenderHint(QPainter::TextAntialiasing);
+        painter.Paint(p, QRectF(0, 0, writer.width(), writer.height()), style);
+        if (!p.end())
+            throw EFailure("PDF を書き込めません。");
+    }
+    buffer.close();
+    WriteFileAtomic(out, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    return 0;
+}
 
 int Report(int argc, char** argv, const std::vector<std::string>& args) {
     std::string file, out, paper;
@@ -83,11 +203,8 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
     // standard output), which replaces the file only when every page was written.
     const std::unique_ptr<TOutputSink> output = OpenOutput(out);
 
-    // Pages are composed and painted without a window: the offscreen platform serves fonts.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    QGuiApplication::setApplicationName(QStringLiteral("doryou"));
-    SetupPageFonts();
+    std::unique_ptr<QGuiApplication> app;
+    StartGui(argc, argv, app);
 
     TPageDocument document;
     document.LoadSettings(); // the page setup of the windows' reports

@@ -43,7 +43,10 @@ int Usage() {
     std::fprintf(stderr,
                  "       doryou-cli report FILE.msh [--summary] [--list] [--listing] -o OUT.pdf\n"
                  "          [--paper A4] [--landscape]\n"
-                 "  report  計算書と入力データ一覧を PDF に書き出します。\n");
+                 "  report  計算書と入力データ一覧を PDF に書き出します。\n"
+                 "       doryou-cli map FILE.msh -o OUT.png|OUT.svg|OUT.pdf\n"
+                 "          [--layer height|volume] [--size W,H]\n"
+                 "  map     切盛図を画像または PDF に書き出します。\n");
 #endif
     std::fprintf(stderr,
                  "  FILE.msh に - を指定すると標準入力から、OUT に - を指定すると標準出力へ\n"
@@ -146,6 +149,8 @@ int main(int argc, char** argv) {
 #ifdef DORYOU_CLI_REPORT
         if (command == "report")
             return Report(argc, argv, args);
+        if (command == "map")
+            return Map(argc, argv, args);
 #endif
         if (command == "export-mesh" || command == "export-summary" || command == "export-detail")
             return Export(command, args);

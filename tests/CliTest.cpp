@@ -151,6 +151,34 @@ TEST(Cli, CheckExitsByWhatItFinds) {
     EXPECT_EQ(Cli("check " + ::testing::TempDir() + "no-such-project.msh").code, 1);
 }
 
+TEST(Cli, MapWritesEachPictureKind) {
+    const std::string dir = ::testing::TempDir();
+    const struct {
+        const char* Name;
+        const char* Options;
+        std::string Magic;
+    } rows[] = {
+        {"map.png", "", "\x89PNG"},
+        {"map.svg", " --layer volume --size 800,600", "<?xml"},
+        {"map.pdf", "", "%PDF"},
+    };
+    for (const auto& r : rows) {
+        const std::string out = dir + r.Name;
+        const TCliRun run = Cli("map " + kSample + r.Options + " -o " + out);
+        ASSERT_EQ(run.code, 0) << r.Name << run.err;
+        std::FILE* f = std::fopen(out.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        std::string head(5, '\0');
+        head.resize(std::fread(head.data(), 1, head.size(), f));
+        std::fclose(f);
+        EXPECT_EQ(head.substr(0, r.Magic.size()), r.Magic) << r.Name;
+        std::remove(out.c_str());
+    }
+    EXPECT_EQ(Cli("map " + kSample + " -o " + dir + "map.bmp").code, 1);
+    EXPECT_EQ(Cli("map " + kSample + " --size 5,5 -o " + dir + "map.png").code, 1);
+    EXPECT_EQ(Cli("map " + kSample + " --layer depth -o " + dir + "map.png").code, 2);
+}
+
 namespace {
 
 std::string ReadFile(const std::string& path) {

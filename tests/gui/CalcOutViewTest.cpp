@@ -201,6 +201,24 @@ TEST_F(Summary, SimulatorApplyKeepsTheTableRecalcRefreshesIt) {
     EXPECT_EQ(Text(Grid(), 3, 4), "0");
 }
 
+// Each button by a click: the window it opens (closed again as Esc would), and 閉じる.
+TEST_F(Summary, ButtonsByClicks) {
+    SevenLineProject(d);
+    TCalcAllForm allForm;
+    CalcAllForm = &allForm;
+    Show();
+    const std::pair<QPushButton*, const char*> buttons[] = {
+        {form.BitBtn2, "QFileDialog/save"},
+        {form.BitBtn3, "TCalcAllForm"},
+        {form.BitBtn4, "TTargetRateCalcForm"},
+    };
+    for (auto [button, opens] : buttons)
+        EXPECT_EQ(ModalsOpenedByClick(button), opens);
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    EXPECT_FALSE(form.isVisible());
+    CalcAllForm = nullptr;
+}
+
 TEST(StyledCell, FramesFillAndBackground) {
     TStringGrid grid(6, 1, nullptr);
     QPalette pal = grid.palette();
