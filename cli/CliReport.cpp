@@ -64,9 +64,12 @@ void StartGui(int& argc, char** argv, std::unique_ptr<QGuiApplication>& App) {
 int MapUsage() {
     std::fprintf(stderr, "使い方: doryou-cli map FILE.msh -o OUT.png|OUT.svg|OUT.pdf\n"
                          "                       [--layer height|volume] [--size W,H]\n"
+                         "                       [--format png|svg|pdf]\n"
                          "  map     切盛図を画像 (PNG, SVG) または PDF に書き出します。\n"
                          "          --layer height は切盛高、volume は補正土量 (計算後) です。\n"
-                         "          --size は PNG と SVG の大きさ (画素、既定 1600,1200) です。\n");
+                         "          --size は PNG と SVG の大きさ (画素、既定 1600,1200) です。\n"
+                         "          --format は形式で、省略すると OUT の拡張子から決めます\n"
+                         "          (-o - で標準出力へ書き出すときは必ず指定します)。\n");
     return 2;
 }
 
@@ -83,14 +86,17 @@ bool EndsWith(const std::string& S, const char* Suffix) {
 } // namespace
 
 int Map(int argc, char** argv, const std::vector<std::string>& args) {
-    std::string file, out, layer = "height";
+    std::string file, out, layer = "height", format;
     int width = 1600, height = 1200;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if ((a == "-o" || a == "--layer" || a == "--size") && i + 1 < args.size()) {
+        if ((a == "-o" || a == "--layer" || a == "--size" || a == "--format") &&
+            i + 1 < args.size()) {
             const std::string& v = args[++i];
             if (a == "-o") {
                 out = v;
+            } else if (a == "--format") {
+                format = "." + v;
             } else if (a == "--layer") {
                 layer = v;
             } else {
@@ -100,7 +106,7 @@ int Map(int argc, char** argv, const std::vector<std::string>& args) {
                     throw EFailure(StrFormat(
                         "大きさ「%s」は 100〜20000 の幅,高さで指定してください。", v.c_str()));
             }
-        } else if (file.empty() && a.rfind("-", 0) != 0) {
+        } else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0)) {
             file = a;
         } else {
             return MapUsage();
@@ -108,13 +114,16 @@ int Map(int argc, char** argv, const std::vector<std::string>& args) {
     }
     if (file.empty() || out.empty() || (layer != "height" && layer != "volume"))
         return MapUsage();
-    const bool png = EndsWith(out, ".png"), svg = EndsWith(out, ".svg"),
-               pdf = EndsWith(out, ".pdf");
+    if (!format.empty() && format != ".png" && format != ".svg" && format != ".pdf")
+        throw EFailure("形式は png、svg、pdf のどれかにしてください。");
+    const std::string& kind = format.empty() ? out : format;
+    const bool png = EndsWith(kind, ".png"), svg = EndsWith(kind, ".svg"),
+               pdf = EndsWith(kind, ".pdf");
     if (!png && !svg && !pdf)
         throw EFailure("出力ファイルの拡張子は .png、.svg、.pdf のどれかにしてください。");
 
     TInputData data;
-    data.FileLoad(file);
+    LoadProject(data, file);
     const TMapLayer which = layer == "volume" ? TMapLayer::Volume : TMapLayer::Height;
     if (which == TMapLayer::Volume && !data.GetPhase(2))
         data.Calcrate();
@@ -163,7 +172,9 @@ int Map(int argc, char** argv, const std::vector<std::string>& args) {
             throw EFailure("PDF を書き込めません。");
     }
     buffer.close();
-    WriteFileAtomic(out, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    const std::unique_ptr<TOutputSink> output = OpenOutput(out);
+    output->Write(bytes.constData(), static_cast<size_t>(bytes.size()));
+    output->Commit();
     return 0;
 }
 

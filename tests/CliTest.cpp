@@ -174,6 +174,9 @@ TEST(Cli, MapWritesEachPictureKind) {
         EXPECT_EQ(head.substr(0, r.Magic.size()), r.Magic) << r.Name;
         std::remove(out.c_str());
     }
+    // Standard output names no kind: --format does.
+    EXPECT_EQ(Cli("map - --format png -o - < " + kSample).out.substr(0, 4), "\x89PNG");
+    EXPECT_EQ(Cli("map " + kSample + " -o -").code, 1);
     EXPECT_EQ(Cli("map " + kSample + " -o " + dir + "map.bmp").code, 1);
     EXPECT_EQ(Cli("map " + kSample + " --size 5,5 -o " + dir + "map.png").code, 1);
     EXPECT_EQ(Cli("map " + kSample + " --layer depth -o " + dir + "map.png").code, 2);
