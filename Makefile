@@ -53,6 +53,8 @@ bench: build
 	  QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/doryou_gui_bench; fi
 	@if [ -x ./$(BUILD)/bench/doryou_mesh_input_bench ]; then \
 	  ./$(BUILD)/bench/doryou_mesh_input_bench; fi
+	@if [ -x ./$(BUILD)/bench/doryou_lha_bench ]; then \
+	  ./$(BUILD)/bench/doryou_lha_bench; fi
 
 # The fuzzers alone, for long runs by hand (see fuzz/CMakeLists.txt).
 fuzz: deps

@@ -32,10 +32,11 @@ namespace {
 int ReportUsage() {
     std::fprintf(
         stderr,
-        "使い方: doryou-cli report FILE.msh [--summary] [--list] [--listing] -o OUT.pdf\n"
-        "                          [--paper A4] [--landscape]\n"
+        "使い方: doryou-cli report FILE.msh [--summary] [--list] [--listing] [--map]\n"
+        "                          -o OUT.pdf [--paper A4] [--landscape]\n"
         "  report  土量集計表 (--summary)、土量計算一覧表 (--list)、入力データ一覧\n"
-        "          (--listing) を PDF に書き出します。何も選ばなければ全部です。\n"
+        "          (--listing)、切盛図 (--map) を PDF に書き出します。何も選ばなければ\n"
+        "          切盛図のほかの全部です。\n"
         "          --paper は用紙 (A4, A3, B5, JisB5, Letter など)、--landscape は横向きです。\n"
         "          FILE.msh に - を指定すると標準入力から読み、-o - で標準出力へ書き出します。\n");
     return 2;
@@ -180,7 +181,7 @@ int Map(int argc, char** argv, const std::vector<std::string>& args) {
 
 int Report(int argc, char** argv, const std::vector<std::string>& args) {
     std::string file, out, paper;
-    bool summary = false, list = false, listing = false, landscape = false;
+    bool summary = false, list = false, listing = false, map = false, landscape = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--summary")
@@ -189,6 +190,8 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
             list = true;
         else if (a == "--listing")
             listing = true;
+        else if (a == "--map")
+            map = true;
         else if (a == "--landscape")
             landscape = true;
         else if ((a == "-o" || a == "--paper") && i + 1 < args.size())
@@ -200,7 +203,7 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
     }
     if (file.empty() || out.empty())
         return ReportUsage();
-    if (!summary && !list && !listing)
+    if (!summary && !list && !listing && !map)
         summary = list = listing = true;
     QPageSize pageSize(QPageSize::A4);
     if (!paper.empty() && !FindPageSize(paper, pageSize))
@@ -235,6 +238,11 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
             compose([&](TPageDocument& D) { BuildReports(D, data, summary, list); });
         if (listing)
             compose([&](TPageDocument& D) { BuildListing(D, data); });
+        if (map)
+            compose([&](TPageDocument& D) {
+                D.AllPageClear();
+                BuildMapPage(D, data, TMapLayer::Height);
+            });
         document.SetOnPaperChange(nullptr);
         // A report without pages has written nothing: the PDF begins with the first sheet.
         sheets.Finish();

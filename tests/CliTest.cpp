@@ -177,6 +177,10 @@ TEST(Cli, MapWritesEachPictureKind) {
     // Standard output names no kind: --format does.
     EXPECT_EQ(Cli("map - --format png -o - < " + kSample).out.substr(0, 4), "\x89PNG");
     EXPECT_EQ(Cli("map " + kSample + " -o -").code, 1);
+    // The same map as a printed page of the report.
+    const TCliRun page = Cli("report " + kSample + " --map -o " + dir + "map-page.pdf");
+    EXPECT_EQ(page.code, 0) << page.err;
+    std::remove((dir + "map-page.pdf").c_str());
     EXPECT_EQ(Cli("map " + kSample + " -o " + dir + "map.bmp").code, 1);
     EXPECT_EQ(Cli("map " + kSample + " --size 5,5 -o " + dir + "map.png").code, 1);
     EXPECT_EQ(Cli("map " + kSample + " --layer depth -o " + dir + "map.png").code, 2);
