@@ -1,5 +1,8 @@
 #include "reports/SiteMapPainter.h"
 
+#include "model/DataUnit.h"
+#include "preview/PageDocument.h"
+
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
@@ -94,7 +97,9 @@ void TSiteMapPainter::PaintCells(QPainter& Painter, const QRectF& Target, const 
     Painter.setClipRect(Target, Qt::IntersectClip);
     const QTransform t = FrameToTarget(Frame, Target);
     const double o = FMap.CellOffset();
-    if (!FImage.isNull()) {
+    // Small sites as rectangles, so that pages and vector files show sharp cells; large ones
+    // through the one-pixel-a-mesh image, which any device draws quickly.
+    if (!FImage.isNull() && FMap.Points().size() > 50'000) {
         // Pixel (0, 0) is the lowest mesh numbers; the transform turns Y up.
         Painter.save();
         Painter.setTransform(t, true);
@@ -105,6 +110,7 @@ void TSiteMapPainter::PaintCells(QPainter& Painter, const QRectF& Target, const 
         Painter.restore();
     } else {
         Painter.setPen(Qt::NoPen);
+        Painter.setRenderHint(QPainter::Antialiasing, false);
         for (const TMapPoint& p : FMap.Points()) {
             const QRectF cell = t.mapRect(QRectF(p.X - 0.5 + o, p.Y - 0.5 + o, 1, 1));
             if (!cell.intersects(Target))
@@ -249,4 +255,15 @@ void TSiteMapPainter::Paint(QPainter& Painter, const QRectF& Target,
             Number(metres, DecimalsOf(metres)) + QStringLiteral(" m"));
     }
     Painter.restore();
+}
+
+void BuildMapPage(TPageDocument& Document, const TInputData& Data, TMapLayer Layer) {
+    const TCutFillMap map(Data, Layer);
+    const TSiteMapPainter painter(map);
+    TSiteMapStyle style;
+    style.Title = QString::fromStdString(Data.Title()) + QStringLiteral("　切盛図");
+    Document.NewPage();
+    painter.Paint(*Document.ViewCanvas(),
+                  QRectF(0, 0, Document.PaperWidth(), Document.PaperHeight()), style);
+    Document.ViewEnd();
 }

@@ -14,6 +14,8 @@
 #include <vector>
 
 class QPainter;
+class TInputData;
+class TPageDocument;
 
 struct TSiteMapStyle {
     QString Title;
@@ -51,3 +53,7 @@ private:
     int FClasses;
     QImage FImage;
 };
+
+// The map as a printed page of its own: the layer's map fitted to the content area, with title,
+// legend, scale bar and the zero line.
+void BuildMapPage(TPageDocument& Document, const TInputData& Data, TMapLayer Layer);
