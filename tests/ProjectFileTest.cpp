@@ -159,8 +159,9 @@ TEST_F(ProjectFile, EveryFieldSurvivesSaveAndLoad) {
     TInputData d;
     d.SetSolidType(1);
     d.SetCalcType(2);
-    d.SetRoundType(1);
-    d.SetRateType(3); // a foreign file's correction type is kept as it is
+    // Methods outside their ranges, as a foreign file may hold them, are kept as they are.
+    d.SetRoundType(4);
+    d.SetRateType(3);
     d.SetLayer(4);
     d.SetMeshSpan(12.5);
     d.SetHyoudo(true);
@@ -200,7 +201,7 @@ TEST_F(ProjectFile, EveryFieldSurvivesSaveAndLoad) {
     e.FileLoad(Path("every.msh"));
     EXPECT_EQ(e.SolidType(), 1);
     EXPECT_EQ(e.CalcType(), 2);
-    EXPECT_EQ(e.RoundType(), 1);
+    EXPECT_EQ(e.RoundType(), 4);
     EXPECT_EQ(e.RateType(), 3);
     EXPECT_EQ(e.Layer(), 4);
     EXPECT_EQ(e.MeshSpan(), 12.5);
