@@ -266,12 +266,6 @@ int TArchiverDll::GetArchiveType(const std::string& name) {
 
 // ---------------------------------------------------------------- TArchiver
 
-void TArchiver::LoadDLL() {
-    throw EArchiver("Abstract method 'TArchiver.LoadDLL' was called");
-}
-void TArchiver::FreeDLL() {
-    throw EArchiver("Abstract method 'TArchiver.FreeDLL' was called");
-}
 HARC TArchiver::OpenArchive(HWND, const std::string&, uint32_t) {
     return nullptr;
 }
@@ -283,9 +277,6 @@ int TArchiver::FindNext(HARC, TIndivisualInfo&) {
 }
 int TArchiver::CloseArchive(HARC) {
     return 0;
-}
-int TArchiver::UnpackFiles(const TArchiveCall&) {
-    throw EArchiver("Abstract method 'TArchiver.UnpackFiles' was called");
 }
 int TArchiver::PackFiles(const TArchiveCall&) {
     throw EArchiver("この形式では書庫ファイルの作成をサポートしておりません。");

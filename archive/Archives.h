@@ -157,13 +157,14 @@ struct TArchiveCall {
 class TArchiver {
 public:
     virtual ~TArchiver() = default;
-    virtual void LoadDLL();
-    virtual void FreeDLL();
+    // Every archiver loads, frees and unpacks in its own way.
+    virtual void LoadDLL() = 0;
+    virtual void FreeDLL() = 0;
     virtual HARC OpenArchive(HWND Handle, const std::string& ArchiveFileName, uint32_t Mode);
     virtual int FindFirst(HARC hArc, const std::string& FileMask, TIndivisualInfo& Info);
     virtual int FindNext(HARC hArc, TIndivisualInfo& Info);
     virtual int CloseArchive(HARC hArc);
-    virtual int UnpackFiles(const TArchiveCall& Call);
+    virtual int UnpackFiles(const TArchiveCall& Call) = 0;
     virtual int PackFiles(const TArchiveCall& Call);
     virtual int RemoveItems(const TArchiveCall& Call);
     virtual int UpdateArchive(const TArchiveCall& Call);

@@ -1,5 +1,7 @@
 #include "CliOutput.h"
 
+#include "analysis/SiteCheck.h"
+
 #include "model/CalcSummary.h"
 #include "model/DataUnit.h"
 #include "platform/Failure.h"
@@ -128,4 +130,28 @@ void PrintCalcJson(std::FILE* out, const TInputData& Data) {
         first = false;
     }
     std::fprintf(out, "],\n\"total\":{%s}}\n", VolumesJson(Data.GetCalcSumVolume()).c_str());
+}
+
+void PrintFindingsText(std::FILE* out, const std::vector<TCheckFinding>& Findings) {
+    for (const TCheckFinding& f : Findings)
+        std::fprintf(out, "%s %s\n", f.Severity == TCheckSeverity::Serious ? "[問題]" : "[注意]",
+                     f.Message.c_str());
+    std::fprintf(out, "%zu 件の指摘（うち問題 %d 件）\n", Findings.size(),
+                 TSiteCheck::SeriousCount(Findings));
+}
+
+void PrintFindingsJson(std::FILE* out, const std::vector<TCheckFinding>& Findings) {
+    std::fprintf(out, "{\"findings\":[");
+    bool first = true;
+    for (const TCheckFinding& f : Findings) {
+        std::fprintf(out,
+                     "%s\n{\"kind\":\"%s\",\"severity\":\"%s\",\"x\":%d,\"y\":%d,"
+                     "\"field\":%s,\"message\":%s}",
+                     first ? "" : ",", TSiteCheck::KindName(f.Kind),
+                     f.Severity == TCheckSeverity::Serious ? "serious" : "warning", f.X, f.Y,
+                     JsonString(f.Field).c_str(), JsonString(f.Message).c_str());
+        first = false;
+    }
+    std::fprintf(out, "],\n\"count\":%zu,\"serious\":%d}\n", Findings.size(),
+                 TSiteCheck::SeriousCount(Findings));
 }

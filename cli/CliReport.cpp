@@ -1,33 +1,39 @@
 #include "CliReport.h"
 
-#include "app/AppSetup.h"
-#include "input/InputListing.h"
 #include "model/DataUnit.h"
 #include "platform/Failure.h"
+#include "platform/FileUtil.h"
 #include "platform/NumberFormat.h"
-#include "preview/PREVIEWUNIT02.h"
-#include "preview/PreviewPrinter.h"
-#include "results/PrintOutUnitReports.h"
+#include "preview/PageDocument.h"
+#include "reports/InputListing.h"
+#include "reports/PrintOutUnitReports.h"
+#include "reports/SiteMapPainter.h"
 
-#include <QApplication>
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QImage>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrinter>
+#include <QSvgGenerator>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <memory>
 
 namespace {
 
 int ReportUsage() {
     std::fprintf(
         stderr,
-        "使い方: doryou-cli report FILE.msh [--summary] [--list] [--listing] -o OUT.pdf\n"
-        "                          [--paper A4] [--landscape]\n"
+        "使い方: doryou-cli report FILE.msh [--summary] [--list] [--listing] [--map]\n"
+        "                          -o OUT.pdf [--paper A4] [--landscape]\n"
         "  report  土量集計表 (--summary)、土量計算一覧表 (--list)、入力データ一覧\n"
-        "          (--listing) を PDF に書き出します。何も選ばなければ全部です。\n"
+        "          (--listing)、切盛図 (--map) を PDF に書き出します。何も選ばなければ\n"
+        "          切盛図のほかの全部です。\n"
         "          --paper は用紙 (A4, A3, B5, JisB5, Letter など)、--landscape は横向きです。\n");
     return 2;
 }
@@ -44,50 +50,123 @@ bool FindPageSize(const std::string& Name, QPageSize& Size) {
     return false;
 }
 
-// Sheets of several preview documents in one PDF file.
-class TPdfSheets {
-public:
-    explicit TPdfSheets(const QString& FileName) : FWriter(FileName), FFileName(FileName) {
-        const QPageLayout layout = TPreviewPrinter::Current().Printer().pageLayout();
-        FWriter.setResolution(1200);
-        FWriter.setCreator(QStringLiteral("doryou"));
-        FWriter.setPageLayout(
-            QPageLayout(layout.pageSize(), layout.orientation(), QMarginsF(0, 0, 0, 0)));
-    }
-    void Add(const TPreViewForm& Preview) {
-        if (!FPainter.isActive() && !FPainter.begin(&FWriter))
-            throw EFailure(
-                StrFormat("ファイル「%s」を作成できません。", FFileName.toUtf8().constData()));
-        for (int i = 0; i < Preview.PageNum(); ++i) {
-            if (FPages++ > 0)
-                FWriter.newPage();
-            FPainter.save();
-            const double s = FWriter.resolution() / 254.0;
-            FPainter.scale(s, s);
-            Preview.DrawSheet(FPainter, i);
-            FPainter.restore();
-        }
-    }
-    void Finish() {
-        if (FPages == 0)
-            throw EFailure("表示するページがありません。");
-        if (!FPainter.end())
-            throw EFailure(
-                StrFormat("ファイル「%s」を書き込めません。", FFileName.toUtf8().constData()));
-    }
+// Fonts and painting without a window: the offscreen platform.
+void StartGui(int& argc, char** argv, std::unique_ptr<QGuiApplication>& App) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    App = std::make_unique<QGuiApplication>(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("doryou"));
+    SetupPageFonts();
+}
 
-private:
-    QPdfWriter FWriter;
-    QPainter FPainter;
-    QString FFileName;
-    int FPages = 0;
-};
+int MapUsage() {
+    std::fprintf(stderr, "使い方: doryou-cli map FILE.msh -o OUT.png|OUT.svg|OUT.pdf\n"
+                         "                       [--layer height|volume] [--size W,H]\n"
+                         "  map     切盛図を画像 (PNG, SVG) または PDF に書き出します。\n"
+                         "          --layer height は切盛高、volume は補正土量 (計算後) です。\n"
+                         "          --size は PNG と SVG の大きさ (画素、既定 1600,1200) です。\n");
+    return 2;
+}
+
+bool EndsWith(const std::string& S, const char* Suffix) {
+    const size_t n = std::strlen(Suffix);
+    if (S.size() < n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(S[S.size() - n + i])) != Suffix[i])
+            return false;
+    return true;
+}
 
 } // namespace
 
+int Map(int argc, char** argv, const std::vector<std::string>& args) {
+    std::string file, out, layer = "height";
+    int width = 1600, height = 1200;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if ((a == "-o" || a == "--layer" || a == "--size") && i + 1 < args.size()) {
+            const std::string& v = args[++i];
+            if (a == "-o") {
+                out = v;
+            } else if (a == "--layer") {
+                layer = v;
+            } else {
+                char tail = 0;
+                if (std::sscanf(v.c_str(), "%d,%d%c", &width, &height, &tail) != 2 || width < 100 ||
+                    height < 100 || width > 20000 || height > 20000)
+                    throw EFailure(StrFormat(
+                        "大きさ「%s」は 100〜20000 の幅,高さで指定してください。", v.c_str()));
+            }
+        } else if (file.empty() && a.rfind("-", 0) != 0) {
+            file = a;
+        } else {
+            return MapUsage();
+        }
+    }
+    if (file.empty() || out.empty() || (layer != "height" && layer != "volume"))
+        return MapUsage();
+    const bool png = EndsWith(out, ".png"), svg = EndsWith(out, ".svg"),
+               pdf = EndsWith(out, ".pdf");
+    if (!png && !svg && !pdf)
+        throw EFailure("出力ファイルの拡張子は .png、.svg、.pdf のどれかにしてください。");
+
+    TInputData data;
+    data.FileLoad(file);
+    const TMapLayer which = layer == "volume" ? TMapLayer::Volume : TMapLayer::Height;
+    if (which == TMapLayer::Volume && !data.GetPhase(2))
+        data.Calcrate();
+    std::unique_ptr<QGuiApplication> app;
+    StartGui(argc, argv, app);
+    const TCutFillMap map(data, which);
+    const TSiteMapPainter painter(map);
+    TSiteMapStyle style;
+    style.Title = QString::fromStdString(data.Title()) + QStringLiteral("　切盛図");
+
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (png) {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        painter.Paint(p, QRectF(0, 0, width, height), style);
+        p.end();
+        if (!image.save(&buffer, "PNG"))
+            throw EFailure("PNG を作成できません。");
+    } else if (svg) {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&buffer);
+        generator.setSize(QSize(width, height));
+        generator.setViewBox(QRect(0, 0, width, height));
+        generator.setTitle(style.Title);
+        QPainter p(&generator);
+        painter.Paint(p, QRectF(0, 0, width, height), style);
+        p.end();
+    } else {
+        // A landscape A4 sheet with 10 mm margins.
+        QPdfWriter writer(&buffer);
+        writer.setCreator(QStringLiteral("doryou"));
+        writer.setResolution(600);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                         QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+        QPainter p;
+        if (!p.begin(&writer))
+            throw EFailure("PDF を作成できません。");
+        p.setRenderHint(QPainter::TextAntialiasing);
+        painter.Paint(p, QRectF(0, 0, writer.width(), writer.height()), style);
+        if (!p.end())
+            throw EFailure("PDF を書き込めません。");
+    }
+    buffer.close();
+    WriteFileAtomic(out, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    return 0;
+}
+
 int Report(int argc, char** argv, const std::vector<std::string>& args) {
     std::string file, out, paper;
-    bool summary = false, list = false, listing = false, landscape = false;
+    bool summary = false, list = false, listing = false, map = false, landscape = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--summary")
@@ -96,6 +175,8 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
             list = true;
         else if (a == "--listing")
             listing = true;
+        else if (a == "--map")
+            map = true;
         else if (a == "--landscape")
             landscape = true;
         else if ((a == "-o" || a == "--paper") && i + 1 < args.size())
@@ -107,7 +188,7 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
     }
     if (file.empty() || out.empty())
         return ReportUsage();
-    if (!summary && !list && !listing)
+    if (!summary && !list && !listing && !map)
         summary = list = listing = true;
     QPageSize pageSize(QPageSize::A4);
     if (!paper.empty() && !FindPageSize(paper, pageSize))
@@ -118,35 +199,37 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
     if (!data.GetPhase(2) && (summary || list))
         data.Calcrate();
 
-    // Without a display the pages are composed on the offscreen platform.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("doryou"));
-    // The same fonts as the windows; the number format stays the one the command line read.
-    const TFormatSettings formats = FormatSettings();
-    SetupApplication();
-    FormatSettings() = formats;
+    std::unique_ptr<QGuiApplication> app;
+    StartGui(argc, argv, app);
 
-    TPreviewPrinter& printer = TPreviewPrinter::Current();
-    printer.UseBuiltIn();
-    printer.SetPageSize(pageSize);
-    printer.SetLandscape(landscape);
-
-    TPreViewForm& preview = SharedPreviewForm();
-    preview.SetFileName(QString::fromStdString(file)); // for "&F" and "&f" in headers
-    TPdfSheets sheets(QString::fromStdString(out));
-    auto compose = [&](std::function<void(TPreViewForm&)> Build) {
-        preview.SetOnPaperChange(Build);
-        preview.RebuildPages();
-        sheets.Add(preview);
-    };
-    if (summary || list)
-        compose([&](TPreViewForm& P) { BuildReports(P, data, summary, list); });
-    if (listing)
-        compose([&](TPreViewForm& P) { BuildListing(P, data); });
-    preview.SetOnPaperChange(nullptr);
-    sheets.Finish();
+    TPageDocument document;
+    document.LoadSettings(); // the page setup of the windows' reports
+    document.SetPaper(QPageLayout(pageSize,
+                                  landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                  QMarginsF(0, 0, 0, 0)));
+    document.SetFileName(QString::fromStdString(file)); // for "&F" and "&f" in headers
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    {
+        TPdfSheets sheets(pdf);
+        auto compose = [&](TPageDocument::TPaperChange Build) {
+            document.SetOnPaperChange(std::move(Build));
+            document.Compose();
+            sheets.Add(document);
+        };
+        if (summary || list)
+            compose([&](TPageDocument& D) { BuildReports(D, data, summary, list); });
+        if (listing)
+            compose([&](TPageDocument& D) { BuildListing(D, data); });
+        if (map)
+            compose([&](TPageDocument& D) {
+                D.AllPageClear();
+                BuildMapPage(D, data, TMapLayer::Height);
+            });
+        document.SetOnPaperChange(nullptr);
+        sheets.Finish();
+    }
+    // Nothing is written unless every page was made.
+    WriteFileAtomic(out, std::string_view(pdf.data().constData(), pdf.data().size()));
     return 0;
 }

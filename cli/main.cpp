@@ -2,6 +2,7 @@
 // and for checking every number the windows show.
 
 #include "CliOutput.h"
+#include "analysis/SiteCheck.h"
 #ifdef DORYOU_CLI_REPORT
 #include "CliReport.h"
 #endif
@@ -29,12 +30,18 @@ int Usage() {
                  "       doryou-cli export-mesh|export-summary|export-detail FILE.msh OUT.csv\n"
                  "  export-mesh     メッシュデータを CSV に書き出します。\n"
                  "  export-summary  土量集計表を CSV に書き出します。\n"
-                 "  export-detail   土量一覧表（計算の詳細）を CSV に書き出します。\n");
+                 "  export-detail   土量一覧表（計算の詳細）を CSV に書き出します。\n"
+                 "       doryou-cli check FILE.msh [--json]\n"
+                 "  check   入力データを点検し、指摘を出力します。指摘がなければ 0、\n"
+                 "          あれば 3、ファイルを読めなければ 1 で終わります。\n");
 #ifdef DORYOU_CLI_REPORT
     std::fprintf(stderr,
                  "       doryou-cli report FILE.msh [--summary] [--list] [--listing] -o OUT.pdf\n"
                  "          [--paper A4] [--landscape]\n"
-                 "  report  計算書と入力データ一覧を PDF に書き出します。\n");
+                 "  report  計算書と入力データ一覧を PDF に書き出します。\n"
+                 "       doryou-cli map FILE.msh -o OUT.png|OUT.svg|OUT.pdf\n"
+                 "          [--layer height|volume] [--size W,H]\n"
+                 "  map     切盛図を画像または PDF に書き出します。\n");
 #endif
     return 2;
 }
@@ -85,6 +92,32 @@ int Calc(const std::vector<std::string>& args) {
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+// Exit code 3 tells scripts that the project has findings.
+int Check(const std::vector<std::string>& args) {
+    std::string file;
+    bool json = false;
+    for (const std::string& a : args) {
+        if (a == "--json")
+            json = true;
+        else if (file.empty() && a.rfind("--", 0) != 0)
+            file = a;
+        else
+            return Usage();
+    }
+    if (file.empty())
+        return Usage();
+    TInputData data;
+    data.FileLoad(file);
+    const std::vector<TCheckFinding> findings = TSiteCheck().Run(data);
+    if (json)
+        PrintFindingsJson(stdout, findings);
+    else
+        PrintFindingsText(stdout, findings);
+    if (std::fflush(stdout) != 0)
+        return 1;
+    return findings.empty() ? 0 : 3;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -99,9 +132,13 @@ int main(int argc, char** argv) {
     try {
         if (command == "calc")
             return Calc(args);
+        if (command == "check")
+            return Check(args);
 #ifdef DORYOU_CLI_REPORT
         if (command == "report")
             return Report(argc, argv, args);
+        if (command == "map")
+            return Map(argc, argv, args);
 #endif
         if (command == "export-mesh" || command == "export-summary" || command == "export-detail")
             return Export(command, args);

@@ -2,10 +2,10 @@
 
 #include "GridDataInputUnitList.h"
 #include "GridDataInputUnitTree.h"
-#include "InputListing.h"
-#include "app/MessageBoxes.h"
 #include "controls/KeyPreview.h"
+#include "controls/MessageBoxes.h"
 #include "controls/StringGrid.h"
+#include "input/InputPrintOut.h"
 #include "model/DataUnit.h"
 #include "model/MeshCsv.h"
 #include "platform/NumberFormat.h"
@@ -171,9 +171,8 @@ void TMeshInputForm::BuildPanels() {
     BitBtn2->setIcon(CsvGlyph());
     Panel3->installEventFilter(this);
     // The form sees Enter before any of its controls, the grid's editor included.
-    new TKeyPreview(this, [this](QWidget* Receiver, QKeyEvent& Key) {
-        return EnterKey(Receiver, Key);
-    });
+    new TKeyPreview(this,
+                    [this](QWidget* Receiver, QKeyEvent& Key) { return EnterKey(Receiver, Key); });
     form->addWidget(Panel1);
 
     Panel2 = new QFrame(this);

@@ -4,7 +4,7 @@
 #include "preview/PreviewPrinter.h"
 #include "preview/PrintGoUnit.h"
 
-#include "app/MessageBoxes.h"
+#include "controls/MessageBoxes.h"
 #include "preview/PrintRecord.h"
 
 #include "platform/Failure.h"
@@ -12,7 +12,6 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QPainter>
-#include <QPicture>
 #include <QPrinter>
 #include <QSettings>
 
@@ -25,14 +24,15 @@ TPrintGeometry TPreViewForm::PrintGeometry() const {
     auto px = [](int Tenths, int Dpi) {
         return static_cast<int>(std::lround(Tenths * static_cast<double>(Dpi) / 254));
     };
+    const std::array<int, 6>& margins = FDocument.Marzins();
     TPrintGeometry g;
     g.W = caps.PrintW;
     g.H = caps.PrintH;
     // Margins are kept from the paper's edge; the painter starts at the printable area.
-    g.ML = std::max(0, px(FMarzins[0], caps.DpiX) - caps.OffsetX);
-    g.MT = std::max(0, px(FMarzins[1], caps.DpiY) - caps.OffsetY);
-    g.MR = std::max(0, px(FMarzins[2], caps.DpiX) - (caps.PaperW - caps.PrintW - caps.OffsetX));
-    g.MB = std::max(0, px(FMarzins[3], caps.DpiY) - (caps.PaperH - caps.PrintH - caps.OffsetY));
+    g.ML = std::max(0, px(margins[0], caps.DpiX) - caps.OffsetX);
+    g.MT = std::max(0, px(margins[1], caps.DpiY) - caps.OffsetY);
+    g.MR = std::max(0, px(margins[2], caps.DpiX) - (caps.PaperW - caps.PrintW - caps.OffsetX));
+    g.MB = std::max(0, px(margins[3], caps.DpiY) - (caps.PaperH - caps.PrintH - caps.OffsetY));
     g.Landscape = caps.Landscape;
     return g;
 }
@@ -102,8 +102,8 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
         for (const TSheetPage& p : sheets[s]) {
             progress.SetValue(p.Page - From);
             const TPrintRect r = GetPrintRect(Layout, p.Slot);
-            FPageList[p.Page - 1]->Draw(painter,
-                                        QRectF(QPointF(r.Left, r.Top), QPointF(r.Right, r.Bottom)));
+            Page(p.Page - 1)
+                .Draw(painter, QRectF(QPointF(r.Left, r.Top), QPointF(r.Right, r.Bottom)));
         }
     }
     if (!painter.end())
@@ -117,18 +117,11 @@ void TPreViewForm::WritePrintRecord() const {
         info.Header[k] = Header[k].toStdString();
         info.Footer[k] = Footer[k].toStdString();
     }
-    info.StartPage = FStPNum;
+    info.StartPage = FDocument.StPNum();
     info.FirstPage = FFromP;
     info.LastPage = FToP;
     info.Portrait = !TPreviewPrinter::Current().Caps().Landscape;
-    for (const auto& page : FPageList) {
-        // The page as one picture: its drawing, text runs, header and footer.
-        QPicture picture;
-        QPainter painter(&picture);
-        page->Draw(painter, QRectF(0, 0, page->Meta.Width(), page->Meta.Height()));
-        painter.end();
-        info.Pages.emplace_back(picture.data(), picture.size());
-    }
+    info.Pages = FDocument.PageRecordings();
     // Read again: the shared window lives for the whole run, the settings may have changed.
     WriteSpoolFile(StoredSpoolSettings(), info);
 }

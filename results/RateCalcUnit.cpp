@@ -1,7 +1,7 @@
 #include "RateCalcUnit.h"
 
-#include "app/MessageBoxes.h"
 #include "controls/ArrowMark.h"
+#include "controls/MessageBoxes.h"
 #include "platform/NumberFormat.h"
 #include "results/ResultGlyphs.h"
 

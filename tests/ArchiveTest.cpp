@@ -242,7 +242,12 @@ TEST_F(Archive, PacksAndListsThroughOurLibrary) {
 }
 
 TEST(ArchiveDrivers, BaseOperationsAnswerWithTheirMessages) {
-    TArchiver base;
+    // Only what every archiver must do itself; the rest is the base's.
+    struct TBare : TArchiver {
+        void LoadDLL() override {}
+        void FreeDLL() override {}
+        int UnpackFiles(const TArchiveCall&) override { return 0; }
+    } base;
     TArchiveCall call;
     TArchiverOptions o;
     call.Options = &o;
@@ -254,7 +259,6 @@ TEST(ArchiveDrivers, BaseOperationsAnswerWithTheirMessages) {
         }
         return std::string();
     };
-    EXPECT_EQ(message([&] { base.LoadDLL(); }), "Abstract method 'TArchiver.LoadDLL' was called");
     EXPECT_EQ(message([&] { base.PackFiles(call); }),
               "この形式では書庫ファイルの作成をサポートしておりません。");
     EXPECT_EQ(message([&] { base.RemoveItems(call); }),

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <sys/wait.h>
@@ -125,4 +126,57 @@ TEST(Cli, ExportsWriteTheSharedTexts) {
     std::remove(out.c_str());
     EXPECT_EQ(Cli("export-detail " + kSample + " /nonexistent/dir/out.csv").code, 1);
     EXPECT_EQ(Cli("export-mesh " + kSample).code, 2);
+}
+
+TEST(Cli, CheckExitsByWhatItFinds) {
+    EXPECT_EQ(Cli("check " + kSample).code, 0);
+    // The sample with one inner point taken out has a hole.
+    TInputData d;
+    d.FileLoad(kSample);
+    auto inside = [&](const TGridData& g) {
+        return d.GetXYToData(g.X - 1, g.Y).Index && d.GetXYToData(g.X + 1, g.Y).Index &&
+               d.GetXYToData(g.X, g.Y - 1).Index && d.GetXYToData(g.X, g.Y + 1).Index;
+    };
+    const auto inner = std::find_if(d.GridList().begin(), d.GridList().end(), inside);
+    ASSERT_NE(inner, d.GridList().end());
+    ASSERT_TRUE(d.DeleteMeshData(inner->X, inner->Y));
+    const std::string holed = ::testing::TempDir() + "doryou-check-hole.msh";
+    d.FileSave(holed);
+    const TCliRun r = Cli("check " + holed + " --json");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.out.find("\"kind\":\"hole\""), std::string::npos) << r.out;
+    std::remove(holed.c_str());
+    EXPECT_EQ(Cli("check " + ::testing::TempDir() + "no-such-project.msh").code, 1);
+}
+
+TEST(Cli, MapWritesEachPictureKind) {
+    const std::string dir = ::testing::TempDir();
+    const struct {
+        const char* Name;
+        const char* Options;
+        std::string Magic;
+    } rows[] = {
+        {"map.png", "", "\x89PNG"},
+        {"map.svg", " --layer volume --size 800,600", "<?xml"},
+        {"map.pdf", "", "%PDF"},
+    };
+    for (const auto& r : rows) {
+        const std::string out = dir + r.Name;
+        const TCliRun run = Cli("map " + kSample + r.Options + " -o " + out);
+        ASSERT_EQ(run.code, 0) << r.Name << run.err;
+        std::FILE* f = std::fopen(out.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        std::string head(5, '\0');
+        head.resize(std::fread(head.data(), 1, head.size(), f));
+        std::fclose(f);
+        EXPECT_EQ(head.substr(0, r.Magic.size()), r.Magic) << r.Name;
+        std::remove(out.c_str());
+    }
+    // The same map as a printed page of the report.
+    const TCliRun page = Cli("report " + kSample + " --map -o " + dir + "map-page.pdf");
+    EXPECT_EQ(page.code, 0) << page.err;
+    std::remove((dir + "map-page.pdf").c_str());
+    EXPECT_EQ(Cli("map " + kSample + " -o " + dir + "map.bmp").code, 1);
+    EXPECT_EQ(Cli("map " + kSample + " --size 5,5 -o " + dir + "map.png").code, 1);
+    EXPECT_EQ(Cli("map " + kSample + " --layer depth -o " + dir + "map.png").code, 2);
 }

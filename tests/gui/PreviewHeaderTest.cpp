@@ -64,7 +64,7 @@ TEST(PreviewHeader, EraDates) {
 
 TEST(PreviewHeader, PageNumbersFollowTheFirstPageNumber) {
     TPreViewForm& preview = PreparedPreview();
-    preview.SetOnPaperChange([](TPreViewForm& P) {
+    preview.SetOnPaperChange([](TPageDocument& P) {
         P.AllPageClear();
         for (int i = 0; i < 5; ++i)
             P.NewPage();
@@ -83,7 +83,7 @@ TEST(PreviewHeader, PageNumbersFollowTheFirstPageNumber) {
 
 TEST(PreviewHeader, StampsSitAtTheMarginsAndTheFooterDistance) {
     TPreViewForm& preview = PreparedPreview({100, 200, 150, 250, 80, 90});
-    preview.SetOnPaperChange([](TPreViewForm& P) {
+    preview.SetOnPaperChange([](TPageDocument& P) {
         P.AllPageClear();
         P.NewPage();
         P.ViewEnd();
@@ -155,4 +155,22 @@ TEST(PreviewHeader, SettingsRoundTripAndFontCount) {
     EXPECT_EQ(preview.FontList().size(), 7u);
     EXPECT_EQ(preview.FontList()[2].StyleName, QStringLiteral("タイトル文"));
     EXPECT_TRUE(preview.FontList()[2].Font.bold());
+}
+
+TEST(PreviewHeader, PageNumbersInTheFooterUnlessTextsAreStored) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("preview.ini"));
+    TPageDocument document;
+    {
+        QSettings s(file, QSettings::IniFormat);
+        document.LoadSettingsFrom(s);
+    }
+    EXPECT_EQ(document.Footer,
+              (std::array<QString, 3>{QString(), QStringLiteral("&P / &N"), QString()}));
+    {
+        QSettings s(file, QSettings::IniFormat);
+        s.setValue(QStringLiteral("FOOTER1"), QString()); // stored empty: the user's choice
+        document.LoadSettingsFrom(s);
+    }
+    EXPECT_TRUE(document.Footer[1].isEmpty());
 }

@@ -4,7 +4,7 @@
 // mesh). The report selection dialog and doryou-cli compose them through these same routines.
 
 class TInputData;
-class TPreViewForm;
+class TPageDocument;
 
 // The calculation list's column count K, width a of the three fixed columns and width w of
 // the others, on a content area PaperWidth wide.
@@ -14,8 +14,8 @@ struct TCalcListColumns {
 TCalcListColumns CalcListColumns(int PaperWidth, int Layer, bool Hyoudo);
 
 // Draws the summary sheet on the page that is open.
-void BuildSummarySheet(TPreViewForm& Preview, const TInputData& Data);
+void BuildSummarySheet(TPageDocument& Document, const TInputData& Data);
 // Opens its own pages; none when there is no calculated mesh.
-void BuildCalcList(TPreViewForm& Preview, const TInputData& Data);
+void BuildCalcList(TPageDocument& Document, const TInputData& Data);
 // All pages of the chosen reports, the summary sheet first.
-void BuildReports(TPreViewForm& Preview, const TInputData& Data, bool Summary, bool CalcList);
+void BuildReports(TPageDocument& Document, const TInputData& Data, bool Summary, bool CalcList);

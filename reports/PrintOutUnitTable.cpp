@@ -1,4 +1,4 @@
-#include "results/PrintOutUnitTable.h"
+#include "reports/PrintOutUnitTable.h"
 
 #include "preview/MetafileEx.h"
 
@@ -6,15 +6,11 @@
 #include <QPainter>
 
 #include <cmath>
-#include <memory>
-#include <vector>
-
-namespace {
 
 // Measures of one font. Reports draw hundreds of thousands of numbers in a few fonts; their
 // widths are summed from the characters' advances where that is exact (no kerning among
 // digits and separators), which is far cheaper than a layout per number.
-struct TFontMeasure {
+struct TReportTable::TFontMeasure {
     explicit TFontMeasure(const QFont& F) : Font(F), Metrics(F) {
         const QString probe = QStringLiteral(" 0123456789,.-+");
         for (QChar c : probe)
@@ -49,28 +45,7 @@ struct TFontMeasure {
     bool Summable = false;
 };
 
-struct TTableState {
-    std::vector<double> Columns;
-    std::vector<double> Rows;
-    double OriginX = 0, OriginY = 0;
-    std::vector<std::unique_ptr<TFontMeasure>> Measures;
-    TFontMeasure* Last = nullptr;
-};
-TTableState gTable;
-
-const TFontMeasure& MeasureOf(const QFont& Font) {
-    if (gTable.Last && gTable.Last->Font == Font)
-        return *gTable.Last;
-    for (auto& m : gTable.Measures) {
-        if (m->Font == Font) {
-            gTable.Last = m.get();
-            return *m;
-        }
-    }
-    gTable.Measures.push_back(std::make_unique<TFontMeasure>(Font));
-    gTable.Last = gTable.Measures.back().get();
-    return *gTable.Last;
-}
+namespace {
 
 Qt::Alignment HorizontalOf(int Units) {
     return Units == 0 ? Qt::AlignLeft : Units == 1 ? Qt::AlignHCenter : Qt::AlignRight;
@@ -78,44 +53,52 @@ Qt::Alignment HorizontalOf(int Units) {
 
 } // namespace
 
-void BeginTable(double OriginX, double OriginY) {
-    gTable = TTableState();
-    gTable.OriginX = OriginX;
-    gTable.OriginY = OriginY;
+TReportTable::TReportTable(double OriginX, double OriginY) : FOriginX(OriginX), FOriginY(OriginY) {}
+
+TReportTable::~TReportTable() = default;
+
+const TReportTable::TFontMeasure& TReportTable::MeasureOf(const QFont& Font) {
+    if (FLast && FLast->Font == Font)
+        return *FLast;
+    for (auto& m : FMeasures) {
+        if (m->Font == Font) {
+            FLast = m.get();
+            return *m;
+        }
+    }
+    FMeasures.push_back(std::make_unique<TFontMeasure>(Font));
+    FLast = FMeasures.back().get();
+    return *FLast;
 }
 
-void AddTableColumn(double X) {
-    gTable.Columns.push_back(X);
+void TReportTable::AddColumn(double X) {
+    FColumns.push_back(X);
 }
 
-void AddTableRow(double Y) {
-    gTable.Rows.push_back(Y);
+void TReportTable::AddRow(double Y) {
+    FRows.push_back(Y);
 }
 
-void EndTable() {
-    gTable = TTableState();
+int TReportTable::ColumnX(int Column) const {
+    if (Column < 0 || Column >= static_cast<int>(FColumns.size()))
+        return static_cast<int>(std::nearbyint(FOriginX));
+    return static_cast<int>(std::nearbyint(FColumns[Column] + FOriginX));
 }
 
-int TableColumnX(int Column) {
-    if (Column < 0 || Column >= static_cast<int>(gTable.Columns.size()))
-        return static_cast<int>(std::nearbyint(gTable.OriginX));
-    return static_cast<int>(std::nearbyint(gTable.Columns[Column] + gTable.OriginX));
+int TReportTable::RowY(int Row) const {
+    if (Row < 0 || Row >= static_cast<int>(FRows.size()))
+        return static_cast<int>(std::nearbyint(FOriginY));
+    return static_cast<int>(std::nearbyint(FRows[Row] + FOriginY));
 }
 
-int TableRowY(int Row) {
-    if (Row < 0 || Row >= static_cast<int>(gTable.Rows.size()))
-        return static_cast<int>(std::nearbyint(gTable.OriginY));
-    return static_cast<int>(std::nearbyint(gTable.Rows[Row] + gTable.OriginY));
-}
-
-void TableText(QPainter& Canvas, int FirstColumn, int FirstRow, int EndColumn, int EndRow,
-               const QString& Text, int Align) {
+void TReportTable::Text(QPainter& Canvas, int FirstColumn, int FirstRow, int EndColumn, int EndRow,
+                        const QString& Text, TCellAlign Align) {
     if (Text.isEmpty())
         return;
-    const QRectF rect(QPointF(TableColumnX(FirstColumn) + 10, TableRowY(FirstRow)),
-                      QPointF(TableColumnX(EndColumn) - 10, TableRowY(EndRow)));
-    const int units = Align % 10;
-    const int tens = (Align / 10) % 10;
+    const QRectF rect(QPointF(ColumnX(FirstColumn) + 10, RowY(FirstRow)),
+                      QPointF(ColumnX(EndColumn) - 10, RowY(EndRow)));
+    const int units = static_cast<int>(Align) % 10;
+    const int tens = (static_cast<int>(Align) / 10) % 10;
     const TFontMeasure& measure = MeasureOf(Canvas.font());
     const QFontMetricsF& fm = measure.Metrics;
     if (tens == 0) {
@@ -160,16 +143,16 @@ void TableText(QPainter& Canvas, int FirstColumn, int FirstRow, int EndColumn, i
     Canvas.restore();
 }
 
-void TableCellText(QPainter& Canvas, int Column, int Row, const QString& Text, int Align) {
-    TableText(Canvas, Column, Row, Column + 1, Row + 1, Text, Align);
+void TReportTable::CellText(QPainter& Canvas, int Column, int Row, const QString& Text,
+                            TCellAlign Align) {
+    this->Text(Canvas, Column, Row, Column + 1, Row + 1, Text, Align);
 }
 
-void TableLine(QPainter& Canvas, int Column1, int Row1, int Column2, int Row2, int PenWidth,
-               Qt::PenStyle Style, const QColor& Colour) {
+void TReportTable::Line(QPainter& Canvas, int Column1, int Row1, int Column2, int Row2,
+                        int PenWidth, Qt::PenStyle Style, const QColor& Colour) {
     QPen pen(Colour, PenWidth, Style);
     pen.setCapStyle(Qt::SquareCap);
     Canvas.setPen(pen);
-    Canvas.drawLine(QPointF(TableColumnX(Column1), TableRowY(Row1)),
-                    QPointF(TableColumnX(Column2), TableRowY(Row2)));
+    Canvas.drawLine(QPointF(ColumnX(Column1), RowY(Row1)), QPointF(ColumnX(Column2), RowY(Row2)));
     Canvas.setPen(Qt::black);
 }

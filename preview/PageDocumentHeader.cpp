@@ -1,6 +1,7 @@
-// Header and footer texts, their placeholders, and the settings the page setup keeps.
+// TPageDocument: header and footer texts, their placeholders, and the page setup the settings
+// keep.
 
-#include "preview/PREVIEWUNIT02.h"
+#include "preview/PageDocument.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -135,7 +136,7 @@ QString ExpandHeaderText(const QString& Text, int PageNo, int PageCount, const Q
     return result;
 }
 
-std::array<QString, 6> TPreViewForm::HeaderFooterTexts(int PageIndex) const {
+std::array<QString, 6> TPageDocument::HeaderFooterTexts(int PageIndex) const {
     const int pageNo = PageIndex + FStPNum - 1;
     std::array<QString, 6> texts;
     for (int k = 0; k < 3; ++k) {
@@ -145,7 +146,7 @@ std::array<QString, 6> TPreViewForm::HeaderFooterTexts(int PageIndex) const {
     return texts;
 }
 
-void TPreViewForm::DrawHeaderFooter(QPainter& Canvas, int PageIndex) const {
+void TPageDocument::DrawHeaderFooter(QPainter& Canvas, int PageIndex) const {
     const std::array<int, 4>& phys = FPhysicalMarzins;
     const int left = phys[0] - FMarzins[0];
     const int right = PaperWidth() + FMarzins[2] - phys[2];
@@ -203,24 +204,20 @@ void WriteInt(QSettings& S, const QString& Key, int Value) {
 
 } // namespace
 
-void TPreViewBase::LoadSettings() {
+void TPageDocument::LoadSettings() {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Nolvo"),
                        QStringLiteral("PreView"));
     settings.beginGroup(SettingsGroup());
     LoadSettingsFrom(settings);
 }
 
-void TPreViewBase::LoadSpoolSettings() {
-    FSpool = StoredSpoolSettings();
-}
-
-TSpoolSettings TPreViewBase::StoredSpoolSettings() {
+TSpoolSettings StoredSpoolSettings() {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Nolvo"),
                        QStringLiteral("PreView"));
     return SpoolSettingsFrom(settings);
 }
 
-TSpoolSettings TPreViewBase::SpoolSettingsFrom(QSettings& S) {
+TSpoolSettings SpoolSettingsFrom(QSettings& S) {
     TSpoolSettings spool;
     S.beginGroup(QStringLiteral("SPOOL"));
     QString path = S.value(QStringLiteral("PATH")).toString().trimmed();
@@ -231,18 +228,26 @@ TSpoolSettings TPreViewBase::SpoolSettingsFrom(QSettings& S) {
     return spool;
 }
 
-void TPreViewBase::SaveSettings() const {
+void TPageDocument::SaveSettings() const {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Nolvo"),
                        QStringLiteral("PreView"));
     settings.beginGroup(SettingsGroup());
     SaveSettingsTo(settings);
 }
 
-void TPreViewBase::LoadSettingsFrom(QSettings& S) {
+void TPageDocument::LoadSettingsFrom(QSettings& S) {
+    bool stored = false;
     for (int k = 0; k < 3; ++k) {
-        Header[k] = S.value(QStringLiteral("HEADER%1").arg(k)).toString();
-        Footer[k] = S.value(QStringLiteral("FOOTER%1").arg(k)).toString();
+        const QString header = QStringLiteral("HEADER%1").arg(k);
+        const QString footer = QStringLiteral("FOOTER%1").arg(k);
+        stored = stored || S.contains(header) || S.contains(footer);
+        Header[k] = S.value(header).toString();
+        Footer[k] = S.value(footer).toString();
     }
+    // A report handed in needs its page numbers; stored texts, even empty ones, are the
+    // user's choice.
+    if (!stored)
+        Footer[1] = QStringLiteral("&P / &N");
     for (int k = 0; k < 6; ++k)
         FMarzins[k] = ReadLength(S, QStringLiteral("MARGIN%1").arg(k), FMarzins[k], 0);
     const int count =
@@ -253,8 +258,8 @@ void TPreViewBase::LoadSettingsFrom(QSettings& S) {
         const QString face = S.value(QStringLiteral("FontName%1").arg(i)).toString();
         if (!face.isEmpty())
             style.Font.setFamily(face);
-        const int height = ReadLength(S, QStringLiteral("FontSize%1").arg(i),
-                                      PageFontHeight(style.Font), -10000);
+        const int height =
+            ReadLength(S, QStringLiteral("FontSize%1").arg(i), PageFontHeight(style.Font), -10000);
         style.Font.setPixelSize(std::max(1, std::abs(height)));
         SetFontStyleBits(style.Font, ReadInt(S, QStringLiteral("FontStyle%1").arg(i),
                                              FontStyleBits(style.Font)));
@@ -266,7 +271,7 @@ void TPreViewBase::LoadSettingsFrom(QSettings& S) {
     }
 }
 
-void TPreViewBase::SaveSettingsTo(QSettings& S) const {
+void TPageDocument::SaveSettingsTo(QSettings& S) const {
     for (int k = 0; k < 3; ++k) {
         S.setValue(QStringLiteral("HEADER%1").arg(k), Header[k]);
         S.setValue(QStringLiteral("FOOTER%1").arg(k), Footer[k]);

@@ -1,10 +1,9 @@
-#include "input/InputListing.h"
+#include "reports/InputListing.h"
 
-#include "app/MessageBoxes.h"
 #include "model/DataUnit.h"
 #include "platform/NumberFormat.h"
-#include "preview/PREVIEWUNIT02.h"
-#include "results/PrintOutUnitTable.h"
+#include "preview/PageDocument.h"
+#include "reports/PrintOutUnitTable.h"
 
 #include <QPainter>
 
@@ -69,20 +68,20 @@ std::vector<TGridData> ListingOrder(const TInputData& Data) {
     return kept;
 }
 
-void BuildListing(TPreViewForm& Preview, const TInputData& Data) {
-    Preview.AllPageClear();
-    BeginTable(200, 160);
+void BuildListing(TPageDocument& Document, const TInputData& Data) {
+    Document.AllPageClear();
+    TReportTable table(200, 160);
     const std::vector<TListColumn> values = ValueColumns(Data);
     const int n = 2 + static_cast<int>(values.size());
-    int w = (Preview.PaperWidth() - 590) / (n - 2);
+    int w = (Document.PaperWidth() - 590) / (n - 2);
     w = std::min(w, 300);
-    AddTableColumn(0);
-    AddTableColumn(120);
+    table.AddColumn(0);
+    table.AddColumn(120);
     for (int j = 0; j <= n - 2; ++j)
-        AddTableColumn(240 + j * w);
-    const int R = (Preview.PaperHeight() - 350) / 60;
+        table.AddColumn(240 + j * w);
+    const int R = (Document.PaperHeight() - 350) / 60;
     for (int r = 0; r <= R; ++r)
-        AddTableRow(60 * r);
+        table.AddRow(60 * r);
 
     const QString title = QString::fromStdString(Data.Title());
     const QColor rule(128, 128, 128);
@@ -90,47 +89,35 @@ void BuildListing(TPreViewForm& Preview, const TInputData& Data) {
     int p = 0;
     for (const TGridData& g : ListingOrder(Data)) {
         if (p == 0) {
-            Preview.NewPage();
-            QPainter& C = *Preview.ViewCanvas();
+            Document.NewPage();
+            QPainter& C = *Document.ViewCanvas();
             C.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -35));
             TextOutTopLeft(C, 180, 100, title);
             C.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -30));
-            TableCellText(C, 0, 0, QStringLiteral("Ｘ"), 1);
-            TableCellText(C, 1, 0, QStringLiteral("Ｙ"), 1);
+            table.CellText(C, 0, 0, QStringLiteral("Ｘ"), TCellAlign::Center);
+            table.CellText(C, 1, 0, QStringLiteral("Ｙ"), TCellAlign::Center);
             for (int k = 0; k < static_cast<int>(values.size()); ++k)
-                TableCellText(C, 2 + k, 0, values[k].Heading, 1);
+                table.CellText(C, 2 + k, 0, values[k].Heading, TCellAlign::Center);
             for (int c = 1; c <= n - 1; ++c)
-                TableLine(C, c, 0, c, R, 1, Qt::SolidLine, rule);
+                table.Line(C, c, 0, c, R, 1, Qt::SolidLine, rule);
             for (int r = 1; r <= R - 1; ++r)
-                TableLine(C, 0, r, n, r, 1, Qt::SolidLine, rule);
-            TableLine(C, 0, 0, 0, R, 5, Qt::SolidLine, rule);
-            TableLine(C, n, 0, n, R, 5, Qt::SolidLine, rule);
-            TableLine(C, 0, 0, n, 0, 5, Qt::SolidLine, rule);
-            TableLine(C, 0, R, n, R, 5, Qt::SolidLine, rule);
+                table.Line(C, 0, r, n, r, 1, Qt::SolidLine, rule);
+            table.Line(C, 0, 0, 0, R, 5, Qt::SolidLine, rule);
+            table.Line(C, n, 0, n, R, 5, Qt::SolidLine, rule);
+            table.Line(C, 0, 0, n, 0, 5, Qt::SolidLine, rule);
+            table.Line(C, 0, R, n, R, 5, Qt::SolidLine, rule);
             p = 1;
         }
-        QPainter& C = *Preview.ViewCanvas();
-        TableCellText(C, 0, p, QString::number(g.X) + space, 2);
-        TableCellText(C, 1, p, QString::number(g.Y) + space, 2);
+        QPainter& C = *Document.ViewCanvas();
+        table.CellText(C, 0, p, QString::number(g.X) + space, TCellAlign::Right);
+        table.CellText(C, 1, p, QString::number(g.Y) + space, TCellAlign::Right);
         for (int k = 0; k < static_cast<int>(values.size()); ++k)
-            TableCellText(
+            table.CellText(
                 C, 2 + k, p,
                 QString::fromStdString(FormatFixed(values[k].Value(g, values[k].Arg), 3)) + space,
-                2);
+                TCellAlign::Right);
         if (++p >= R)
             p = 0;
     }
-    EndTable();
-    Preview.ViewEnd();
-}
-
-void InputPrintOut(QWidget* Parent, const TInputData& Data) {
-    TPreViewForm& preview = SharedPreviewForm();
-    RunGuarded(Parent, [&]() {
-        preview.SetOnPaperChange([&Data](TPreViewForm& Sender) { BuildListing(Sender, Data); });
-        BuildListing(preview, Data);
-        preview.Execute();
-    });
-    // The routine refers to Data, which need not outlive this call.
-    preview.SetOnPaperChange(nullptr);
+    Document.ViewEnd();
 }

@@ -1,9 +1,0 @@
-target_sources(doryou_widgets PRIVATE
-  controls/ArrowMark.cpp
-  controls/ImageButton.cpp
-  controls/KeyPreview.cpp
-  controls/Label3d.cpp
-  controls/NlvLabel.cpp
-  controls/RadioGroup.cpp
-  controls/StringGrid.cpp
-)
