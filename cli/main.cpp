@@ -10,13 +10,18 @@
 #include "model/CalcSummary.h"
 #include "model/DataUnit.h"
 #include "model/MeshCsv.h"
+#include "platform/CodePage.h"
 #include "platform/Failure.h"
+#include "platform/FileUtil.h"
 #include "platform/NumberFormat.h"
-#include "platform/TextFile.h"
 
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -43,15 +48,18 @@ int Usage() {
                  "          [--layer height|volume] [--size W,H]\n"
                  "  map     切盛図を画像または PDF に書き出します。\n");
 #endif
+    std::fprintf(stderr,
+                 "  FILE.msh に - を指定すると標準入力から、OUT に - を指定すると標準出力へ\n"
+                 "  書き出します。\n");
     return 2;
 }
 
-// Loads a project and makes sure its results are those of its own settings.
-void LoadCalculated(TInputData& data, const std::string& file) {
-    data.FileLoad(file);
-    // A project saved with valid results was recalculated by the load already.
-    if (!data.GetPhase(2))
-        data.Calcrate();
+// Writes a UTF-8 text as code page 932 to a file, or to standard output for "-".
+void WriteCp932Output(const std::string& path, const std::string& text) {
+    const std::string bytes = Utf8ToCp932(text);
+    const std::unique_ptr<TOutputSink> out = OpenOutput(path);
+    out->Write(bytes.data(), bytes.size());
+    out->Commit();
 }
 
 int Export(const std::string& command, const std::vector<std::string>& args) {
@@ -60,13 +68,13 @@ int Export(const std::string& command, const std::vector<std::string>& args) {
     TInputData data;
     std::string text;
     if (command == "export-mesh") {
-        data.FileLoad(args[0]);
+        LoadProject(data, args[0]);
         text = MeshCsvText(data);
     } else {
         LoadCalculated(data, args[0]);
         text = command == "export-summary" ? CalcSummaryCsvText(data) : DetailCsvText(data);
     }
-    WriteCp932File(args[1], text);
+    WriteCp932Output(args[1], text);
     return 0;
 }
 
@@ -76,7 +84,7 @@ int Calc(const std::vector<std::string>& args) {
     for (const std::string& a : args) {
         if (a == "--json")
             json = true;
-        else if (file.empty() && a.rfind("--", 0) != 0)
+        else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0))
             file = a;
         else
             return Usage();
@@ -89,7 +97,10 @@ int Calc(const std::vector<std::string>& args) {
         PrintCalcJson(stdout, data);
     else
         PrintSummaryText(stdout, data);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        throw EFailure(
+            StrFormat("標準出力に書き込めませんでした。%s", SystemErrorText(errno).c_str()));
+    return 0;
 }
 
 // Exit code 3 tells scripts that the project has findings.
@@ -99,7 +110,7 @@ int Check(const std::vector<std::string>& args) {
     for (const std::string& a : args) {
         if (a == "--json")
             json = true;
-        else if (file.empty() && a.rfind("--", 0) != 0)
+        else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0))
             file = a;
         else
             return Usage();
@@ -107,7 +118,7 @@ int Check(const std::vector<std::string>& args) {
     if (file.empty())
         return Usage();
     TInputData data;
-    data.FileLoad(file);
+    LoadProject(data, file);
     const std::vector<TCheckFinding> findings = TSiteCheck().Run(data);
     if (json)
         PrintFindingsJson(stdout, findings);
@@ -125,6 +136,7 @@ int main(int argc, char** argv) {
     LoadFormatSettingsFromCLocale();
     // Program output must not depend on the locale's idea of printf numbers.
     std::setlocale(LC_NUMERIC, "C");
+    RemoveTemporaryFilesOnSignals();
     if (argc < 2)
         return Usage();
     const std::string command = argv[1];
@@ -145,6 +157,12 @@ int main(int argc, char** argv) {
         return Usage();
     } catch (const EFailure& e) {
         std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    } catch (const std::bad_alloc& e) {
+        std::fprintf(stderr, "%s\n", FailureText(e).c_str());
+        return 1;
+    } catch (const std::length_error& e) {
+        std::fprintf(stderr, "%s\n", FailureText(e).c_str());
         return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "エラー: %s\n", e.what());
