@@ -58,15 +58,36 @@ TEST(MeshCsv, ColumnsFollowTheSettings) {
     EXPECT_NE(MeshCsvText(d).find("3,4,12.500,"), std::string::npos);
     FormatSettings() = saved;
 
+    // Every column: each value of a point lands in its own column.
     TInputData e;
     e.SetLayer(5);
     e.SetSolidType(1);
+    e.SetHyoudo(true);
     e.SetFumikomi(true);
     e.SetAtumitu(true);
-    EXPECT_EQ(MeshColumnHeadings(e),
-              (std::vector<std::string>{"Ｘ", "Ｙ", "計画高", "地盤高", "２層標高", "３層標高",
-                                        "４層標高", "５層標高", "踏込沈下", "圧密沈下"}));
+    EXPECT_EQ(
+        MeshColumnHeadings(e),
+        (std::vector<std::string>{"Ｘ", "Ｙ", "計画高", "地盤高", "表土厚", "２層標高", "３層標高",
+                                  "４層標高", "５層標高", "踏込沈下", "圧密沈下"}));
+    g = TGridData{};
+    g.X = -3;
+    g.Y = 4;
+    g.FH = 12.5;
+    g.GH = 10.25;
+    g.LAYER[0] = 0.3;
+    g.LAYER[1] = 9.1;
+    g.LAYER[2] = 8.2;
+    g.LAYER[3] = 7.3;
+    g.LAYER[4] = 6.4;
+    g.CSink = 0.15;
+    g.BSink = 0.25;
+    e.SetMeshData(g);
+    EXPECT_EQ(MeshCsvText(e),
+              "入力メッシュデータ\r\n\r\n"
+              "Ｘ,Ｙ,計画高,地盤高,表土厚,２層標高,３層標高,４層標高,５層標高,踏込沈下,圧密沈下\r\n"
+              "-3,4,12.500,10.250,0.300,9.100,8.200,7.300,6.400,0.150,0.250\r\n");
     e.SetLayer(1);
+    e.SetHyoudo(false);
     e.SetFumikomi(false);
     e.SetAtumitu(false);
     EXPECT_EQ(MeshColumnHeadings(e).size(), 4u);
@@ -125,6 +146,18 @@ TEST(DetailCsv, OnePointAndFourPointLines) {
     EXPECT_NE(text.find("     5,\"3,4\",\"4,5\",\"10\",,\"39\",\"13\",\"26\"\r\n"),
               std::string::npos)
         << text;
+
+    // With fill correction the fill column is the corrected fill: 250 x 0.8.
+    TInputData f;
+    f.SetLayer(1);
+    f.SetMeshSpan(10);
+    f.SetRateType(1);
+    f.SetSolidValue(0, 0, 0.8);
+    Add(f, 0, 0, 10, 12.5);
+    ASSERT_TRUE(f.Calcrate());
+    EXPECT_EQ(DetailCsvText(f), "土量計算一覧表\r\n\r\n"
+                                "メッシュ,Ｘ番号,Ｙ番号,盛土量,切土量\r\n"
+                                "     5,0,0,\"200\",\r\n");
 }
 
 TEST(TextFile, WritesCodePage932WithCrLf) {

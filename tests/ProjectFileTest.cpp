@@ -155,6 +155,81 @@ TEST_F(ProjectFile, SaveLoadSaveIsIdentical) {
     EXPECT_TRUE(e.GetPhase(1));
 }
 
+// Every value its own, so that a field read into its neighbour cannot go unseen.
+TEST_F(ProjectFile, EveryFieldSurvivesSaveAndLoad) {
+    TInputData d;
+    d.SetSolidType(1);
+    d.SetCalcType(2);
+    // Methods outside their ranges, as a foreign file may hold them, are kept as they are.
+    d.SetRoundType(4);
+    d.SetRateType(3);
+    d.SetLayer(4);
+    d.SetMeshSpan(12.5);
+    d.SetHyoudo(true);
+    d.SetAtumitu(true);
+    for (int i = 0; i < 7; ++i) {
+        d.SetSolidValue(i, 0, 0.75 + i / 8.0);
+        d.SetSolidValue(i, 1, 0.1 + i / 16.0);
+    }
+    for (int p = 0; p < 2; ++p) {
+        TGridData g;
+        g.X = -7 - p;
+        g.Y = 11 + p;
+        g.GH = 20.5 + p;
+        g.FH = 18.25 + p;
+        for (int i = 0; i < 5; ++i)
+            g.LAYER[i] = 0.3 + i + p / 4.0;
+        g.CSink = 0.125 + p;
+        g.BSink = 0.375 + p;
+        d.SetMeshData(g);
+    }
+    d.SetPhase(0, true);
+    d.SetPhase(9, true);
+    d.FileSave(Path("every.msh"));
+
+    // The first mesh record, field by field.
+    const std::string b = Read(Path("every.msh"));
+    EXPECT_EQ(Int(b, 879), -7);
+    EXPECT_EQ(Int(b, 883), 11);
+    EXPECT_EQ(Double(b, 887), 20.5);
+    EXPECT_EQ(Double(b, 895), 18.25);
+    EXPECT_EQ(Double(b, 903), 0.125);
+    EXPECT_EQ(Double(b, 911), 0.375);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Double(b, 919 + 8 * static_cast<size_t>(i)), 0.3 + i) << i;
+
+    TInputData e;
+    e.FileLoad(Path("every.msh"));
+    EXPECT_EQ(e.SolidType(), 1);
+    EXPECT_EQ(e.CalcType(), 2);
+    EXPECT_EQ(e.RoundType(), 4);
+    EXPECT_EQ(e.RateType(), 3);
+    EXPECT_EQ(e.Layer(), 4);
+    EXPECT_EQ(e.MeshSpan(), 12.5);
+    EXPECT_TRUE(e.Hyoudo());
+    EXPECT_FALSE(e.Fumikomi());
+    EXPECT_TRUE(e.Atumitu());
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(e.GetSolidValue(i, 0), d.GetSolidValue(i, 0)) << i;
+        EXPECT_EQ(e.GetSolidValue(i, 1), d.GetSolidValue(i, 1)) << i;
+    }
+    for (int p = 0; p < 10; ++p)
+        EXPECT_EQ(e.GetPhase(p), d.GetPhase(p)) << p;
+    ASSERT_EQ(e.MeshCount(), 2);
+    for (int p = 0; p < 2; ++p) {
+        const TGridData a = d.GetIndexToData(p), g = e.GetIndexToData(p);
+        EXPECT_EQ(g.Index, p + 1);
+        EXPECT_EQ(g.X, a.X);
+        EXPECT_EQ(g.Y, a.Y);
+        EXPECT_EQ(g.GH, a.GH);
+        EXPECT_EQ(g.FH, a.FH);
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(g.LAYER[i], a.LAYER[i]) << p << " " << i;
+        EXPECT_EQ(g.CSink, a.CSink) << p;
+        EXPECT_EQ(g.BSink, a.BSink) << p;
+    }
+}
+
 TEST_F(ProjectFile, DeletedPointsAreDroppedAndRenumbered) {
     TInputData d = SampleProject();
     d.DeleteMeshData(1, 1);
