@@ -357,6 +357,30 @@ TEST(PageSetup, StyleTabEditsTheDialogsCopy) {
     EXPECT_EQ(two[1].StyleName, QStringLiteral("本文"));
 }
 
+TEST(PageSetup, TextHeightStaysWithinWhatAPageHolds) {
+    PreparedPreview();
+    std::vector<TTextStyle> styles = SharedPreviewForm().FontList();
+    TPreSetupForm02 form;
+    form.SetFontTabVisible(true);
+    form.SetFontStyle(styles);
+    form.resize(600, 500);
+    form.PageControl1->setCurrentWidget(form.FontSheet);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.HeightEdit->setFocus();
+    QTest::keyClick(form.HeightEdit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(form.HeightEdit, QStringLiteral("157708730"));
+    QTest::keyClick(form.HeightEdit, Qt::Key_Return);
+    const int typed = form.HeightEdit->value();
+    EXPECT_LE(typed, 10000) << "at most 1 m, as the settings read it";
+    form.HeightEdit->stepBy(100000);
+    EXPECT_EQ(form.HeightEdit->value(), 10000);
+    form.FontView->grab(); // the sample at that height, in screen pixels
+    std::vector<TTextStyle> back = styles;
+    form.GetFontStyle(back);
+    EXPECT_EQ(PageFontHeight(back[1].Font), -10000);
+}
+
 TEST(PreviewPrinter, PaperOperationsOnTheBuiltInPrinter) {
     PreparedPreview();
     TPreviewPrinter& printer = TPreviewPrinter::Current();
