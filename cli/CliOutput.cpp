@@ -4,7 +4,9 @@
 
 #include "model/CalcSummary.h"
 #include "model/DataUnit.h"
+#include "platform/CodePage.h"
 #include "platform/Failure.h"
+#include "platform/FileUtil.h"
 
 #include <cmath>
 #include <string>
@@ -90,9 +92,26 @@ std::string VolumesJson(const TGridCalcData& r) {
 
 } // namespace
 
+void LoadProject(TInputData& Data, const std::string& File) {
+    if (File != "-") {
+        Data.FileLoad(File);
+        return;
+    }
+    TFileReader in{TFileReader::TStandardInput{}};
+    Data.FileLoad(in);
+}
+
+void LoadCalculated(TInputData& Data, const std::string& File) {
+    LoadProject(Data, File);
+    // A project saved with valid results was recalculated by the load already.
+    if (!Data.GetPhase(2))
+        Data.Calcrate();
+}
+
 void PrintSummaryText(std::FILE* out, const TInputData& Data) {
     std::fprintf(out, "土量計算集計表\n");
-    std::fprintf(out, "工事名　: %s\n", Data.Title().c_str());
+    // Texts go to a terminal: no control character of theirs may reach it.
+    std::fprintf(out, "工事名　: %s\n", WithoutControlChars(Data.Title()).c_str());
     std::fprintf(
         out, "計算方法: %s　端数処理: %s　補正: %s\n", Pick(kCalcTypeNames, 3, Data.CalcType()),
         Pick(kRoundTypeNames, 3, Data.RoundType()), Pick(kRateTypeNames, 2, Data.RateType()));
@@ -102,8 +121,10 @@ void PrintSummaryText(std::FILE* out, const TInputData& Data) {
     int widths[4] = {0, 0, 0, 0};
     for (const auto& row : s.Rows)
         for (int c = 0; c < 4; ++c)
-            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
-    for (const auto& row : s.Rows) {
+            widths[c] = std::max(widths[c], DisplayWidth(WithoutControlChars(row[c])));
+    for (auto row : s.Rows) {
+        for (std::string& cell : row)
+            cell = WithoutControlChars(cell);
         std::string line = Pad(row[0], widths[0], false);
         for (int c = 1; c < 4; ++c)
             line += "  " + Pad(row[c], widths[c], true);

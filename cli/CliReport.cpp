@@ -1,9 +1,12 @@
 #include "CliReport.h"
 
+#include "CliOutput.h"
+
 #include "model/DataUnit.h"
 #include "platform/Failure.h"
 #include "platform/FileUtil.h"
 #include "platform/NumberFormat.h"
+#include "preview/OutputDevice.h"
 #include "preview/PageDocument.h"
 #include "reports/InputListing.h"
 #include "reports/PrintOutUnitReports.h"
@@ -34,7 +37,8 @@ int ReportUsage() {
         "  report  土量集計表 (--summary)、土量計算一覧表 (--list)、入力データ一覧\n"
         "          (--listing)、切盛図 (--map) を PDF に書き出します。何も選ばなければ\n"
         "          切盛図のほかの全部です。\n"
-        "          --paper は用紙 (A4, A3, B5, JisB5, Letter など)、--landscape は横向きです。\n");
+        "          --paper は用紙 (A4, A3, B5, JisB5, Letter など)、--landscape は横向きです。\n"
+        "          FILE.msh に - を指定すると標準入力から読み、-o - で標準出力へ書き出します。\n");
     return 2;
 }
 
@@ -61,9 +65,12 @@ void StartGui(int& argc, char** argv, std::unique_ptr<QGuiApplication>& App) {
 int MapUsage() {
     std::fprintf(stderr, "使い方: doryou-cli map FILE.msh -o OUT.png|OUT.svg|OUT.pdf\n"
                          "                       [--layer height|volume] [--size W,H]\n"
+                         "                       [--format png|svg|pdf]\n"
                          "  map     切盛図を画像 (PNG, SVG) または PDF に書き出します。\n"
                          "          --layer height は切盛高、volume は補正土量 (計算後) です。\n"
-                         "          --size は PNG と SVG の大きさ (画素、既定 1600,1200) です。\n");
+                         "          --size は PNG と SVG の大きさ (画素、既定 1600,1200) です。\n"
+                         "          --format は形式で、省略すると OUT の拡張子から決めます\n"
+                         "          (-o - で標準出力へ書き出すときは必ず指定します)。\n");
     return 2;
 }
 
@@ -80,14 +87,17 @@ bool EndsWith(const std::string& S, const char* Suffix) {
 } // namespace
 
 int Map(int argc, char** argv, const std::vector<std::string>& args) {
-    std::string file, out, layer = "height";
+    std::string file, out, layer = "height", format;
     int width = 1600, height = 1200;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if ((a == "-o" || a == "--layer" || a == "--size") && i + 1 < args.size()) {
+        if ((a == "-o" || a == "--layer" || a == "--size" || a == "--format") &&
+            i + 1 < args.size()) {
             const std::string& v = args[++i];
             if (a == "-o") {
                 out = v;
+            } else if (a == "--format") {
+                format = "." + v;
             } else if (a == "--layer") {
                 layer = v;
             } else {
@@ -97,7 +107,7 @@ int Map(int argc, char** argv, const std::vector<std::string>& args) {
                     throw EFailure(StrFormat(
                         "大きさ「%s」は 100〜20000 の幅,高さで指定してください。", v.c_str()));
             }
-        } else if (file.empty() && a.rfind("-", 0) != 0) {
+        } else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0)) {
             file = a;
         } else {
             return MapUsage();
@@ -105,13 +115,16 @@ int Map(int argc, char** argv, const std::vector<std::string>& args) {
     }
     if (file.empty() || out.empty() || (layer != "height" && layer != "volume"))
         return MapUsage();
-    const bool png = EndsWith(out, ".png"), svg = EndsWith(out, ".svg"),
-               pdf = EndsWith(out, ".pdf");
+    if (!format.empty() && format != ".png" && format != ".svg" && format != ".pdf")
+        throw EFailure("形式は png、svg、pdf のどれかにしてください。");
+    const std::string& kind = format.empty() ? out : format;
+    const bool png = EndsWith(kind, ".png"), svg = EndsWith(kind, ".svg"),
+               pdf = EndsWith(kind, ".pdf");
     if (!png && !svg && !pdf)
         throw EFailure("出力ファイルの拡張子は .png、.svg、.pdf のどれかにしてください。");
 
     TInputData data;
-    data.FileLoad(file);
+    LoadProject(data, file);
     const TMapLayer which = layer == "volume" ? TMapLayer::Volume : TMapLayer::Height;
     if (which == TMapLayer::Volume && !data.GetPhase(2))
         data.Calcrate();
@@ -160,7 +173,9 @@ int Map(int argc, char** argv, const std::vector<std::string>& args) {
             throw EFailure("PDF を書き込めません。");
     }
     buffer.close();
-    WriteFileAtomic(out, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    const std::unique_ptr<TOutputSink> output = OpenOutput(out);
+    output->Write(bytes.constData(), static_cast<size_t>(bytes.size()));
+    output->Commit();
     return 0;
 }
 
@@ -181,7 +196,7 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
             landscape = true;
         else if ((a == "-o" || a == "--paper") && i + 1 < args.size())
             (a == "-o" ? out : paper) = args[++i];
-        else if (file.empty() && a.rfind("-", 0) != 0)
+        else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0))
             file = a;
         else
             return ReportUsage();
@@ -195,9 +210,12 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
         throw EFailure(StrFormat("用紙「%s」はありません。", paper.c_str()));
 
     TInputData data;
-    data.FileLoad(file);
+    LoadProject(data, file);
     if (!data.GetPhase(2) && (summary || list))
         data.Calcrate();
+    // The target is checked before the long work. The PDF streams into the atomic writer (or
+    // standard output), which replaces the file only when every page was written.
+    const std::unique_ptr<TOutputSink> output = OpenOutput(out);
 
     std::unique_ptr<QGuiApplication> app;
     StartGui(argc, argv, app);
@@ -208,8 +226,7 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
                                   landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                                   QMarginsF(0, 0, 0, 0)));
     document.SetFileName(QString::fromStdString(file)); // for "&F" and "&f" in headers
-    QBuffer pdf;
-    pdf.open(QIODevice::WriteOnly);
+    TOutputDevice pdf(*output);
     {
         TPdfSheets sheets(pdf);
         auto compose = [&](TPageDocument::TPaperChange Build) {
@@ -227,9 +244,9 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
                 BuildMapPage(D, data, TMapLayer::Height);
             });
         document.SetOnPaperChange(nullptr);
+        // A report without pages has written nothing: the PDF begins with the first sheet.
         sheets.Finish();
     }
-    // Nothing is written unless every page was made.
-    WriteFileAtomic(out, std::string_view(pdf.data().constData(), pdf.data().size()));
+    output->Commit();
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "app/DataForm.h"
 #include "app/MainUnit.h"
 #include "controls/ImageButton.h"
+#include "controls/MessageBoxes.h"
 #include "controls/RadioGroup.h"
 #include "input/BaseDataUnit.h"
 #include "model/DataUnit.h"
@@ -21,7 +22,10 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -195,6 +199,27 @@ TEST_F(Navigation, FailedOpenKeepsFileCaptionAndProject) {
     QFile f(junk);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("not a project at all\n"));
+}
+
+// A FIFO is refused at once (opening it would wait for a writer for ever) and a failure for
+// want of memory speaks Japanese; either way the open project stays.
+TEST_F(Navigation, FifoAndOutOfMemoryKeepTheProject) {
+    const QString good = SaveCalculatedProject(QStringLiteral("site1.msh"), "元の工事");
+    nav->LoadFile(good);
+    const QString fifo = Path(QStringLiteral("pipe.msh"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    QString text;
+    AnswerMessageBox(QMessageBox::Ok, &text);
+    nav->LoadFile(fifo);
+    EXPECT_TRUE(text.contains(QStringLiteral("通常のファイルではありません")))
+        << text.toStdString();
+    EXPECT_EQ(nav->FileName(), good);
+    EXPECT_EQ(nav->InputData().Title(), "元の工事");
+
+    text.clear();
+    AnswerMessageBox(QMessageBox::Ok, &text);
+    EXPECT_FALSE(RunGuarded(nav, []() { throw std::bad_alloc(); }));
+    EXPECT_TRUE(text.startsWith(QStringLiteral("メモリが足りません。"))) << text.toStdString();
 }
 
 TEST_F(Navigation, OpenThroughTheDialog) {

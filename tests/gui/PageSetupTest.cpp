@@ -129,6 +129,34 @@ TEST(PageSetup, MarginFieldsKeepWithinThePrinterAndFourHundred) {
     TPreviewPrinter::Current().UseBuiltIn();
 }
 
+// OK does not take margins that leave the paper too little room: the dialog says so and stays
+// open until they fit.
+TEST(PageSetup, MarginsThatLeaveNoRoomCannotBeConfirmed) {
+    PreparedPreview({100, 100, 100, 100, 0, 0}, QPageSize::A5);
+    TPreSetupForm02 form;
+    for (int k = 0; k < 6; ++k)
+        form.SetMargin(k, 100);
+    QString text;
+    WhenModal(
+        [&](QWidget*) {
+            form.PageControl1->setCurrentWidget(form.HeaderSheet);
+            TypeInto(form.LeftMEdit, QStringLiteral("400"));
+            TypeInto(form.RightMEdit, QStringLiteral("400"));
+            AnswerMessageBox(QMessageBox::Ok, &text);
+            form.BitBtn1->click(); // 680 of the paper's 1480 left: refused
+            EXPECT_TRUE(form.isVisible());
+            EXPECT_EQ(form.PageControl1->currentWidget(), form.YohakuSheet);
+            TypeInto(form.RightMEdit, QStringLiteral("300"));
+            form.BitBtn1->click(); // 780: taken
+        },
+        IsPageSetup);
+    ASSERT_TRUE(form.Execute());
+    EXPECT_TRUE(text.startsWith(QStringLiteral("余白が大きすぎます。"))) << text.toStdString();
+    EXPECT_EQ(form.GetMargin(0), 400);
+    EXPECT_EQ(form.GetMargin(2), 300);
+    PreparedPreview();
+}
+
 TEST(PageSetup, ConfirmingRebuildsThePreviewWithTheNewSettings) {
     TPreViewForm& preview = PreparedPreview();
     preview.SetOnPaperChange(ComposeLines);
