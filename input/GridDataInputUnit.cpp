@@ -50,18 +50,18 @@ QFont FormFont() {
     return f;
 }
 
-// A typed number; a text that is no number, or none a double can hold, reads as 0.
-double ReadReal(const QString& Text) {
-    const long double v = ParseFloatDef(Text.toStdString(), 0.0L);
-    if (std::isnan(v) || std::fabs(v) > static_cast<long double>(DBL_MAX))
-        return 0.0;
-    return static_cast<double>(v);
+// A mesh number as the coordinate lookup reads it; false when the text is none.
+bool ReadInt(const QString& Text, int32_t& Value) {
+    bool ok = false;
+    const int v = Text.trimmed().toInt(&ok, 10);
+    Value = ok ? v : 0;
+    return ok;
 }
 
 int32_t ReadInt(const QString& Text) {
-    bool ok = false;
-    const int v = Text.trimmed().toInt(&ok, 10);
-    return ok ? v : 0;
+    int32_t v = 0;
+    ReadInt(Text, v);
+    return v;
 }
 
 QString Real(double Value) {
@@ -125,6 +125,13 @@ QPushButton* NewButton(const QString& Caption, QWidget* Parent, int X, int Width
 
 } // namespace
 
+double TMeshInputForm::ReadReal(const QString& Text) {
+    const long double v = ParseFloatDef(Text.toStdString(), 0.0L);
+    if (std::isnan(v) || std::fabs(v) > static_cast<long double>(DBL_MAX))
+        return 0.0;
+    return static_cast<double>(v);
+}
+
 TMeshInputForm::TMeshInputForm(QWidget* AOwner) : QDialog(AOwner) {
     setWindowTitle(QStringLiteral("メッシュデータ編集"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -171,9 +178,8 @@ void TMeshInputForm::BuildPanels() {
     BitBtn2->setIcon(CsvGlyph());
     Panel3->installEventFilter(this);
     // The form sees Enter before any of its controls, the grid's editor included.
-    new TKeyPreview(this, [this](QWidget* Receiver, QKeyEvent& Key) {
-        return EnterKey(Receiver, Key);
-    });
+    new TKeyPreview(this,
+                    [this](QWidget* Receiver, QKeyEvent& Key) { return EnterKey(Receiver, Key); });
     form->addWidget(Panel1);
 
     Panel2 = new QFrame(this);
@@ -381,20 +387,6 @@ void TMeshInputForm::LoadEntryRow(const TGridData& Mesh) {
     StringGrid1->SetCells(10, EntryRow, Real(Mesh.BSink));
 }
 
-TGridData TMeshInputForm::ReadEntryRow() const {
-    TGridData d;
-    d.Index = FInputIndex;
-    d.X = ReadInt(StringGrid1->Cells(0, EntryRow));
-    d.Y = ReadInt(StringGrid1->Cells(1, EntryRow));
-    d.FH = ReadReal(StringGrid1->Cells(2, EntryRow));
-    d.GH = ReadReal(StringGrid1->Cells(3, EntryRow));
-    for (int i = 0; i < 5; ++i)
-        d.LAYER[i] = ReadReal(StringGrid1->Cells(4 + i, EntryRow));
-    d.CSink = ReadReal(StringGrid1->Cells(9, EntryRow));
-    d.BSink = ReadReal(StringGrid1->Cells(10, EntryRow));
-    return d;
-}
-
 void TMeshInputForm::ClearEntryRow() {
     for (int c = 0; c < EntryCols; ++c)
         StringGrid1->SetCells(c, EntryRow, QString());
@@ -410,8 +402,12 @@ void TMeshInputForm::MoveToFirstColumn() {
 void TMeshInputForm::StringGrid1SelectCell(int Col, int PrevCol) {
     if (FMovingByProgram || PrevCol != 1 || Col < 0 || !FInputData)
         return;
-    const TGridData m = FInputData->GetXYToData(ReadInt(StringGrid1->Cells(0, EntryRow)),
-                                                ReadInt(StringGrid1->Cells(1, EntryRow)));
+    // Numbers that are none name no mesh: registering will say so, and nothing is loaded.
+    int32_t x = 0, y = 0;
+    if (!ReadInt(StringGrid1->Cells(0, EntryRow), x) ||
+        !ReadInt(StringGrid1->Cells(1, EntryRow), y))
+        return;
+    const TGridData m = FInputData->GetXYToData(x, y);
     if (m.Index > 0 || FInputData->SolidType() == 0)
         LoadEntryRow(m);
 }
@@ -455,8 +451,10 @@ void TMeshInputForm::Button1Click() {
     if (!FInputData)
         return;
     StringGrid1->CommitEditor();
+    TGridData d;
+    if (!ReadEntryRowChecked(d))
+        return;
     RunGuarded(this, [&]() {
-        TGridData d = ReadEntryRow();
         // The typed numbers decide which mesh is written: a live mesh with those numbers is
         // replaced, else a new one is added, whatever was loaded into the row before.
         d.Index = FInputData->GetXYToData(d.X, d.Y).Index;

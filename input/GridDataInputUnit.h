@@ -104,7 +104,18 @@ private:
     bool GridIsActive() const;
 
     void LoadEntryRow(const TGridData& Mesh);
-    TGridData ReadEntryRow() const;
+    // The entry row as a mesh (GridDataInputUnitEntry.cpp); false when a cell was refused or
+    // the user declined an implausible value, with the focus then on that cell.
+    bool ReadEntryRowChecked(TGridData& Mesh);
+    bool ReadMeshNumber(int Col, int32_t& Value);
+    bool ReadMeshValue(int Col, double& Value);
+    bool EntryValuePlausible(int Col, double Value);
+    bool RefuseEntryCell(int Col, const QString& Text);
+    void FocusEntryCell(int Col);
+    QString EntryCellName(int Col) const;
+    // A typed number, leniently: a text that is no number, or none a double can hold, reads
+    // as 0.
+    static double ReadReal(const QString& Text);
     void ClearEntryRow();
     void MoveToFirstColumn();
     void FillListItem(const TGridData& Mesh);

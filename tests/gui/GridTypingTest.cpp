@@ -2,6 +2,8 @@
 // the current cell (the case where a delayed editor used to reopen and swallow the digit), by a
 // click on another cell, or by a double click, and typed at once or after a pause.
 
+#include "RealInput.h"
+
 #include "controls/StringGrid.h"
 #include "input/BaseDataUnit.h"
 #include "input/GridDataInputUnit.h"
@@ -14,7 +16,9 @@
 
 namespace {
 
-enum class TReach { ClickCurrent, ClickOther, DoubleClick };
+// A double click goes to a cell that is not current: on the current cell the first click opens
+// the editor, which takes the second click and selects a word there, as line edits do.
+enum class TReach { ClickCurrent, ClickOther, DoubleClickOther };
 
 struct TTypingCase {
     const char* Name;
@@ -27,35 +31,23 @@ const TTypingCase kCases[] = {
     {"click on the current cell, type within half a second", TReach::ClickCurrent, 150},
     {"click on the current cell, type after a pause", TReach::ClickCurrent, 900},
     {"click on another cell, type at once", TReach::ClickOther, 0},
-    {"double click, type at once", TReach::DoubleClick, 0},
+    {"double click on another cell, type at once", TReach::DoubleClickOther, 0},
 };
-
-void Click(TStringGrid* Grid, int Col, int Row, bool Double = false) {
-    const QPoint at = Grid->visualRect(Grid->model()->index(Row, Col)).center();
-    if (Double) {
-        // A press and release, then the second press as a double click, as the system sends it.
-        QTest::mouseClick(Grid->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(Grid->viewport(), Qt::LeftButton, {}, at);
-    } else {
-        QTest::mouseClick(Grid->viewport(), Qt::LeftButton, {}, at);
-    }
-}
 
 // Reaches (Col, Row) as the case says (Other is another editable cell), types Text and Enter,
 // then waits out the double-click time so that any delayed editing has fired.
 void TypeInto(TStringGrid* Grid, const TTypingCase& Case, int Col, int Row, int OtherCol,
               int OtherRow, const QString& Text) {
     Grid->setFocus();
-    Grid->SetCurrentCell(Case.Reach == TReach::ClickOther ? OtherCol : Col,
-                         Case.Reach == TReach::ClickOther ? OtherRow : Row);
+    const bool other = Case.Reach != TReach::ClickCurrent;
+    Grid->SetCurrentCell(other ? OtherCol : Col, other ? OtherRow : Row);
     // A fresh click each case: the test tool must not pair it with the last case's click.
     QTest::qWait(QApplication::doubleClickInterval() + 50);
-    Click(Grid, Col, Row, Case.Reach == TReach::DoubleClick);
+    ClickWidget(Grid->viewport(), Grid->visualRect(Grid->model()->index(Row, Col)).center(),
+                Case.Reach == TReach::DoubleClickOther);
     if (Case.PauseMs > 0)
         QTest::qWait(Case.PauseMs);
-    // Each key to the control that has the focus then, as the system delivers it.
-    for (QChar c : Text)
-        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+    TypeKeys(Text);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTest::qWait(QApplication::doubleClickInterval() + 100);
 }
