@@ -25,6 +25,7 @@
 #include <QStackedWidget>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <qdrawutil.h>
 
@@ -142,6 +143,7 @@ TMeshInputForm::TMeshInputForm(QWidget* AOwner) : QDialog(AOwner) {
     BuildPanels();
     FXTree = std::make_unique<TMeshTree>(TreeViewX, 1, FNodeIcon);
     FYTree = std::make_unique<TMeshTree>(TreeViewY, 2, FNodeIcon);
+    BuildUndo();
     FormCreate();
 }
 
@@ -172,6 +174,8 @@ void TMeshInputForm::BuildPanels() {
     top->addWidget(Panel3, 1);
     Button1 = NewButton(QStringLiteral("登 録"), Panel3, 28, 75);
     Button2 = NewButton(QStringLiteral("削　除"), Panel3, 124, 75);
+    UndoButton = NewButton(QStringLiteral("元に戻す"), Panel3, 206, 60);
+    RedoButton = NewButton(QStringLiteral("やり直し"), Panel3, 266, 60);
     BitBtn1 = NewButton(QStringLiteral("印刷"), Panel3, 328, 93);
     BitBtn1->setIcon(PrintGlyph());
     BitBtn2 = NewButton(QStringLiteral("CSV出力"), Panel3, 428, 93);
@@ -329,6 +333,8 @@ void TMeshInputForm::SetInputData(TInputData* Value) {
     }
     FInputData = Value;
     FLastProject = Value;
+    // The steps belong to the project as it was when they were taken.
+    FUndoStack->clear();
 
     FListModel->Rebuild(Value, Value ? BuildListColumns(*Value) : std::vector<TListColumn>());
     const std::vector<TListColumn>& columns = FListModel->Columns();
@@ -458,11 +464,7 @@ void TMeshInputForm::Button1Click() {
         // The typed numbers decide which mesh is written: a live mesh with those numbers is
         // replaced, else a new one is added, whatever was loaded into the row before.
         d.Index = FInputData->GetXYToData(d.X, d.Y).Index;
-        FInputData->SetMeshData(d);
-        const TGridData stored = FInputData->GetIndexToData(d.Index - 1);
-        FXTree->AddToTree(stored);
-        FYTree->AddToTree(stored);
-        FillListItem(stored);
+        RecordRegistration(d);
         ClearEntryRow();
         MoveToFirstColumn();
         StringGrid1->setFocus();
@@ -474,16 +476,10 @@ void TMeshInputForm::ActDelItemExecute() {
     RunGuarded(this, [&]() {
         if (FInputData && FInputIndex > 0) {
             const TGridData m = FInputData->GetIndexToData(FInputIndex - 1);
-            if (m.Index > 0) {
-                // The model deletes the last live mesh with these numbers, which is the loaded
-                // one unless a file brought two; the list and trees follow what it deleted.
-                const int32_t gone = FInputData->GetXYToData(m.X, m.Y).Index;
-                FInputData->DeleteMeshData(m.X, m.Y);
-                FListModel->RemoveIndex(gone);
-                const int32_t left = FInputData->GetXYToData(m.X, m.Y).Index;
-                FXTree->SetMeshIndex(m.X, m.Y, left);
-                FYTree->SetMeshIndex(m.X, m.Y, left);
-            }
+            // The model deletes the last live mesh with these numbers, which is the loaded one
+            // unless a file brought two; the step records what it deletes.
+            if (m.Index > 0)
+                RecordDeletion(FInputData->GetXYToData(m.X, m.Y).Index);
         }
         ClearEntryRow();
         MoveToFirstColumn();
@@ -595,6 +591,7 @@ void TMeshInputForm::InputPrintOut() {
 // --- The Enter key and the anchored buttons
 
 void TMeshInputForm::done(int Result) {
+    FUndoStack->clear();
     FInputData = nullptr;
     FListModel->Rebuild(nullptr, {});
     FXTree->Clear();

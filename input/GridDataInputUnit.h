@@ -19,6 +19,7 @@ class QSplitter;
 class QStackedWidget;
 class QTreeView;
 class QTreeWidget;
+class QUndoStack;
 class TInputData;
 class TMeshListModel;
 class TMeshNode;
@@ -55,6 +56,15 @@ public:
     void ListView1Click();
     void ListView1ColumnClick(int Column);
 
+    // Puts one mesh of the list into the given state (DelFlg: not there) through the model,
+    // and makes the trees and the list follow; the undo steps use it.
+    void PutMesh(const TGridData& State);
+    // Which tree groups the numbers have (1 the X group, 2 the Y group), and the removal of
+    // those a step added, once empty.
+    int GroupsOf(int32_t X, int32_t Y) const;
+    void RemoveAddedGroups(int32_t X, int32_t Y, int GroupsBefore);
+    QUndoStack* UndoStack() const { return FUndoStack; }
+
     // Whether an entry column may be typed in with the project's settings.
     bool IsCellEditable(int Col) const;
     int InputIndex() const { return FInputIndex; }
@@ -69,6 +79,8 @@ public:
     QWidget* Panel3;
     QPushButton* Button1;
     QPushButton* Button2;
+    QPushButton* UndoButton;
+    QPushButton* RedoButton;
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
     QFrame* Panel2;
@@ -85,6 +97,8 @@ public:
     QAction* ActDelItem;
     QAction* ActInputPrint;
     QAction* ActCsvOutput;
+    QAction* ActUndo;
+    QAction* ActRedo;
     QFileDialog* SaveDialog1 = nullptr; // made on first use
 
 protected:
@@ -119,6 +133,11 @@ private:
     void ClearEntryRow();
     void MoveToFirstColumn();
     void FillListItem(const TGridData& Mesh);
+    // Undo (GridDataInputUnitUndo.cpp): each registration and deletion becomes a step.
+    void BuildUndo();
+    void RecordRegistration(TGridData Mesh);
+    void RecordDeletion(int32_t Index);
+    void MeshFollows(int32_t X, int32_t Y, int32_t Index);
     bool PassesFilter(const TGridData& Mesh) const;
     void SetLayerHeaders();
 
@@ -134,6 +153,7 @@ private:
     std::unique_ptr<TMeshTree> FXTree;
     std::unique_ptr<TMeshTree> FYTree;
     TMeshListModel* FListModel;
+    QUndoStack* FUndoStack = nullptr;
 };
 
 // The one mesh data editor of the run, made on first use.

@@ -577,10 +577,10 @@ TEST_F(MeshForm, RegisterRefusesUnusableMeshNumbers) {
         Entry(2, QStringLiteral("99"));
         Entry(c.Col, QString::fromUtf8(c.Typed));
         form.StringGrid1->SetCurrentCell(3, 1);
-        QString text;
-        AnswerMessageBox(QMessageBox::Ok, &text);
+        QString message;
+        AnswerMessageBox(QMessageBox::Ok, &message);
         press();
-        EXPECT_EQ(text, QString::fromUtf8(c.Message));
+        EXPECT_EQ(message, QString::fromUtf8(c.Message));
         EXPECT_EQ(data.SaveToBytes(), stored);
         EXPECT_EQ(form.StringGrid1->Col(), c.Col);
         EXPECT_EQ(Entry(2), QStringLiteral("99")); // what was typed stays for correcting
@@ -676,6 +676,75 @@ TEST_F(MeshForm, RegisterRefusesImpossibleValuesAndAsksAboutImplausibleOnes) {
         }
     }
     EXPECT_EQ(data.GetXYToData(4, 5).LAYER[1], 100.0);
+}
+
+// Registering and deleting are taken back and done again by the keys, the buttons and the
+// context menu, step by step; the model, the trees, the list and the phases follow each step.
+TEST_F(MeshForm, UndoAndRedoFollowEveryStep) {
+    form.SetInputData(&data);
+    Show();
+    ClickNode(form.TreeViewX, form.XTopNode()); // the list shows every mesh
+    const auto state = [&]() {
+        return Tree(form.XTopNode()) + " / " + Tree(form.YTopNode()) + " / " + List() + " / " +
+               std::to_string(data.GetXYToData(5, 1).FH) + (data.GetPhase(1) ? " P1" : " -");
+    };
+    std::vector<std::string> states{state()};
+    const auto registerByMouse = [&](int X, int Y, double FH) {
+        Entry(0, QString::number(X));
+        Entry(1, QString::number(Y));
+        Entry(2, QString::number(FH));
+        ClickWidget(form.Button1);
+        states.push_back(state());
+    };
+    registerByMouse(5, 1, 1.0);
+    registerByMouse(1, 2, 2.0);
+    registerByMouse(5, 1, 3.0); // replaces the values of the first
+    ClickRow(1);                // (1, 2)
+    ClickWidget(form.Button2);
+    states.push_back(state());
+    ASSERT_EQ(states.back(), "1{} 5{5,1} / 1{5,1} 2{} / 5,1 / 3.000000 P1");
+
+    const auto keys = [](Qt::Key Key, Qt::KeyboardModifiers Modifiers) {
+        QTest::keyClick(QApplication::focusWidget(), Key, Modifiers);
+    };
+    form.StringGrid1->setFocus();
+    for (size_t i = states.size() - 1; i-- > 0;) {
+        keys(Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(state(), states[i]) << "undo to " << i;
+    }
+    EXPECT_FALSE(data.GetPhase(1)); // no mesh left: calculating is off again
+    EXPECT_FALSE(form.UndoButton->isEnabled());
+    keys(Qt::Key_Z, Qt::ControlModifier); // nothing more to take back
+    EXPECT_EQ(state(), states[0]);
+
+    keys(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(state(), states[1]);
+    keys(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(state(), states[2]);
+    ClickWidget(form.RedoButton);
+    EXPECT_EQ(state(), states[3]);
+    ClickWidget(form.UndoButton);
+    EXPECT_EQ(state(), states[2]);
+    // The list's context menu offers the same two steps.
+    EXPECT_EQ(form.ListView1->contextMenuPolicy(), Qt::ActionsContextMenu);
+    ASSERT_TRUE(form.ListView1->actions().contains(form.ActRedo));
+    form.ActRedo->trigger();
+    form.ActRedo->trigger();
+    EXPECT_EQ(state(), states[4]);
+    EXPECT_FALSE(form.RedoButton->isEnabled());
+
+    // A new registration after taking steps back ends the steps that were taken back.
+    keys(Qt::Key_Z, Qt::ControlModifier);
+    registerByMouse(7, 7, 7.0);
+    EXPECT_FALSE(form.ActRedo->isEnabled());
+    keys(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(state(), states[3]);
+    EXPECT_EQ(data.GetInputMeshCount(), 2);
+
+    // A step never reaches into another binding of the window.
+    form.SetInputData(&data);
+    EXPECT_FALSE(form.ActUndo->isEnabled());
+    EXPECT_FALSE(form.ActRedo->isEnabled());
 }
 
 // The program's way in: the navigation window binds its project and shows the editor modally.
