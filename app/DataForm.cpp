@@ -210,6 +210,8 @@ void TInputForm::LoadFile(const QString& FileName) {
         FFileName = FileName;
         setWindowTitle(CaptionFor(FileName));
     });
+    // A file with valid results was calculated as it was read.
+    WarnSaturatedMeshes(this, *FInputData);
 }
 
 void TInputForm::SaveFile() {
@@ -253,6 +255,7 @@ void TInputForm::CalcButtonClick() {
     bool any = false;
     if (!RunGuarded(this, [&]() { any = FInputData->Calcrate(); }))
         return;
+    WarnSaturatedMeshes(this, *FInputData);
     if (any)
         SumViewButtonClick();
 }

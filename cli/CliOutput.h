@@ -8,3 +8,5 @@ class TInputData;
 
 void PrintSummaryText(std::FILE* out, const TInputData& Data);
 void PrintCalcJson(std::FILE* out, const TInputData& Data);
+// "警告: ..." when volumes of calculated meshes stopped at their 32-bit limit; else nothing.
+void PrintSaturationWarning(std::FILE* err, const TInputData& Data);

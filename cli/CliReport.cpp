@@ -1,5 +1,7 @@
 #include "CliReport.h"
 
+#include "CliOutput.h"
+
 #include "app/AppSetup.h"
 #include "input/InputListing.h"
 #include "model/DataUnit.h"
@@ -117,6 +119,8 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
     data.FileLoad(file);
     if (!data.GetPhase(2) && (summary || list))
         data.Calcrate();
+    if (summary || list)
+        PrintSaturationWarning(stderr, data);
 
     // Without a display the pages are composed on the offscreen platform.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&

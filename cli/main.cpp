@@ -45,6 +45,7 @@ void LoadCalculated(TInputData& data, const std::string& file) {
     // A project saved with valid results was recalculated by the load already.
     if (!data.GetPhase(2))
         data.Calcrate();
+    PrintSaturationWarning(stderr, data);
 }
 
 int Export(const std::string& command, const std::vector<std::string>& args) {

@@ -13,12 +13,22 @@
 #include <QHideEvent>
 #include <QLabel>
 #include <QLinearGradient>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QShowEvent>
 
 TCalcOutForm* CalcOutForm = nullptr;
+
+void WarnSaturatedMeshes(QWidget* Parent, const TInputData& Data) {
+    const std::string text = SaturationWarning(Data);
+    if (text.empty())
+        return;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("メッセージ"),
+                    QString::fromStdString(text), QMessageBox::Ok, Parent);
+    box.exec();
+}
 
 namespace {
 
@@ -230,6 +240,7 @@ void TCalcOutForm::BitBtn4Click() {
     if (!TargetRateCalcForm->Execute())
         return;
     RunGuarded(this, [&]() { FInputData->Calcrate(); });
+    WarnSaturatedMeshes(this, *FInputData);
     // Also after a failed calculation the table shows what the project now holds.
     FSummary = BuildCalcSummary(*FInputData);
     FillSummaryValues();

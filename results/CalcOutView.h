@@ -55,3 +55,7 @@ private:
 
 // The summary window of the run, created at start-up.
 extern TCalcOutForm* CalcOutForm;
+
+// After a calculation: a warning box when volumes of calculated meshes stopped at the limit of
+// their 32-bit fields, so that totals short of the truth are never passed on in silence.
+void WarnSaturatedMeshes(QWidget* Parent, const TInputData& Data);

@@ -122,7 +122,7 @@ TTargetRateCalcForm::~TTargetRateCalcForm() {
 
 void TTargetRateCalcForm::SetInputData(TInputData& Value) {
     FInputData = &Value;
-    FSumData = Value.GetCalcSumVolume();
+    FSumData = Value.GetCalcTotals();
     FSim = StartRateSimulation(Value, FSumData);
     const bool cut = FSim.CutCorrection;
     {

@@ -55,7 +55,7 @@ protected:
 
 private:
     TInputData* FInputData = nullptr;
-    TGridCalcData FSumData;
+    TCalcTotals FSumData;
     TRateSimulation FSim;
 };
 
