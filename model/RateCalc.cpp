@@ -70,8 +70,11 @@ void ApplyRateSimulation(TInputData& Data, const TRateSimulation& Sim) {
         return;
     if (!Sim.CutCorrection) {
         Data.SetSolidValue(0, 0, Sim.Rate[0]);
-        return;
+    } else {
+        for (int i = 1; i <= Data.Layer(); ++i)
+            Data.SetSolidValue(i, 0, Sim.Rate[i - 1]);
     }
-    for (int i = 1; i <= Data.Layer(); ++i)
-        Data.SetSolidValue(i, 0, Sim.Rate[i - 1]);
+    // New rates are a change of the project like any base data: the volumes calculated with
+    // the old ones are no longer its results.
+    Data.SetPhase(2, false);
 }

@@ -35,5 +35,6 @@ TRateSimulation StartRateSimulation(const TInputData& Data, const TCalcTotals& S
 bool RecalcCutAmendment(const TInputData& Data, const TCalcTotals& Sum,
                         const TLayerSelection& Selected, TRateSimulation& Sim);
 
-// Stores the amended rates in the project's soil table; nothing when none were computed.
+// Stores the amended rates in the project's soil table and clears its phase 2 (results valid);
+// nothing when no rates were computed.
 void ApplyRateSimulation(TInputData& Data, const TRateSimulation& Sim);

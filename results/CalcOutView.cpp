@@ -151,7 +151,18 @@ void TCalcOutForm::showEvent(QShowEvent* Event) {
         FormShow();
 }
 
+void TCalcOutForm::SetOutdated(bool Value) {
+    setWindowTitle(Value ? QStringLiteral("計算結果（変化率が変更されました。再計算してください）")
+                         : QStringLiteral("計算結果"));
+    for (QPushButton* b : {BitBtn2, BitBtn3, BitBtn4})
+        b->setEnabled(!Value);
+    QPalette pal = StringGrid1->palette();
+    pal.setColor(QPalette::Text, palette().color(Value ? QPalette::Dark : QPalette::Text));
+    StringGrid1->setPalette(pal);
+}
+
 void TCalcOutForm::FormShow() {
+    SetOutdated(false);
     TStringGrid* g = StringGrid1;
     ClearCellStyles(g);
     if (!FInputData || FSummary.Rows.empty())
@@ -237,8 +248,12 @@ void TCalcOutForm::BitBtn4Click() {
     if (!FInputData || !TargetRateCalcForm)
         return;
     TargetRateCalcForm->SetInputData(*FInputData);
-    if (!TargetRateCalcForm->Execute())
+    if (!TargetRateCalcForm->Execute()) {
+        // "適用" stored rates without a calculation, which ended the results shown here.
+        if (!FInputData->GetPhase(2))
+            SetOutdated(true);
         return;
+    }
     RunGuarded(this, [&]() { FInputData->Calcrate(); });
     WarnSaturatedMeshes(this, *FInputData);
     // Also after a failed calculation the table shows what the project now holds.

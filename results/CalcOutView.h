@@ -47,6 +47,9 @@ protected:
 
 private:
     void FormShow();
+    // The table shows the volumes of rates no longer stored: greyed, its commands off, until
+    // the next showing.
+    void SetOutdated(bool Value);
     void StringGrid1DrawCell(QPainter& Painter, const QRect& Rect, int Col, int Row) const;
 
     TInputData* FInputData = nullptr;

@@ -85,9 +85,11 @@ TEST(RateCalc, CutCorrectionWithoutFillOrCutStoresNothing) {
     for (const TCalcTotals& t :
          {Totals(0, 0, {{1000, 900}, {500, 550}}), Totals(800, 800, {{0, 0}, {0, 0}})}) {
         TInputData d = TwoLayers();
+        d.SetPhase(2, true);
         TRateSimulation s = StartRateSimulation(d, t);
         EXPECT_FALSE(s.Amended);
         ApplyRateSimulation(d, s);
+        EXPECT_TRUE(d.GetPhase(2)) << "nothing stored, the results stand";
         EXPECT_DOUBLE_EQ(d.GetSolidValue(1, 0), 0.9);
         EXPECT_DOUBLE_EQ(d.GetSolidValue(2, 0), 1.1);
     }
@@ -148,7 +150,9 @@ TEST(RateCalc, FillCorrection) {
         EXPECT_DOUBLE_EQ(s.CurrentRate, c.current) << c.plainFill;
         EXPECT_DOUBLE_EQ(s.AmendedRate, c.rate) << c.plainFill;
         EXPECT_DOUBLE_EQ(s.AmendedVolume, c.volume) << c.plainFill;
+        d.SetPhase(2, true);
         ApplyRateSimulation(d, s);
+        EXPECT_FALSE(d.GetPhase(2)) << "stored rates end the results of the old ones";
         EXPECT_DOUBLE_EQ(d.GetSolidValue(0, 0), c.rate);
         EXPECT_DOUBLE_EQ(d.GetSolidValue(1, 0), 0.9) << "layer rates stay";
     }
