@@ -1,5 +1,6 @@
 target_sources(doryou_widgets PRIVATE
   controls/ArrowMark.cpp
+  controls/FittedText.cpp
   controls/ImageButton.cpp
   controls/KeyPreview.cpp
   controls/Label3d.cpp

@@ -4,6 +4,7 @@
 #include "GridDataInputUnitTree.h"
 #include "InputListing.h"
 #include "app/MessageBoxes.h"
+#include "controls/FittedText.h"
 #include "controls/KeyPreview.h"
 #include "controls/StringGrid.h"
 #include "model/DataUnit.h"
@@ -243,6 +244,8 @@ void TMeshInputForm::BuildPanels() {
 
     ListView1 = new QTreeView(Splitter1);
     ListView1->setModel(FListModel);
+    // Values wider than their column are drawn smaller rather than elided.
+    ListView1->setItemDelegate(new TFittedTextDelegate(ListView1));
     ListView1->setRootIsDecorated(false);
     ListView1->setItemsExpandable(false);
     ListView1->setUniformRowHeights(true);
@@ -447,8 +450,9 @@ void TMeshInputForm::StringGrid1DrawCell(QPainter& Painter, const QRect& Rect, i
     Painter.setPen(fore);
     Painter.setFont(StringGrid1->font());
     Painter.setClipRect(Rect.adjusted(2, 2, -2, -2));
-    Painter.drawText(Rect.adjusted(4, 2, -4, -2),
-                     int(Qt::AlignRight | Qt::AlignVCenter) | Qt::TextSingleLine, text);
+    // A value too wide for its cell is drawn smaller, never cut.
+    DrawFittedText(Painter, Rect.adjusted(4, 2, -4, -2), int(Qt::AlignRight | Qt::AlignVCenter),
+                   text);
 }
 
 // --- Register and delete

@@ -1,5 +1,6 @@
 #include "results/PrintOutUnitTable.h"
 
+#include "controls/FittedText.h"
 #include "preview/MetafileEx.h"
 
 #include <QFontMetricsF>
@@ -116,12 +117,20 @@ void TableText(QPainter& Canvas, int FirstColumn, int FirstRow, int EndColumn, i
                       QPointF(TableColumnX(EndColumn) - 10, TableRowY(EndRow)));
     const int units = Align % 10;
     const int tens = (Align / 10) % 10;
-    const TFontMeasure& measure = MeasureOf(Canvas.font());
-    const QFontMetricsF& fm = measure.Metrics;
+    const TFontMeasure* measure = &MeasureOf(Canvas.font());
     if (tens == 0) {
-        // One line: placed by hand (much cheaper than a layout per cell), clipped only when
-        // the text is wider than its cell.
-        const double width = measure.Width(Text);
+        // One line: placed by hand (much cheaper than a layout per cell). Text wider than its
+        // cell is set in a smaller font that fits: a number never loses digits on paper.
+        QString text = Text;
+        double width = measure->Width(text);
+        const bool fitted = width > rect.width();
+        if (fitted) {
+            const TFittedText fit = FitText(Canvas.font(), Text, rect.width());
+            measure = &MeasureOf(fit.Font);
+            text = fit.Text;
+            width = measure->Width(text);
+        }
+        const QFontMetricsF& fm = measure->Metrics;
         const double x = units == 0   ? rect.left()
                          : units == 1 ? rect.left() + (rect.width() - width) / 2
                                       : rect.right() - width;
@@ -131,19 +140,22 @@ void TableText(QPainter& Canvas, int FirstColumn, int FirstRow, int EndColumn, i
         auto* meta = dynamic_cast<TMetafileEx*>(Canvas.device());
         if (meta && !Canvas.hasClipping() && Canvas.transform().isIdentity() &&
             Canvas.pen().style() != Qt::NoPen) {
-            meta->AddTextRun(QPointF(x, baseline), Text, Canvas.font(), Canvas.pen().color(), clip,
+            meta->AddTextRun(QPointF(x, baseline), text, measure->Font, Canvas.pen().color(), clip,
                              rect);
             return;
         }
-        if (clip) {
+        if (fitted || clip) {
             Canvas.save();
-            Canvas.setClipRect(rect, Qt::IntersectClip);
+            Canvas.setFont(measure->Font);
+            if (clip)
+                Canvas.setClipRect(rect, Qt::IntersectClip);
         }
-        Canvas.drawText(QPointF(x, baseline), Text);
-        if (clip)
+        Canvas.drawText(QPointF(x, baseline), text);
+        if (fitted || clip)
             Canvas.restore();
         return;
     }
+    const QFontMetricsF& fm = measure->Metrics;
     QString text = Text;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     const int flags = Qt::TextWordWrap | HorizontalOf(units);

@@ -2,6 +2,7 @@
 
 #include "app/MessageBoxes.h"
 #include "controls/ArrowMark.h"
+#include "controls/FittedText.h"
 #include "platform/NumberFormat.h"
 #include "results/ResultGlyphs.h"
 
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 
 TTargetRateCalcForm* TargetRateCalcForm = nullptr;
 
@@ -22,6 +24,18 @@ QString RateText(double Value) {
 }
 QString VolumeText(double Value) {
     return QString::fromStdString(FormatThousands(Value, 0)).rightJustified(13, QLatin1Char(' '));
+}
+
+// A figure in a read-only edit: a number wider than the edit is shown in a smaller font rather
+// than scrolled, which would hide its leading digits.
+void ShowFigure(QLineEdit* Edit, const QString& Text, const QFont& Font) {
+    const int frame = Edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, Edit);
+    const qreal room = Edit->width() - 2 * frame - 4; // and the edit's own margin of 2
+    TFittedText fit = FitText(Font, Text, room);
+    if (fit.Font != Font)
+        fit = FitText(Font, Text.trimmed(), room);
+    Edit->setFont(fit.Font);
+    Edit->setText(fit.Text);
 }
 
 } // namespace
@@ -42,12 +56,12 @@ TTargetRateCalcForm::TTargetRateCalcForm(QWidget* AOwner) : QDialog(AOwner) {
         l->move(X, Y);
         return l;
     };
-    QFont editFont(QStringLiteral("ＭＳ ゴシック"));
-    editFont.setPixelSize(12);
-    auto edit = [this, &editFont](int X, int Y, int W) {
+    FEditFont = QFont(QStringLiteral("ＭＳ ゴシック"));
+    FEditFont.setPixelSize(12);
+    auto edit = [this](int X, int Y, int W) {
         auto* e = new QLineEdit(this);
         e->setGeometry(X, Y, W, 20);
-        e->setFont(editFont);
+        e->setFont(FEditFont);
         e->setReadOnly(true);
         e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         e->setTextMargins(0, 0, 0, 0);
@@ -135,16 +149,16 @@ void TTargetRateCalcForm::SetInputData(TInputData& Value) {
             CheckBox[t]->setChecked(exists);
         }
     }
-    RateEdit->setText(RateText(FSim.CurrentRate));
-    DoryouEdit->setText(VolumeText(FSim.CurrentVolume));
-    TargetEdit->setText(VolumeText(FSim.TargetVolume));
+    ShowFigure(RateEdit, RateText(FSim.CurrentRate), FEditFont);
+    ShowFigure(DoryouEdit, VolumeText(FSim.CurrentVolume), FEditFont);
+    ShowFigure(TargetEdit, VolumeText(FSim.TargetVolume), FEditFont);
     // Figures of an earlier opening would read as this project's; without an amendment the
     // fields stay empty.
     AmendRateEdit->clear();
     AmendDoryouEdit->clear();
     if (FSim.Amended) {
-        AmendRateEdit->setText(RateText(FSim.AmendedRate));
-        AmendDoryouEdit->setText(VolumeText(FSim.AmendedVolume));
+        ShowFigure(AmendRateEdit, RateText(FSim.AmendedRate), FEditFont);
+        ShowFigure(AmendDoryouEdit, VolumeText(FSim.AmendedVolume), FEditFont);
     }
     BitBtn1->setFocus(); // not a read-only figure, which would open selected
 }
@@ -165,8 +179,8 @@ void TTargetRateCalcForm::RecalcAmendment() {
         selected[t] = CheckBox[t]->isChecked();
     if (!RecalcCutAmendment(*FInputData, FSumData, selected, FSim))
         return; // the last amendment stands
-    AmendRateEdit->setText(RateText(FSim.AmendedRate));
-    AmendDoryouEdit->setText(VolumeText(FSim.AmendedVolume));
+    ShowFigure(AmendRateEdit, RateText(FSim.AmendedRate), FEditFont);
+    ShowFigure(AmendDoryouEdit, VolumeText(FSim.AmendedVolume), FEditFont);
 }
 
 void TTargetRateCalcForm::BitBtn2Click() {

@@ -8,6 +8,7 @@
 #include "model/RateCalc.h"
 
 #include <QDialog>
+#include <QFont>
 
 #include <array>
 
@@ -57,6 +58,7 @@ private:
     TInputData* FInputData = nullptr;
     TCalcTotals FSumData;
     TRateSimulation FSim;
+    QFont FEditFont; // the figures' font before any fitting
 };
 
 // The simulator of the run, created at start-up.

@@ -46,7 +46,7 @@ void ComposeCells(TPreViewForm& P) {
         AddTableRow(y);
     C.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -30));
     TableCellText(C, 0, 0, QStringLiteral("12,345 "), 2);       // fits, right-aligned
-    TableCellText(C, 1, 1, QStringLiteral("1,234,567,890"), 2); // too wide: clipped
+    TableCellText(C, 1, 1, QStringLiteral("1,234,567,890"), 2); // too wide: set smaller
     TableCellText(C, 0, 1, QStringLiteral("土量計算"), 1);
     for (int c : {0, 1, 2})
         TableLine(C, c, 0, c, 2, 1, Qt::SolidLine, Qt::red);
@@ -98,7 +98,7 @@ TEST(PreviewText, KeepsPlaceAndWidthAtEveryScaleAndNeverCrossesItsRules) {
         // Within its cell: right-aligned 10 units inside the rule at 300.
         EXPECT_LE(inks.back()[0].Right, 300 - 10 + 2 * r.UnitsPerPixel);
         EXPECT_GE(inks.back()[0].Left, 100);
-        // The clipped number stays between the rules at 310 and 420 (ink of the centred
+        // The long number stays between the rules at 310 and 420 (ink of the centred
         // heading in the first cell of that row lies left of 300).
         const TInk clipped = InkBetween(image, r.UnitsPerPixel, 162, 218);
         EXPECT_LE(clipped.Right, 420 - 10 + r.UnitsPerPixel);
