@@ -79,6 +79,7 @@ TCalcOutForm::TCalcOutForm(QWidget* AOwner) : QDialog(AOwner) {
     f.setPixelSize(12);
     setFont(f);
     setFixedSize(439, 334);
+    move(FPlace);
 
     // The client panel: a 4 pixel border, then a lowered bevel 2 wide around the contents.
     Panel1 = new QWidget(this);
@@ -146,6 +147,11 @@ void TCalcOutForm::Execute() {
 }
 
 void TCalcOutForm::showEvent(QShowEvent* Event) {
+    // Placed by the frame's corner before the window appears, every time: left to itself a
+    // dialog is centred on its owner, and a window manager may add a title bar to the place
+    // of a window shown again.
+    if (!Event->spontaneous())
+        move(FPlace);
     QDialog::showEvent(Event);
     if (!Event->spontaneous())
         FormShow();
@@ -262,6 +268,8 @@ void TCalcOutForm::BitBtn4Click() {
 }
 
 void TCalcOutForm::hideEvent(QHideEvent* Event) {
+    if (!Event->spontaneous())
+        FPlace = pos();
     QDialog::hideEvent(Event);
     // The project is lent for one showing only.
     if (!Event->spontaneous())

@@ -8,6 +8,7 @@
 #include "model/CalcSummary.h"
 
 #include <QDialog>
+#include <QPoint>
 
 class QLabel;
 class QPainter;
@@ -54,6 +55,7 @@ private:
 
     TInputData* FInputData = nullptr;
     TCalcSummary FSummary;
+    QPoint FPlace{380, 249}; // the frame's place: first the designed one, then where it was
 };
 
 // The summary window of the run, created at start-up.

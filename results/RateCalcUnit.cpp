@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStyle>
 
 TTargetRateCalcForm* TargetRateCalcForm = nullptr;
@@ -46,6 +47,7 @@ TTargetRateCalcForm::TTargetRateCalcForm(QWidget* AOwner) : QDialog(AOwner) {
     f.setPixelSize(12);
     setFont(f);
     setFixedSize(325, 187);
+    move(FPlace);
 
     QFont labelFont(QStringLiteral("ＭＳ Ｐゴシック"));
     labelFont.setPixelSize(14);
@@ -188,7 +190,16 @@ void TTargetRateCalcForm::BitBtn2Click() {
         ApplyRateSimulation(*FInputData, FSim);
 }
 
+void TTargetRateCalcForm::showEvent(QShowEvent* Event) {
+    // As the summary: at its own place each time, never centred or moved by a title bar.
+    if (!Event->spontaneous())
+        move(FPlace);
+    QDialog::showEvent(Event);
+}
+
 void TTargetRateCalcForm::hideEvent(QHideEvent* Event) {
+    if (!Event->spontaneous())
+        FPlace = pos();
     QDialog::hideEvent(Event);
     // The project is lent for one showing only.
     if (!Event->spontaneous())

@@ -9,6 +9,7 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QPoint>
 
 #include <array>
 
@@ -53,12 +54,14 @@ public:
 
 protected:
     void hideEvent(QHideEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
 
 private:
     TInputData* FInputData = nullptr;
     TCalcTotals FSumData;
     TRateSimulation FSim;
-    QFont FEditFont; // the figures' font before any fitting
+    QFont FEditFont;         // the figures' font before any fitting
+    QPoint FPlace{360, 270}; // the frame's place: first the designed one, then where it was
 };
 
 // The simulator of the run, created at start-up.

@@ -351,3 +351,33 @@ TEST_F(ResultNavigation, StoredRatesDisableTheResultButtons) {
     EXPECT_TRUE(nav->CalcButton->isEnabled());
     TargetRateCalcForm = nullptr;
 }
+
+// The summary and the simulator open at their designed places, not centred on their owner, and
+// stay where they were (moved by the user or not) however often they are shown again.
+TEST(DialogPlace, SummaryAndSimulatorKeepTheirPlace) {
+    QWidget owner;
+    owner.setGeometry(600, 500, 300, 200);
+    owner.show();
+    TCalcOutForm summary(&owner);
+    TTargetRateCalcForm simulator(&owner);
+    TInputData d;
+    d.SetLayer(1);
+    const std::pair<QDialog*, QPoint> dialogs[] = {{&summary, QPoint(380, 249)},
+                                                   {&simulator, QPoint(360, 270)}};
+    for (auto [dialog, place] : dialogs) {
+        SCOPED_TRACE(dialog->windowTitle().toStdString());
+        for (int i = 0; i < 3; ++i) {
+            dialog->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+            EXPECT_EQ(dialog->pos(), place) << "showing " << i;
+            dialog->hide();
+        }
+        dialog->show();
+        dialog->move(place + QPoint(40, 30)); // the user moves it
+        QTest::qWait(10);
+        dialog->hide();
+        dialog->show();
+        EXPECT_EQ(dialog->pos(), place + QPoint(40, 30));
+        dialog->hide();
+    }
+}
