@@ -3,8 +3,10 @@
 #   make test   installs what is missing, builds, and runs every test
 # Builds run one at a time (the build lock), as the machine has two cores.
 
-BUILD      ?= build
-BUILD_SAN  ?= build-sanitize
+# The build folders are those of the presets in CMakePresets.json.
+BUILD      := build
+BUILD_SAN  := build-sanitize
+BUILD_FUZZ := build-fuzz
 JOBS       ?= 2
 LOCK       := flock /tmp/doryou-build.lock
 CMAKE_ARGS ?=
@@ -12,7 +14,7 @@ ifeq ($(CI),true)
   CMAKE_ARGS += -DDORYOU_WERROR=ON
 endif
 
-.PHONY: run test deps build check check-sanitize bench fuzz format clean
+.PHONY: run test deps build package guide-screenshots check check-sanitize bench fuzz format clean
 
 # Without a display the windows cannot open; the command line tool shows the same sample.
 run: build
@@ -32,17 +34,24 @@ endif
 deps:
 	@bash scripts/install-deps.sh
 
+# The Debian package: build/doryou_<version>_<arch>.deb (packaging/CMakeLists.txt).
+package: build
+	$(LOCK) cmake --build --preset release --target package
+
+# The user's guide's screenshots, taken under Xvfb from the sample project (docs/images/).
+guide-screenshots: build
+	bash scripts/guide-screenshots.sh
+
 build: deps
-	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
-	$(LOCK) cmake --build $(BUILD) -j $(JOBS)
+	@cmake --preset release $(CMAKE_ARGS) >/dev/null
+	$(LOCK) cmake --build --preset release
 
 # Every test once more under the address and undefined-behaviour sanitizers (clang), and a
 # short run of each fuzzer (project file, LHA archives) over its seeds. The window tests run
 # without leak checking: Qt and fontconfig keep their caches until the process ends.
 check-sanitize: deps
-	@CC=clang CXX=clang++ cmake -S . -B $(BUILD_SAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-	  -DDORYOU_SANITIZE=ON -DDORYOU_FUZZ=ON -DDORYOU_GUI=ON -DDORYOU_BENCH=OFF $(CMAKE_ARGS) >/dev/null
-	$(LOCK) cmake --build $(BUILD_SAN) -j $(JOBS)
+	@cmake --preset sanitize $(CMAKE_ARGS) >/dev/null
+	$(LOCK) cmake --build --preset sanitize
 	cd $(BUILD_SAN) && ctest --output-on-failure --timeout 300 -j $(JOBS) -L 'core|fuzz'
 	cd $(BUILD_SAN) && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure --timeout 300 -j $(JOBS) -L gui
 
@@ -52,9 +61,16 @@ bench: build
 	  QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/doryou_gui_bench; fi
 	@if [ -x ./$(BUILD)/bench/doryou_mesh_input_bench ]; then \
 	  ./$(BUILD)/bench/doryou_mesh_input_bench; fi
+	@if [ -x ./$(BUILD)/bench/doryou_lha_bench ]; then \
+	  ./$(BUILD)/bench/doryou_lha_bench; fi
+
+# The fuzzers alone, for long runs by hand (see fuzz/CMakeLists.txt).
+fuzz: deps
+	@cmake --preset fuzz $(CMAKE_ARGS) >/dev/null
+	$(LOCK) cmake --build --preset fuzz
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_FUZZ)

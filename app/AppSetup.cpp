@@ -1,6 +1,7 @@
 #include "AppSetup.h"
 
 #include "platform/NumberFormat.h"
+#include "preview/PageDocument.h"
 
 #include <QApplication>
 #include <QFont>
@@ -40,9 +41,7 @@ QIcon ProgramIcon() {
 
 void SetupApplication() {
     // The windows ask for the Japanese system fonts by their names; the IPA fonts stand in.
-    QFont::insertSubstitution(QStringLiteral("ＭＳ 明朝"), QStringLiteral("IPAMincho"));
-    QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
-    QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+    SetupPageFonts();
     QFont f(QStringLiteral("ＭＳ Ｐゴシック"));
     f.setPixelSize(12);
     QApplication::setFont(f);

@@ -73,6 +73,15 @@ void SetArchiverLibraryFolder(const std::string& folder) {
     gLibraryFolder = folder;
 }
 
+std::vector<std::string> ArchiverLibraryFolders(const std::string& exeFolder) {
+    if (!gLibraryFolder.empty())
+        return {gLibraryFolder};
+    if (exeFolder.empty())
+        return {};
+    // The build defines the install layout's path from the programs to the private folder.
+    return {exeFolder, exeFolder + "/" + DORYOU_LIBDIR_FROM_BINDIR};
+}
+
 std::string ArchiverLibraryFileName(const std::string& dllName) {
     std::string base = Lower(dllName);
     if (base.size() > 4 && base.compare(base.size() - 4, 4, ".dll") == 0)
@@ -158,10 +167,11 @@ void TArchiverDll::LoadDll() {
     if (FhDLL)
         return;
     const std::string file = ArchiverLibraryFileName(FDllName);
-    const std::string folder = gLibraryFolder.empty() ? ExecutableFolder() : gLibraryFolder;
-    if (!folder.empty()) {
+    for (const std::string& folder : ArchiverLibraryFolders(ExecutableFolder())) {
         FPath = folder + "/" + file;
         FhDLL = dlopen(FPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (FhDLL)
+            break;
     }
     if (!FhDLL && gLibraryFolder.empty()) {
         FPath = file;
@@ -266,12 +276,6 @@ int TArchiverDll::GetArchiveType(const std::string& name) {
 
 // ---------------------------------------------------------------- TArchiver
 
-void TArchiver::LoadDLL() {
-    throw EArchiver("Abstract method 'TArchiver.LoadDLL' was called");
-}
-void TArchiver::FreeDLL() {
-    throw EArchiver("Abstract method 'TArchiver.FreeDLL' was called");
-}
 HARC TArchiver::OpenArchive(HWND, const std::string&, uint32_t) {
     return nullptr;
 }
@@ -283,9 +287,6 @@ int TArchiver::FindNext(HARC, TIndivisualInfo&) {
 }
 int TArchiver::CloseArchive(HARC) {
     return 0;
-}
-int TArchiver::UnpackFiles(const TArchiveCall&) {
-    throw EArchiver("Abstract method 'TArchiver.UnpackFiles' was called");
 }
 int TArchiver::PackFiles(const TArchiveCall&) {
     throw EArchiver("この形式では書庫ファイルの作成をサポートしておりません。");

@@ -139,6 +139,11 @@ private:
 void SetArchiverLibraryFolder(const std::string& folder);
 // The folder of the running program (no trailing "/"), where libraries and extra files lie.
 std::string ExecutableFolder();
+// The folders looked in, in this order, before the library path: the folder set above alone;
+// otherwise the program's own folder (a build folder holds the libraries beside the programs),
+// then the program's private library folder as installed, found from the program's folder
+// (bin/../lib/<triplet>/doryou), so an installed tree may be moved as a whole.
+std::vector<std::string> ArchiverLibraryFolders(const std::string& exeFolder);
 // "UNLHA32.DLL" -> "libunlha32.so".
 std::string ArchiverLibraryFileName(const std::string& dllName);
 
@@ -157,13 +162,14 @@ struct TArchiveCall {
 class TArchiver {
 public:
     virtual ~TArchiver() = default;
-    virtual void LoadDLL();
-    virtual void FreeDLL();
+    // Every archiver loads, frees and unpacks in its own way.
+    virtual void LoadDLL() = 0;
+    virtual void FreeDLL() = 0;
     virtual HARC OpenArchive(HWND Handle, const std::string& ArchiveFileName, uint32_t Mode);
     virtual int FindFirst(HARC hArc, const std::string& FileMask, TIndivisualInfo& Info);
     virtual int FindNext(HARC hArc, TIndivisualInfo& Info);
     virtual int CloseArchive(HARC hArc);
-    virtual int UnpackFiles(const TArchiveCall& Call);
+    virtual int UnpackFiles(const TArchiveCall& Call) = 0;
     virtual int PackFiles(const TArchiveCall& Call);
     virtual int RemoveItems(const TArchiveCall& Call);
     virtual int UpdateArchive(const TArchiveCall& Call);

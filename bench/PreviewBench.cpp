@@ -5,7 +5,7 @@
 #include "app/AppSetup.h"
 #include "preview/PREVIEWUNIT02.h"
 #include "preview/PREVIEWUNIT02View.h"
-#include "results/PrintOutUnitReports.h"
+#include "reports/PrintOutUnitReports.h"
 
 #include <QApplication>
 #include <QImage>
@@ -39,7 +39,7 @@ void BM_ComposeCalcList(benchmark::State& state) {
     preview.SetMarzins({100, 200, 100, 200, 0, 0});
     preview.Header = {QString(), QStringLiteral("土量計算一覧表"), QString()};
     preview.Footer = {QString(), QStringLiteral("&P / &N"), QString()};
-    preview.SetOnPaperChange([&](TPreViewForm& P) { BuildReports(P, data, false, true); });
+    preview.SetOnPaperChange([&](TPageDocument& P) { BuildReports(P, data, false, true); });
     for (auto _ : state) {
         preview.RebuildPages();
         benchmark::DoNotOptimize(preview.PageNum());
@@ -54,7 +54,7 @@ void BM_PaintPage100(benchmark::State& state) {
     TPreViewForm& preview = SharedPreviewForm();
     if (preview.PageNum() == 0) {
         const TInputData& data = Site();
-        preview.SetOnPaperChange([&](TPreViewForm& P) { BuildReports(P, data, false, true); });
+        preview.SetOnPaperChange([&](TPageDocument& P) { BuildReports(P, data, false, true); });
         preview.RebuildPages();
     }
     preview.SetPaperScale(100);

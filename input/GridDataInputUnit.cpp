@@ -2,11 +2,11 @@
 
 #include "GridDataInputUnitList.h"
 #include "GridDataInputUnitTree.h"
-#include "InputListing.h"
-#include "app/MessageBoxes.h"
 #include "controls/FittedText.h"
 #include "controls/KeyPreview.h"
+#include "controls/MessageBoxes.h"
 #include "controls/StringGrid.h"
+#include "input/InputPrintOut.h"
 #include "model/DataUnit.h"
 #include "model/MeshCsv.h"
 #include "platform/NumberFormat.h"

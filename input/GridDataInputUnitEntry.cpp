@@ -6,7 +6,7 @@
 
 #include "GridDataInputUnit.h"
 
-#include "app/MessageBoxes.h"
+#include "controls/MessageBoxes.h"
 #include "controls/StringGrid.h"
 #include "model/DataUnit.h"
 #include "platform/NumberFormat.h"

@@ -7,7 +7,7 @@
 
 #include "GridDataInputUnitList.h"
 #include "GridDataInputUnitTree.h"
-#include "app/MessageBoxes.h"
+#include "controls/MessageBoxes.h"
 #include "model/DataUnit.h"
 
 #include <QAction>

@@ -1,44 +1,40 @@
 #pragma once
-// The preview of this program: a report composes its pages by drawing on ViewCanvas in 0.1 mm
-// over the content area, and recomposes them through OnPaperChange whenever the paper, its
-// orientation or the margins change.
+// The preview of this program: a report composes its pages onto the window's page document
+// (Document(), see TPageDocument) in 0.1 mm over the content area, and recomposes them through
+// OnPaperChange whenever the paper, its orientation or the margins change.
 //
-// A report: SetOnPaperChange(compose); compose(); Execute(). The compose routine:
-// AllPageClear(); per page NewPage() and drawing on ViewCanvas(); at the end ViewEnd().
+// A report: SetOnPaperChange(compose); Execute(). The compose routine: AllPageClear(); per
+// page NewPage() and drawing on ViewCanvas(); at the end ViewEnd().
 
 #include "preview/PREVIEWUNIT02Base.h"
 #include "preview/PrintLayout.h"
 
-#include <QDateTime>
-#include <QLocale>
-
-#include <functional>
-
 class TPreViewForm : public TPreViewBase {
     Q_OBJECT
 public:
-    using TPaperChange = std::function<void(TPreViewForm& Sender)>;
+    using TPaperChange = TPageDocument::TPaperChange;
 
     explicit TPreViewForm(QWidget* AOwner = nullptr);
     ~TPreViewForm() override;
 
+    // Composing straight onto the document, outside a compose routine.
     void NewPage();
-    void ViewEnd();
-    QPainter* ViewCanvas() const { return FViewCanvas; }
+    void ViewEnd() { FDocument.ViewEnd(); }
+    QPainter* ViewCanvas() const { return FDocument.ViewCanvas(); }
     // The content area in 0.1 mm.
-    int PaperWidth() const { return FPaperW * 10 - FMarzins[0] - FMarzins[2]; }
-    int PaperHeight() const { return FPaperH * 10 - FMarzins[1] - FMarzins[3]; }
-    int PaperLeft() const { return FMarzins[0]; }
-    int PaperTop() const { return FMarzins[1]; }
-    int PaperRight() const { return FMarzins[2]; }
-    int PaperBottom() const { return FMarzins[3]; }
+    int PaperWidth() const { return FDocument.PaperWidth(); }
+    int PaperHeight() const { return FDocument.PaperHeight(); }
+    int PaperLeft() const { return FDocument.PaperLeft(); }
+    int PaperTop() const { return FDocument.PaperTop(); }
+    int PaperRight() const { return FDocument.PaperRight(); }
+    int PaperBottom() const { return FDocument.PaperBottom(); }
     // The physical paper in whole millimetres.
-    int PaperW() const { return FPaperW; }
-    int PaperH() const { return FPaperH; }
+    int PaperW() const { return FDocument.PaperW(); }
+    int PaperH() const { return FDocument.PaperH(); }
     QRect DrawArea() const { return FDrawArea; }
-    const TPaperChange& OnPaperChange() const { return FOnPaperChange; }
-    void SetOnPaperChange(TPaperChange Value) { FOnPaperChange = std::move(Value); }
-    void SetFontTable(TPreviewItem* Item) { Item->SetFontTable(FFontList); }
+    const TPaperChange& OnPaperChange() const { return FDocument.OnPaperChange(); }
+    void SetOnPaperChange(TPaperChange Value) { FDocument.SetOnPaperChange(std::move(Value)); }
+    void SetFontTable(TPreviewItem* Item) { FDocument.SetFontTable(Item); }
 
     void RebuildPages() override;
     void InitPreview() override;
@@ -48,16 +44,10 @@ public:
     void RTFExport(const QString& FileName) override;
     void WordExport() override;
 
-    // Stamps the header and footer of page PageIndex (1-based) on Canvas.
-    void DrawHeaderFooter(QPainter& Canvas, int PageIndex) const;
-    // The expanded texts of page PageIndex: header left, centre, right, footer left, centre, right.
-    std::array<QString, 6> HeaderFooterTexts(int PageIndex) const;
-
-    // Every page as a whole sheet of the current paper, into a PDF file; throws EFailure
-    // when the file cannot be written or there is no page.
-    void WritePdf(const QString& FileName) const;
-    // Draws page Index (0-based) as a whole sheet: the painter in 0.1 mm from the paper's corner.
-    void DrawSheet(QPainter& Painter, int Index) const;
+    std::array<QString, 6> HeaderFooterTexts(int PageIndex) const {
+        return FDocument.HeaderFooterTexts(PageIndex);
+    }
+    void DrawSheet(QPainter& Painter, int Index) const { FDocument.DrawSheet(Painter, Index); }
 
     // The current printer's printable page and this document's margins on it.
     TPrintGeometry PrintGeometry() const;
@@ -79,38 +69,12 @@ public:
     int FromP() const { return FFromP; }
     int ToP() const { return FToP; }
 
-protected:
-    void ClearPages() override;
-
 private:
-    void CloseCanvas();
     // The print command's work: the print dialog, the job and its record; throws EFailure.
     void PrintDocument();
     // Leaves the record of the last job in the spool folder.
     void WritePrintRecord() const;
 
     int FFromP = 0, FToP = 0;
-
-    int FPaperW = 210, FPaperH = 297;
     QRect FDrawArea;
-    QPainter* FViewCanvas = nullptr;
-    TPaperChange FOnPaperChange;
 };
-
-// Expands the placeholders of a header or footer text (&P page, &N count, &D &d &W dates,
-// &T time, &F &f file name, &C computer, &U user, &O system).
-QString ExpandHeaderText(const QString& Text, int PageNo, int PageCount, const QString& FileName);
-
-// What the placeholders read from the running system; tests fix it.
-struct THeaderEnvironment {
-    QDateTime Now;
-    QString Computer;
-    QString User;
-    QString System;
-    QLocale Locale;
-    static THeaderEnvironment Current();
-};
-QString ExpandHeaderText(const QString& Text, int PageNo, int PageCount, const QString& FileName,
-                         const THeaderEnvironment& Env);
-// "令和08年12月10日" (era, two-digit year of the era, month, day).
-QString JapaneseEraDate(const QDate& Date);

@@ -5,7 +5,6 @@
 #include "preview/PreviewPrinter.h"
 
 #include "controls/KeyPreview.h"
-#include "platform/CodePage.h"
 #include "platform/Failure.h"
 
 #include <QApplication>
@@ -19,6 +18,7 @@
 #include <QMainWindow>
 #include <QMimeData>
 #include <QPainter>
+#include <QPrinter>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -27,36 +27,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <set>
 
 namespace {
-
-std::vector<TTextStyle> DefaultFontTable() {
-    struct TRow {
-        const char16_t* Name;
-        const char16_t* Face;
-        int Bits, Height, L1, L2, R1, R2, Space;
-    };
-    static const TRow rows[] = {
-        {u"", u"ＭＳ 明朝", 0, -30, 0, 0, 0, 0, -1},
-        {u"本文", u"ＭＳ 明朝", 0, -30, 120, 90, 0, 0, 45},
-        {u"タイトル文", u"ＭＳ ゴシック", fsBold, -45, 0, 0, 0, 0, 65},
-        {u"サブタイトル文", u"ＭＳ ゴシック", 0, -35, 30, 0, 0, 0, 55},
-        {u"メモ（脚注等）", u"ＭＳ ゴシック", 0, -25, 120, 90, 0, 0, 30},
-        {u"表中文", u"ＭＳ 明朝", 0, -30, 10, 10, 10, 10, -1},
-        {u"計算式", u"ＭＳ 明朝", 0, -30, 200, 200, 0, 0, 45},
-    };
-    std::vector<TTextStyle> table;
-    for (const TRow& r : rows) {
-        TTextStyle s;
-        s.StyleName = QString::fromUtf16(r.Name);
-        s.Font = PageFont(QString::fromUtf16(r.Face), r.Height, r.Bits);
-        s.LeftI = r.L1, s.LeftI2 = r.L2, s.RightI = r.R1, s.RightI2 = r.R2;
-        s.Height = r.Space;
-        table.push_back(s);
-    }
-    return table;
-}
 
 double ScreenDpiX() {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -76,19 +48,13 @@ QString ApplicationTitle() {
     return QGuiApplication::applicationDisplayName();
 }
 
-void TPreviewPage::Draw(QPainter& Painter, const QRectF& Rect) const {
-    Meta.Draw(Painter, Rect);
-    for (const TMetafileEx& stamp : Stamps)
-        stamp.Draw(Painter, Rect);
-}
-
-TPreViewBase::TPreViewBase(QWidget* AOwner) : QDialog(AOwner) {
-    FFontList = DefaultFontTable();
+TPreViewBase::TPreViewBase(QWidget* AOwner)
+    : QDialog(AOwner), Header(FDocument.Header), Footer(FDocument.Footer) {
     CreateWindowParts();
     // The scroll areas take the focus on a click or a wheel turn and would scroll on Up and
     // Down: the window's page keys come first.
     new TKeyPreview(this, [this](QWidget*, QKeyEvent& Key) { return PageKey(Key); });
-    FStPNum = 1;
+    FDocument.SetStPNum(1);
     LoadSettings();
     // Old print records go whenever a preview window is created.
     LoadSpoolSettings();
@@ -96,8 +62,7 @@ TPreViewBase::TPreViewBase(QWidget* AOwner) : QDialog(AOwner) {
 }
 
 TPreViewBase::~TPreViewBase() {
-    ClearItems();
-    FPageList.clear();
+    ClearSumnails();
     DonePreview();
 }
 
@@ -130,79 +95,48 @@ void TPreViewBase::AllPageClear() {
     ClearPages();
 }
 
-void TPreViewBase::AddItem(TPreviewItem* Item) {
-    FItemList.push_back(Item);
-}
-
-void TPreViewBase::InsertItem(int Index, TPreviewItem* Item) {
-    Index = std::clamp(Index, 0, static_cast<int>(FItemList.size()));
-    FItemList.insert(FItemList.begin() + Index, Item);
-    for (TMokujiEntry& e : FMokujiList)
-        if (e.ItemIndex >= Index)
-            ++e.ItemIndex;
-}
-
-void TPreViewBase::DeleteItem(int Index) {
-    if (Index < 0 || Index >= static_cast<int>(FItemList.size()))
-        return;
-    TPreviewItem* item = FItemList[Index];
-    FItemList.erase(FItemList.begin() + Index);
-    if (std::find(FItemList.begin(), FItemList.end(), item) == FItemList.end())
-        delete item;
-    std::vector<TMokujiEntry> kept;
-    for (TMokujiEntry e : FMokujiList) {
-        if (e.ItemIndex == Index)
-            continue;
-        if (e.ItemIndex > Index)
-            --e.ItemIndex;
-        kept.push_back(e);
-    }
-    FMokujiList = std::move(kept);
-}
-
-void TPreViewBase::AddItemMokuji(TPreviewItem* Item, const QString& Title) {
-    AddItem(Item);
-    // The entry holds what 64 bytes of the code page of the program's files hold.
-    const std::string ansi = Utf8ToCp932(Title.left(63).toStdString());
-    const std::string cut = ansi.substr(0, Cp932CutLength(ansi, 64));
-    FMokujiList.push_back({static_cast<int32_t>(FItemList.size() - 1),
-                           QString::fromStdString(Cp932ToUtf8(cut))});
-}
-
 void TPreViewBase::ClearItems() {
-    std::set<TPreviewItem*> freed;
-    for (auto it = FItemList.rbegin(); it != FItemList.rend(); ++it)
-        if (freed.insert(*it).second)
-            delete *it;
-    FItemList.clear();
-    FMokujiList.clear();
+    FDocument.ClearItems();
     FFindArea = QRect();
     FViewFindArea = 0;
 }
 
 void TPreViewBase::ClearPages() {
     FDrawPageNum = 0;
-    for (auto& page : FPageList)
-        delete page->Sumnail;
-    FPageList.clear();
+    ClearSumnails();
+    FDocument.ClearPages();
+}
+
+TSumnail* TPreViewBase::Sumnail(int Index) const {
+    return Index >= 0 && Index < static_cast<int>(FSumnails.size()) ? FSumnails[Index] : nullptr;
+}
+
+void TPreViewBase::ClearSumnails() {
+    for (TSumnail* s : FSumnails)
+        delete s;
+    FSumnails.clear();
     if (SumnailPane)
         SumnailPane->resize(SumnailPane->width(), 0);
 }
 
-TSumnail* TPreViewBase::NewSumnail(int Number, int PaperW, int PaperH,
-                                   const std::array<int, 4>& Margins) {
-    auto* s = new TSumnail(SumnailPane);
-    s->SetPaperHeight(PaperH);
-    s->SetPaperWidth(PaperW);
-    s->SetNumber(Number);
-    s->SetMarzin(Margins);
+void TPreViewBase::AddSumnails(bool ReviewOn) {
     const TPrinterCaps caps = TPreviewPrinter::Current().Caps();
-    if (caps.DpiY > 0)
-        s->SetPrinterPaperHeight(caps.PaperH * 254.0 / caps.DpiY);
-    s->OnClick = [this](TSumnail& Sender) { SetDrawPageNum(Sender.Number()); };
-    SumnailPane->resize(SumnailPane->width(), s->y() + s->height() + 5);
-    s->show();
-    return s;
+    const std::array<int, 6>& m = FDocument.Marzins();
+    for (int i = static_cast<int>(FSumnails.size()); i < PageNum(); ++i) {
+        auto* s = new TSumnail(SumnailPane);
+        s->SetPaperHeight(FDocument.PaperH());
+        s->SetPaperWidth(FDocument.PaperW());
+        s->SetNumber(i + 1);
+        s->SetMarzin({m[0], m[1], m[2], m[3]});
+        if (caps.DpiY > 0)
+            s->SetPrinterPaperHeight(caps.PaperH * 254.0 / caps.DpiY);
+        s->SetDocument(&FDocument);
+        s->SetReviewOn(ReviewOn);
+        s->OnClick = [this](TSumnail& Sender) { SetDrawPageNum(Sender.Number()); };
+        SumnailPane->resize(SumnailPane->width(), s->y() + s->height() + 5);
+        s->show();
+        FSumnails.push_back(s);
+    }
 }
 
 // --- Geometry
@@ -237,13 +171,7 @@ void TPreViewBase::CalcLayout() {
         View->resize(mapX(caps.PaperW) + 2 * m, mapY(caps.PaperH) + 2 * m);
     FViewArea =
         QRect(m + mapX(caps.OffsetX), m + mapY(caps.OffsetY), mapX(caps.PrintW), mapY(caps.PrintH));
-    auto up = [](double v) { return static_cast<int>(std::ceil(v - 1e-9)); };
-    FPhysicalMarzins = {
-        up(caps.OffsetX * 254.0 / caps.DpiX),
-        up(caps.OffsetY * 254.0 / caps.DpiY),
-        up((caps.PaperW - caps.PrintW - caps.OffsetX) * 254.0 / caps.DpiX),
-        up((caps.PaperH - caps.PrintH - caps.OffsetY) * 254.0 / caps.DpiY),
-    };
+    FDocument.SetPaper(caps, TPreviewPrinter::Current().Printer().pageLayout());
     CalcDrawArea();
     if (View) {
         View->setCursor(View->width() > ScrollBox1->viewport()->width() ||
@@ -288,9 +216,9 @@ void TPreViewBase::SetDrawPageNum(int Value) {
     const int previous = FDrawPageNum;
     FDrawPageNum = std::min(Value, PageNum());
     UpdatePageActions();
-    if (previous > 0 && previous <= PageNum() && FPageList[previous - 1]->Sumnail)
-        FPageList[previous - 1]->Sumnail->SetSelected(false);
-    if (TSumnail* s = FPageList[FDrawPageNum - 1]->Sumnail)
+    if (TSumnail* s = Sumnail(previous - 1))
+        s->SetSelected(false);
+    if (TSumnail* s = Sumnail(FDrawPageNum - 1))
         s->SetSelected(true);
     ScrollBox1->horizontalScrollBar()->setValue(0);
     ScrollBox1->verticalScrollBar()->setValue(0);
@@ -303,7 +231,7 @@ void TPreViewBase::SetDrawPageNum(int Value) {
 }
 
 void TPreViewBase::ScrollSumnailIntoView() {
-    TSumnail* s = FPageList[FDrawPageNum - 1]->Sumnail;
+    TSumnail* s = Sumnail(FDrawPageNum - 1);
     if (!s)
         return;
     QScrollBar* bar = ScrollBox2->verticalScrollBar();
@@ -451,13 +379,14 @@ void TPreViewBase::PaintView(QPainter& Canvas) {
     if (MarginViewChecked->isChecked()) {
         QPen pen(QColor(128, 128, 128), 0, Qt::DashLine);
         Canvas.setPen(pen);
+        const std::array<int, 6>& margins = FDocument.Marzins();
         auto my = [&](int v) { return static_cast<int>(std::nearbyint(MapPageY(v))); };
         auto mx = [&](int v) { return static_cast<int>(std::nearbyint(MapPageX(v))); };
-        const int ys[4] = {m + my(FMarzins[1]), m + my(FMarzins[4]), (h - m) - my(FMarzins[3]),
-                           (h - m) - my(FMarzins[5])};
+        const int ys[4] = {m + my(margins[1]), m + my(margins[4]), (h - m) - my(margins[3]),
+                           (h - m) - my(margins[5])};
         for (int y : ys)
             Canvas.drawLine(FViewArea.left(), y, FViewArea.right(), y);
-        const int xs[2] = {m + mx(FMarzins[0]), (w - m) - mx(FMarzins[2])};
+        const int xs[2] = {m + mx(margins[0]), (w - m) - mx(margins[2])};
         for (int x : xs)
             Canvas.drawLine(x, FViewArea.top(), x, FViewArea.bottom());
     }
@@ -473,11 +402,12 @@ void TPreViewBase::PaintView(QPainter& Canvas) {
 void TPreViewBase::CopyActionExecute() {
     if (FDrawPageNum <= 0 || FDrawPageNum > PageNum())
         return;
-    const TPreviewPage& page = *FPageList[FDrawPageNum - 1];
+    const TPreviewPage& page = FDocument.Page(FDrawPageNum - 1);
+    const std::array<int, 6>& margins = FDocument.Marzins();
     // The content area with header and footer: the recording's frame and what lies around it
     // up to the paper's edges.
-    const QRectF frame(-FMarzins[0], -FMarzins[1], page.Meta.Width() + FMarzins[0] + FMarzins[2],
-                       page.Meta.Height() + FMarzins[1] + FMarzins[3]);
+    const QRectF frame(-margins[0], -margins[1], page.Meta.Width() + margins[0] + margins[2],
+                       page.Meta.Height() + margins[1] + margins[3]);
     auto* mime = new QMimeData;
     {
         QBuffer svg;

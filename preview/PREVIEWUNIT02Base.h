@@ -1,14 +1,10 @@
 #pragma once
+// The preview window: a page document shown as sheets of paper on a desk, with zoom, paging,
+// thumbnails, guide lines and copying. The document (TPageDocument) keeps the pages, the page
+// setup, the items and the table of contents; this window shows it and asks the printer for
+// the paper; TPreViewForm decides how pages are composed and printed.
 
-#include "preview/PrintRecord.h"
-// The preview window: a document of recorded pages shown as sheets of paper on a desk, with
-// zoom, paging, thumbnails, guide lines and copying. This base keeps the settings (margins,
-// header and footer texts, text styles), the pages, the items and the table of contents;
-// TPreViewForm decides how pages are composed and drawn.
-
-#include "preview/MetafileEx.h"
-#include "preview/NlvTools.h"
-#include "preview/PREVIEWUNIT02Items.h"
+#include "preview/PageDocument.h"
 #include "preview/PreviewCountUnit.h"
 
 #include <QDialog>
@@ -36,31 +32,30 @@ class TSumnail;
 
 enum class TOrientation { voNone, voPort, voLand, voPortLock, voLandLock };
 
-struct TPreviewPage {
-    TMetafileEx Meta;
-    // Header and footer stamped by each rebuild, drawn over Meta.
-    std::vector<TMetafileEx> Stamps;
-    std::unique_ptr<QPainter> Canvas; // while the page is being composed
-    TSumnail* Sumnail = nullptr;
-    std::vector<TItemArea> AreaList;
-
-    // The whole page (content, header, footer) with its frame stretched into Rect.
-    void Draw(QPainter& Painter, const QRectF& Rect) const;
-};
-
 // The progress animation of print jobs (TAnimeSettings) is none at start.
 class TPreViewBase : public QDialog, public TAnimeSettings {
     Q_OBJECT
+protected:
+    // Before every other member, so that the page setup's references below bind to it built.
+    TPageDocument FDocument;
+
 public:
     explicit TPreViewBase(QWidget* AOwner = nullptr);
     ~TPreViewBase() override;
 
     virtual void Execute();
+
+    // The document shown.
+    TPageDocument& Document() { return FDocument; }
+    const TPageDocument& Document() const { return FDocument; }
+
     void AllPageClear();
-    void AddItem(TPreviewItem* Item);
-    void InsertItem(int Index, TPreviewItem* Item);
-    void DeleteItem(int Index);
-    void AddItemMokuji(TPreviewItem* Item, const QString& Title);
+    void AddItem(TPreviewItem* Item) { FDocument.AddItem(Item); }
+    void InsertItem(int Index, TPreviewItem* Item) { FDocument.InsertItem(Index, Item); }
+    void DeleteItem(int Index) { FDocument.DeleteItem(Index); }
+    void AddItemMokuji(TPreviewItem* Item, const QString& Title) {
+        FDocument.AddItemMokuji(Item, Title);
+    }
 
     TOrientation Orientation() const { return FOrientation; }
     void SetOrientation(TOrientation Value);
@@ -68,41 +63,43 @@ public:
     void SetPaperScale(double Value);
     int DrawPageNum() const { return FDrawPageNum; }
     void SetDrawPageNum(int Value);
-    int PageNum() const { return static_cast<int>(FPageList.size()); }
-    const TPreviewPage& Page(int Index) const { return *FPageList[Index]; }
+    int PageNum() const { return FDocument.PageNum(); }
+    const TPreviewPage& Page(int Index) const { return FDocument.Page(Index); }
+    // The thumbnail of page Index (0-based); null before the pages were shown.
+    TSumnail* Sumnail(int Index) const;
     bool FontTabVisible() const { return FFontTabVisible; }
     void SetFontTabVisible(bool Value) { FFontTabVisible = Value; }
     // Visibility of the two export commands (index 0 Word, 1 RTF); hidden at start.
     virtual void SetOutEnabled(int Index, bool Value);
     bool WordOutEnabled() const;
     bool RTFOutEnabled() const;
-    QString FileName() const { return FFileName; }
-    void SetFileName(const QString& Value) { FFileName = Value; }
+    QString FileName() const { return FDocument.FileName(); }
+    void SetFileName(const QString& Value) { FDocument.SetFileName(Value); }
 
-    // Page setup: margins (left, top, right, bottom, header, footer),
-    // header and footer texts (left, centre, right), first page number, styles.
-    const std::array<int, 6>& Marzins() const { return FMarzins; }
-    void SetMarzins(const std::array<int, 6>& Value) { FMarzins = Value; }
-    const std::array<int, 4>& PhysicalMarzins() const { return FPhysicalMarzins; }
-    std::array<QString, 3> Header;
-    std::array<QString, 3> Footer;
-    int StPNum() const { return FStPNum; }
-    void SetStPNum(int Value) { FStPNum = Value; }
-    const std::vector<TTextStyle>& FontList() const { return FFontList; }
-    std::vector<TTextStyle>& FontList() { return FFontList; }
-    const std::vector<TPreviewItem*>& ItemList() const { return FItemList; }
-    const std::vector<TMokujiEntry>& MokujiList() const { return FMokujiList; }
+    // The document's page setup (see TPageDocument).
+    const std::array<int, 6>& Marzins() const { return FDocument.Marzins(); }
+    void SetMarzins(const std::array<int, 6>& Value) { FDocument.SetMarzins(Value); }
+    const std::array<int, 4>& PhysicalMarzins() const { return FDocument.PhysicalMarzins(); }
+    std::array<QString, 3>& Header;
+    std::array<QString, 3>& Footer;
+    int StPNum() const { return FDocument.StPNum(); }
+    void SetStPNum(int Value) { FDocument.SetStPNum(Value); }
+    const std::vector<TTextStyle>& FontList() const { return FDocument.FontList(); }
+    std::vector<TTextStyle>& FontList() { return FDocument.FontList(); }
+    const std::vector<TPreviewItem*>& ItemList() const { return FDocument.ItemList(); }
+    const std::vector<TMokujiEntry>& MokujiList() const { return FDocument.MokujiList(); }
 
-    // The spool folder and keeping time of print records ("SPOOL", shared by every program
-    // that uses this preview); read when the window is created.
-    void LoadSpoolSettings();
-    static TSpoolSettings SpoolSettingsFrom(QSettings& Settings);
-    static TSpoolSettings StoredSpoolSettings();
+    // The spool folder and keeping time of print records; read when the window is created.
+    void LoadSpoolSettings() { FSpool = ::StoredSpoolSettings(); }
+    static TSpoolSettings SpoolSettingsFrom(QSettings& Settings) {
+        return ::SpoolSettingsFrom(Settings);
+    }
+    static TSpoolSettings StoredSpoolSettings() { return ::StoredSpoolSettings(); }
     const TSpoolSettings& SpoolSettings() const { return FSpool; }
-    void LoadSettings();
-    void SaveSettings() const;
-    void LoadSettingsFrom(QSettings& Settings);
-    void SaveSettingsTo(QSettings& Settings) const;
+    void LoadSettings() { FDocument.LoadSettings(); }
+    void SaveSettings() const { FDocument.SaveSettings(); }
+    void LoadSettingsFrom(QSettings& Settings) { FDocument.LoadSettingsFrom(Settings); }
+    void SaveSettingsTo(QSettings& Settings) const { FDocument.SaveSettingsTo(Settings); }
 
     virtual void RebuildPages() {}
     virtual void InitPreview();
@@ -180,12 +177,11 @@ protected:
     void CalcLayout();
     void ClearItems();
     virtual void ClearPages();
-    TSumnail* NewSumnail(int Number, int PaperW, int PaperH, const std::array<int, 4>& Margins);
+    // Thumbnails of the document's pages from FSumnails.size() on.
+    void AddSumnails(bool ReviewOn);
+    void ClearSumnails();
 
-    std::vector<TPreviewItem*> FItemList;
-    std::vector<TTextStyle> FFontList;
-    std::vector<std::unique_ptr<TPreviewPage>> FPageList;
-    std::vector<TMokujiEntry> FMokujiList;
+    std::vector<TSumnail*> FSumnails;
     int FDrawPageNum = 0;
     TOrientation FOrientation = TOrientation::voNone;
     double FPaperScale = 100.0;
@@ -194,11 +190,7 @@ protected:
     QRect FFindArea;
     int FViewFindArea = 0;
     int FItemNum = -1;
-    std::array<int, 4> FPhysicalMarzins{};
-    std::array<int, 6> FMarzins{100, 100, 100, 100, 0, 0};
     bool FFontTabVisible = true;
-    int FStPNum = 1;
-    QString FFileName;
     // Printer-to-view ratios (printer dots per screen dot).
     double FPrnKX = 1.0, FPrnKY = 1.0;
     QString FPrinterName;
@@ -213,7 +205,8 @@ private:
     void ScrollSumnailIntoView();
 
     bool FDragging = false;
-    QPoint FDragStart;};
+    QPoint FDragStart;
+};
 
 // The program's title, wherever the preview names the program (its caption, the progress
 // window, print jobs and print records): the caption of the frame window, or the application's

@@ -4,35 +4,41 @@
 #include "preview/PreviewPrinter.h"
 #include "preview/PrintGoUnit.h"
 
-#include "app/MessageBoxes.h"
+#include "controls/MessageBoxes.h"
 #include "preview/PrintRecord.h"
 
 #include "platform/Failure.h"
+#include "platform/FileUtil.h"
+#include "preview/OutputDevice.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QPainter>
-#include <QPicture>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QSettings>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <memory>
 
 TPrintGeometry TPreViewForm::PrintGeometry() const {
     const TPrinterCaps caps = TPreviewPrinter::Current().Caps();
     auto px = [](int Tenths, int Dpi) {
         return static_cast<int>(std::lround(Tenths * static_cast<double>(Dpi) / 254));
     };
+    const std::array<int, 6>& margins = FDocument.Marzins();
     TPrintGeometry g;
     g.W = caps.PrintW;
     g.H = caps.PrintH;
     // Margins are kept from the paper's edge; the painter starts at the printable area.
-    g.ML = std::max(0, px(FMarzins[0], caps.DpiX) - caps.OffsetX);
-    g.MT = std::max(0, px(FMarzins[1], caps.DpiY) - caps.OffsetY);
-    g.MR = std::max(0, px(FMarzins[2], caps.DpiX) - (caps.PaperW - caps.PrintW - caps.OffsetX));
-    g.MB = std::max(0, px(FMarzins[3], caps.DpiY) - (caps.PaperH - caps.PrintH - caps.OffsetY));
+    g.ML = std::max(0, px(margins[0], caps.DpiX) - caps.OffsetX);
+    g.MT = std::max(0, px(margins[1], caps.DpiY) - caps.OffsetY);
+    g.MR = std::max(0, px(margins[2], caps.DpiX) - (caps.PaperW - caps.PrintW - caps.OffsetX));
+    g.MB = std::max(0, px(margins[3], caps.DpiY) - (caps.PaperH - caps.PrintH - caps.OffsetY));
     g.Landscape = caps.Landscape;
     return g;
 }
@@ -59,6 +65,13 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
         enabled[k] = commands[k]->isEnabled();
         commands[k]->setEnabled(false);
     }
+    // The built-in printer's PDF goes through the atomic writer like every other file: the
+    // earlier file stays until the whole job is written. Declared before the painter, which
+    // ends on them.
+    std::unique_ptr<TAtomicFile> file;
+    std::unique_ptr<TOutputDevice> device;
+    std::unique_ptr<QPdfWriter> pdf;
+    QPagedPaintDevice* sheet = &printer;
     // Closes after the job, also after a failure.
     TPreviewCountForm progress(this);
     progress.SetCount(To - From + 1);
@@ -92,22 +105,35 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
         PlanSheets(From, To, Layout, Collate, Copies, printerMakesCopies);
     if (builtIn && printer.outputFileName().isEmpty())
         throw EFailure("出力するファイル名がありません。");
-    if (!painter.begin(&printer))
+    if (builtIn) {
+        file = std::make_unique<TAtomicFile>(
+            QFile::encodeName(printer.outputFileName()).toStdString());
+        device = std::make_unique<TOutputDevice>(*file);
+        pdf = std::make_unique<QPdfWriter>(device.get());
+        pdf->setResolution(printer.resolution());
+        pdf->setPageLayout(printer.pageLayout());
+        pdf->setTitle(printer.docName());
+        pdf->setCreator(QCoreApplication::applicationName());
+        sheet = pdf.get();
+    }
+    if (!painter.begin(sheet))
         throw EFailure(StrFormat("プリンタ「%s」で印刷を開始できません。",
                                  current.Caps().Name.toUtf8().constData()));
     painter.setRenderHint(QPainter::TextAntialiasing);
     for (size_t s = 0; s < sheets.size(); ++s) {
-        if (s > 0 && !printer.newPage())
+        if (s > 0 && !sheet->newPage())
             throw EFailure("印刷中にプリンタでエラーが発生しました。");
         for (const TSheetPage& p : sheets[s]) {
             progress.SetValue(p.Page - From);
             const TPrintRect r = GetPrintRect(Layout, p.Slot);
-            FPageList[p.Page - 1]->Draw(painter,
-                                        QRectF(QPointF(r.Left, r.Top), QPointF(r.Right, r.Bottom)));
+            Page(p.Page - 1)
+                .Draw(painter, QRectF(QPointF(r.Left, r.Top), QPointF(r.Right, r.Bottom)));
         }
     }
     if (!painter.end())
         throw EFailure("印刷中にプリンタでエラーが発生しました。");
+    if (file)
+        file->Commit();
 }
 
 void TPreViewForm::WritePrintRecord() const {
@@ -117,18 +143,11 @@ void TPreViewForm::WritePrintRecord() const {
         info.Header[k] = Header[k].toStdString();
         info.Footer[k] = Footer[k].toStdString();
     }
-    info.StartPage = FStPNum;
+    info.StartPage = FDocument.StPNum();
     info.FirstPage = FFromP;
     info.LastPage = FToP;
     info.Portrait = !TPreviewPrinter::Current().Caps().Landscape;
-    for (const auto& page : FPageList) {
-        // The page as one picture: its drawing, text runs, header and footer.
-        QPicture picture;
-        QPainter painter(&picture);
-        page->Draw(painter, QRectF(0, 0, page->Meta.Width(), page->Meta.Height()));
-        painter.end();
-        info.Pages.emplace_back(picture.data(), picture.size());
-    }
+    info.Pages = FDocument.PageRecordings();
     // Read again: the shared window lives for the whole run, the settings may have changed.
     WriteSpoolFile(StoredSpoolSettings(), info);
 }

@@ -6,7 +6,7 @@
 #include "preview/PreviewPrinter.h"
 #include "preview/PreviewSetup02Unit.h"
 
-#include "app/MessageBoxes.h"
+#include "controls/MessageBoxes.h"
 
 namespace {
 
@@ -24,13 +24,13 @@ void TPreViewBase::ActPageSetupExecute() {
         const TPrinterCaps before = printer.Caps();
         TPreSetupForm02 dialog(this);
         dialog.SetFontTabVisible(FFontTabVisible);
-        dialog.SetFontStyle(FFontList);
+        dialog.SetFontStyle(FDocument.FontList());
         for (int k = 0; k < 3; ++k) {
             dialog.SetHeaderText(k, 0, Header[k]);
             dialog.SetHeaderText(k, 1, Footer[k]);
         }
         for (int k = 0; k < 6; ++k)
-            dialog.SetMargin(k, FMarzins[k]);
+            dialog.SetMargin(k, FDocument.Marzins()[k]);
         if (!dialog.Execute()) {
             // A paper chosen in the dialog stays on the printer: the pages follow it, or they
             // would be shown and printed stretched onto the other sheet.
@@ -44,10 +44,12 @@ void TPreViewBase::ActPageSetupExecute() {
             Header[k] = dialog.GetHeaderText(k, 0);
             Footer[k] = dialog.GetHeaderText(k, 1);
         }
-        FStPNum = dialog.PageNum();
-        dialog.GetFontStyle(FFontList);
+        FDocument.SetStPNum(dialog.PageNum());
+        dialog.GetFontStyle(FDocument.FontList());
+        std::array<int, 6> margins{};
         for (int k = 0; k < 6; ++k)
-            FMarzins[k] = dialog.GetMargin(k);
+            margins[k] = dialog.GetMargin(k);
+        FDocument.SetMarzins(margins);
         if (FOrientation == TOrientation::voLandLock)
             printer.SetLandscape(true);
         else if (FOrientation == TOrientation::voPortLock)

@@ -60,7 +60,7 @@ void TSumnail::paintEvent(QPaintEvent*) {
     const QRect paper(QPoint(3, 3), QPoint(w - 7 - 1, h - 7 - 1));
     p.fillRect(paper, Qt::white);
     const double s = (h - 10) / FPrinterPaperHeight;
-    if (FPage) {
+    if (FDocument && FNumber >= 1 && FNumber <= FDocument->PageNum()) {
         const QRectF target(
             3 + std::nearbyint(FMarzin[0] * s), 3 + std::nearbyint(FMarzin[1] * s),
             (w - 7 - std::nearbyint(FMarzin[2] * s)) - (3 + std::nearbyint(FMarzin[0] * s)),
@@ -68,7 +68,7 @@ void TSumnail::paintEvent(QPaintEvent*) {
         p.setRenderHint(QPainter::Antialiasing);
         p.setRenderHint(QPainter::TextAntialiasing);
         p.setClipRect(paper);
-        FPage->Draw(p, target);
+        FDocument->Page(FNumber - 1).Draw(p, target);
         p.setClipping(false);
     }
     if (FSelected) {

@@ -7,7 +7,7 @@
 #include <array>
 #include <functional>
 
-struct TPreviewPage;
+class TPageDocument;
 
 class TSumnail : public QWidget {
     Q_OBJECT
@@ -26,8 +26,8 @@ public:
     void SetMarzin(const std::array<int, 4>& Value) { FMarzin = Value; }
     bool Selected() const { return FSelected; }
     void SetSelected(bool Value);
-    // The page whose drawing is shown (not owned; the document keeps it).
-    void SetMeta(const TPreviewPage* Page) { FPage = Page; }
+    // The document whose page Number() is shown (not owned).
+    void SetDocument(const TPageDocument* Document) { FDocument = Document; }
     // Physical paper height in 0.1 mm, from the printer.
     void SetPrinterPaperHeight(double Value) { FPrinterPaperHeight = Value; }
 
@@ -40,7 +40,7 @@ protected:
 private:
     void UpdateHeight();
 
-    const TPreviewPage* FPage = nullptr;
+    const TPageDocument* FDocument = nullptr;
     int FNumber = 0;
     int FPaperHeight = 100;
     int FPaperWidth = 100;

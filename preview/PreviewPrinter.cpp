@@ -58,20 +58,7 @@ void TPreviewPrinter::UseBuiltIn() {
 }
 
 TPrinterCaps TPreviewPrinter::Caps() const {
-    TPrinterCaps caps;
-    const int res = FPrinter->resolution();
-    caps.DpiX = res;
-    caps.DpiY = res;
-    const QPageLayout layout = FPrinter->pageLayout();
-    const QRect full = layout.fullRectPixels(res);
-    const QRect paint = layout.paintRectPixels(res);
-    caps.PaperW = full.width();
-    caps.PaperH = full.height();
-    caps.OffsetX = paint.left();
-    caps.OffsetY = paint.top();
-    caps.PrintW = paint.width();
-    caps.PrintH = paint.height();
-    caps.Landscape = layout.orientation() == QPageLayout::Landscape;
+    TPrinterCaps caps = CapsOfLayout(FPrinter->pageLayout(), FPrinter->resolution());
     caps.Name = FBuiltIn ? kBuiltInName : FPrinter->printerName();
     return caps;
 }

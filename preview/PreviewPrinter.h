@@ -2,6 +2,8 @@
 // The current printer as the page geometry sees it. When no printer is installed a built-in
 // printer that writes PDF files stands in (A4 portrait), so previews and printing always work.
 
+#include "preview/PageDocument.h"
+
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -14,16 +16,6 @@
 
 class QPrinter;
 class QWidget;
-
-// The device values the page geometry is computed from, in printer pixels.
-struct TPrinterCaps {
-    int DpiX = 0, DpiY = 0;
-    int PaperW = 0, PaperH = 0;   // physical paper
-    int OffsetX = 0, OffsetY = 0; // top-left corner of the printable area
-    int PrintW = 0, PrintH = 0;   // printable area
-    bool Landscape = false;
-    QString Name;
-};
 
 // One paper a printer offers: its name and its code, a QPageSize::PageSizeId (QPageSize::Custom
 // for a size of the printer's own, which Size then tells apart).

@@ -1,6 +1,6 @@
 #include "CalcOutDetailUnit.h"
 
-#include "app/MessageBoxes.h"
+#include "controls/MessageBoxes.h"
 #include "controls/StringGrid.h"
 #include "model/CalcDetail.h"
 #include "model/DataUnit.h"

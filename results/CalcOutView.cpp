@@ -1,6 +1,6 @@
 #include "CalcOutView.h"
 
-#include "app/MessageBoxes.h"
+#include "controls/MessageBoxes.h"
 #include "controls/StringGrid.h"
 #include "model/DataUnit.h"
 #include "results/CalcOutDetailUnit.h"

@@ -1,8 +1,8 @@
 #include "results/PrintOutUnit.h"
 
-#include "app/MessageBoxes.h"
+#include "controls/MessageBoxes.h"
 #include "preview/PREVIEWUNIT02.h"
-#include "results/PrintOutUnitReports.h"
+#include "reports/PrintOutUnitReports.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -100,7 +100,7 @@ void TPrintoutForm::PrintListBoxClick() {
 }
 
 void TPrintoutForm::BuildReports() {
-    ::BuildReports(SharedPreviewForm(), *FInputData,
+    ::BuildReports(SharedPreviewForm().Document(), *FInputData,
                    PrintListBox->item(0)->checkState() == Qt::Checked,
                    PrintListBox->item(1)->checkState() == Qt::Checked);
 }
@@ -110,7 +110,7 @@ void TPrintoutForm::PrintOutBtnClick() {
         return;
     TPreViewForm& preview = SharedPreviewForm();
     RunGuarded(this, [&]() {
-        preview.SetOnPaperChange([this](TPreViewForm&) { BuildReports(); });
+        preview.SetOnPaperChange([this](TPageDocument&) { BuildReports(); });
         BuildReports();
         preview.Execute();
     });

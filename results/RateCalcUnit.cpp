@@ -1,8 +1,8 @@
 #include "RateCalcUnit.h"
 
-#include "app/MessageBoxes.h"
 #include "controls/ArrowMark.h"
 #include "controls/FittedText.h"
+#include "controls/MessageBoxes.h"
 #include "platform/NumberFormat.h"
 #include "results/ResultGlyphs.h"
 

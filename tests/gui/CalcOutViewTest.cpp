@@ -217,6 +217,24 @@ TEST_F(Summary, SimulatorApplyEndsTheResultsRecalcRefreshesThem) {
     EXPECT_EQ(Text(Grid(), 3, 4), "0");
 }
 
+// Each button by a click: the window it opens (closed again as Esc would), and 閉じる.
+TEST_F(Summary, ButtonsByClicks) {
+    SevenLineProject(d);
+    TCalcAllForm allForm;
+    CalcAllForm = &allForm;
+    Show();
+    const std::pair<QPushButton*, const char*> buttons[] = {
+        {form.BitBtn2, "QFileDialog/save"},
+        {form.BitBtn3, "TCalcAllForm"},
+        {form.BitBtn4, "TTargetRateCalcForm"},
+    };
+    for (auto [button, opens] : buttons)
+        EXPECT_EQ(ModalsOpenedByClick(button), opens);
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    EXPECT_FALSE(form.isVisible());
+    CalcAllForm = nullptr;
+}
+
 TEST(StyledCell, FramesFillAndBackground) {
     TStringGrid grid(6, 1, nullptr);
     QPalette pal = grid.palette();
@@ -380,4 +398,22 @@ TEST(DialogPlace, SummaryAndSimulatorKeepTheirPlace) {
         EXPECT_EQ(dialog->pos(), place + QPoint(40, 30));
         dialog->hide();
     }
+}
+
+TEST_F(ResultNavigation, CalculateAsksOnceWhenTheChecksFindProblems) {
+    TInputData& d = nav->InputData();
+    d.SetLayer(1);
+    d.SetMeshSpan(10);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x)
+            if (x != 1 || y != 1) // a hole in the middle
+                AddPoint(d, x, y, 10, 11);
+    QString text;
+    AnswerMessageBox(QMessageBox::No, &text);
+    QTest::mouseClick(nav->CalcButton, Qt::LeftButton);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("1 件の問題があります。計算を続けますか？")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("メッシュ (1, 1) に点がありません")))
+        << text.toStdString();
+    EXPECT_FALSE(d.GetPhase(2));
 }

@@ -12,8 +12,8 @@
 #include "input/GridDataInputUnitTree.h"
 #include "model/DataUnit.h"
 #include "preview/NlvTools.h"
+#include "reports/PrintOutUnitTable.h"
 #include "results/CalcOutView.h"
-#include "results/PrintOutUnitTable.h"
 #include "results/RateCalcUnit.h"
 
 #include <QFontMetricsF>
@@ -161,14 +161,15 @@ TEST(FittedText, PrintedTableCellsKeepEveryDigit) {
     QPainter p(&page);
     p.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -30));
     p.setPen(Qt::black);
-    BeginTable(0, 0);
-    for (int x : {0, 100, 220, 400})
-        AddTableColumn(x);
-    AddTableRow(0);
-    AddTableRow(60);
-    TableCellText(p, 1, 0, QStringLiteral("2,147,483,647"), 2);
-    TableCellText(p, 2, 0, QStringLiteral("1,200"), 2);
-    EndTable();
+    {
+        TReportTable table(0, 0);
+        for (int x : {0, 100, 220, 400})
+            table.AddColumn(x);
+        table.AddRow(0);
+        table.AddRow(60);
+        table.CellText(p, 1, 0, QStringLiteral("2,147,483,647"), TCellAlign::Right);
+        table.CellText(p, 2, 0, QStringLiteral("1,200"), TCellAlign::Right);
+    }
     p.end();
     ASSERT_EQ(page.Texts.size(), 2u);
     for (const TDrawnText& t : page.Texts) {

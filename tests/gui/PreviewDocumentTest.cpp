@@ -29,7 +29,7 @@ TEST(PreviewDocument, GeometryFollowsThePaperAndRaisesMarginsToThePrintableArea)
 TEST(PreviewDocument, ComposingRebuildingAndStamping) {
     TPreViewForm& preview = PreparedPreview();
     int composed = 0;
-    preview.SetOnPaperChange([&](TPreViewForm& P) {
+    preview.SetOnPaperChange([&](TPageDocument& P) {
         ++composed;
         P.AllPageClear();
         for (int i = 0; i < 3; ++i)
@@ -44,8 +44,8 @@ TEST(PreviewDocument, ComposingRebuildingAndStamping) {
     EXPECT_TRUE(GrabPage(preview, 2).Has(QStringLiteral("3 / 3")));
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(preview.Page(i).Stamps.size(), 1u);
-        ASSERT_NE(preview.Page(i).Sumnail, nullptr);
-        EXPECT_TRUE(preview.Page(i).Sumnail->ReviewOn());
+        ASSERT_NE(preview.Sumnail(i), nullptr);
+        EXPECT_TRUE(preview.Sumnail(i)->ReviewOn());
     }
 
     // Without a compose routine the pages stay and gain a second stamp over the first.

@@ -3,7 +3,7 @@
 
 #include "PreviewTestSupport.h"
 
-#include "results/PrintOutUnitTable.h"
+#include "reports/PrintOutUnitTable.h"
 
 #include <QImage>
 
@@ -35,22 +35,22 @@ TInk InkBetween(const QImage& Image, double UnitsPerPixel, double Top, double Bo
     return ink;
 }
 
-void ComposeCells(TPreViewForm& P) {
+void ComposeCells(TPageDocument& P) {
     P.AllPageClear();
     P.NewPage();
     QPainter& C = *P.ViewCanvas();
-    BeginTable(100, 100);
+    TReportTable table(100, 100);
     for (int x : {0, 200, 320})
-        AddTableColumn(x);
+        table.AddColumn(x);
     for (int y : {0, 60, 120})
-        AddTableRow(y);
+        table.AddRow(y);
     C.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -30));
-    TableCellText(C, 0, 0, QStringLiteral("12,345 "), 2);       // fits, right-aligned
-    TableCellText(C, 1, 1, QStringLiteral("1,234,567,890"), 2); // too wide: set smaller
-    TableCellText(C, 0, 1, QStringLiteral("土量計算"), 1);
+    table.CellText(C, 0, 0, QStringLiteral("12,345 "), TCellAlign::Right); // fits, right-aligned
+    table.CellText(C, 1, 1, QStringLiteral("1,234,567,890"),
+                   TCellAlign::Right); // too wide: set smaller
+    table.CellText(C, 0, 1, QStringLiteral("土量計算"), TCellAlign::Center);
     for (int c : {0, 1, 2})
-        TableLine(C, c, 0, c, 2, 1, Qt::SolidLine, Qt::red);
-    EndTable();
+        table.Line(C, c, 0, c, 2, 1, Qt::SolidLine, Qt::red);
     // A title drawn straight on the canvas, as reports draw theirs.
     C.setPen(Qt::black);
     TextOutTopLeft(C, 100, 230, QStringLiteral("みどり台 12"));

@@ -15,6 +15,7 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTest>
+#include <QToolButton>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@ namespace {
 
 TPreViewForm& PreviewOfPages(int Pages) {
     TPreViewForm& preview = PreparedPreview();
-    preview.SetOnPaperChange([Pages](TPreViewForm& P) {
+    preview.SetOnPaperChange([Pages](TPageDocument& P) {
         P.AllPageClear();
         for (int i = 0; i < Pages; ++i) {
             P.NewPage();
@@ -75,6 +76,44 @@ TEST(PreviewWindow, ZoomSteps) {
     preview.hide();
 }
 
+// Each tool bar button by a click: what it changes, or the window it opens (closed again as
+// Esc would).
+TEST(PreviewWindow, ToolBarButtonsByClicks) {
+    TPreViewForm& preview = PreviewOfPages(3);
+    preview.SetDrawPageNum(2);
+    preview.SetOutEnabled(0, true);
+    preview.SetOutEnabled(1, true);
+    const auto toolButton = [&preview](QAction* Action) -> QToolButton* {
+        for (QToolButton* b : preview.Panel1->findChildren<QToolButton*>())
+            if (b->defaultAction() == Action)
+                return b;
+        return nullptr;
+    };
+    const auto state = [&preview] {
+        return QStringLiteral("%1%/p%2").arg(preview.PaperScale()).arg(preview.DrawPageNum());
+    };
+    const std::pair<QAction*, const char*> buttons[] = {
+        {preview.ZoomInAction, "200%/p2"},         // 拡大
+        {preview.ZoomOutAction, "100%/p2"},        // 縮小
+        {preview.PageNextAction, "100%/p3"},       // 次ページ
+        {preview.PagePreAction, "100%/p2"},        // 前ページ
+        {preview.ActPageSetup, "TPreSetupForm02"}, // ページ設定
+        {preview.PrintAction, "TPrintGoForm"},     // 印刷
+        {preview.RTFAction, "QFileDialog/save"},   // RTF出力
+        {preview.WordAction, "QMessageBox"},       // Word出力: not in this version
+    };
+    for (auto [action, after] : buttons) {
+        QToolButton* button = toolButton(action);
+        ASSERT_NE(button, nullptr) << after;
+        const std::string opened = ModalsOpenedByClick(button);
+        EXPECT_EQ(opened.empty() ? state().toStdString() : opened, after);
+    }
+    preview.SetOutEnabled(0, false);
+    preview.SetOutEnabled(1, false);
+    QTest::mouseClick(toolButton(preview.ExitAction), Qt::LeftButton);
+    EXPECT_FALSE(preview.isVisible());
+}
+
 TEST(PreviewWindow, PagingByCommandsKeysAndThumbnails) {
     TPreViewForm& preview = PreviewOfPages(3);
     EXPECT_EQ(preview.DrawPageNum(), 1);
@@ -82,8 +121,8 @@ TEST(PreviewWindow, PagingByCommandsKeysAndThumbnails) {
     EXPECT_EQ(preview.DrawPageNum(), 1);
     preview.SetDrawPageNum(9);
     EXPECT_EQ(preview.DrawPageNum(), 3);
-    EXPECT_TRUE(preview.Page(2).Sumnail->Selected());
-    EXPECT_FALSE(preview.Page(0).Sumnail->Selected());
+    EXPECT_TRUE(preview.Sumnail(2)->Selected());
+    EXPECT_FALSE(preview.Sumnail(0)->Selected());
     EXPECT_FALSE(preview.PageNextAction->isEnabled());
 
     preview.SetDrawPageNum(1);
@@ -92,7 +131,7 @@ TEST(PreviewWindow, PagingByCommandsKeysAndThumbnails) {
     QTest::keyClick(&preview, Qt::Key_Down);
     EXPECT_EQ(preview.DrawPageNum(), 2);
 
-    QTest::mouseClick(preview.Page(2).Sumnail, Qt::LeftButton);
+    QTest::mouseClick(preview.Sumnail(2), Qt::LeftButton);
     EXPECT_EQ(preview.DrawPageNum(), 3);
 
     // Shift and the wheel over the thumbnails page on, and stop at the last page.
@@ -219,7 +258,7 @@ TEST(PreviewWindow, CopyPutsThePageOnTheClipboardAsSvgAndImage) {
 
 TEST(PreviewWindow, ExecuteShowsTheWindowModallyWithItsCaption) {
     TPreViewForm& preview = PreparedPreview();
-    preview.SetOnPaperChange([](TPreViewForm& P) {
+    preview.SetOnPaperChange([](TPageDocument& P) {
         P.AllPageClear();
         P.NewPage();
         P.ViewEnd();

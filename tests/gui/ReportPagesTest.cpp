@@ -3,11 +3,12 @@
 #include "ModalDriver.h"
 #include "PreviewTestSupport.h"
 
-#include "input/InputListing.h"
+#include "input/InputPrintOut.h"
 #include "model/DataUnit.h"
+#include "reports/InputListing.h"
+#include "reports/PrintOutUnitReports.h"
+#include "reports/PrintOutUnitTable.h"
 #include "results/PrintOutUnit.h"
-#include "results/PrintOutUnitReports.h"
-#include "results/PrintOutUnitTable.h"
 
 #include <QListWidget>
 #include <QPushButton>
@@ -51,21 +52,20 @@ std::vector<QString> FirstColumn(const TGrabbedPage& Page, double Left, double R
 
 TEST(ReportTable, AlignmentCodes) {
     TPreViewForm& preview = PreparedPreview({0, 0, 0, 0, 0, 0});
-    preview.SetOnPaperChange([](TPreViewForm& P) {
+    preview.SetOnPaperChange([](TPageDocument& P) {
         P.AllPageClear();
         P.NewPage();
         QPainter& C = *P.ViewCanvas();
         C.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -30));
-        BeginTable(200.4, 100);
+        TReportTable table(200.4, 100);
         for (double x : {0.0, 400.2, 800.0})
-            AddTableColumn(x);
+            table.AddColumn(x);
         for (double y : {0.0, 60.0, 120.0, 240.0})
-            AddTableRow(y);
-        TableCellText(C, 0, 0, QStringLiteral("左"), 0);
-        TableCellText(C, 1, 0, QStringLiteral("中"), 1);
-        TableCellText(C, 0, 1, QStringLiteral("1,234 "), 2);
-        TableText(C, 0, 2, 2, 3, QStringLiteral("メッシュ\r\n番号"), 11);
-        EndTable();
+            table.AddRow(y);
+        table.CellText(C, 0, 0, QStringLiteral("左"), TCellAlign::Left);
+        table.CellText(C, 1, 0, QStringLiteral("中"), TCellAlign::Center);
+        table.CellText(C, 0, 1, QStringLiteral("1,234 "), TCellAlign::Right);
+        table.Text(C, 0, 2, 2, 3, QStringLiteral("メッシュ\r\n番号"), TCellAlign::BlockCenter);
         P.ViewEnd();
     });
     preview.RebuildPages();
@@ -123,7 +123,7 @@ TEST(ReportPages, ListingHolds42MeshesAPageOnA4SortedByYThenX) {
     ASSERT_TRUE(data.DeleteMeshData(3, 0));
     TPreViewForm& preview = PreparedPreview({0, 0, 0, 0, 0, 0});
     ASSERT_EQ(preview.PaperHeight(), 2970);
-    preview.SetOnPaperChange([&](TPreViewForm& P) { BuildListing(P, data); });
+    preview.SetOnPaperChange([&](TPageDocument& P) { BuildListing(P, data); });
     preview.RebuildPages();
     ASSERT_EQ(preview.PageNum(), 3); // 99 points: 42 + 42 + 15
 
@@ -153,7 +153,7 @@ TEST(ReportPages, ListingColumnsFollowTheProjectSettings) {
     data.SetAtumitu(true);
     AddPoints(data, 2);
     TPreViewForm& preview = PreparedPreview();
-    BuildListing(preview, data);
+    BuildListing(preview.Document(), data);
     ASSERT_EQ(preview.PageNum(), 1);
     const TGrabbedPage page = GrabPage(preview, 0);
     for (const char16_t* h : {u"表土厚", u"１層厚", u"２層厚", u"圧密沈下"})
@@ -174,7 +174,7 @@ TEST(ReportPages, CalcListBreaksAt35MeshesOnAContentHeightOf2570) {
     TPreViewForm& preview = PreparedPreview({100, 200, 100, 200, 0, 0});
     ASSERT_EQ(preview.PaperHeight(), 2570);
 
-    preview.SetOnPaperChange([&](TPreViewForm& P) { BuildReports(P, data, false, true); });
+    preview.SetOnPaperChange([&](TPageDocument& P) { BuildReports(P, data, false, true); });
     preview.RebuildPages();
     ASSERT_EQ(preview.PageNum(), 2);
     const TGrabbedPage first = GrabPage(preview, 0);
@@ -194,7 +194,7 @@ TEST(ReportPages, CalcListBreaksAt35MeshesOnAContentHeightOf2570) {
     EXPECT_EQ(fills, 2);
 
     // Both reports: the summary sheet first.
-    preview.SetOnPaperChange([&](TPreViewForm& P) { BuildReports(P, data, true, true); });
+    preview.SetOnPaperChange([&](TPageDocument& P) { BuildReports(P, data, true, true); });
     preview.RebuildPages();
     ASSERT_EQ(preview.PageNum(), 3);
     EXPECT_TRUE(GrabPage(preview, 0).Has(QStringLiteral(" 盛　土　量")));
@@ -214,7 +214,7 @@ TEST(ReportPages, CalcListLabelsMeshesAsTheMethodCalculatesThem) {
     data.SetLayer(1);
     AddPoints(data, 2);
     TPreViewForm& preview = PreparedPreview();
-    preview.SetOnPaperChange([&](TPreViewForm& P) { BuildReports(P, data, false, true); });
+    preview.SetOnPaperChange([&](TPageDocument& P) { BuildReports(P, data, false, true); });
     // A method number outside 0..2 (from a foreign file) calculates by points.
     const struct {
         int CalcType;
@@ -249,7 +249,7 @@ TEST(ReportPages, SummarySheetOfABalancedSite) {
         }
     data.Calcrate();
     TPreViewForm& preview = PreparedPreview();
-    preview.SetOnPaperChange([&](TPreViewForm& P) { BuildReports(P, data, true, false); });
+    preview.SetOnPaperChange([&](TPageDocument& P) { BuildReports(P, data, true, false); });
     preview.RebuildPages();
     ASSERT_EQ(preview.PageNum(), 1);
     const TGrabbedPage page = GrabPage(preview, 0);

@@ -1,0 +1,16 @@
+#include "input/InputPrintOut.h"
+
+#include "controls/MessageBoxes.h"
+#include "preview/PREVIEWUNIT02.h"
+#include "reports/InputListing.h"
+
+void InputPrintOut(QWidget* Parent, const TInputData& Data) {
+    TPreViewForm& preview = SharedPreviewForm();
+    RunGuarded(Parent, [&]() {
+        preview.SetOnPaperChange([&Data](TPageDocument& Sender) { BuildListing(Sender, Data); });
+        BuildListing(preview.Document(), Data);
+        preview.Execute();
+    });
+    // The routine refers to Data, which need not outlive this call.
+    preview.SetOnPaperChange(nullptr);
+}

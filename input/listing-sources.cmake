@@ -1,3 +1,0 @@
-target_sources(doryou_widgets PRIVATE
-  input/InputListing.cpp
-)

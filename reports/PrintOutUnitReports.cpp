@@ -1,0 +1,246 @@
+#include "reports/PrintOutUnitReports.h"
+
+#include "model/CalcDetail.h"
+#include "model/CalcSummary.h"
+#include "model/DataUnit.h"
+#include "platform/NumberFormat.h"
+#include "preview/PageDocument.h"
+#include "reports/PrintOutUnitTable.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+const QColor kRule(128, 128, 128);
+enum { kThin = 1, kMedium = 3, kBorder = 5 };
+
+QString Volume(int64_t V) {
+    return QString::fromStdString(FormatVolume(V));
+}
+
+void SetFont(QPainter& C, const QString& Face, int Height, bool Bold = false) {
+    C.setFont(PageFont(Face, Height, Bold ? fsBold : 0));
+}
+
+const QString& Mincho() {
+    static const QString face = QStringLiteral("ＭＳ 明朝");
+    return face;
+}
+const QString& Gothic() {
+    static const QString face = QStringLiteral("ＭＳ ゴシック");
+    return face;
+}
+
+// -30 shrunk so that Sample fits Width, as the narrow columns need.
+int FittingHeight(const QString& Sample, int Width) {
+    const double drawn = QFontMetricsF(PageFont(Mincho(), -30)).horizontalAdvance(Sample);
+    if (drawn > Width)
+        return static_cast<int>(std::nearbyint(-30.0 * Width / drawn));
+    return -30;
+}
+
+} // namespace
+
+void BuildSummarySheet(TPageDocument& Document, const TInputData& Data) {
+    QPainter& C = *Document.ViewCanvas();
+    const int L = Data.Layer();
+    const bool T = Data.Hyoudo();
+    const int n = L + (T ? 5 : 4);
+
+    TReportTable table((Document.PaperWidth() - 1600) / 2, 250);
+    for (int x : {0, 700, 1000, 1200, 1600})
+        table.AddColumn(x);
+    for (int r = 0; r <= n; ++r)
+        table.AddRow(80 * r);
+
+    SetFont(C, Mincho(), -60);
+    TextOutTopLeft(C, 180, 100, QString::fromStdString(Data.Title()));
+    SetFont(C, Mincho(), -50);
+
+    for (int c = 1; c <= 3; ++c)
+        table.Line(C, c, 0, c, n, kThin, Qt::SolidLine, kRule);
+    for (int r = 1; r <= n - 1; ++r)
+        table.Line(C, 0, r, 4, r, kThin, Qt::SolidLine, kRule);
+    table.Line(C, 0, 0, 0, n, kBorder, Qt::SolidLine, kRule);
+    table.Line(C, 4, 0, 4, n, kBorder, Qt::SolidLine, kRule);
+    table.Line(C, 0, 0, 4, 0, kBorder, Qt::SolidLine, kRule);
+    table.Line(C, 0, n, 4, n, kBorder, Qt::SolidLine, kRule);
+
+    const TCalcTotals sum = Data.GetCalcTotals();
+    table.CellText(C, 0, 1, QStringLiteral(" 盛　土　量"), TCellAlign::Left);
+    table.CellText(C, 0, 2, QStringLiteral(" 切　土　量"), TCellAlign::Left);
+    for (int i = 1; i <= L; ++i)
+        table.CellText(C, 0, 2 + i,
+                       QStringLiteral("　（") + QString::fromStdString(Data.GetSolidName(i)) +
+                           QStringLiteral("）"),
+                       TCellAlign::Left);
+    table.CellText(C, 0, L + 3,
+                   sum.BV[1] < sum.CV[1][0] ? QStringLiteral(" 残土量")
+                                            : QStringLiteral(" 不足土量"),
+                   TCellAlign::Left);
+    if (T)
+        table.CellText(C, 0, L + 4, QStringLiteral(" 表　土　量"), TCellAlign::Left);
+    table.CellText(C, 1, 0, QStringLiteral("土　　量"), TCellAlign::Center);
+    table.CellText(C, 2, 0, QStringLiteral("変化率"), TCellAlign::Center);
+    table.CellText(C, 3, 0, QStringLiteral("補正土量"), TCellAlign::Center);
+
+    const QString space = QStringLiteral(" ");
+    for (int k = 0; k <= 1; ++k) {
+        const int column = k == 0 ? 1 : 3;
+        table.CellText(C, column, 1, Volume(sum.BV[k]) + space, TCellAlign::Right);
+        for (int i = 0; i <= L; ++i)
+            table.CellText(C, column, 2 + i, Volume(sum.CV[k][i]) + space, TCellAlign::Right);
+    }
+    SetFont(C, Gothic(), -50, true);
+    const int64_t balance = std::llabs(sum.CV[1][0] - sum.BV[1]);
+    table.CellText(C, 3, L + 3, Volume(balance) + space, TCellAlign::Right);
+    SetFont(C, Mincho(), -50);
+    if (T)
+        table.CellText(C, 3, L + 4, Volume(sum.HV) + space, TCellAlign::Right);
+    auto rate = [&](double V) { return QString::fromStdString(FormatFixed(V, 3)) + space; };
+    if (Data.RateType() == 1) {
+        table.CellText(C, 2, 1, rate(Data.GetSolidValue(0, 0)), TCellAlign::Right);
+    } else {
+        for (int i = 1; i <= L; ++i)
+            table.CellText(C, 2, 2 + i, rate(Data.GetSolidValue(i, 0)), TCellAlign::Right);
+    }
+}
+
+TCalcListColumns CalcListColumns(int PaperWidth, int Layer, bool Hyoudo) {
+    const int K = 7 + (Layer > 1 ? 2 * Layer : 0) + (Hyoudo ? 1 : 0);
+    int a = 120;
+    int w = (PaperWidth - 300 - 3 * a) / (K - 3);
+    if (w > 300)
+        w = 300;
+    if (a > w) {
+        a = w;
+        w = (PaperWidth - 300 - 3 * a) / (K - 3);
+    }
+    return {K, a, w};
+}
+
+void BuildCalcList(TPageDocument& Document, const TInputData& Data) {
+    const int L = Data.Layer();
+    const bool T = Data.Hyoudo();
+    // Plain names, not a structured binding: the page routines below capture them.
+    const TCalcListColumns columns = CalcListColumns(Document.PaperWidth(), L, T);
+    const int K = columns.K, a = columns.a, w = columns.w;
+    TReportTable table(200, 160);
+    for (int x : {0, a, 2 * a, 3 * a})
+        table.AddColumn(x);
+    for (int j = 1; j <= K - 3; ++j)
+        table.AddColumn(3 * a + j * w);
+    const int R = (Document.PaperHeight() - 350) / 60;
+    for (int r = 0; r <= R; ++r)
+        table.AddRow(60 * r);
+
+    const QString title = QString::fromStdString(Data.Title());
+    const int dataHeight = FittingHeight(QStringLiteral("99,990"), w - 20);
+    QFont dataFont = PageFont(Mincho(), dataHeight);
+    QFont dataBold = PageFont(Gothic(), dataHeight, fsBold);
+    const QString space = QStringLiteral(" ");
+
+    auto heading = [&](QPainter& C) {
+        SetFont(C, Mincho(), -35);
+        TextOutTopLeft(C, 180, 100, title);
+        SetFont(C, Mincho(), -30);
+        table.Text(C, 0, 0, 1, 2, QStringLiteral("メッシュ\r\n番号"), TCellAlign::BlockCenter);
+        table.Text(C, 1, 0, 2, 2, QStringLiteral("Ｘ"), TCellAlign::Center);
+        table.Text(C, 2, 0, 3, 2, QStringLiteral("Ｙ"), TCellAlign::Center);
+        if (T) {
+            table.Line(C, 3, 0, 3, 2, kThin, Qt::SolidLine, kRule);
+            table.Text(C, 3, 0, 4, 2, QStringLiteral("表土"), TCellAlign::Center);
+        }
+        int c = T ? 4 : 3;
+        for (int group = 0; group < 2; ++group) {
+            const int s = c;
+            SetFont(C, Gothic(), -30, true);
+            table.CellText(C, c, 1, QStringLiteral("盛土"), TCellAlign::Center);
+            ++c;
+            table.Line(C, c, 1, c, 2, kThin, Qt::SolidLine, kRule);
+            table.CellText(C, c, 1, QStringLiteral("切土"), TCellAlign::Center);
+            ++c;
+            SetFont(C, Mincho(), -30);
+            if (L > 1) {
+                for (int i = 1; i <= L; ++i) {
+                    const QString name = QString::fromStdString(Data.GetSolidName(i));
+                    SetFont(C, Mincho(), FittingHeight(name, w - 20));
+                    table.CellText(C, c, 1, name, TCellAlign::Center);
+                    table.Line(C, c, 1, c, 2, kThin, Qt::SolidLine, kRule);
+                    ++c;
+                }
+            }
+            SetFont(C, Mincho(), -30);
+            table.Text(C, s, 0, c, 1,
+                       group == 0 ? QStringLiteral("土　　量") : QStringLiteral("補　正　土　量"),
+                       TCellAlign::Center);
+            table.Line(C, s, 1, c, 1, kThin, Qt::SolidLine, kRule);
+            table.Line(C, s, 0, s, 2, kThin, Qt::SolidLine, kRule);
+            table.Line(C, s, 0, s, R, kMedium, Qt::SolidLine, kRule);
+        }
+        table.Line(C, 1, 0, 1, 2, kThin, Qt::SolidLine, kRule);
+        table.Line(C, 2, 0, 2, 2, kThin, Qt::SolidLine, kRule);
+        for (int col = 1; col <= K - 1; ++col)
+            table.Line(C, col, 2, col, R, kThin, Qt::SolidLine, kRule);
+        for (int r = 2; r <= R - 1; ++r)
+            table.Line(C, 0, r, K, r, kThin, Qt::SolidLine, kRule);
+        table.Line(C, 0, 0, 0, R, kBorder, Qt::SolidLine, kRule);
+        table.Line(C, K, 0, K, R, kBorder, Qt::SolidLine, kRule);
+        table.Line(C, 0, 0, K, 0, kBorder, Qt::SolidLine, kRule);
+        table.Line(C, 0, R, K, R, kBorder, Qt::SolidLine, kRule);
+    };
+
+    int p = 0;
+    for (const TGridCalcData& mesh : Data.CalcList()) {
+        if (p == 0) {
+            Document.NewPage();
+            heading(*Document.ViewCanvas());
+            p = 2;
+        }
+        QPainter& C = *Document.ViewCanvas();
+        C.setFont(dataFont);
+        table.CellText(C, 0, p, QString::number(mesh.Num) + space, TCellAlign::Right);
+        // Labelled as the detail list labels them: a method number of a foreign file that
+        // calculates by points also prints as points.
+        if (!DetailIsFourPoint(Data)) {
+            table.CellText(C, 1, p, QString::number(mesh.X) + space, TCellAlign::Right);
+            table.CellText(C, 2, p, QString::number(mesh.Y) + space, TCellAlign::Right);
+        } else {
+            auto pair = [](int32_t V) {
+                return QStringLiteral("%1,%2").arg(V).arg(int64_t(V) + 1);
+            };
+            table.CellText(C, 1, p, pair(mesh.X), TCellAlign::Center);
+            table.CellText(C, 2, p, pair(mesh.Y), TCellAlign::Center);
+        }
+        int c = 3;
+        if (T)
+            table.CellText(C, c++, p, Volume(mesh.HV), TCellAlign::Right);
+        for (int k = 0; k < 2; ++k) {
+            C.setFont(dataBold);
+            table.CellText(C, c++, p, Volume(mesh.BV[k]), TCellAlign::Right);
+            table.CellText(C, c++, p, Volume(mesh.CV[k][0]), TCellAlign::Right);
+            C.setFont(dataFont);
+            if (L > 1)
+                for (int i = 1; i <= L; ++i)
+                    table.CellText(C, c++, p, Volume(mesh.CV[k][i]), TCellAlign::Right);
+        }
+        if (++p >= R)
+            p = 0;
+    }
+}
+
+void BuildReports(TPageDocument& Document, const TInputData& Data, bool Summary, bool CalcList) {
+    Document.AllPageClear();
+    if (Summary) {
+        Document.NewPage();
+        BuildSummarySheet(Document, Data);
+    }
+    if (CalcList)
+        BuildCalcList(Document, Data);
+    Document.ViewEnd();
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The printed calculation reports, composed on the preview's pages: the summary sheet
+// "土量集計表" (one page) and the calculation list "土量計算一覧表" (one ruled row per calculated
+// mesh). The report selection dialog and doryou-cli compose them through these same routines.
+
+class TInputData;
+class TPageDocument;
+
+// The calculation list's column count K, width a of the three fixed columns and width w of
+// the others, on a content area PaperWidth wide.
+struct TCalcListColumns {
+    int K, a, w;
+};
+TCalcListColumns CalcListColumns(int PaperWidth, int Layer, bool Hyoudo);
+
+// Draws the summary sheet on the page that is open.
+void BuildSummarySheet(TPageDocument& Document, const TInputData& Data);
+// Opens its own pages; none when there is no calculated mesh.
+void BuildCalcList(TPageDocument& Document, const TInputData& Data);
+// All pages of the chosen reports, the summary sheet first.
+void BuildReports(TPageDocument& Document, const TInputData& Data, bool Summary, bool CalcList);
