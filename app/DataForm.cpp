@@ -21,6 +21,8 @@
 #include <QFrame>
 #include <QPlainTextEdit>
 
+#include <functional>
+
 namespace {
 
 const QColor NaviBackground(153, 204, 0);
@@ -135,6 +137,7 @@ void TInputForm::FormCreate() {
     });
     for (int phase = 0; phase < TInputData::PhaseCount; ++phase)
         PhaseChanged(*FInputData, phase, FInputData->GetPhase(phase));
+    MarkUnmodified();
 }
 
 std::vector<TImageButton*> TInputForm::PhaseButtons(int Phase) const {
@@ -192,7 +195,30 @@ void TInputForm::closeEvent(QCloseEvent* Event) {
 
 // --- Opening and saving
 
+void TInputForm::MarkUnmodified() {
+    FSavedHash = std::hash<std::string>()(FInputData->SaveToBytes());
+}
+
+bool TInputForm::Modified() const {
+    return std::hash<std::string>()(FInputData->SaveToBytes()) != FSavedHash;
+}
+
+bool TInputForm::CanLeaveProject() {
+    if (!Modified())
+        return true;
+    switch (AskQuestion(this, "変更を保存しますか？", TQuestionButtons::YesNoCancel)) {
+    case TQuestionAnswer::Yes:
+        return Save();
+    case TQuestionAnswer::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void TInputForm::LoadButtonClick() {
+    if (!CanLeaveProject())
+        return;
     QFileDialog dialog(this, QString(), QFileInfo(FFileName).path(), ProjectFilter());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -211,22 +237,34 @@ void TInputForm::LoadFile(const QString& FileName) {
         // a file that failed to open, which need not be a project at all.
         FFileName = FileName;
         setWindowTitle(CaptionFor(FileName));
+        MarkUnmodified();
+    });
+    // A file with valid results was calculated as it was read.
+    WarnSaturatedMeshes(this, *FInputData);
+}
+
+bool TInputForm::SaveFile() {
+    return RunGuarded(this, [&]() {
+        FInputData->FileSave(LocalPath(FFileName));
+        MarkUnmodified();
     });
 }
 
-void TInputForm::SaveFile() {
-    RunGuarded(this, [&]() { FInputData->FileSave(LocalPath(FFileName)); });
-}
-
 void TInputForm::SaveButtonClick() {
-    if (FFileName.isEmpty()) {
-        SaveAsButtonClick();
-        return;
-    }
-    SaveFile();
+    Save();
 }
 
 void TInputForm::SaveAsButtonClick() {
+    SaveAs();
+}
+
+bool TInputForm::Save() {
+    if (FFileName.isEmpty())
+        return SaveAs();
+    return SaveFile();
+}
+
+bool TInputForm::SaveAs() {
     QFileDialog dialog(this, QString(), QFileInfo(FFileName).path(), ProjectFilter());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -234,9 +272,9 @@ void TInputForm::SaveAsButtonClick() {
     if (!FFileName.isEmpty())
         dialog.selectFile(FFileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
+        return false;
     FFileName = dialog.selectedFiles().first();
-    SaveButtonClick();
+    return Save();
 }
 
 // --- The work-flow steps
@@ -257,6 +295,7 @@ void TInputForm::CalcButtonClick() {
     bool any = false;
     if (!RunGuarded(this, [&]() { any = FInputData->Calcrate(); }))
         return;
+    WarnSaturatedMeshes(this, *FInputData);
     if (any)
         SumViewButtonClick();
 }

@@ -24,9 +24,17 @@ public:
     TInputData& InputData() { return *FInputData; }
     QString FileName() const { return FFileName; }
 
-    // The two halves of opening and saving behind the file dialogs.
+    // The two halves of opening and saving behind the file dialogs; true when done.
     void LoadFile(const QString& FileName);
-    void SaveFile();
+    bool SaveFile();
+
+    // Whether the project differs from what was last opened or saved (a new project: from its
+    // defaults), as its file would.
+    bool Modified() const;
+    // Before the project is let go (closing, opening another): when it changed, asks
+    // "変更を保存しますか？" and saves on Yes. False when the user cancels or saving did not
+    // happen, so the caller keeps the project.
+    bool CanLeaveProject();
 
     // Handlers, named after the buttons they serve.
     void LoadButtonClick();
@@ -41,6 +49,9 @@ public:
     void CalcPrintButtonClick();
     void SaveButtonClick();
     void SaveAsButtonClick();
+    // The handlers' work, answering whether the project was written.
+    bool Save();
+    bool SaveAs();
     void PhaseChanged(TInputData& Sender, int Phase, bool Value);
 
     // "ナビゲーション [plan.old]" for .../plan.old.msh: the folder and the last extension go.
@@ -79,7 +90,9 @@ private:
     void FormCreate();
     std::vector<TImageButton*> PhaseButtons(int Phase) const;
     void PinSize();
+    void MarkUnmodified();
 
     QString FFileName;
+    size_t FSavedHash = 0; // of the file image when last opened or saved
     std::unique_ptr<TInputData> FInputData;
 };

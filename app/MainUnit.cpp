@@ -2,6 +2,7 @@
 
 #include "app/DataForm.h"
 
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QTimer>
@@ -27,6 +28,15 @@ void TMainForm::showEvent(QShowEvent* Event) {
     QMainWindow::showEvent(Event);
     if (!FInputForm)
         FormShow();
+}
+
+void TMainForm::closeEvent(QCloseEvent* Event) {
+    // Cancel, or a save that did not happen, keeps the program and the project.
+    if (FInputForm && !FInputForm->CanLeaveProject()) {
+        Event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(Event);
 }
 
 void TMainForm::FormShow() {

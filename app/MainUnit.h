@@ -1,6 +1,7 @@
 #pragma once
 // The frame window: an empty multiple-document frame whose only child is the navigation
-// window, created when the frame is first shown. Closing the frame ends the program.
+// window, created when the frame is first shown. Closing the frame ends the program, after
+// asking whether a changed project is to be saved.
 
 #include <QMainWindow>
 
@@ -22,6 +23,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* Event) override;
+    void closeEvent(QCloseEvent* Event) override;
 
 private:
     void FormShow();

@@ -90,7 +90,25 @@ std::string VolumesJson(const TGridCalcData& r) {
     return s + StrFormat("],\"HV\":%d", r.HV);
 }
 
+std::string TotalsJson(const TCalcTotals& t) {
+    const auto n = [](int64_t v) { return static_cast<long long>(v); };
+    std::string s = StrFormat("\"BV\":[%lld,%lld],\"CV\":[", n(t.BV[0]), n(t.BV[1]));
+    for (int k = 0; k < 2; ++k) {
+        s += k ? ",[" : "[";
+        for (int i = 0; i < 6; ++i)
+            s += StrFormat(i ? ",%lld" : "%lld", n(t.CV[k][i]));
+        s += "]";
+    }
+    return s + StrFormat("],\"HV\":%lld", n(t.HV));
+}
+
 } // namespace
+
+void PrintSaturationWarning(std::FILE* err, const TInputData& Data) {
+    const std::string warning = SaturationWarning(Data);
+    if (!warning.empty())
+        std::fprintf(err, "警告: %s\n", warning.c_str());
+}
 
 void LoadProject(TInputData& Data, const std::string& File) {
     if (File != "-") {
@@ -106,6 +124,7 @@ void LoadCalculated(TInputData& Data, const std::string& File) {
     // A project saved with valid results was recalculated by the load already.
     if (!Data.GetPhase(2))
         Data.Calcrate();
+    PrintSaturationWarning(stderr, Data);
 }
 
 void PrintSummaryText(std::FILE* out, const TInputData& Data) {
@@ -150,7 +169,10 @@ void PrintCalcJson(std::FILE* out, const TInputData& Data) {
                      JsonNumber(r.BXj).c_str(), JsonNumber(r.BYj).c_str());
         first = false;
     }
-    std::fprintf(out, "],\n\"total\":{%s}}\n", VolumesJson(Data.GetCalcSumVolume()).c_str());
+    // The totals in 64 bits, with the count of meshes whose own volumes stopped at 32 bits.
+    std::fprintf(out, "],\n\"total\":{%s},\"saturatedMeshes\":%lld}\n",
+                 TotalsJson(Data.GetCalcTotals()).c_str(),
+                 static_cast<long long>(Data.SaturatedMeshCount()));
 }
 
 void PrintFindingsText(std::FILE* out, const std::vector<TCheckFinding>& Findings) {

@@ -213,6 +213,8 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
     LoadProject(data, file);
     if (!data.GetPhase(2) && (summary || list))
         data.Calcrate();
+    if (summary || list)
+        PrintSaturationWarning(stderr, data);
     // The target is checked before the long work. The PDF streams into the atomic writer (or
     // standard output), which replaces the file only when every page was written.
     const std::unique_ptr<TOutputSink> output = OpenOutput(out);

@@ -146,5 +146,11 @@ bool TStringGrid::edit(const QModelIndex& Index, EditTrigger Trigger, QEvent* Ev
     if (Index.isValid() && Trigger != QAbstractItemView::NoEditTriggers &&
         !CanSelect(Index.column(), Index.row()))
         return false;
+    // A click on the current cell opens its editor at once. The view's own way waits for the
+    // double-click time first and refuses every key meanwhile, so a digit typed right after
+    // the click was lost and the editor then opened on the old value.
+    if (Trigger == QAbstractItemView::SelectedClicked &&
+        (editTriggers() & QAbstractItemView::SelectedClicked))
+        return QTableWidget::edit(Index, QAbstractItemView::EditKeyPressed, nullptr);
     return QTableWidget::edit(Index, Trigger, Event);
 }

@@ -1,5 +1,6 @@
 #include "BaseDataUnit.h"
 
+#include "controls/FittedText.h"
 #include "controls/KeyPreview.h"
 #include "controls/Label3d.h"
 #include "controls/RadioGroup.h"
@@ -437,9 +438,15 @@ void TBaseInputForm::StringGrid1DrawCell(const TStringGrid* Grid, QPainter& Pain
     // Cut at the cell, not at the inner margins: a short header such as "No" in its narrow
     // column may use the margins rather than lose a letter.
     Painter.setClipRect(Rect);
-    Painter.drawText(Rect.adjusted(4, 0, -4, 0),
-                     int(align | Qt::AlignVCenter) | Qt::TextSingleLine | Qt::TextDontClip,
-                     Grid->Cells(Col, Row));
+    if (Grid->IsFixedCell(Col, Row)) {
+        Painter.drawText(Rect.adjusted(4, 0, -4, 0),
+                         int(align | Qt::AlignVCenter) | Qt::TextSingleLine | Qt::TextDontClip,
+                         Grid->Cells(Col, Row));
+        return;
+    }
+    // A rate or value too wide for its cell is drawn smaller, never cut.
+    DrawFittedText(Painter, Rect.adjusted(4, 0, -4, 0), int(align | Qt::AlignVCenter),
+                   Grid->Cells(Col, Row));
 }
 
 void TBaseInputForm::ComboBox1Change() {

@@ -2,6 +2,7 @@
 
 #include "GridDataInputUnitList.h"
 #include "GridDataInputUnitTree.h"
+#include "controls/FittedText.h"
 #include "controls/KeyPreview.h"
 #include "controls/MessageBoxes.h"
 #include "controls/StringGrid.h"
@@ -25,6 +26,7 @@
 #include <QStackedWidget>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <qdrawutil.h>
 
@@ -50,18 +52,18 @@ QFont FormFont() {
     return f;
 }
 
-// A typed number; a text that is no number, or none a double can hold, reads as 0.
-double ReadReal(const QString& Text) {
-    const long double v = ParseFloatDef(Text.toStdString(), 0.0L);
-    if (std::isnan(v) || std::fabs(v) > static_cast<long double>(DBL_MAX))
-        return 0.0;
-    return static_cast<double>(v);
+// A mesh number as the coordinate lookup reads it; false when the text is none.
+bool ReadInt(const QString& Text, int32_t& Value) {
+    bool ok = false;
+    const int v = Text.trimmed().toInt(&ok, 10);
+    Value = ok ? v : 0;
+    return ok;
 }
 
 int32_t ReadInt(const QString& Text) {
-    bool ok = false;
-    const int v = Text.trimmed().toInt(&ok, 10);
-    return ok ? v : 0;
+    int32_t v = 0;
+    ReadInt(Text, v);
+    return v;
 }
 
 QString Real(double Value) {
@@ -125,6 +127,13 @@ QPushButton* NewButton(const QString& Caption, QWidget* Parent, int X, int Width
 
 } // namespace
 
+double TMeshInputForm::ReadReal(const QString& Text) {
+    const long double v = ParseFloatDef(Text.toStdString(), 0.0L);
+    if (std::isnan(v) || std::fabs(v) > static_cast<long double>(DBL_MAX))
+        return 0.0;
+    return static_cast<double>(v);
+}
+
 TMeshInputForm::TMeshInputForm(QWidget* AOwner) : QDialog(AOwner) {
     setWindowTitle(QStringLiteral("メッシュデータ編集"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -135,6 +144,7 @@ TMeshInputForm::TMeshInputForm(QWidget* AOwner) : QDialog(AOwner) {
     BuildPanels();
     FXTree = std::make_unique<TMeshTree>(TreeViewX, 1, FNodeIcon);
     FYTree = std::make_unique<TMeshTree>(TreeViewY, 2, FNodeIcon);
+    BuildUndo();
     FormCreate();
 }
 
@@ -165,6 +175,8 @@ void TMeshInputForm::BuildPanels() {
     top->addWidget(Panel3, 1);
     Button1 = NewButton(QStringLiteral("登 録"), Panel3, 28, 75);
     Button2 = NewButton(QStringLiteral("削　除"), Panel3, 124, 75);
+    UndoButton = NewButton(QStringLiteral("元に戻す"), Panel3, 206, 60);
+    RedoButton = NewButton(QStringLiteral("やり直し"), Panel3, 266, 60);
     BitBtn1 = NewButton(QStringLiteral("印刷"), Panel3, 328, 93);
     BitBtn1->setIcon(PrintGlyph());
     BitBtn2 = NewButton(QStringLiteral("CSV出力"), Panel3, 428, 93);
@@ -232,6 +244,8 @@ void TMeshInputForm::BuildPanels() {
 
     ListView1 = new QTreeView(Splitter1);
     ListView1->setModel(FListModel);
+    // Values wider than their column are drawn smaller rather than elided.
+    ListView1->setItemDelegate(new TFittedTextDelegate(ListView1));
     ListView1->setRootIsDecorated(false);
     ListView1->setItemsExpandable(false);
     ListView1->setUniformRowHeights(true);
@@ -322,6 +336,8 @@ void TMeshInputForm::SetInputData(TInputData* Value) {
     }
     FInputData = Value;
     FLastProject = Value;
+    // The steps belong to the project as it was when they were taken.
+    FUndoStack->clear();
 
     FListModel->Rebuild(Value, Value ? BuildListColumns(*Value) : std::vector<TListColumn>());
     const std::vector<TListColumn>& columns = FListModel->Columns();
@@ -380,20 +396,6 @@ void TMeshInputForm::LoadEntryRow(const TGridData& Mesh) {
     StringGrid1->SetCells(10, EntryRow, Real(Mesh.BSink));
 }
 
-TGridData TMeshInputForm::ReadEntryRow() const {
-    TGridData d;
-    d.Index = FInputIndex;
-    d.X = ReadInt(StringGrid1->Cells(0, EntryRow));
-    d.Y = ReadInt(StringGrid1->Cells(1, EntryRow));
-    d.FH = ReadReal(StringGrid1->Cells(2, EntryRow));
-    d.GH = ReadReal(StringGrid1->Cells(3, EntryRow));
-    for (int i = 0; i < 5; ++i)
-        d.LAYER[i] = ReadReal(StringGrid1->Cells(4 + i, EntryRow));
-    d.CSink = ReadReal(StringGrid1->Cells(9, EntryRow));
-    d.BSink = ReadReal(StringGrid1->Cells(10, EntryRow));
-    return d;
-}
-
 void TMeshInputForm::ClearEntryRow() {
     for (int c = 0; c < EntryCols; ++c)
         StringGrid1->SetCells(c, EntryRow, QString());
@@ -409,8 +411,12 @@ void TMeshInputForm::MoveToFirstColumn() {
 void TMeshInputForm::StringGrid1SelectCell(int Col, int PrevCol) {
     if (FMovingByProgram || PrevCol != 1 || Col < 0 || !FInputData)
         return;
-    const TGridData m = FInputData->GetXYToData(ReadInt(StringGrid1->Cells(0, EntryRow)),
-                                                ReadInt(StringGrid1->Cells(1, EntryRow)));
+    // Numbers that are none name no mesh: registering will say so, and nothing is loaded.
+    int32_t x = 0, y = 0;
+    if (!ReadInt(StringGrid1->Cells(0, EntryRow), x) ||
+        !ReadInt(StringGrid1->Cells(1, EntryRow), y))
+        return;
+    const TGridData m = FInputData->GetXYToData(x, y);
     if (m.Index > 0 || FInputData->SolidType() == 0)
         LoadEntryRow(m);
 }
@@ -444,8 +450,9 @@ void TMeshInputForm::StringGrid1DrawCell(QPainter& Painter, const QRect& Rect, i
     Painter.setPen(fore);
     Painter.setFont(StringGrid1->font());
     Painter.setClipRect(Rect.adjusted(2, 2, -2, -2));
-    Painter.drawText(Rect.adjusted(4, 2, -4, -2),
-                     int(Qt::AlignRight | Qt::AlignVCenter) | Qt::TextSingleLine, text);
+    // A value too wide for its cell is drawn smaller, never cut.
+    DrawFittedText(Painter, Rect.adjusted(4, 2, -4, -2), int(Qt::AlignRight | Qt::AlignVCenter),
+                   text);
 }
 
 // --- Register and delete
@@ -454,16 +461,14 @@ void TMeshInputForm::Button1Click() {
     if (!FInputData)
         return;
     StringGrid1->CommitEditor();
+    TGridData d;
+    if (!ReadEntryRowChecked(d))
+        return;
     RunGuarded(this, [&]() {
-        TGridData d = ReadEntryRow();
         // The typed numbers decide which mesh is written: a live mesh with those numbers is
         // replaced, else a new one is added, whatever was loaded into the row before.
         d.Index = FInputData->GetXYToData(d.X, d.Y).Index;
-        FInputData->SetMeshData(d);
-        const TGridData stored = FInputData->GetIndexToData(d.Index - 1);
-        FXTree->AddToTree(stored);
-        FYTree->AddToTree(stored);
-        FillListItem(stored);
+        RecordRegistration(d);
         ClearEntryRow();
         MoveToFirstColumn();
         StringGrid1->setFocus();
@@ -475,16 +480,10 @@ void TMeshInputForm::ActDelItemExecute() {
     RunGuarded(this, [&]() {
         if (FInputData && FInputIndex > 0) {
             const TGridData m = FInputData->GetIndexToData(FInputIndex - 1);
-            if (m.Index > 0) {
-                // The model deletes the last live mesh with these numbers, which is the loaded
-                // one unless a file brought two; the list and trees follow what it deleted.
-                const int32_t gone = FInputData->GetXYToData(m.X, m.Y).Index;
-                FInputData->DeleteMeshData(m.X, m.Y);
-                FListModel->RemoveIndex(gone);
-                const int32_t left = FInputData->GetXYToData(m.X, m.Y).Index;
-                FXTree->SetMeshIndex(m.X, m.Y, left);
-                FYTree->SetMeshIndex(m.X, m.Y, left);
-            }
+            // The model deletes the last live mesh with these numbers, which is the loaded one
+            // unless a file brought two; the step records what it deletes.
+            if (m.Index > 0)
+                RecordDeletion(FInputData->GetXYToData(m.X, m.Y).Index);
         }
         ClearEntryRow();
         MoveToFirstColumn();
@@ -596,6 +595,7 @@ void TMeshInputForm::InputPrintOut() {
 // --- The Enter key and the anchored buttons
 
 void TMeshInputForm::done(int Result) {
+    FUndoStack->clear();
     FInputData = nullptr;
     FListModel->Rebuild(nullptr, {});
     FXTree->Clear();

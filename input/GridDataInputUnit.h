@@ -19,6 +19,7 @@ class QSplitter;
 class QStackedWidget;
 class QTreeView;
 class QTreeWidget;
+class QUndoStack;
 class TInputData;
 class TMeshListModel;
 class TMeshNode;
@@ -55,6 +56,15 @@ public:
     void ListView1Click();
     void ListView1ColumnClick(int Column);
 
+    // Puts one mesh of the list into the given state (DelFlg: not there) through the model,
+    // and makes the trees and the list follow; the undo steps use it.
+    void PutMesh(const TGridData& State);
+    // Which tree groups the numbers have (1 the X group, 2 the Y group), and the removal of
+    // those a step added, once empty.
+    int GroupsOf(int32_t X, int32_t Y) const;
+    void RemoveAddedGroups(int32_t X, int32_t Y, int GroupsBefore);
+    QUndoStack* UndoStack() const { return FUndoStack; }
+
     // Whether an entry column may be typed in with the project's settings.
     bool IsCellEditable(int Col) const;
     int InputIndex() const { return FInputIndex; }
@@ -69,6 +79,8 @@ public:
     QWidget* Panel3;
     QPushButton* Button1;
     QPushButton* Button2;
+    QPushButton* UndoButton;
+    QPushButton* RedoButton;
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
     QFrame* Panel2;
@@ -85,6 +97,8 @@ public:
     QAction* ActDelItem;
     QAction* ActInputPrint;
     QAction* ActCsvOutput;
+    QAction* ActUndo;
+    QAction* ActRedo;
     QFileDialog* SaveDialog1 = nullptr; // made on first use
 
 protected:
@@ -104,10 +118,26 @@ private:
     bool GridIsActive() const;
 
     void LoadEntryRow(const TGridData& Mesh);
-    TGridData ReadEntryRow() const;
+    // The entry row as a mesh (GridDataInputUnitEntry.cpp); false when a cell was refused or
+    // the user declined an implausible value, with the focus then on that cell.
+    bool ReadEntryRowChecked(TGridData& Mesh);
+    bool ReadMeshNumber(int Col, int32_t& Value);
+    bool ReadMeshValue(int Col, double& Value);
+    bool EntryValuePlausible(int Col, double Value);
+    bool RefuseEntryCell(int Col, const QString& Text);
+    void FocusEntryCell(int Col);
+    QString EntryCellName(int Col) const;
+    // A typed number, leniently: a text that is no number, or none a double can hold, reads
+    // as 0.
+    static double ReadReal(const QString& Text);
     void ClearEntryRow();
     void MoveToFirstColumn();
     void FillListItem(const TGridData& Mesh);
+    // Undo (GridDataInputUnitUndo.cpp): each registration and deletion becomes a step.
+    void BuildUndo();
+    void RecordRegistration(TGridData Mesh);
+    void RecordDeletion(int32_t Index);
+    void MeshFollows(int32_t X, int32_t Y, int32_t Index);
     bool PassesFilter(const TGridData& Mesh) const;
     void SetLayerHeaders();
 
@@ -123,6 +153,7 @@ private:
     std::unique_ptr<TMeshTree> FXTree;
     std::unique_ptr<TMeshTree> FYTree;
     TMeshListModel* FListModel;
+    QUndoStack* FUndoStack = nullptr;
 };
 
 // The one mesh data editor of the run, made on first use.

@@ -131,6 +131,14 @@ void TMeshTree::SetMeshIndex(int32_t X, int32_t Y, int32_t Index) {
     FMeshes.erase(it);
 }
 
+void TMeshTree::RemoveGroupIfEmpty(int32_t Coordinate) {
+    auto it = FGroups.find(Coordinate);
+    if (it == FGroups.end() || it->second->childCount() > 0)
+        return;
+    delete it->second;
+    FGroups.erase(it);
+}
+
 TMeshNode* TMeshTree::FindMesh(int32_t X, int32_t Y) const {
     auto it = FMeshes.find(Key(X, Y));
     return it == FMeshes.end() ? nullptr : it->second;

@@ -42,6 +42,9 @@ public:
     // Points the mesh node of X, Y at another mesh, or removes it when Index is 0. The group
     // stays.
     void SetMeshIndex(int32_t X, int32_t Y, int32_t Index);
+    // Removes the group of the coordinate when no mesh is left in it (a registration taken
+    // back removes the group it added).
+    void RemoveGroupIfEmpty(int32_t Coordinate);
 
     TMeshNode* Top() const { return FTop; }
     TMeshNode* FindMesh(int32_t X, int32_t Y) const;

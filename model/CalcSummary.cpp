@@ -1,22 +1,47 @@
 #include "CalcSummary.h"
 
 #include "DataUnit.h"
+#include "platform/Failure.h"
 #include "platform/NumberFormat.h"
 #include "platform/TextFile.h"
 
+#include <climits>
 #include <cstdlib>
 
 namespace {
 std::string Volume(int64_t v) {
-    return FormatThousands(static_cast<double>(v), 0);
+    return FormatVolume(v);
 }
 std::string Rate(double r) {
     return FormatFixed(r, 3);
 }
 } // namespace
 
+std::string FormatVolume(int64_t Value) {
+    // Digits from the integer itself: a double holds only 53 bits of them.
+    const std::string digits = std::to_string(Value);
+    const size_t start = Value < 0 ? 1 : 0;
+    const size_t n = digits.size() - start;
+    std::string out = digits.substr(0, start);
+    for (size_t i = 0; i < n; ++i) {
+        if (i > 0 && (n - i) % 3 == 0)
+            out += FormatSettings().ThousandSeparator;
+        out += digits[start + i];
+    }
+    return out;
+}
+
+std::string SaturationWarning(const TInputData& Data) {
+    const int64_t n = Data.SaturatedMeshCount();
+    if (n == 0)
+        return {};
+    return StrFormat("土量が %s m³ に達したメッシュが %lld 個あります。\n"
+                     "その土量はこの値で打ち切られているため、合計は実際より少なくなります。",
+                     FormatVolume(INT32_MAX).c_str(), static_cast<long long>(n));
+}
+
 TCalcSummary BuildCalcSummary(const TInputData& Data) {
-    const TGridCalcData t = Data.GetCalcSumVolume();
+    const TCalcTotals t = Data.GetCalcTotals();
     const int L = Data.Layer();
     const bool cutCorrection = Data.RateType() != 1;
     TCalcSummary s;
@@ -28,7 +53,7 @@ TCalcSummary BuildCalcSummary(const TInputData& Data) {
         s.Rows.push_back({"　" + Data.GetSolidName(i), Volume(t.CV[0][i]),
                           cutCorrection ? Rate(Data.GetSolidValue(i, 0)) : "", Volume(t.CV[1][i])});
     s.SurplusRow = static_cast<int>(s.Rows.size());
-    const int64_t balance = static_cast<int64_t>(t.CV[1][0]) - t.BV[1];
+    const int64_t balance = t.CV[1][0] - t.BV[1];
     s.Rows.push_back(
         {t.BV[1] < t.CV[1][0] ? "残土量" : "不足土量", "", "", Volume(std::llabs(balance))});
     if (Data.Hyoudo()) {

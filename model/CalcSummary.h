@@ -4,6 +4,7 @@
 // the command line all show these very texts.
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,15 @@ struct TCalcSummary {
     int TopsoilRow = -1;    // -1 without topsoil removal
 };
 
-// Builds the table from the project's current totals (GetCalcSumVolume) and settings.
+// A volume in whole cubic metres with the user's thousands separator ("%.0n"), exact over the
+// whole 64-bit range.
+std::string FormatVolume(int64_t Value);
+
+// The warning owed when volumes of calculated meshes were cut at the limit of their 32-bit
+// fields (SaturatedMeshCount); empty when none were.
+std::string SaturationWarning(const TInputData& Data);
+
+// Builds the table from the project's current 64-bit totals (GetCalcTotals) and settings.
 TCalcSummary BuildCalcSummary(const TInputData& Data);
 
 // The summary's CSV file ("土量計算集計表"): every grid row with its four texts quoted (inner

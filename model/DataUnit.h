@@ -38,6 +38,14 @@ struct TGridCalcData {
     double BXj = 0.0, BYj = 0.0; // centroid of the fill (m)
 };
 
+// The project totals as the windows, files and reports show them: summed in 64 bits over the
+// calculated meshes, so a large site does not stop at the 32-bit limit of a record's field.
+struct TCalcTotals {
+    int64_t BV[2] = {};    // fill: [0] plain, [1] corrected
+    int64_t CV[2][6] = {}; // cut: row [0] plain, [1] corrected; [0] total, [1..5] layers
+    int64_t HV = 0;        // topsoil
+};
+
 class TInputData;
 
 // Fired for every change of a phase flag, synchronously inside the changing operation.
@@ -111,7 +119,12 @@ public:
     // --- Calculation (DataUnitCalc.cpp)
     bool Calcrate();
     TGridCalcData GetIndextoCalcMesh(int Index) const;
+    // The totals in a record's 32-bit fields, each saturated at the limit.
     TGridCalcData GetCalcSumVolume() const { return FSumVolume; }
+    TCalcTotals GetCalcTotals() const { return FTotals; }
+    // Calculated meshes with a volume at the limit of its 32-bit field, cut there: their own
+    // figures, and so the totals, fall short of the truth.
+    int64_t SaturatedMeshCount() const { return FSaturatedMeshes; }
     void SetCellIndexMode(TCellIndexMode Mode) { FCellIndexMode = Mode; }
     // True when the last Calcrate used the dense cell table.
     bool LastCalcWasDense() const { return FLastCalcDense; }
@@ -164,6 +177,8 @@ private:
     int64_t FMinX = 0, FMinY = 0, FMaxX = 0, FMaxY = 0;
     int64_t FXSpace = 0;
     TGridCalcData FSumVolume;
+    TCalcTotals FTotals;
+    int64_t FSaturatedMeshes = 0;
     TPhaseChange FOnPhaseChange;
     TQuestion FQuestion;
     std::string FTitle;

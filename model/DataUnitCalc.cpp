@@ -263,6 +263,8 @@ bool TInputData::Calcrate() {
     // The previous results go; their memory is kept for this run.
     FGridCalcList.clear();
     FSumVolume = TGridCalcData{};
+    FTotals = TCalcTotals{};
+    FSaturatedMeshes = 0;
     FMinX = FMinY = FMaxX = FMaxY = FXSpace = 0;
     FLastCalcDense = false;
 
@@ -314,8 +316,11 @@ bool TInputData::Calcrate() {
     // Upper bound of the records: one per point, or four per point for the four-point methods.
     FGridCalcList.reserve(method == 0 ? live : std::min<uint64_t>(cells, 4 * live));
 
-    // Totals are summed in 64 bits and saturated once at the end.
+    // Totals are summed in 64 bits (records times 2^31 stays far below 2^63 for any list that
+    // fits in memory) and saturated once at the end for the 32-bit record.
     int64_t hv = 0, bv[2] = {0, 0}, cv[2][6] = {};
+    int64_t saturated = 0;
+    const auto atLimit = [](int32_t v) { return v == INT32_MAX || v == INT32_MIN; };
     const auto cell = [&](int64_t X, int64_t Y, const TGridData* const g[4]) {
         TGridCalcData& r = FGridCalcList.emplace_back();
         bool kept;
@@ -339,11 +344,16 @@ bool TInputData::Calcrate() {
                 r.Num = static_cast<int32_t>(number + 1);
         }
         hv += r.HV;
+        bool limit = atLimit(r.HV);
         for (int k = 0; k < 2; ++k) {
             bv[k] += r.BV[k];
-            for (int i = 0; i < 6; ++i)
+            limit |= atLimit(r.BV[k]);
+            for (int i = 0; i < 6; ++i) {
                 cv[k][i] += r.CV[k][i];
+                limit |= atLimit(r.CV[k][i]);
+            }
         }
+        saturated += limit ? 1 : 0;
     };
 
     const TGridData* const base = FGridList.data();
@@ -426,11 +436,16 @@ bool TInputData::Calcrate() {
     }
 
     FSumVolume.HV = Saturate(hv);
+    FTotals.HV = hv;
     for (int k = 0; k < 2; ++k) {
         FSumVolume.BV[k] = Saturate(bv[k]);
-        for (int i = 0; i < 6; ++i)
+        FTotals.BV[k] = bv[k];
+        for (int i = 0; i < 6; ++i) {
             FSumVolume.CV[k][i] = Saturate(cv[k][i]);
+            FTotals.CV[k][i] = cv[k][i];
+        }
     }
+    FSaturatedMeshes = saturated;
     const bool any = !FGridCalcList.empty();
     SetPhase(2, any);
     return any;

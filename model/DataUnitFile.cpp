@@ -245,6 +245,8 @@ void TInputData::Commit(TFileContent& c) {
     FXYtoIndex.shrink_to_fit();
     ClearCalcList();
     FSumVolume = TGridCalcData{};
+    FTotals = TCalcTotals{};
+    FSaturatedMeshes = 0;
     FTitle = std::move(c.Title);
     FCalcType = c.CalcType;
     FRoundType = c.RoundType;

@@ -7,7 +7,7 @@ double RoundRate3(double Value) {
     return std::nearbyint(Value * 1000.0) / 1000.0;
 }
 
-TRateSimulation StartRateSimulation(const TInputData& Data, const TGridCalcData& Sum) {
+TRateSimulation StartRateSimulation(const TInputData& Data, const TCalcTotals& Sum) {
     TRateSimulation s;
     // As the calculation reads it: only 1 corrects the fill, any other value (a foreign file's)
     // corrects the cut, so the simulator amends the rates that are actually used.
@@ -37,7 +37,7 @@ TRateSimulation StartRateSimulation(const TInputData& Data, const TGridCalcData&
     return s;
 }
 
-bool RecalcCutAmendment(const TInputData& Data, const TGridCalcData& Sum,
+bool RecalcCutAmendment(const TInputData& Data, const TCalcTotals& Sum,
                         const TLayerSelection& Selected, TRateSimulation& Sim) {
     const int L = Data.Layer();
     double selectedCut = 0.0;
@@ -70,8 +70,11 @@ void ApplyRateSimulation(TInputData& Data, const TRateSimulation& Sim) {
         return;
     if (!Sim.CutCorrection) {
         Data.SetSolidValue(0, 0, Sim.Rate[0]);
-        return;
+    } else {
+        for (int i = 1; i <= Data.Layer(); ++i)
+            Data.SetSolidValue(i, 0, Sim.Rate[i - 1]);
     }
-    for (int i = 1; i <= Data.Layer(); ++i)
-        Data.SetSolidValue(i, 0, Sim.Rate[i - 1]);
+    // New rates are a change of the project like any base data: the volumes calculated with
+    // the old ones are no longer its results.
+    Data.SetPhase(2, false);
 }

@@ -27,13 +27,14 @@ using TLayerSelection = std::array<bool, TInputData::MaxLayer>; // by layer numb
 
 // The opening state for the project's totals. With cut correction every existing layer is
 // selected, as the dialog's check boxes start.
-TRateSimulation StartRateSimulation(const TInputData& Data, const TGridCalcData& Sum);
+TRateSimulation StartRateSimulation(const TInputData& Data, const TCalcTotals& Sum);
 
 // Recomputes the cut amendment for the selected layers. When the selected layers cannot reach
 // the target (nothing selected, no fill, nothing left for them to supply) it answers false and
 // leaves Sim as it was.
-bool RecalcCutAmendment(const TInputData& Data, const TGridCalcData& Sum,
+bool RecalcCutAmendment(const TInputData& Data, const TCalcTotals& Sum,
                         const TLayerSelection& Selected, TRateSimulation& Sim);
 
-// Stores the amended rates in the project's soil table; nothing when none were computed.
+// Stores the amended rates in the project's soil table and clears its phase 2 (results valid);
+// nothing when no rates were computed.
 void ApplyRateSimulation(TInputData& Data, const TRateSimulation& Sim);

@@ -1,6 +1,7 @@
 #include "reports/PrintOutUnitReports.h"
 
 #include "model/CalcDetail.h"
+#include "model/CalcSummary.h"
 #include "model/DataUnit.h"
 #include "platform/NumberFormat.h"
 #include "preview/PageDocument.h"
@@ -18,8 +19,8 @@ namespace {
 const QColor kRule(128, 128, 128);
 enum { kThin = 1, kMedium = 3, kBorder = 5 };
 
-QString Volume(double V) {
-    return QString::fromStdString(FormatThousands(V, 0));
+QString Volume(int64_t V) {
+    return QString::fromStdString(FormatVolume(V));
 }
 
 void SetFont(QPainter& C, const QString& Face, int Height, bool Bold = false) {
@@ -70,7 +71,7 @@ void BuildSummarySheet(TPageDocument& Document, const TInputData& Data) {
     table.Line(C, 0, 0, 4, 0, kBorder, Qt::SolidLine, kRule);
     table.Line(C, 0, n, 4, n, kBorder, Qt::SolidLine, kRule);
 
-    const TGridCalcData sum = Data.GetCalcSumVolume();
+    const TCalcTotals sum = Data.GetCalcTotals();
     table.CellText(C, 0, 1, QStringLiteral(" 盛　土　量"), TCellAlign::Left);
     table.CellText(C, 0, 2, QStringLiteral(" 切　土　量"), TCellAlign::Left);
     for (int i = 1; i <= L; ++i)
@@ -96,8 +97,8 @@ void BuildSummarySheet(TPageDocument& Document, const TInputData& Data) {
             table.CellText(C, column, 2 + i, Volume(sum.CV[k][i]) + space, TCellAlign::Right);
     }
     SetFont(C, Gothic(), -50, true);
-    const int64_t balance = std::llabs(int64_t(sum.CV[1][0]) - int64_t(sum.BV[1]));
-    table.CellText(C, 3, L + 3, Volume(double(balance)) + space, TCellAlign::Right);
+    const int64_t balance = std::llabs(sum.CV[1][0] - sum.BV[1]);
+    table.CellText(C, 3, L + 3, Volume(balance) + space, TCellAlign::Right);
     SetFont(C, Mincho(), -50);
     if (T)
         table.CellText(C, 3, L + 4, Volume(sum.HV) + space, TCellAlign::Right);

@@ -5,7 +5,39 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
+
+namespace {
+
+// The windows' rule for a number wider than its place, on paper: the same font made just small
+// enough, down to 40 % of its size; text too long even then is marked "###", never cut.
+QFont FitToWidth(const QFont& Font, const QString& Text, qreal Width, QString& Shown) {
+    Shown = Text;
+    const bool pixels = Font.pixelSize() > 0;
+    const qreal size = pixels ? Font.pixelSize() : Font.pointSizeF();
+    const qreal smallest = std::max<qreal>(1.0, size * 0.4);
+    QFont f = Font;
+    qreal now = size;
+    qreal wide = QFontMetricsF(f).horizontalAdvance(Text);
+    while (wide > Width) {
+        qreal next = now * Width / wide;
+        next = pixels ? std::min(std::floor(next), now - 1) : std::min(next, now * 0.98);
+        if (next < smallest) {
+            Shown = QStringLiteral("###");
+            return Font;
+        }
+        now = next;
+        if (pixels)
+            f.setPixelSize(static_cast<int>(now));
+        else
+            f.setPointSizeF(now);
+        wide = QFontMetricsF(f).horizontalAdvance(Text);
+    }
+    return f;
+}
+
+} // namespace
 
 // Measures of one font. Reports draw hundreds of thousands of numbers in a few fonts; their
 // widths are summed from the characters' advances where that is exact (no kerning among
@@ -99,12 +131,19 @@ void TReportTable::Text(QPainter& Canvas, int FirstColumn, int FirstRow, int End
                       QPointF(ColumnX(EndColumn) - 10, RowY(EndRow)));
     const int units = static_cast<int>(Align) % 10;
     const int tens = (static_cast<int>(Align) / 10) % 10;
-    const TFontMeasure& measure = MeasureOf(Canvas.font());
-    const QFontMetricsF& fm = measure.Metrics;
+    const TFontMeasure* measure = &MeasureOf(Canvas.font());
     if (tens == 0) {
-        // One line: placed by hand (much cheaper than a layout per cell), clipped only when
-        // the text is wider than its cell.
-        const double width = measure.Width(Text);
+        // One line: placed by hand (much cheaper than a layout per cell). Text wider than its
+        // cell is set in a smaller font that fits: a number never loses digits on paper.
+        QString text = Text;
+        double width = measure->Width(text);
+        const bool fitted = width > rect.width();
+        if (fitted) {
+            const QFont font = FitToWidth(Canvas.font(), Text, rect.width(), text);
+            measure = &MeasureOf(font);
+            width = measure->Width(text);
+        }
+        const QFontMetricsF& fm = measure->Metrics;
         const double x = units == 0   ? rect.left()
                          : units == 1 ? rect.left() + (rect.width() - width) / 2
                                       : rect.right() - width;
@@ -114,19 +153,22 @@ void TReportTable::Text(QPainter& Canvas, int FirstColumn, int FirstRow, int End
         auto* meta = dynamic_cast<TMetafileEx*>(Canvas.device());
         if (meta && !Canvas.hasClipping() && Canvas.transform().isIdentity() &&
             Canvas.pen().style() != Qt::NoPen) {
-            meta->AddTextRun(QPointF(x, baseline), Text, Canvas.font(), Canvas.pen().color(), clip,
+            meta->AddTextRun(QPointF(x, baseline), text, measure->Font, Canvas.pen().color(), clip,
                              rect);
             return;
         }
-        if (clip) {
+        if (fitted || clip) {
             Canvas.save();
-            Canvas.setClipRect(rect, Qt::IntersectClip);
+            Canvas.setFont(measure->Font);
+            if (clip)
+                Canvas.setClipRect(rect, Qt::IntersectClip);
         }
-        Canvas.drawText(QPointF(x, baseline), Text);
-        if (clip)
+        Canvas.drawText(QPointF(x, baseline), text);
+        if (fitted || clip)
             Canvas.restore();
         return;
     }
+    const QFontMetricsF& fm = measure->Metrics;
     QString text = Text;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     const int flags = Qt::TextWordWrap | HorizontalOf(units);

@@ -13,12 +13,22 @@
 #include <QHideEvent>
 #include <QLabel>
 #include <QLinearGradient>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QShowEvent>
 
 TCalcOutForm* CalcOutForm = nullptr;
+
+void WarnSaturatedMeshes(QWidget* Parent, const TInputData& Data) {
+    const std::string text = SaturationWarning(Data);
+    if (text.empty())
+        return;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("メッセージ"),
+                    QString::fromStdString(text), QMessageBox::Ok, Parent);
+    box.exec();
+}
 
 namespace {
 
@@ -69,6 +79,7 @@ TCalcOutForm::TCalcOutForm(QWidget* AOwner) : QDialog(AOwner) {
     f.setPixelSize(12);
     setFont(f);
     setFixedSize(439, 334);
+    move(FPlace);
 
     // The client panel: a 4 pixel border, then a lowered bevel 2 wide around the contents.
     Panel1 = new QWidget(this);
@@ -136,12 +147,28 @@ void TCalcOutForm::Execute() {
 }
 
 void TCalcOutForm::showEvent(QShowEvent* Event) {
+    // Placed by the frame's corner before the window appears, every time: left to itself a
+    // dialog is centred on its owner, and a window manager may add a title bar to the place
+    // of a window shown again.
+    if (!Event->spontaneous())
+        move(FPlace);
     QDialog::showEvent(Event);
     if (!Event->spontaneous())
         FormShow();
 }
 
+void TCalcOutForm::SetOutdated(bool Value) {
+    setWindowTitle(Value ? QStringLiteral("計算結果（変化率が変更されました。再計算してください）")
+                         : QStringLiteral("計算結果"));
+    for (QPushButton* b : {BitBtn2, BitBtn3, BitBtn4})
+        b->setEnabled(!Value);
+    QPalette pal = StringGrid1->palette();
+    pal.setColor(QPalette::Text, palette().color(Value ? QPalette::Dark : QPalette::Text));
+    StringGrid1->setPalette(pal);
+}
+
 void TCalcOutForm::FormShow() {
+    SetOutdated(false);
     TStringGrid* g = StringGrid1;
     ClearCellStyles(g);
     if (!FInputData || FSummary.Rows.empty())
@@ -227,15 +254,22 @@ void TCalcOutForm::BitBtn4Click() {
     if (!FInputData || !TargetRateCalcForm)
         return;
     TargetRateCalcForm->SetInputData(*FInputData);
-    if (!TargetRateCalcForm->Execute())
+    if (!TargetRateCalcForm->Execute()) {
+        // "適用" stored rates without a calculation, which ended the results shown here.
+        if (!FInputData->GetPhase(2))
+            SetOutdated(true);
         return;
+    }
     RunGuarded(this, [&]() { FInputData->Calcrate(); });
+    WarnSaturatedMeshes(this, *FInputData);
     // Also after a failed calculation the table shows what the project now holds.
     FSummary = BuildCalcSummary(*FInputData);
     FillSummaryValues();
 }
 
 void TCalcOutForm::hideEvent(QHideEvent* Event) {
+    if (!Event->spontaneous())
+        FPlace = pos();
     QDialog::hideEvent(Event);
     // The project is lent for one showing only.
     if (!Event->spontaneous())

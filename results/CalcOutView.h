@@ -8,6 +8,7 @@
 #include "model/CalcSummary.h"
 
 #include <QDialog>
+#include <QPoint>
 
 class QLabel;
 class QPainter;
@@ -47,11 +48,19 @@ protected:
 
 private:
     void FormShow();
+    // The table shows the volumes of rates no longer stored: greyed, its commands off, until
+    // the next showing.
+    void SetOutdated(bool Value);
     void StringGrid1DrawCell(QPainter& Painter, const QRect& Rect, int Col, int Row) const;
 
     TInputData* FInputData = nullptr;
     TCalcSummary FSummary;
+    QPoint FPlace{380, 249}; // the frame's place: first the designed one, then where it was
 };
 
 // The summary window of the run, created at start-up.
 extern TCalcOutForm* CalcOutForm;
+
+// After a calculation: a warning box when volumes of calculated meshes stopped at the limit of
+// their 32-bit fields, so that totals short of the truth are never passed on in silence.
+void WarnSaturatedMeshes(QWidget* Parent, const TInputData& Data);

@@ -1,5 +1,6 @@
 #include "CellStyle.h"
 
+#include "controls/FittedText.h"
 #include "controls/StringGrid.h"
 
 #include <QPainter>
@@ -138,5 +139,6 @@ void DrawStyledCell(const TStringGrid* Grid, QPainter& Painter, int Col, int Row
     Painter.setPen(pal.color(QPalette::Text));
     Painter.setBrush(Qt::NoBrush);
     Painter.setClipRect(r, Qt::IntersectClip);
-    Painter.drawText(r, align | Qt::AlignVCenter | Qt::TextSingleLine, item->text());
+    // A number too wide for its cell is drawn smaller, never cut.
+    DrawFittedText(Painter, r, align | Qt::AlignVCenter, item->text());
 }

@@ -1,6 +1,7 @@
 #include "RateCalcUnit.h"
 
 #include "controls/ArrowMark.h"
+#include "controls/FittedText.h"
 #include "controls/MessageBoxes.h"
 #include "platform/NumberFormat.h"
 #include "results/ResultGlyphs.h"
@@ -11,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
+#include <QStyle>
 
 TTargetRateCalcForm* TargetRateCalcForm = nullptr;
 
@@ -24,6 +27,18 @@ QString VolumeText(double Value) {
     return QString::fromStdString(FormatThousands(Value, 0)).rightJustified(13, QLatin1Char(' '));
 }
 
+// A figure in a read-only edit: a number wider than the edit is shown in a smaller font rather
+// than scrolled, which would hide its leading digits.
+void ShowFigure(QLineEdit* Edit, const QString& Text, const QFont& Font) {
+    const int frame = Edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, Edit);
+    const qreal room = Edit->width() - 2 * frame - 4; // and the edit's own margin of 2
+    TFittedText fit = FitText(Font, Text, room);
+    if (fit.Font != Font)
+        fit = FitText(Font, Text.trimmed(), room);
+    Edit->setFont(fit.Font);
+    Edit->setText(fit.Text);
+}
+
 } // namespace
 
 TTargetRateCalcForm::TTargetRateCalcForm(QWidget* AOwner) : QDialog(AOwner) {
@@ -32,6 +47,7 @@ TTargetRateCalcForm::TTargetRateCalcForm(QWidget* AOwner) : QDialog(AOwner) {
     f.setPixelSize(12);
     setFont(f);
     setFixedSize(325, 187);
+    move(FPlace);
 
     QFont labelFont(QStringLiteral("ＭＳ Ｐゴシック"));
     labelFont.setPixelSize(14);
@@ -42,12 +58,12 @@ TTargetRateCalcForm::TTargetRateCalcForm(QWidget* AOwner) : QDialog(AOwner) {
         l->move(X, Y);
         return l;
     };
-    QFont editFont(QStringLiteral("ＭＳ ゴシック"));
-    editFont.setPixelSize(12);
-    auto edit = [this, &editFont](int X, int Y, int W) {
+    FEditFont = QFont(QStringLiteral("ＭＳ ゴシック"));
+    FEditFont.setPixelSize(12);
+    auto edit = [this](int X, int Y, int W) {
         auto* e = new QLineEdit(this);
         e->setGeometry(X, Y, W, 20);
-        e->setFont(editFont);
+        e->setFont(FEditFont);
         e->setReadOnly(true);
         e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         e->setTextMargins(0, 0, 0, 0);
@@ -122,7 +138,7 @@ TTargetRateCalcForm::~TTargetRateCalcForm() {
 
 void TTargetRateCalcForm::SetInputData(TInputData& Value) {
     FInputData = &Value;
-    FSumData = Value.GetCalcSumVolume();
+    FSumData = Value.GetCalcTotals();
     FSim = StartRateSimulation(Value, FSumData);
     const bool cut = FSim.CutCorrection;
     {
@@ -135,16 +151,16 @@ void TTargetRateCalcForm::SetInputData(TInputData& Value) {
             CheckBox[t]->setChecked(exists);
         }
     }
-    RateEdit->setText(RateText(FSim.CurrentRate));
-    DoryouEdit->setText(VolumeText(FSim.CurrentVolume));
-    TargetEdit->setText(VolumeText(FSim.TargetVolume));
+    ShowFigure(RateEdit, RateText(FSim.CurrentRate), FEditFont);
+    ShowFigure(DoryouEdit, VolumeText(FSim.CurrentVolume), FEditFont);
+    ShowFigure(TargetEdit, VolumeText(FSim.TargetVolume), FEditFont);
     // Figures of an earlier opening would read as this project's; without an amendment the
     // fields stay empty.
     AmendRateEdit->clear();
     AmendDoryouEdit->clear();
     if (FSim.Amended) {
-        AmendRateEdit->setText(RateText(FSim.AmendedRate));
-        AmendDoryouEdit->setText(VolumeText(FSim.AmendedVolume));
+        ShowFigure(AmendRateEdit, RateText(FSim.AmendedRate), FEditFont);
+        ShowFigure(AmendDoryouEdit, VolumeText(FSim.AmendedVolume), FEditFont);
     }
     BitBtn1->setFocus(); // not a read-only figure, which would open selected
 }
@@ -165,8 +181,8 @@ void TTargetRateCalcForm::RecalcAmendment() {
         selected[t] = CheckBox[t]->isChecked();
     if (!RecalcCutAmendment(*FInputData, FSumData, selected, FSim))
         return; // the last amendment stands
-    AmendRateEdit->setText(RateText(FSim.AmendedRate));
-    AmendDoryouEdit->setText(VolumeText(FSim.AmendedVolume));
+    ShowFigure(AmendRateEdit, RateText(FSim.AmendedRate), FEditFont);
+    ShowFigure(AmendDoryouEdit, VolumeText(FSim.AmendedVolume), FEditFont);
 }
 
 void TTargetRateCalcForm::BitBtn2Click() {
@@ -174,7 +190,16 @@ void TTargetRateCalcForm::BitBtn2Click() {
         ApplyRateSimulation(*FInputData, FSim);
 }
 
+void TTargetRateCalcForm::showEvent(QShowEvent* Event) {
+    // As the summary: at its own place each time, never centred or moved by a title bar.
+    if (!Event->spontaneous())
+        move(FPlace);
+    QDialog::showEvent(Event);
+}
+
 void TTargetRateCalcForm::hideEvent(QHideEvent* Event) {
+    if (!Event->spontaneous())
+        FPlace = pos();
     QDialog::hideEvent(Event);
     // The project is lent for one showing only.
     if (!Event->spontaneous())

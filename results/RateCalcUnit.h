@@ -8,6 +8,8 @@
 #include "model/RateCalc.h"
 
 #include <QDialog>
+#include <QFont>
+#include <QPoint>
 
 #include <array>
 
@@ -52,11 +54,14 @@ public:
 
 protected:
     void hideEvent(QHideEvent* Event) override;
+    void showEvent(QShowEvent* Event) override;
 
 private:
     TInputData* FInputData = nullptr;
-    TGridCalcData FSumData;
+    TCalcTotals FSumData;
     TRateSimulation FSim;
+    QFont FEditFont;         // the figures' font before any fitting
+    QPoint FPlace{360, 270}; // the frame's place: first the designed one, then where it was
 };
 
 // The simulator of the run, created at start-up.

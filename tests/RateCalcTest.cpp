@@ -8,8 +8,9 @@ namespace {
 
 // Totals as the simulator reads them: plain and corrected fill, plain and corrected cut per
 // layer (the totals are the sums).
-TGridCalcData Totals(int PlainFill, int Fill, std::initializer_list<std::pair<int, int>> Cut) {
-    TGridCalcData t;
+TCalcTotals Totals(int64_t PlainFill, int64_t Fill,
+                   std::initializer_list<std::pair<int64_t, int64_t>> Cut) {
+    TCalcTotals t;
     t.BV[0] = PlainFill;
     t.BV[1] = Fill;
     int i = 1;
@@ -44,7 +45,7 @@ TEST(RateCalc, RoundsToThreeDecimalsHalvesToEven) {
 
 TEST(RateCalc, CutCorrectionWorkedExample) {
     TInputData d = TwoLayers();
-    const TGridCalcData t = Totals(1200, 1200, {{1000, 900}, {500, 550}});
+    const TCalcTotals t = Totals(1200, 1200, {{1000, 900}, {500, 550}});
     TRateSimulation s = StartRateSimulation(d, t);
     EXPECT_TRUE(s.CutCorrection);
     EXPECT_DOUBLE_EQ(s.CurrentVolume, 1450);
@@ -93,7 +94,7 @@ TEST(RateCalc, FollowsTheCorrectionTheCalculationUses) {
             d.SetMeshData(g);
         }
         ASSERT_TRUE(d.Calcrate());
-        const TGridCalcData sum = d.GetCalcSumVolume();
+        const TCalcTotals sum = d.GetCalcTotals();
         EXPECT_EQ(sum.CV[0][0], 200) << c.rateType;
         EXPECT_EQ(sum.BV[0], 100) << c.rateType;
         EXPECT_EQ(sum.CV[1][0], c.cut) << c.rateType;
@@ -103,18 +104,20 @@ TEST(RateCalc, FollowsTheCorrectionTheCalculationUses) {
 }
 
 TEST(RateCalc, CutCorrectionWithoutFillOrCutStoresNothing) {
-    for (const TGridCalcData& t :
+    for (const TCalcTotals& t :
          {Totals(0, 0, {{1000, 900}, {500, 550}}), Totals(800, 800, {{0, 0}, {0, 0}})}) {
         TInputData d = TwoLayers();
+        d.SetPhase(2, true);
         TRateSimulation s = StartRateSimulation(d, t);
         EXPECT_FALSE(s.Amended);
         ApplyRateSimulation(d, s);
+        EXPECT_TRUE(d.GetPhase(2)) << "nothing stored, the results stand";
         EXPECT_DOUBLE_EQ(d.GetSolidValue(1, 0), 0.9);
         EXPECT_DOUBLE_EQ(d.GetSolidValue(2, 0), 1.1);
     }
     // Layer 2 alone already exceeds the fill, so layer 1 has nothing left to supply.
     TInputData d = TwoLayers();
-    const TGridCalcData t = Totals(500, 500, {{100, 90}, {500, 550}});
+    const TCalcTotals t = Totals(500, 500, {{100, 90}, {500, 550}});
     TRateSimulation s = StartRateSimulation(d, t);
     ASSERT_TRUE(s.Amended);
     const TRateSimulation before = s;
@@ -128,7 +131,7 @@ TEST(RateCalc, CutCorrectionTouchesOnlyExistingLayers) {
     d.SetLayer(3);
     for (int i = 1; i <= 5; ++i)
         d.SetSolidValue(i, 0, 1.0);
-    const TGridCalcData t = Totals(600, 600, {{100, 100}, {200, 200}, {300, 300}});
+    const TCalcTotals t = Totals(600, 600, {{100, 100}, {200, 200}, {300, 300}});
     TRateSimulation s = StartRateSimulation(d, t);
     ASSERT_TRUE(s.Amended);
     ApplyRateSimulation(d, s);
@@ -144,13 +147,15 @@ TEST(RateCalc, CutCorrectionTouchesOnlyExistingLayers) {
 
 TEST(RateCalc, FillCorrection) {
     struct Case {
-        int plainFill, fill, cut;
+        int64_t plainFill, fill, cut;
         double current, rate, volume;
     };
     const Case cases[] = {
         {2000, 2000, 2300, 1.0, 1.150, 2300},
         // Volumes past what a 32-bit product with 1000 would hold.
         {2000000, 2000000, 2500001, 1.0, 1.250, 2500000},
+        // Totals past a 32-bit field: the simulator reads them whole.
+        {6000000000, 6000000000, 7105346920, 1.0, 1.184, 7104000000},
         {0, 0, 700, 1.0, 1.0, 0},
         {1000, 900, 1000, 0.9, 1.0, 1000},
         {3, 3, 2, 1.0, 0.667, 2},
@@ -159,7 +164,7 @@ TEST(RateCalc, FillCorrection) {
         TInputData d;
         d.SetRateType(1);
         d.SetSolidValue(0, 0, 0.5);
-        const TGridCalcData t = Totals(c.plainFill, c.fill, {{c.cut, c.cut}});
+        const TCalcTotals t = Totals(c.plainFill, c.fill, {{c.cut, c.cut}});
         const TRateSimulation s = StartRateSimulation(d, t);
         EXPECT_FALSE(s.CutCorrection);
         EXPECT_DOUBLE_EQ(s.CurrentVolume, c.fill);
@@ -167,7 +172,9 @@ TEST(RateCalc, FillCorrection) {
         EXPECT_DOUBLE_EQ(s.CurrentRate, c.current) << c.plainFill;
         EXPECT_DOUBLE_EQ(s.AmendedRate, c.rate) << c.plainFill;
         EXPECT_DOUBLE_EQ(s.AmendedVolume, c.volume) << c.plainFill;
+        d.SetPhase(2, true);
         ApplyRateSimulation(d, s);
+        EXPECT_FALSE(d.GetPhase(2)) << "stored rates end the results of the old ones";
         EXPECT_DOUBLE_EQ(d.GetSolidValue(0, 0), c.rate);
         EXPECT_DOUBLE_EQ(d.GetSolidValue(1, 0), 0.9) << "layer rates stay";
     }

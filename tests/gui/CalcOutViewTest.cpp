@@ -1,4 +1,5 @@
 #include "ModalDriver.h"
+#include "RealInput.h"
 #include "ResultProjects.h"
 
 #include "app/DataForm.h"
@@ -165,7 +166,7 @@ TEST_F(Summary, CsvFileHasTheCoreBytes) {
     EXPECT_TRUE(form.isVisible());
 }
 
-TEST_F(Summary, SimulatorApplyKeepsTheTableRecalcRefreshesIt) {
+TEST_F(Summary, SimulatorApplyEndsTheResultsRecalcRefreshesThem) {
     // Fill correction: plain fill 2,000 at rate 1.000 against a corrected cut of 2,300.
     d.SetLayer(1);
     d.SetMeshSpan(10);
@@ -176,25 +177,40 @@ TEST_F(Summary, SimulatorApplyKeepsTheTableRecalcRefreshesIt) {
     AddPoint(d, 1, 0, 23, 0);
     d.Calcrate();
     Show();
-    const QString path = dir.filePath(QStringLiteral("sum.csv"));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 
-    WhenModal([this](QWidget*) { rateForm.BitBtn2->click(); }); // "適用"
-    form.BitBtn4->click();
+    // Cancel changes nothing.
+    WhenModal([this](QWidget*) { ClickWidget(rateForm.BitBtn3); });
+    ClickWidget(form.BitBtn4);
+    EXPECT_TRUE(d.GetPhase(2));
+    EXPECT_TRUE(form.BitBtn3->isEnabled());
+
+    // "適用" stores the rate; the volumes shown are no longer the project's results, so the
+    // project's phase 2 ends and the table's commands with it.
+    WhenModal([this](QWidget*) { ClickWidget(rateForm.BitBtn2); });
+    ClickWidget(form.BitBtn4);
     EXPECT_DOUBLE_EQ(d.GetSolidValue(0, 0), 1.15) << "stored";
-    EXPECT_EQ(Text(Grid(), 2, 1), "1.000") << "the table is that of the calculation";
-    EXPECT_EQ(Text(Grid(), 3, 1), "2,000");
-    // The file holds the table as shown, not the rate stored since.
-    AnswerFileDialog(path);
-    form.BitBtn2->click();
-    EXPECT_NE(ReadFile(path).indexOf("\"1.000\""), -1);
+    EXPECT_FALSE(d.GetPhase(2));
+    for (QPushButton* b : {form.BitBtn2, form.BitBtn3, form.BitBtn4})
+        EXPECT_FALSE(b->isEnabled()) << b->text().toStdString();
+    EXPECT_EQ(form.windowTitle(),
+              QStringLiteral("計算結果（変化率が変更されました。再計算してください）"));
+    EXPECT_EQ(Text(Grid(), 3, 1), "2,000") << "the old figures, greyed";
+    EXPECT_NE(Grid()->palette().color(QPalette::Text), form.palette().color(QPalette::Text));
 
-    WhenModal([this](QWidget*) { rateForm.BitBtn3->click(); }); // cancel
-    form.BitBtn4->click();
-    EXPECT_EQ(Text(Grid(), 3, 1), "2,000");
-
-    WhenModal([this](QWidget*) { rateForm.BitBtn1->click(); }); // "適用後再計算"
-    form.BitBtn4->click();
+    // Calculated and shown again, then "適用後再計算": recalculated while the window stays.
+    d.Calcrate();
+    form.hide();
+    Show();
+    EXPECT_TRUE(form.BitBtn4->isEnabled());
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("計算結果"));
+    EXPECT_EQ(Text(Grid(), 3, 1), "2,300");
+    d.SetSolidValue(0, 0, 1.0);
+    WhenModal([this](QWidget*) { ClickWidget(rateForm.BitBtn1); });
+    ClickWidget(form.BitBtn4);
     EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(d.GetPhase(2));
+    EXPECT_TRUE(form.BitBtn3->isEnabled());
     EXPECT_EQ(Text(Grid(), 2, 1), "1.150");
     EXPECT_EQ(Text(Grid(), 3, 1), "2,300");
     EXPECT_EQ(Text(Grid(), 0, 4), "不足土量");
@@ -326,6 +342,62 @@ TEST_F(ResultNavigation, CalculateShowsTheSummaryOnlyWithResults) {
 
     EXPECT_EQ(Opened(&TInputForm::DetailViewButtonClick), &allForm);
     EXPECT_FALSE(allForm.StringGrid1->Cells(0, 1).trimmed().isEmpty());
+}
+
+// Rates stored by the simulator's "適用" end the results everywhere: the navigation window's
+// result buttons follow the cleared phase 2 until the next calculation.
+TEST_F(ResultNavigation, StoredRatesDisableTheResultButtons) {
+    TTargetRateCalcForm rateForm;
+    TargetRateCalcForm = &rateForm;
+    TInputData& d = nav->InputData();
+    d.SetLayer(1);
+    d.SetMeshSpan(10);
+    AddPoint(d, 0, 0, 0, 12);
+    AddPoint(d, 1, 0, 15, 0);
+    d.Calcrate();
+    ASSERT_TRUE(nav->SumViewButton->isEnabled());
+    WhenModal([&](QWidget*) {
+        WhenModal([&](QWidget*) { ClickWidget(rateForm.BitBtn2); }); // "適用"
+        ClickWidget(sumForm.BitBtn4);
+        sumForm.reject();
+    });
+    nav->SumViewButtonClick();
+    EXPECT_FALSE(d.GetPhase(2));
+    EXPECT_FALSE(nav->SumViewButton->isEnabled());
+    EXPECT_FALSE(nav->DetailViewButton->isEnabled());
+    EXPECT_FALSE(nav->CalcPrintButton->isEnabled());
+    EXPECT_TRUE(nav->CalcButton->isEnabled());
+    TargetRateCalcForm = nullptr;
+}
+
+// The summary and the simulator open at their designed places, not centred on their owner, and
+// stay where they were (moved by the user or not) however often they are shown again.
+TEST(DialogPlace, SummaryAndSimulatorKeepTheirPlace) {
+    QWidget owner;
+    owner.setGeometry(600, 500, 300, 200);
+    owner.show();
+    TCalcOutForm summary(&owner);
+    TTargetRateCalcForm simulator(&owner);
+    TInputData d;
+    d.SetLayer(1);
+    const std::pair<QDialog*, QPoint> dialogs[] = {{&summary, QPoint(380, 249)},
+                                                   {&simulator, QPoint(360, 270)}};
+    for (auto [dialog, place] : dialogs) {
+        SCOPED_TRACE(dialog->windowTitle().toStdString());
+        for (int i = 0; i < 3; ++i) {
+            dialog->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+            EXPECT_EQ(dialog->pos(), place) << "showing " << i;
+            dialog->hide();
+        }
+        dialog->show();
+        dialog->move(place + QPoint(40, 30)); // the user moves it
+        QTest::qWait(10);
+        dialog->hide();
+        dialog->show();
+        EXPECT_EQ(dialog->pos(), place + QPoint(40, 30));
+        dialog->hide();
+    }
 }
 
 TEST_F(ResultNavigation, CalculateAsksOnceWhenTheChecksFindProblems) {

@@ -1,5 +1,6 @@
 #include "ModalDriver.h"
 #include "PreviewTestSupport.h"
+#include "RealInput.h"
 
 #include "app/DataForm.h"
 #include "app/MainUnit.h"
@@ -446,8 +447,8 @@ TEST_F(MeshForm, EnterOutsideTheGridMovesTheFocusOnceAndRegistersNothing) {
     Entry(1, QStringLiteral("4"));
     form.StringGrid1->SetCurrentCell(1, 1);
     // The trees and the list ignore Enter, so the key travels on to their parents.
-    for (QWidget* start : {static_cast<QWidget*>(form.TreeViewX),
-                           static_cast<QWidget*>(form.ListView1)}) {
+    for (QWidget* start :
+         {static_cast<QWidget*>(form.TreeViewX), static_cast<QWidget*>(form.ListView1)}) {
         start->setFocus();
         ASSERT_EQ(QApplication::focusWidget(), start);
         QWidget* next = start->nextInFocusChain();
@@ -524,6 +525,228 @@ TEST_F(MeshForm, ExportFailureShowsTheErrorBoxAndLeavesTheNameAlone) {
     EXPECT_FALSE(form.CsvOutputTo(busy));
     EXPECT_FALSE(text.isEmpty());
     EXPECT_TRUE(QFileInfo(busy + QStringLiteral("/keep")).isDir());
+}
+
+// "登 録" pressed with the mouse on a row whose mesh numbers are unusable: a message names the
+// cell, the cell gets the focus, and the project is not touched (an empty row used to write
+// zeros into mesh (0, 0)).
+TEST_F(MeshForm, RegisterRefusesUnusableMeshNumbers) {
+    data.SetLayer(2);
+    form.SetInputData(&data);
+    Show();
+    const auto press = [&](bool Double = false) { ClickWidget(form.Button1, {}, Double); };
+    Entry(0, QStringLiteral("0"));
+    Entry(1, QStringLiteral("0"));
+    Entry(2, QStringLiteral("12.5"));
+    Entry(3, QStringLiteral("10"));
+    Entry(5, QStringLiteral("1.5"));
+    // A double click registers with its first click; the second finds the row emptied.
+    QString text;
+    AnswerMessageBox(QMessageBox::Ok, &text);
+    press(true);
+    EXPECT_EQ(text, QStringLiteral("ＸNo が入力されていません。整数で入力してください。"));
+    ASSERT_EQ(data.GetInputMeshCount(), 1);
+    const std::string stored = data.SaveToBytes();
+    EXPECT_EQ(data.GetXYToData(0, 0).FH, 12.5);
+    EXPECT_EQ(form.StringGrid1->Col(), 0);
+    // The cell's editor is the window's focus (it gets the keys once the box has gone).
+    EXPECT_TRUE(form.StringGrid1->isAncestorOf(form.focusWidget()));
+
+    // And a further click on the empty row.
+    text.clear();
+    AnswerMessageBox(QMessageBox::Ok, &text);
+    press();
+    EXPECT_EQ(text, QStringLiteral("ＸNo が入力されていません。整数で入力してください。"));
+    EXPECT_EQ(data.SaveToBytes(), stored);
+
+    const struct {
+        int Col;
+        const char* Typed;
+        const char* Message;
+    } refused[] = {
+        {0, "abc", "ＸNo の「abc」は整数ではありません。整数で入力してください。"},
+        {1, "1.5", "ＹNo の「1.5」は整数ではありません。整数で入力してください。"},
+        {0, "99999999999",
+         "ＸNo の「99999999999」は範囲外です。-2147483648～2147483647 の整数で入力してください。"},
+        {1, "-2147483649",
+         "ＹNo の「-2147483649」は範囲外です。-2147483648～2147483647 の整数で入力してください。"},
+        {1, "", "ＹNo が入力されていません。整数で入力してください。"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.Typed);
+        Entry(0, QStringLiteral("0"));
+        Entry(1, QStringLiteral("0"));
+        Entry(2, QStringLiteral("99"));
+        Entry(c.Col, QString::fromUtf8(c.Typed));
+        form.StringGrid1->SetCurrentCell(3, 1);
+        QString message;
+        AnswerMessageBox(QMessageBox::Ok, &message);
+        press();
+        EXPECT_EQ(message, QString::fromUtf8(c.Message));
+        EXPECT_EQ(data.SaveToBytes(), stored);
+        EXPECT_EQ(form.StringGrid1->Col(), c.Col);
+        EXPECT_EQ(Entry(2), QStringLiteral("99")); // what was typed stays for correcting
+    }
+
+    // The ends of the 32-bit range are mesh numbers like any other.
+    Entry(0, QStringLiteral(" 2147483647 "));
+    Entry(1, QStringLiteral("-2147483648"));
+    press();
+    EXPECT_EQ(data.GetXYToData(INT_MAX, INT_MIN).Index, 2);
+}
+
+// Values a double cannot hold are refused like bad mesh numbers; finite values outside the
+// plausible range of a site are stored only when the user answers Yes.
+TEST_F(MeshForm, RegisterRefusesImpossibleValuesAndAsksAboutImplausibleOnes) {
+    data.SetLayer(2);
+    data.SetHyoudo(true);
+    form.SetInputData(&data);
+    Show();
+    const auto row = [&](int Col, const char* Typed) {
+        Entry(0, QStringLiteral("4"));
+        Entry(1, QStringLiteral("5"));
+        for (int c = 2; c < 11; ++c)
+            Entry(c, QString());
+        Entry(Col, QString::fromUtf8(Typed));
+        form.StringGrid1->SetCurrentCell(0, 1);
+    };
+    const struct {
+        int Col;
+        const char* Typed;
+        const char* Message;
+    } refused[] = {
+        {2, "1e400", "計画高 の「1e400」は大きすぎて扱えません。"},
+        {3, "-1e999", "地盤高 の「-1e999」は大きすぎて扱えません。"},
+        {4, "abc", "表土厚 の「abc」は数値ではありません。数値で入力してください。"},
+        {5, "1,5", "１層厚 の「1,5」は数値ではありません。数値で入力してください。"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.Typed);
+        row(c.Col, c.Typed);
+        QString text;
+        AnswerMessageBox(QMessageBox::Ok, &text);
+        ClickWidget(form.Button1);
+        EXPECT_EQ(text, QString::fromUtf8(c.Message));
+        EXPECT_EQ(data.GetInputMeshCount(), 0);
+        EXPECT_EQ(form.StringGrid1->Col(), c.Col);
+    }
+
+    const struct {
+        int Col;
+        const char* Typed;
+        const char* Question; // empty: stored without a question
+    } asked[] = {
+        {2, "1e300", ""}, // the text is checked below, the number is long
+        {3, "-1000.5",
+         "地盤高が -1,000.500 m で、通常の範囲（-1,000.000～10,000.000 m）の外ですが、"
+         "登録しますか？"},
+        {4, "-0.1",
+         "表土厚が -0.100 m で、通常の範囲（0.000～100.000 m）の外ですが、登録しますか？"},
+        {5, "150",
+         "１層厚が 150.000 m で、通常の範囲（0.000～100.000 m）の外ですが、登録しますか？"},
+        {2, "9999.999", nullptr},
+        {5, "100", nullptr},
+    };
+    for (const auto& c : asked) {
+        SCOPED_TRACE(c.Typed);
+        for (QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+            data.LoadFromBytes(TInputData().SaveToBytes());
+            data.SetLayer(2);
+            data.SetHyoudo(true);
+            form.SetInputData(&data);
+            row(c.Col, c.Typed);
+            QString text;
+            if (c.Question)
+                AnswerMessageBox(answer, &text);
+            ClickWidget(form.Button1);
+            if (!c.Question) {
+                EXPECT_EQ(data.GetInputMeshCount(), 1);
+                break;
+            }
+            if (*c.Question) {
+                EXPECT_EQ(text, QString::fromUtf8(c.Question));
+            } else {
+                EXPECT_TRUE(
+                    text.endsWith(QStringLiteral(" m で、通常の範囲（-1,000.000～10,000.000 "
+                                                 "m）の外ですが、登録しますか？")))
+                    << text.toStdString();
+            }
+            EXPECT_EQ(data.GetInputMeshCount(), answer == QMessageBox::Yes ? 1 : 0);
+            if (answer == QMessageBox::No) {
+                EXPECT_EQ(form.StringGrid1->Col(), c.Col);
+            }
+        }
+    }
+    EXPECT_EQ(data.GetXYToData(4, 5).LAYER[1], 100.0);
+}
+
+// Registering and deleting are taken back and done again by the keys, the buttons and the
+// context menu, step by step; the model, the trees, the list and the phases follow each step.
+TEST_F(MeshForm, UndoAndRedoFollowEveryStep) {
+    form.SetInputData(&data);
+    Show();
+    ClickNode(form.TreeViewX, form.XTopNode()); // the list shows every mesh
+    const auto state = [&]() {
+        return Tree(form.XTopNode()) + " / " + Tree(form.YTopNode()) + " / " + List() + " / " +
+               std::to_string(data.GetXYToData(5, 1).FH) + (data.GetPhase(1) ? " P1" : " -");
+    };
+    std::vector<std::string> states{state()};
+    const auto registerByMouse = [&](int X, int Y, double FH) {
+        Entry(0, QString::number(X));
+        Entry(1, QString::number(Y));
+        Entry(2, QString::number(FH));
+        ClickWidget(form.Button1);
+        states.push_back(state());
+    };
+    registerByMouse(5, 1, 1.0);
+    registerByMouse(1, 2, 2.0);
+    registerByMouse(5, 1, 3.0); // replaces the values of the first
+    ClickRow(1);                // (1, 2)
+    ClickWidget(form.Button2);
+    states.push_back(state());
+    ASSERT_EQ(states.back(), "1{} 5{5,1} / 1{5,1} 2{} / 5,1 / 3.000000 P1");
+
+    const auto keys = [](Qt::Key Key, Qt::KeyboardModifiers Modifiers) {
+        QTest::keyClick(QApplication::focusWidget(), Key, Modifiers);
+    };
+    form.StringGrid1->setFocus();
+    for (size_t i = states.size() - 1; i-- > 0;) {
+        keys(Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(state(), states[i]) << "undo to " << i;
+    }
+    EXPECT_FALSE(data.GetPhase(1)); // no mesh left: calculating is off again
+    EXPECT_FALSE(form.UndoButton->isEnabled());
+    keys(Qt::Key_Z, Qt::ControlModifier); // nothing more to take back
+    EXPECT_EQ(state(), states[0]);
+
+    keys(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(state(), states[1]);
+    keys(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(state(), states[2]);
+    ClickWidget(form.RedoButton);
+    EXPECT_EQ(state(), states[3]);
+    ClickWidget(form.UndoButton);
+    EXPECT_EQ(state(), states[2]);
+    // The list's context menu offers the same two steps.
+    EXPECT_EQ(form.ListView1->contextMenuPolicy(), Qt::ActionsContextMenu);
+    ASSERT_TRUE(form.ListView1->actions().contains(form.ActRedo));
+    form.ActRedo->trigger();
+    form.ActRedo->trigger();
+    EXPECT_EQ(state(), states[4]);
+    EXPECT_FALSE(form.RedoButton->isEnabled());
+
+    // A new registration after taking steps back ends the steps that were taken back.
+    keys(Qt::Key_Z, Qt::ControlModifier);
+    registerByMouse(7, 7, 7.0);
+    EXPECT_FALSE(form.ActRedo->isEnabled());
+    keys(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(state(), states[3]);
+    EXPECT_EQ(data.GetInputMeshCount(), 2);
+
+    // A step never reaches into another binding of the window.
+    form.SetInputData(&data);
+    EXPECT_FALSE(form.ActUndo->isEnabled());
+    EXPECT_FALSE(form.ActRedo->isEnabled());
 }
 
 // Each button, tab, tree and list by a click on the shown window.

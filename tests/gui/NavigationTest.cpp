@@ -149,7 +149,8 @@ TEST_F(Navigation, EachButtonOpensItsStep) {
         {nav->InputPrintButton, "TPreViewForm"},
         {nav->MeshInputButton, "TMeshInputForm"},
         {nav->ImageButton2, "TBaseInputForm"},
-        {nav->ImageButton1, "QFileDialog/open"},
+        // The project changed: the question to save comes first, and closing it cancels.
+        {nav->ImageButton1, "QMessageBox"},
         {nav->ImageButton4, "QFileDialog/save"},
         {nav->ImageButton3, ""}, // a project with a name is saved at once
     };
@@ -348,9 +349,87 @@ TEST_F(Navigation, FixedSizeAndClosingOnlyMinimises) {
     EXPECT_EQ(frame.MdiArea()->subWindowList().size(), 1);
     nav->showNormal();
     EXPECT_EQ(nav->size(), size);
-    // Closing the frame ends the program at once, with no question and no veto.
+    // Closing the frame with an unchanged project ends the program at once, with no question.
     EXPECT_TRUE(frame.close());
     EXPECT_FALSE(frame.isVisible());
+}
+
+// Closing the frame, or opening another file, asks first whether a changed project is to be
+// saved: Yes saves (asking for a name when it has none), No lets it go, Cancel keeps it, and a
+// save that does not happen keeps it too.
+TEST_F(Navigation, ChangesAreNotLostWithoutAQuestion) {
+    const auto change = [this](const char* Title) { nav->InputData().SetTitle(Title); };
+    const auto closeAnswering = [this](QMessageBox::StandardButton Answer, QString* Text) {
+        AnswerMessageBox(Answer, Text);
+        return frame.close();
+    };
+    QString text;
+    change("造成");
+    EXPECT_FALSE(closeAnswering(QMessageBox::Cancel, &text));
+    EXPECT_EQ(text, QStringLiteral("変更を保存しますか？"));
+    EXPECT_TRUE(frame.isVisible());
+
+    // Yes without a name: the save dialog; cancelling it, or a save that fails, keeps all.
+    AnswerFileDialog(QString());
+    EXPECT_FALSE(closeAnswering(QMessageBox::Yes, nullptr));
+    EXPECT_TRUE(frame.isVisible());
+    const QString unwritable = Path(QStringLiteral("missing/folder/x.msh"));
+    AnswerFileDialog(unwritable);
+    WhenModal(
+        [](QWidget* w) {
+            auto* box = static_cast<QMessageBox*>(w);
+            AnswerMessageBox(QMessageBox::Ok); // then the error box of the failed save
+            box->button(QMessageBox::Yes)->click();
+        },
+        [](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; });
+    EXPECT_FALSE(frame.close());
+    EXPECT_TRUE(frame.isVisible());
+    EXPECT_FALSE(QFile::exists(unwritable));
+
+    // Saved under a name: unchanged since, closing asks nothing.
+    const QString path = Path(QStringLiteral("kept.msh"));
+    AnswerFileDialog(path);
+    nav->SaveAsButtonClick();
+    EXPECT_FALSE(nav->Modified());
+    EXPECT_TRUE(frame.close());
+
+    // Yes with a name: saved there, and the frame closes.
+    frame.show();
+    change("造成二");
+    EXPECT_TRUE(closeAnswering(QMessageBox::Yes, nullptr));
+    TInputData reread;
+    reread.FileLoad(QFile::encodeName(path).toStdString());
+    EXPECT_EQ(reread.Title(), "造成二");
+
+    // Opening another file asks the same first; Cancel shows no open dialog at all.
+    frame.show();
+    const QString other = SaveCalculatedProject(QStringLiteral("other.msh"), "別工事");
+    change("第二");
+    bool dialogShown = false;
+    QTimer watch; // stopped when the handler returns
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&dialogShown]() {
+        if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            dialogShown = true;
+            d->reject();
+        }
+    });
+    watch.start();
+    AnswerMessageBox(QMessageBox::Cancel, &text);
+    nav->LoadButtonClick();
+    watch.stop();
+    EXPECT_EQ(text, QStringLiteral("変更を保存しますか？"));
+    EXPECT_FALSE(dialogShown);
+    EXPECT_EQ(nav->InputData().Title(), "第二");
+    // No: the change goes and the other file opens, unchanged as read.
+    AnswerMessageBox(QMessageBox::No);
+    AnswerFileDialog(other);
+    nav->LoadButtonClick();
+    EXPECT_EQ(nav->InputData().Title(), "別工事");
+    EXPECT_FALSE(nav->Modified());
+    reread.FileLoad(QFile::encodeName(path).toStdString());
+    EXPECT_EQ(reread.Title(), "造成二") << "the declined change was not written";
+    EXPECT_TRUE(frame.close());
 }
 
 TEST(NavigationCaption, OnlyTheLastExtensionGoes) {

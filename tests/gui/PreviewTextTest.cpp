@@ -47,7 +47,7 @@ void ComposeCells(TPageDocument& P) {
     C.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -30));
     table.CellText(C, 0, 0, QStringLiteral("12,345 "), TCellAlign::Right); // fits, right-aligned
     table.CellText(C, 1, 1, QStringLiteral("1,234,567,890"),
-                   TCellAlign::Right); // too wide: clipped
+                   TCellAlign::Right); // too wide: set smaller
     table.CellText(C, 0, 1, QStringLiteral("土量計算"), TCellAlign::Center);
     for (int c : {0, 1, 2})
         table.Line(C, c, 0, c, 2, 1, Qt::SolidLine, Qt::red);
@@ -98,7 +98,7 @@ TEST(PreviewText, KeepsPlaceAndWidthAtEveryScaleAndNeverCrossesItsRules) {
         // Within its cell: right-aligned 10 units inside the rule at 300.
         EXPECT_LE(inks.back()[0].Right, 300 - 10 + 2 * r.UnitsPerPixel);
         EXPECT_GE(inks.back()[0].Left, 100);
-        // The clipped number stays between the rules at 310 and 420 (ink of the centred
+        // The long number stays between the rules at 310 and 420 (ink of the centred
         // heading in the first cell of that row lies left of 300).
         const TInk clipped = InkBetween(image, r.UnitsPerPixel, 162, 218);
         EXPECT_LE(clipped.Right, 420 - 10 + r.UnitsPerPixel);
