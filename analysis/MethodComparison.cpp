@@ -15,6 +15,13 @@ std::string SignedVolume(int64_t V) {
     return (V > 0 ? "+" : "") + Volume(V);
 }
 
+// "+1.2%", "-0.5%", and "0.0%" for what rounds to nothing either way.
+std::string SignedPercent(double Percent) {
+    const std::string text = FormatFixed(Percent, 1);
+    const bool zero = text.find_first_of("123456789") == std::string::npos;
+    return (Percent > 0 && !zero ? "+" : "") + text + "%";
+}
+
 } // namespace
 
 int CalcMethodOf(int CalcType) {
@@ -72,9 +79,7 @@ TComparisonTable BuildComparisonTable(const TInputData& Data, const TMethodCompa
                 continue;
             r.Difference[m] = SignedVolume(v - own);
             double percent;
-            r.Percent[m] = DifferencePercent(v - own, own, percent)
-                               ? (percent > 0 ? "+" : "") + FormatFixed(percent, 1) + "%"
-                               : "－";
+            r.Percent[m] = DifferencePercent(v - own, own, percent) ? SignedPercent(percent) : "－";
         }
         t.Rows.push_back(std::move(r));
     };

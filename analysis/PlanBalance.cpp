@@ -30,9 +30,9 @@ std::string Volume(int64_t V) {
     return FormatThousands(static_cast<double>(V), 0);
 }
 
-// "残土量 150 m³" or "不足土量 80 m³".
+// "残土量は 150 m³" or "不足土量は 80 m³".
 std::string SurplusText(int64_t Surplus) {
-    return (Surplus >= 0 ? "残土量 " : "不足土量 ") + Volume(std::llabs(Surplus)) + " m³";
+    return (Surplus >= 0 ? "残土量は " : "不足土量は ") + Volume(std::llabs(Surplus)) + " m³";
 }
 
 // What makes r non-increasing; the message when it does not hold.
@@ -121,13 +121,13 @@ TPlanBalance FindPlanBalance(const TInputData& Data, int64_t TargetSurplus) {
                                    ? "目標の残土量 " + Volume(TargetSurplus) + " m³"
                                    : "目標の不足土量 " + Volume(-TargetSurplus) + " m³";
     if (r(lo) < 0) {
-        b.Message = StrFormat("計画高を %s m 下げて全面を切土にしても%sで、%sに届きません。",
+        b.Message = StrFormat("計画高を %s m 下げて全面を切土にしても、%s で、%s に届きません。",
                               ShiftText(-lo).c_str() + 1, SurplusText(low.Surplus()).c_str(),
                               target.c_str());
         return b;
     }
     if (r(hi) > 0) {
-        b.Message = StrFormat("計画高を %s m 上げて全面を盛土にしても%sで、%sに届きません。",
+        b.Message = StrFormat("計画高を %s m 上げて全面を盛土にしても、%s で、%s に届きません。",
                               ShiftText(hi).c_str() + 1, SurplusText(high.Surplus()).c_str(),
                               target.c_str());
         return b;
