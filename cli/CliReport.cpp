@@ -1,5 +1,6 @@
 #include "CliReport.h"
 
+#include "analysis/MethodComparison.h"
 #include "model/DataUnit.h"
 #include "platform/Failure.h"
 #include "platform/FileUtil.h"
@@ -15,16 +16,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 
 namespace {
 
 int ReportUsage() {
     std::fprintf(
         stderr,
-        "使い方: doryou-cli report FILE.msh [--summary] [--list] [--listing] -o OUT.pdf\n"
-        "                          [--paper A4] [--landscape]\n"
+        "使い方: doryou-cli report FILE.msh [--summary] [--list] [--listing] [--compare]\n"
+        "                          -o OUT.pdf [--paper A4] [--landscape]\n"
         "  report  土量集計表 (--summary)、土量計算一覧表 (--list)、入力データ一覧\n"
-        "          (--listing) を PDF に書き出します。何も選ばなければ全部です。\n"
+        "          (--listing)、計算方法の比較 (--compare) を PDF に書き出します。\n"
+        "          何も選ばなければ比較以外の全部です。\n"
         "          --paper は用紙 (A4, A3, B5, JisB5, Letter など)、--landscape は横向きです。\n");
     return 2;
 }
@@ -45,7 +48,7 @@ bool FindPageSize(const std::string& Name, QPageSize& Size) {
 
 int Report(int argc, char** argv, const std::vector<std::string>& args) {
     std::string file, out, paper;
-    bool summary = false, list = false, listing = false, landscape = false;
+    bool summary = false, list = false, listing = false, compare = false, landscape = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--summary")
@@ -54,6 +57,8 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
             list = true;
         else if (a == "--listing")
             listing = true;
+        else if (a == "--compare")
+            compare = true;
         else if (a == "--landscape")
             landscape = true;
         else if ((a == "-o" || a == "--paper") && i + 1 < args.size())
@@ -65,7 +70,7 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
     }
     if (file.empty() || out.empty())
         return ReportUsage();
-    if (!summary && !list && !listing)
+    if (!summary && !list && !listing && !compare)
         summary = list = listing = true;
     QPageSize pageSize(QPageSize::A4);
     if (!paper.empty() && !FindPageSize(paper, pageSize))
@@ -97,8 +102,13 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
             document.Compose();
             sheets.Add(document);
         };
-        if (summary || list)
-            compose([&](TPageDocument& D) { BuildReports(D, data, summary, list); });
+        std::optional<TComparisonTable> comparison;
+        if (compare)
+            comparison = BuildComparisonTable(data, CompareMethods(data));
+        if (summary || list || compare)
+            compose([&](TPageDocument& D) {
+                BuildReports(D, data, summary, list, comparison ? &*comparison : nullptr);
+            });
         if (listing)
             compose([&](TPageDocument& D) { BuildListing(D, data); });
         document.SetOnPaperChange(nullptr);
