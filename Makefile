@@ -14,7 +14,7 @@ ifeq ($(CI),true)
   CMAKE_ARGS += -DDORYOU_WERROR=ON
 endif
 
-.PHONY: run test deps build check check-sanitize bench fuzz format clean
+.PHONY: run test deps build package guide-screenshots check check-sanitize bench fuzz format clean
 
 # Without a display the windows cannot open; the command line tool shows the same sample.
 run: build
@@ -33,6 +33,14 @@ endif
 
 deps:
 	@bash scripts/install-deps.sh
+
+# The Debian package: build/doryou_<version>_<arch>.deb (packaging/CMakeLists.txt).
+package: build
+	$(LOCK) cmake --build --preset release --target package
+
+# The user's guide's screenshots, taken under Xvfb from the sample project (docs/images/).
+guide-screenshots: build
+	bash scripts/guide-screenshots.sh
 
 build: deps
 	@cmake --preset release $(CMAKE_ARGS) >/dev/null
@@ -53,6 +61,8 @@ bench: build
 	  QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/doryou_gui_bench; fi
 	@if [ -x ./$(BUILD)/bench/doryou_mesh_input_bench ]; then \
 	  ./$(BUILD)/bench/doryou_mesh_input_bench; fi
+	@if [ -x ./$(BUILD)/bench/doryou_lha_bench ]; then \
+	  ./$(BUILD)/bench/doryou_lha_bench; fi
 
 # The fuzzers alone, for long runs by hand (see fuzz/CMakeLists.txt).
 fuzz: deps

@@ -1,5 +1,6 @@
 #include "DataForm.h"
 
+#include "analysis/SiteCheck.h"
 #include "app/NaviPictures.h"
 #include "controls/ArrowMark.h"
 #include "controls/ImageButton.h"
@@ -8,6 +9,7 @@
 #include "input/GridDataInputUnit.h"
 #include "input/InputPrintOut.h"
 #include "model/DataUnit.h"
+#include "platform/Failure.h"
 #include "results/CalcOutDetailUnit.h"
 #include "results/CalcOutView.h"
 #include "results/PrintOutUnit.h"
@@ -250,11 +252,33 @@ void TInputForm::BaseInputClick() {
 }
 
 void TInputForm::CalcButtonClick() {
+    if (!ConfirmFindings())
+        return;
     bool any = false;
     if (!RunGuarded(this, [&]() { any = FInputData->Calcrate(); }))
         return;
     if (any)
         SumViewButtonClick();
+}
+
+bool TInputForm::ConfirmFindings() {
+    const std::vector<TCheckFinding> findings = TSiteCheck().Run(*FInputData);
+    const int serious = TSiteCheck::SeriousCount(findings);
+    if (serious == 0)
+        return true;
+    // The first few, so that the user knows where to look.
+    std::string text = StrFormat("%d 件の問題があります。計算を続けますか？\n", serious);
+    int shown = 0;
+    for (const TCheckFinding& f : findings) {
+        if (f.Severity != TCheckSeverity::Serious)
+            continue;
+        if (++shown > 5) {
+            text += "…\n";
+            break;
+        }
+        text += "\n" + f.Message;
+    }
+    return AskQuestion(this, text, TQuestionButtons::YesNo) == TQuestionAnswer::Yes;
 }
 
 void TInputForm::MeshInputClick() {

@@ -32,6 +32,8 @@ public:
     void LoadButtonClick();
     void BaseInputClick();
     void MeshInputClick();
+    // Runs the data checks; with serious findings asks once whether to calculate all the same.
+    bool ConfirmFindings();
     void CalcButtonClick();
     void SumViewButtonClick();
     void DetailViewButtonClick();

@@ -73,6 +73,15 @@ void SetArchiverLibraryFolder(const std::string& folder) {
     gLibraryFolder = folder;
 }
 
+std::vector<std::string> ArchiverLibraryFolders(const std::string& exeFolder) {
+    if (!gLibraryFolder.empty())
+        return {gLibraryFolder};
+    if (exeFolder.empty())
+        return {};
+    // The build defines the install layout's path from the programs to the private folder.
+    return {exeFolder, exeFolder + "/" + DORYOU_LIBDIR_FROM_BINDIR};
+}
+
 std::string ArchiverLibraryFileName(const std::string& dllName) {
     std::string base = Lower(dllName);
     if (base.size() > 4 && base.compare(base.size() - 4, 4, ".dll") == 0)
@@ -158,10 +167,11 @@ void TArchiverDll::LoadDll() {
     if (FhDLL)
         return;
     const std::string file = ArchiverLibraryFileName(FDllName);
-    const std::string folder = gLibraryFolder.empty() ? ExecutableFolder() : gLibraryFolder;
-    if (!folder.empty()) {
+    for (const std::string& folder : ArchiverLibraryFolders(ExecutableFolder())) {
         FPath = folder + "/" + file;
         FhDLL = dlopen(FPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (FhDLL)
+            break;
     }
     if (!FhDLL && gLibraryFolder.empty()) {
         FPath = file;

@@ -139,6 +139,11 @@ private:
 void SetArchiverLibraryFolder(const std::string& folder);
 // The folder of the running program (no trailing "/"), where libraries and extra files lie.
 std::string ExecutableFolder();
+// The folders looked in, in this order, before the library path: the folder set above alone;
+// otherwise the program's own folder (a build folder holds the libraries beside the programs),
+// then the program's private library folder as installed, found from the program's folder
+// (bin/../lib/<triplet>/doryou), so an installed tree may be moved as a whole.
+std::vector<std::string> ArchiverLibraryFolders(const std::string& exeFolder);
 // "UNLHA32.DLL" -> "libunlha32.so".
 std::string ArchiverLibraryFileName(const std::string& dllName);
 

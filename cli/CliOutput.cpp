@@ -2,9 +2,12 @@
 
 #include "analysis/MethodComparison.h"
 #include "analysis/PlanBalance.h"
+#include "analysis/SiteCheck.h"
 #include "model/CalcSummary.h"
 #include "model/DataUnit.h"
+#include "platform/CodePage.h"
 #include "platform/Failure.h"
+#include "platform/FileUtil.h"
 #include "platform/NumberFormat.h"
 
 #include <algorithm>
@@ -142,7 +145,8 @@ std::string MetresJson(int64_t Mm) {
 }
 
 void PrintSettings(std::FILE* out, const TInputData& Data) {
-    std::fprintf(out, "工事名　: %s\n", Data.Title().c_str());
+    // Texts go to a terminal: no control character of theirs may reach it.
+    std::fprintf(out, "工事名　: %s\n", WithoutControlChars(Data.Title()).c_str());
     std::fprintf(
         out, "計算方法: %s　端数処理: %s　補正: %s\n", Pick(kCalcTypeNames, 3, Data.CalcType()),
         Pick(kRoundTypeNames, 3, Data.RoundType()), Pick(kRateTypeNames, 2, Data.RateType()));
@@ -154,9 +158,11 @@ void PrintColumns(std::FILE* out, const std::vector<std::vector<std::string>>& R
     for (const auto& row : Rows) {
         widths.resize(std::max(widths.size(), row.size()), 0);
         for (size_t c = 0; c < row.size(); ++c)
-            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
+            widths[c] = std::max(widths[c], DisplayWidth(WithoutControlChars(row[c])));
     }
-    for (const auto& row : Rows) {
+    for (auto row : Rows) {
+        for (std::string& cell : row)
+            cell = WithoutControlChars(cell);
         std::string line;
         for (size_t c = 0; c < row.size(); ++c)
             line += c == 0 ? Pad(row[c], widths[c], false) : "  " + Pad(row[c], widths[c], true);
@@ -172,6 +178,22 @@ std::string Volume(int64_t V) {
 
 } // namespace
 
+void LoadProject(TInputData& Data, const std::string& File) {
+    if (File != "-") {
+        Data.FileLoad(File);
+        return;
+    }
+    TFileReader in{TFileReader::TStandardInput{}};
+    Data.FileLoad(in);
+}
+
+void LoadCalculated(TInputData& Data, const std::string& File) {
+    LoadProject(Data, File);
+    // A project saved with valid results was recalculated by the load already.
+    if (!Data.GetPhase(2))
+        Data.Calcrate();
+}
+
 void PrintSummaryText(std::FILE* out, const TInputData& Data) {
     std::fprintf(out, "土量計算集計表\n");
     PrintSettings(out, Data);
@@ -181,8 +203,10 @@ void PrintSummaryText(std::FILE* out, const TInputData& Data) {
     int widths[4] = {0, 0, 0, 0};
     for (const auto& row : s.Rows)
         for (int c = 0; c < 4; ++c)
-            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
-    for (const auto& row : s.Rows) {
+            widths[c] = std::max(widths[c], DisplayWidth(WithoutControlChars(row[c])));
+    for (auto row : s.Rows) {
+        for (std::string& cell : row)
+            cell = WithoutControlChars(cell);
         std::string line = Pad(row[0], widths[0], false);
         for (int c = 1; c < 4; ++c)
             line += "  " + Pad(row[c], widths[c], true);
@@ -209,6 +233,30 @@ void PrintCalcJson(std::FILE* out, const TInputData& Data) {
         first = false;
     }
     std::fprintf(out, "],\n\"total\":{%s}}\n", VolumesJson(Data.GetCalcSumVolume()).c_str());
+}
+
+void PrintFindingsText(std::FILE* out, const std::vector<TCheckFinding>& Findings) {
+    for (const TCheckFinding& f : Findings)
+        std::fprintf(out, "%s %s\n", f.Severity == TCheckSeverity::Serious ? "[問題]" : "[注意]",
+                     f.Message.c_str());
+    std::fprintf(out, "%zu 件の指摘（うち問題 %d 件）\n", Findings.size(),
+                 TSiteCheck::SeriousCount(Findings));
+}
+
+void PrintFindingsJson(std::FILE* out, const std::vector<TCheckFinding>& Findings) {
+    std::fprintf(out, "{\"findings\":[");
+    bool first = true;
+    for (const TCheckFinding& f : Findings) {
+        std::fprintf(out,
+                     "%s\n{\"kind\":\"%s\",\"severity\":\"%s\",\"x\":%d,\"y\":%d,"
+                     "\"field\":%s,\"message\":%s}",
+                     first ? "" : ",", TSiteCheck::KindName(f.Kind),
+                     f.Severity == TCheckSeverity::Serious ? "serious" : "warning", f.X, f.Y,
+                     JsonString(f.Field).c_str(), JsonString(f.Message).c_str());
+        first = false;
+    }
+    std::fprintf(out, "],\n\"count\":%zu,\"serious\":%d}\n", Findings.size(),
+                 TSiteCheck::SeriousCount(Findings));
 }
 
 void PrintComparisonText(std::FILE* out, const TInputData& Data, const TMethodComparison& C) {

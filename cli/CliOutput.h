@@ -1,15 +1,27 @@
 #pragma once
-// What doryou-cli prints: the calculation summary as aligned text and every calculated record
-// as JSON. The numbers come from the model and the shared summary builder, never from here.
+// What doryou-cli reads and prints: projects from files or standard input, the calculation
+// summary as aligned text and every calculated record as JSON. The numbers come from the model
+// and the shared summary builder, never from here.
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 class TInputData;
+struct TCheckFinding;
 struct TMethodComparison;
 struct TPlanBalance;
 
+// Loads a project from a file, or from standard input for "-".
+void LoadProject(TInputData& Data, const std::string& File);
+// The same, and makes sure its results are those of its own settings.
+void LoadCalculated(TInputData& Data, const std::string& File);
+
 void PrintSummaryText(std::FILE* out, const TInputData& Data);
 void PrintCalcJson(std::FILE* out, const TInputData& Data);
+// The findings of the data checks: one line each, or a JSON object with every finding.
+void PrintFindingsText(std::FILE* out, const std::vector<TCheckFinding>& Findings);
+void PrintFindingsJson(std::FILE* out, const std::vector<TCheckFinding>& Findings);
 
 // The three methods side by side: the comparison table's texts, or one JSON object per method
 // with the fields of calc --json's totals and its differences from the project's own method.

@@ -1,21 +1,32 @@
 #include "CliReport.h"
 
+#include "CliOutput.h"
 #include "analysis/MethodComparison.h"
+
 #include "model/DataUnit.h"
 #include "platform/Failure.h"
 #include "platform/FileUtil.h"
 #include "platform/NumberFormat.h"
+#include "preview/OutputDevice.h"
 #include "preview/PageDocument.h"
 #include "reports/InputListing.h"
 #include "reports/PrintOutUnitReports.h"
+#include "reports/SiteMapPainter.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -23,12 +34,13 @@ namespace {
 int ReportUsage() {
     std::fprintf(
         stderr,
-        "使い方: doryou-cli report FILE.msh [--summary] [--list] [--listing] [--compare]\n"
-        "                          -o OUT.pdf [--paper A4] [--landscape]\n"
+        "使い方: doryou-cli report FILE.msh [--summary] [--list] [--listing] [--map]\n"
+        "                          [--compare] -o OUT.pdf [--paper A4] [--landscape]\n"
         "  report  土量集計表 (--summary)、土量計算一覧表 (--list)、入力データ一覧\n"
-        "          (--listing)、計算方法の比較 (--compare) を PDF に書き出します。\n"
-        "          何も選ばなければ比較以外の全部です。\n"
-        "          --paper は用紙 (A4, A3, B5, JisB5, Letter など)、--landscape は横向きです。\n");
+        "          (--listing)、切盛図 (--map)、計算方法の比較 (--compare) を PDF に\n"
+        "          書き出します。何も選ばなければ切盛図と比較のほかの全部です。\n"
+        "          --paper は用紙 (A4, A3, B5, JisB5, Letter など)、--landscape は横向きです。\n"
+        "          FILE.msh に - を指定すると標準入力から読み、-o - で標準出力へ書き出します。\n");
     return 2;
 }
 
@@ -44,11 +56,135 @@ bool FindPageSize(const std::string& Name, QPageSize& Size) {
     return false;
 }
 
+// Fonts and painting without a window: the offscreen platform.
+void StartGui(int& argc, char** argv, std::unique_ptr<QGuiApplication>& App) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    App = std::make_unique<QGuiApplication>(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("doryou"));
+    SetupPageFonts();
+}
+
+int MapUsage() {
+    std::fprintf(stderr, "使い方: doryou-cli map FILE.msh -o OUT.png|OUT.svg|OUT.pdf\n"
+                         "                       [--layer height|volume] [--size W,H]\n"
+                         "                       [--format png|svg|pdf]\n"
+                         "  map     切盛図を画像 (PNG, SVG) または PDF に書き出します。\n"
+                         "          --layer height は切盛高、volume は補正土量 (計算後) です。\n"
+                         "          --size は PNG と SVG の大きさ (画素、既定 1600,1200) です。\n"
+                         "          --format は形式で、省略すると OUT の拡張子から決めます\n"
+                         "          (-o - で標準出力へ書き出すときは必ず指定します)。\n");
+    return 2;
+}
+
+bool EndsWith(const std::string& S, const char* Suffix) {
+    const size_t n = std::strlen(Suffix);
+    if (S.size() < n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(S[S.size() - n + i])) != Suffix[i])
+            return false;
+    return true;
+}
+
 } // namespace
+
+int Map(int argc, char** argv, const std::vector<std::string>& args) {
+    std::string file, out, layer = "height", format;
+    int width = 1600, height = 1200;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if ((a == "-o" || a == "--layer" || a == "--size" || a == "--format") &&
+            i + 1 < args.size()) {
+            const std::string& v = args[++i];
+            if (a == "-o") {
+                out = v;
+            } else if (a == "--format") {
+                format = "." + v;
+            } else if (a == "--layer") {
+                layer = v;
+            } else {
+                char tail = 0;
+                if (std::sscanf(v.c_str(), "%d,%d%c", &width, &height, &tail) != 2 || width < 100 ||
+                    height < 100 || width > 20000 || height > 20000)
+                    throw EFailure(StrFormat(
+                        "大きさ「%s」は 100〜20000 の幅,高さで指定してください。", v.c_str()));
+            }
+        } else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0)) {
+            file = a;
+        } else {
+            return MapUsage();
+        }
+    }
+    if (file.empty() || out.empty() || (layer != "height" && layer != "volume"))
+        return MapUsage();
+    if (!format.empty() && format != ".png" && format != ".svg" && format != ".pdf")
+        throw EFailure("形式は png、svg、pdf のどれかにしてください。");
+    const std::string& kind = format.empty() ? out : format;
+    const bool png = EndsWith(kind, ".png"), svg = EndsWith(kind, ".svg"),
+               pdf = EndsWith(kind, ".pdf");
+    if (!png && !svg && !pdf)
+        throw EFailure("出力ファイルの拡張子は .png、.svg、.pdf のどれかにしてください。");
+
+    TInputData data;
+    LoadProject(data, file);
+    const TMapLayer which = layer == "volume" ? TMapLayer::Volume : TMapLayer::Height;
+    if (which == TMapLayer::Volume && !data.GetPhase(2))
+        data.Calcrate();
+    std::unique_ptr<QGuiApplication> app;
+    StartGui(argc, argv, app);
+    const TCutFillMap map(data, which);
+    const TSiteMapPainter painter(map);
+    TSiteMapStyle style;
+    style.Title = QString::fromStdString(data.Title()) + QStringLiteral("　切盛図");
+
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (png) {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        painter.Paint(p, QRectF(0, 0, width, height), style);
+        p.end();
+        if (!image.save(&buffer, "PNG"))
+            throw EFailure("PNG を作成できません。");
+    } else if (svg) {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&buffer);
+        generator.setSize(QSize(width, height));
+        generator.setViewBox(QRect(0, 0, width, height));
+        generator.setTitle(style.Title);
+        QPainter p(&generator);
+        painter.Paint(p, QRectF(0, 0, width, height), style);
+        p.end();
+    } else {
+        // A landscape A4 sheet with 10 mm margins.
+        QPdfWriter writer(&buffer);
+        writer.setCreator(QStringLiteral("doryou"));
+        writer.setResolution(600);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                         QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+        QPainter p;
+        if (!p.begin(&writer))
+            throw EFailure("PDF を作成できません。");
+        p.setRenderHint(QPainter::TextAntialiasing);
+        painter.Paint(p, QRectF(0, 0, writer.width(), writer.height()), style);
+        if (!p.end())
+            throw EFailure("PDF を書き込めません。");
+    }
+    buffer.close();
+    const std::unique_ptr<TOutputSink> output = OpenOutput(out);
+    output->Write(bytes.constData(), static_cast<size_t>(bytes.size()));
+    output->Commit();
+    return 0;
+}
 
 int Report(int argc, char** argv, const std::vector<std::string>& args) {
     std::string file, out, paper;
-    bool summary = false, list = false, listing = false, compare = false, landscape = false;
+    bool summary = false, list = false, listing = false, map = false, compare = false,
+         landscape = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--summary")
@@ -57,35 +193,37 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
             list = true;
         else if (a == "--listing")
             listing = true;
+        else if (a == "--map")
+            map = true;
         else if (a == "--compare")
             compare = true;
         else if (a == "--landscape")
             landscape = true;
         else if ((a == "-o" || a == "--paper") && i + 1 < args.size())
             (a == "-o" ? out : paper) = args[++i];
-        else if (file.empty() && a.rfind("-", 0) != 0)
+        else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0))
             file = a;
         else
             return ReportUsage();
     }
     if (file.empty() || out.empty())
         return ReportUsage();
-    if (!summary && !list && !listing && !compare)
+    if (!summary && !list && !listing && !map && !compare)
         summary = list = listing = true;
     QPageSize pageSize(QPageSize::A4);
     if (!paper.empty() && !FindPageSize(paper, pageSize))
         throw EFailure(StrFormat("用紙「%s」はありません。", paper.c_str()));
 
     TInputData data;
-    data.FileLoad(file);
+    LoadProject(data, file);
     if (!data.GetPhase(2) && (summary || list))
         data.Calcrate();
+    // The target is checked before the long work. The PDF streams into the atomic writer (or
+    // standard output), which replaces the file only when every page was written.
+    const std::unique_ptr<TOutputSink> output = OpenOutput(out);
 
-    // Pages are composed and painted without a window: the offscreen platform serves fonts.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    QGuiApplication::setApplicationName(QStringLiteral("doryou"));
-    SetupPageFonts();
+    std::unique_ptr<QGuiApplication> app;
+    StartGui(argc, argv, app);
 
     TPageDocument document;
     document.LoadSettings(); // the page setup of the windows' reports
@@ -93,8 +231,7 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
                                   landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                                   QMarginsF(0, 0, 0, 0)));
     document.SetFileName(QString::fromStdString(file)); // for "&F" and "&f" in headers
-    QBuffer pdf;
-    pdf.open(QIODevice::WriteOnly);
+    TOutputDevice pdf(*output);
     {
         TPdfSheets sheets(pdf);
         auto compose = [&](TPageDocument::TPaperChange Build) {
@@ -111,10 +248,15 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
             });
         if (listing)
             compose([&](TPageDocument& D) { BuildListing(D, data); });
+        if (map)
+            compose([&](TPageDocument& D) {
+                D.AllPageClear();
+                BuildMapPage(D, data, TMapLayer::Height);
+            });
         document.SetOnPaperChange(nullptr);
+        // A report without pages has written nothing: the PDF begins with the first sheet.
         sheets.Finish();
     }
-    // Nothing is written unless every page was made.
-    WriteFileAtomic(out, std::string_view(pdf.data().constData(), pdf.data().size()));
+    output->Commit();
     return 0;
 }

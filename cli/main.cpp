@@ -4,6 +4,7 @@
 #include "CliOutput.h"
 #include "analysis/MethodComparison.h"
 #include "analysis/PlanBalance.h"
+#include "analysis/SiteCheck.h"
 #ifdef DORYOU_CLI_REPORT
 #include "CliReport.h"
 #endif
@@ -11,21 +12,27 @@
 #include "model/CalcSummary.h"
 #include "model/DataUnit.h"
 #include "model/MeshCsv.h"
+#include "platform/CodePage.h"
 #include "platform/Failure.h"
+#include "platform/FileUtil.h"
 #include "platform/NumberFormat.h"
-#include "platform/TextFile.h"
 
+#include <cerrno>
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace {
 
-int Usage() {
-    std::fprintf(stderr,
+// The usage text; on standard error after a wrong call, on standard output when asked for.
+int Usage(std::FILE* out = stderr) {
+    std::fprintf(out,
                  "使い方: doryou-cli calc FILE.msh [--json]\n"
                  "  calc    プロジェクトを読み込み、その設定で計算して集計表を出力します。\n"
                  "          --json を付けると全計算メッシュと合計を JSON で出力します。\n"
@@ -33,26 +40,36 @@ int Usage() {
                  "  export-mesh     メッシュデータを CSV に書き出します。\n"
                  "  export-summary  土量集計表を CSV に書き出します。\n"
                  "  export-detail   土量一覧表（計算の詳細）を CSV に書き出します。\n"
+                 "       doryou-cli check FILE.msh [--json]\n"
+                 "  check   入力データを点検し、指摘を出力します。指摘がなければ 0、\n"
+                 "          あれば 3、ファイルを読めなければ 1 で終わります。\n"
                  "       doryou-cli compare FILE.msh [--json]\n"
                  "  compare  ３つの計算方法で計算し、この工事の計算方法との差を出力します。\n"
                  "       doryou-cli balance FILE.msh [--surplus M3] [--json] [-o OUT.msh]\n"
                  "  balance  切土と盛土が釣り合う（残土量が M3 になる）計画高の調整量を求めます。\n"
                  "           -o を付けると計画高を調整したプロジェクトを書き出します。\n");
 #ifdef DORYOU_CLI_REPORT
-    std::fprintf(stderr,
-                 "       doryou-cli report FILE.msh [--summary] [--list] [--listing] -o OUT.pdf\n"
-                 "          [--paper A4] [--landscape]\n"
-                 "  report  計算書と入力データ一覧を PDF に書き出します。\n");
+    std::fprintf(out,
+                 "       doryou-cli report FILE.msh [--summary] [--list] [--listing] [--compare]\n"
+                 "          -o OUT.pdf [--paper A4] [--landscape]\n"
+                 "  report  計算書、入力データ一覧と計算方法の比較を PDF に書き出します。\n"
+                 "       doryou-cli map FILE.msh -o OUT.png|OUT.svg|OUT.pdf\n"
+                 "          [--layer height|volume] [--size W,H]\n"
+                 "  map     切盛図を画像または PDF に書き出します。\n");
 #endif
+    std::fprintf(out, "  FILE.msh に - を指定すると標準入力から、OUT に - を指定すると標準出力へ\n"
+                      "  書き出します。\n"
+                      "       doryou-cli --help\n"
+                      "  -h, --help  この使い方を表示します。\n");
     return 2;
 }
 
-// Loads a project and makes sure its results are those of its own settings.
-void LoadCalculated(TInputData& data, const std::string& file) {
-    data.FileLoad(file);
-    // A project saved with valid results was recalculated by the load already.
-    if (!data.GetPhase(2))
-        data.Calcrate();
+// Writes a UTF-8 text as code page 932 to a file, or to standard output for "-".
+void WriteCp932Output(const std::string& path, const std::string& text) {
+    const std::string bytes = Utf8ToCp932(text);
+    const std::unique_ptr<TOutputSink> out = OpenOutput(path);
+    out->Write(bytes.data(), bytes.size());
+    out->Commit();
 }
 
 int Export(const std::string& command, const std::vector<std::string>& args) {
@@ -61,13 +78,13 @@ int Export(const std::string& command, const std::vector<std::string>& args) {
     TInputData data;
     std::string text;
     if (command == "export-mesh") {
-        data.FileLoad(args[0]);
+        LoadProject(data, args[0]);
         text = MeshCsvText(data);
     } else {
         LoadCalculated(data, args[0]);
         text = command == "export-summary" ? CalcSummaryCsvText(data) : DetailCsvText(data);
     }
-    WriteCp932File(args[1], text);
+    WriteCp932Output(args[1], text);
     return 0;
 }
 
@@ -77,7 +94,7 @@ int Calc(const std::vector<std::string>& args) {
     for (const std::string& a : args) {
         if (a == "--json")
             json = true;
-        else if (file.empty() && a.rfind("--", 0) != 0)
+        else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0))
             file = a;
         else
             return Usage();
@@ -90,7 +107,44 @@ int Calc(const std::vector<std::string>& args) {
         PrintCalcJson(stdout, data);
     else
         PrintSummaryText(stdout, data);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        throw EFailure(
+            StrFormat("標準出力に書き込めませんでした。%s", SystemErrorText(errno).c_str()));
+    return 0;
+}
+
+// Exit code 3 tells scripts that the project has findings.
+int Check(const std::vector<std::string>& args) {
+    std::string file;
+    bool json = false;
+    for (const std::string& a : args) {
+        if (a == "--json")
+            json = true;
+        else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0))
+            file = a;
+        else
+            return Usage();
+    }
+    if (file.empty())
+        return Usage();
+    TInputData data;
+    LoadProject(data, file);
+    const std::vector<TCheckFinding> findings = TSiteCheck().Run(data);
+    if (json)
+        PrintFindingsJson(stdout, findings);
+    else
+        PrintFindingsText(stdout, findings);
+    if (std::fflush(stdout) != 0)
+        return 1;
+    return findings.empty() ? 0 : 3;
+}
+
+// Standard output flushed, or the failure that ends the command.
+int Flushed() {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        throw EFailure(
+            StrFormat("標準出力に書き込めませんでした。%s", SystemErrorText(errno).c_str()));
+    return 0;
 }
 
 int Compare(const std::vector<std::string>& args) {
@@ -99,7 +153,7 @@ int Compare(const std::vector<std::string>& args) {
     for (const std::string& a : args) {
         if (a == "--json")
             json = true;
-        else if (file.empty() && a.rfind("-", 0) != 0)
+        else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0))
             file = a;
         else
             return Usage();
@@ -107,23 +161,23 @@ int Compare(const std::vector<std::string>& args) {
     if (file.empty())
         return Usage();
     TInputData data;
-    data.FileLoad(file);
+    LoadProject(data, file);
     const TMethodComparison c = CompareMethods(data);
     if (json)
         PrintComparisonJson(stdout, data, c);
     else
         PrintComparisonText(stdout, data, c);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return Flushed();
 }
 
 // A whole number of m³, with an optional sign.
 bool ParseVolume(const std::string& Text, int64_t& Value) {
     if (Text.empty() || Text.size() > 19)
         return false;
-    size_t i = Text[0] == '-' || Text[0] == '+' ? 1 : 0;
-    if (i == Text.size())
+    const size_t sign = Text[0] == '-' || Text[0] == '+' ? 1 : 0;
+    if (sign == Text.size())
         return false;
-    for (size_t j = i; j < Text.size(); ++j)
+    for (size_t j = sign; j < Text.size(); ++j)
         if (Text[j] < '0' || Text[j] > '9')
             return false;
     Value = std::stoll(Text);
@@ -146,7 +200,7 @@ int Balance(const std::vector<std::string>& args) {
             }
         } else if (a == "-o" && i + 1 < args.size()) {
             out = args[++i];
-        } else if (file.empty() && a.rfind("-", 0) != 0) {
+        } else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0)) {
             file = a;
         } else {
             return Usage();
@@ -155,12 +209,14 @@ int Balance(const std::vector<std::string>& args) {
     if (file.empty())
         return Usage();
     TInputData data;
-    data.FileLoad(file);
+    LoadProject(data, file);
     const TPlanBalance b = FindPlanBalance(data, surplus);
+    // With the project going to standard output, the figures go to standard error.
+    std::FILE* report = out == "-" ? stderr : stdout;
     if (json)
-        PrintBalanceJson(stdout, data, b);
+        PrintBalanceJson(report, data, b);
     else if (b.Found)
-        PrintBalanceText(stdout, data, b);
+        PrintBalanceText(report, data, b);
     if (!b.Found) {
         std::fprintf(stderr, "%s\n", b.Message.c_str());
         return 1;
@@ -169,9 +225,12 @@ int Balance(const std::vector<std::string>& args) {
         // The project as "適用" leaves it: shifted, then calculated.
         ShiftPlannedHeights(data, b.Shift());
         data.Calcrate();
-        data.FileSave(out);
+        const std::string bytes = data.SaveToBytes();
+        const std::unique_ptr<TOutputSink> sink = OpenOutput(out);
+        sink->Write(bytes.data(), bytes.size());
+        sink->Commit();
     }
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return Flushed();
 }
 
 } // namespace
@@ -181,13 +240,20 @@ int main(int argc, char** argv) {
     LoadFormatSettingsFromCLocale();
     // Program output must not depend on the locale's idea of printf numbers.
     std::setlocale(LC_NUMERIC, "C");
+    RemoveTemporaryFilesOnSignals();
     if (argc < 2)
         return Usage();
     const std::string command = argv[1];
+    if (command == "--help" || command == "-h") {
+        Usage(stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     const std::vector<std::string> args(argv + 2, argv + argc);
     try {
         if (command == "calc")
             return Calc(args);
+        if (command == "check")
+            return Check(args);
         if (command == "compare")
             return Compare(args);
         if (command == "balance")
@@ -195,12 +261,20 @@ int main(int argc, char** argv) {
 #ifdef DORYOU_CLI_REPORT
         if (command == "report")
             return Report(argc, argv, args);
+        if (command == "map")
+            return Map(argc, argv, args);
 #endif
         if (command == "export-mesh" || command == "export-summary" || command == "export-detail")
             return Export(command, args);
         return Usage();
     } catch (const EFailure& e) {
         std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    } catch (const std::bad_alloc& e) {
+        std::fprintf(stderr, "%s\n", FailureText(e).c_str());
+        return 1;
+    } catch (const std::length_error& e) {
+        std::fprintf(stderr, "%s\n", FailureText(e).c_str());
         return 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "エラー: %s\n", e.what());

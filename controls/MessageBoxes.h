@@ -3,6 +3,7 @@
 // questions the model asks, and notices.
 
 #include "model/DataUnit.h"
+#include "platform/Failure.h"
 
 #include <QString>
 
@@ -21,7 +22,7 @@ template <class TOperation> bool RunGuarded(QWidget* Parent, TOperation&& Operat
         std::forward<TOperation>(Operation)();
         return true;
     } catch (const std::exception& e) {
-        ShowFailure(Parent, QString::fromUtf8(e.what()));
+        ShowFailure(Parent, QString::fromStdString(FailureText(e)));
     }
     return false;
 }

@@ -24,7 +24,7 @@ std::string DetailCsvText(const TInputData& Data) {
     heading += ",盛土量,切土量";
     if (L > 1)
         for (int i = 1; i <= L; ++i)
-            heading += "," + Data.GetSolidName(i);
+            heading += "," + CsvText(Data.GetSolidName(i));
     AddLine(text, heading);
 
     std::string line;

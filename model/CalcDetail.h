@@ -11,4 +11,5 @@ class TInputData;
 bool DetailIsFourPoint(const TInputData& Data);
 
 // The whole CSV file as UTF-8 text with CR LF line ends; every calculated mesh in list order.
+// The layer names in the heading are CSV text fields (CsvText): plain names stay unquoted.
 std::string DetailCsvText(const TInputData& Data);

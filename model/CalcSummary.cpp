@@ -47,10 +47,11 @@ std::string CalcSummaryCsvText(const TCalcSummary& Summary) {
     AddLine(text, "土量計算集計表");
     AddLine(text, "");
     for (const TCalcSummary::TRow& row : Summary.Rows) {
-        // Texts are quoted as they stand; a quote inside a soil name is not doubled.
-        std::string line;
-        for (size_t c = 0; c < row.size(); ++c)
-            line += (c ? ",\"" : "\"") + row[c] + "\"";
+        // Every field quoted; the first column holds texts (soil names), the others numbers
+        // and the fixed headings.
+        std::string line = CsvText(row[0], true);
+        for (size_t c = 1; c < row.size(); ++c)
+            line += "," + CsvNumber(row[c], true);
         AddLine(text, line);
     }
     return text;

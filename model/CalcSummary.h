@@ -19,8 +19,8 @@ struct TCalcSummary {
 // Builds the table from the project's current totals (GetCalcSumVolume) and settings.
 TCalcSummary BuildCalcSummary(const TInputData& Data);
 
-// The summary's CSV file ("土量計算集計表"): every grid row with its four texts quoted, as UTF-8
-// text with CR LF line ends.
+// The summary's CSV file ("土量計算集計表"): every grid row with its four texts quoted (inner
+// quotes doubled), as UTF-8 text with CR LF line ends.
 std::string CalcSummaryCsvText(const TInputData& Data);
 // The same file for a table built earlier: the summary window writes the table it shows, which
 // stays as built until the next recalculation even when rates are stored in between.

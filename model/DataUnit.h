@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+class TFileReader;
+
 // One input mesh point.
 struct TGridData {
     int32_t Index = 0; // 1-based list position; 0: no such point / a new point
@@ -117,6 +119,8 @@ public:
 
     // --- Project file (DataUnitFile.cpp)
     void FileLoad(const std::string& FName);
+    // The same from a reader opened by the caller (the command line tool's standard input).
+    void FileLoad(TFileReader& Reader);
     void FileSave(const std::string& FName) const;
     std::string SaveToBytes() const;
     void LoadFromBytes(std::string_view Bytes);

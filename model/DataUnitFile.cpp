@@ -83,7 +83,7 @@ private:
 
 class TFileSource : public TSource {
 public:
-    explicit TFileSource(const std::string& path) : FReader(path), FSize(FReader.Size()) {}
+    explicit TFileSource(TFileReader& reader) : FReader(reader), FSize(reader.Size()) {}
     size_t Read(void* buf, size_t n) override {
         const size_t got = FReader.Read(buf, n);
         FPos += got;
@@ -97,7 +97,7 @@ public:
     }
 
 private:
-    TFileReader FReader;
+    TFileReader& FReader;
     uint64_t FSize;
     uint64_t FPos = 0;
 };
@@ -138,6 +138,21 @@ uint8_t StoredNameLength(const uint8_t* field) {
     return static_cast<uint8_t>(Cp932CutLength(bytes, kNameFieldSize - 1));
 }
 
+// A name with control characters (NUL, line breaks, escapes) keeps the rest of its text; the
+// bytes it no longer uses become zeros. Names without any stay byte for byte.
+void DropControlChars(uint8_t* field) {
+    const std::string_view bytes(reinterpret_cast<const char*>(field + 1), field[0]);
+    const std::string utf8 = Cp932ToUtf8(bytes);
+    const std::string clean = WithoutControlChars(utf8);
+    if (clean == utf8)
+        return;
+    const std::string cp = Utf8ToCp932(clean);
+    const size_t n = Cp932CutLength(cp, field[0]);
+    std::memset(field + 1, 0, field[0]);
+    std::memcpy(field + 1, cp.data(), n);
+    field[0] = static_cast<uint8_t>(n);
+}
+
 } // namespace
 
 struct TInputData::TFileContent {
@@ -166,7 +181,9 @@ struct TInputData::TFileContent {
 
         char title[kTitleSize];
         src.Need(title, kTitleSize);
-        Title = Cp932ToUtf8(std::string_view(title, strnlen(title, kTitleSize)));
+        // No control character from outside reaches the windows, files or pages.
+        Title =
+            WithoutControlChars(Cp932ToUtf8(std::string_view(title, strnlen(title, kTitleSize))));
 
         CalcType = src.Int();
         RoundType = src.Int();
@@ -187,6 +204,7 @@ struct TInputData::TFileContent {
             std::memset(field, 0, NameFieldSize);
             src.Need(field, kNameFieldSize);
             field[0] = StoredNameLength(field);
+            DropControlChars(field);
             Solids[i].Rate = src.Double();
             Defaults[i] = src.Double();
         }
@@ -246,9 +264,17 @@ void TInputData::Commit(TFileContent& c) {
 void TInputData::FileLoad(const std::string& FName) {
     TFileContent content;
     {
-        TFileSource src(FName);
+        TFileReader reader(FName);
+        TFileSource src(reader);
         content.Read(src, *this);
     }
+    Commit(content);
+}
+
+void TInputData::FileLoad(TFileReader& Reader) {
+    TFileContent content;
+    TFileSource src(Reader);
+    content.Read(src, *this);
     Commit(content);
 }
 

@@ -104,3 +104,23 @@ size_t Cp932CutLength(std::string_view cp932, size_t maxBytes) {
     }
     return pos < cp932.size() ? pos : cp932.size();
 }
+
+std::string WithoutControlChars(std::string_view utf8, std::string_view keep) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if ((c < 0x20 || c == 0x7F) && keep.find(static_cast<char>(c)) == std::string_view::npos)
+            continue;
+        // U+0080 to U+009F are C2 80 to C2 9F.
+        if (c == 0xC2 && i + 1 < utf8.size()) {
+            const unsigned char d = static_cast<unsigned char>(utf8[i + 1]);
+            if (d >= 0x80 && d <= 0x9F) {
+                ++i;
+                continue;
+            }
+        }
+        out.push_back(static_cast<char>(c));
+    }
+    return out;
+}

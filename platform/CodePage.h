@@ -22,3 +22,8 @@ size_t Cp932CutLength(std::string_view cp932, size_t maxBytes);
 constexpr bool IsCp932LeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
+
+// A UTF-8 text without control characters (U+0000 to U+001F, U+007F to U+009F): names and titles
+// read from a file pass through it, so that no NUL, escape sequence or line break from outside
+// reaches a CSV file, the terminal or a printed page. Characters of `keep` stay.
+std::string WithoutControlChars(std::string_view utf8, std::string_view keep = {});

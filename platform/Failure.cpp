@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <new>
 
 std::string StrFormat(const char* fmt, ...) {
     va_list ap;
@@ -18,4 +19,11 @@ std::string StrFormat(const char* fmt, ...) {
     }
     va_end(ap2);
     return out;
+}
+
+std::string FailureText(const std::exception& e) {
+    // A length beyond what a container can hold is the same lack of memory.
+    if (dynamic_cast<const std::bad_alloc*>(&e) || dynamic_cast<const std::length_error*>(&e))
+        return "メモリが足りません。データが大きすぎるため、処理を続けられませんでした。";
+    return e.what();
 }

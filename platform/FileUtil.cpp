@@ -2,11 +2,14 @@
 
 #include "Failure.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,8 +22,9 @@ std::string SystemErrorText(int err) {
         return "アクセスが拒否されました。";
     case ENOSPC:
     case EDQUOT:
-    case EFBIG:
         return "ディスクの空き容量が足りません。";
+    case EFBIG:
+        return "ファイルの大きさが上限を超えました。";
     case EROFS:
         return "書き込みのできない場所です。";
     case EISDIR:
@@ -29,6 +33,8 @@ std::string SystemErrorText(int err) {
         return "ファイル名が長すぎます。";
     case ENOTDIR:
         return "フォルダの指定が正しくありません。";
+    case ELOOP:
+        return "シンボリックリンクが循環しています。";
     case EIO:
         return "入出力エラーが発生しました。";
     default:
@@ -38,90 +44,351 @@ std::string SystemErrorText(int err) {
 
 namespace {
 
-[[noreturn]] void ThrowWrite(const std::string& path, int err) {
-    throw EFailure(
-        StrFormat("ファイル「%s」を保存できませんでした。%s元のファイルは変更されていません。",
-                  path.c_str(), SystemErrorText(err).c_str()));
+constexpr size_t kBlock = 64 * 1024;
+constexpr const char* kNotRegularText = "通常のファイルではありません（デバイス、パイプなど）。";
+constexpr const char* kReadOnlyText = "読み取り専用のファイルです。";
+
+// Writing past a file-size limit raises SIGXFSZ, whose default ends the process and leaves the
+// temporary file behind. Ignored, the write fails with EFBIG and is reported like a full disk.
+// A handler that someone else installed is left alone.
+void IgnoreFileSizeSignal() {
+    struct sigaction old {};
+    if (sigaction(SIGXFSZ, nullptr, &old) == 0 && old.sa_handler == SIG_DFL)
+        std::signal(SIGXFSZ, SIG_IGN);
 }
 
-// The file that a save really replaces: a symbolic link is followed, so that saving through
-// it updates the file it points to instead of replacing the link.
-std::string ResolveTarget(const std::string& path) {
-    struct stat st {};
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char* real = realpath(path.c_str(), nullptr);
-        if (real) {
-            std::string r = real;
-            std::free(real);
-            return r;
+// The temporary files being written, for a signal handler: slots of fixed size, filled before
+// they are marked used and marked free before they change.
+constexpr int kTempSlots = 8;
+char gTempNames[kTempSlots][PATH_MAX];
+volatile sig_atomic_t gTempUsed[kTempSlots];
+
+int RegisterTemp(const std::string& name) noexcept {
+    if (name.size() >= PATH_MAX)
+        return -1;
+    for (int k = 0; k < kTempSlots; ++k) {
+        if (!gTempUsed[k]) {
+            std::memcpy(gTempNames[k], name.c_str(), name.size() + 1);
+            gTempUsed[k] = 1;
+            return k;
         }
     }
-    return path;
+    return -1;
+}
+
+void UnregisterTemp(int& slot) noexcept {
+    if (slot >= 0)
+        gTempUsed[slot] = 0;
+    slot = -1;
+}
+
+extern "C" void RemoveTempsAndEnd(int sig) {
+    for (int k = 0; k < kTempSlots; ++k)
+        if (gTempUsed[k])
+            ::unlink(gTempNames[k]);
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+// Writes all bytes; 0 or the error number.
+int WriteAll(int fd, const char* p, size_t n) noexcept {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return 0;
+}
+
+std::string ParentOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a save really writes: symbolic links are followed one by one, so that a link whose
+// file does not exist yet still names the place to create it. 0 or the error number.
+int FollowLinks(const std::string& path, std::string& target) {
+    target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (lstat(target.c_str(), &st) != 0)
+            return errno == ENOENT ? 0 : errno;
+        if (!S_ISLNK(st.st_mode))
+            return 0;
+        std::string link(PATH_MAX, '\0');
+        const ssize_t n = readlink(target.c_str(), link.data(), link.size());
+        if (n < 0)
+            return errno;
+        if (static_cast<size_t>(n) >= link.size())
+            return ENAMETOOLONG;
+        link.resize(static_cast<size_t>(n));
+        target = link[0] == '/' ? link : ParentOf(target) + "/" + link;
+    }
+    return ELOOP;
+}
+
+// A short, hidden name beside the target: any name the file system accepts for the target
+// leaves room for it in the folder.
+std::string TempName(const std::string& folder) {
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 rng(std::random_device{}() ^ static_cast<unsigned>(getpid()));
+    std::string name = folder + "/.dy";
+    for (int k = 0; k < 6; ++k)
+        name += kChars[rng() % (sizeof kChars - 1)];
+    return name;
 }
 
 } // namespace
 
-void WriteFileAtomic(const std::string& path, std::string_view bytes) {
-    const std::string target = ResolveTarget(path);
-    std::string tmp = target + ".XXXXXX";
-    const int fd = mkstemp(tmp.data());
-    if (fd < 0)
-        ThrowWrite(path, errno);
+// ---------------------------------------------------------------- TAtomicFile
 
-    // Keep the permissions of the file being replaced; a new file gets the usual 0666 & ~umask.
+TAtomicFile::TAtomicFile(const std::string& Path) : FPath(Path) {
+    IgnoreFileSizeSignal();
+    if (Path.empty())
+        Fail(ENOENT);
+    // What the name leads to, links followed by the system: some links (those of /proc, such
+    // as /dev/stdout) name no file that could be replaced, only what is open.
     struct stat st {};
-    mode_t mode;
-    if (stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
+    if (stat(Path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        S_ISDIR(st.st_mode) ? Fail(EISDIR) : Refuse(kNotRegularText);
+    if (const int err = FollowLinks(Path, FTarget))
+        Fail(err);
+    if (lstat(FTarget.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode))
+            S_ISDIR(st.st_mode) ? Fail(EISDIR) : Refuse(kNotRegularText);
+        FExisted = true;
+        FMode = st.st_mode & 07777;
+        FUid = st.st_uid;
+        FGid = st.st_gid;
+        // A file that no one may write is read-only also for a process that could (root).
+        if ((FMode & 0222) == 0)
+            Refuse(kReadOnlyText);
+        if (faccessat(AT_FDCWD, FTarget.c_str(), W_OK, AT_EACCESS) != 0)
+            errno == EACCES || errno == EPERM ? Refuse(kReadOnlyText) : Fail(errno);
+    } else if (errno != ENOENT) {
+        Fail(errno);
     }
 
-    int err = 0;
-    const char* p = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0 && err == 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno != EINTR)
-                err = errno;
-        } else {
-            p += n;
-            left -= static_cast<size_t>(n);
+    // A new file gets 0666 less the umask from the system; a replaced one starts private and
+    // gets the old mode at the end.
+    const std::string folder = ParentOf(FTarget);
+    for (int attempt = 0; attempt < 100 && FFd < 0; ++attempt) {
+        FTemp = TempName(folder);
+        FFd =
+            ::open(FTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, FExisted ? 0600 : 0666);
+        if (FFd < 0 && errno != EEXIST) {
+            const int err = errno;
+            FTemp.clear();
+            Fail(err);
         }
     }
-    if (err == 0 && fchmod(fd, mode) != 0)
+    if (FFd < 0) {
+        FTemp.clear();
+        Fail(EEXIST);
+    }
+    FSlot = RegisterTemp(FTemp);
+    FBuffer.reserve(kBlock);
+}
+
+TAtomicFile::~TAtomicFile() {
+    Discard();
+}
+
+void TAtomicFile::Discard() noexcept {
+    UnregisterTemp(FSlot);
+    if (FFd >= 0)
+        ::close(FFd);
+    FFd = -1;
+    if (!FTemp.empty())
+        ::unlink(FTemp.c_str());
+    FTemp.clear();
+}
+
+void TAtomicFile::Fail(int Err) {
+    Discard();
+    throw EFailure(StrFormat("ファイル「%s」を保存できませんでした。%s%s", FPath.c_str(),
+                             SystemErrorText(Err).c_str(),
+                             FExisted ? "元のファイルは変更されていません。" : ""));
+}
+
+void TAtomicFile::Refuse(const char* Reason) {
+    Discard();
+    throw EFailure(StrFormat("ファイル「%s」を保存できませんでした。%s", FPath.c_str(), Reason));
+}
+
+bool TAtomicFile::Flush() noexcept {
+    if (FError == 0 && FFd >= 0 && !FBuffer.empty())
+        FError = WriteAll(FFd, FBuffer.data(), FBuffer.size());
+    FBuffer.clear();
+    return FError == 0;
+}
+
+bool TAtomicFile::Write(const void* Data, size_t Size) noexcept {
+    if (FError != 0 || FFd < 0)
+        return false;
+    const char* p = static_cast<const char*>(Data);
+    if (FBuffer.size() + Size > kBlock) {
+        if (!Flush())
+            return false;
+        if (Size >= kBlock) {
+            FError = WriteAll(FFd, p, Size);
+            return FError == 0;
+        }
+    }
+    FBuffer.append(p, Size);
+    return true;
+}
+
+void TAtomicFile::Commit() {
+    if (FFd < 0)
+        Fail(EBADF);
+    int err = Flush() ? 0 : FError;
+    if (err == 0 && FExisted) {
+        // Owner and group as far as the process may change them; the mode after them, since a
+        // change of owner clears the set-user-ID bit.
+        if (fchown(FFd, FUid, FGid) != 0) {
+            const int groupOnly = fchown(FFd, static_cast<uid_t>(-1), FGid);
+            (void)groupOnly; // the file stays the process's own
+        }
+        if (fchmod(FFd, FMode) != 0)
+            err = errno;
+    }
+    if (err == 0 && fsync(FFd) != 0)
         err = errno;
-    if (err == 0 && fsync(fd) != 0)
-        err = errno;
+    const int fd = FFd;
+    FFd = -1;
     if (::close(fd) != 0 && err == 0)
         err = errno;
-    if (err == 0 && std::rename(tmp.c_str(), target.c_str()) != 0)
+    // Something else may have taken the name meanwhile; it is not replaced either.
+    struct stat st {};
+    if (err == 0 && lstat(FTarget.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        Refuse(kNotRegularText);
+    if (err == 0 && std::rename(FTemp.c_str(), FTarget.c_str()) != 0)
         err = errno;
-    if (err != 0) {
-        ::unlink(tmp.c_str());
-        ThrowWrite(path, err);
+    if (err != 0)
+        Fail(err);
+    UnregisterTemp(FSlot);
+    FTemp.clear();
+    // The new name lasts through a power failure only once the folder is written too.
+    const int dir = ::open(ParentOf(FTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        (void)fsync(dir);
+        ::close(dir);
     }
 }
 
-TFileReader::TFileReader(const std::string& path) : FPath(path) {
-    FFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (FFd < 0) {
-        const int err = errno;
-        throw EFailure(StrFormat("ファイル「%s」を開けませんでした。%s", path.c_str(),
-                                 SystemErrorText(err).c_str()));
+// ---------------------------------------------------------------- TStandardOutput
+
+TStandardOutput::TStandardOutput() {
+    IgnoreFileSizeSignal();
+    FBuffer.reserve(kBlock);
+}
+
+bool TStandardOutput::Flush() noexcept {
+    if (FError == 0 && !FBuffer.empty())
+        FError = WriteAll(STDOUT_FILENO, FBuffer.data(), FBuffer.size());
+    FBuffer.clear();
+    return FError == 0;
+}
+
+bool TStandardOutput::Write(const void* Data, size_t Size) noexcept {
+    if (FError != 0)
+        return false;
+    const char* p = static_cast<const char*>(Data);
+    if (FBuffer.size() + Size > kBlock) {
+        if (!Flush())
+            return false;
+        if (Size >= kBlock) {
+            FError = WriteAll(STDOUT_FILENO, p, Size);
+            return FError == 0;
+        }
     }
+    FBuffer.append(p, Size);
+    return true;
+}
+
+void TStandardOutput::Commit() {
+    if (!Flush())
+        throw EFailure(
+            StrFormat("標準出力に書き込めませんでした。%s", SystemErrorText(FError).c_str()));
+}
+
+void RemoveTemporaryFilesOnSignals() {
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL)
+            continue;
+        struct sigaction sa {};
+        sa.sa_handler = RemoveTempsAndEnd;
+        sigemptyset(&sa.sa_mask);
+        sigaction(sig, &sa, nullptr);
+    }
+}
+
+std::unique_ptr<TOutputSink> OpenOutput(const std::string& Path) {
+    if (Path == "-")
+        return std::make_unique<TStandardOutput>();
+    return std::make_unique<TAtomicFile>(Path);
+}
+
+void WriteFileAtomic(const std::string& path, std::string_view bytes) {
+    TAtomicFile file(path);
+    file.Write(bytes.data(), bytes.size());
+    file.Commit();
+}
+
+// ---------------------------------------------------------------- TFileReader
+
+namespace {
+
+[[noreturn]] void ThrowOpen(const std::string& path, const std::string& reason) {
+    throw EFailure(StrFormat("ファイル「%s」を開けませんでした。%s", path.c_str(), reason.c_str()));
+}
+
+// Only regular files are read; a folder, device, FIFO or socket answers its reason.
+const char* NotReadable(const struct stat& st) {
+    if (S_ISDIR(st.st_mode))
+        return "フォルダが指定されました。";
+    return S_ISREG(st.st_mode) ? nullptr : kNotRegularText;
+}
+
+} // namespace
+
+TFileReader::TFileReader(const std::string& path) : FPath(path) {
+    // Looked at before opening: opening a device can have effects of its own.
     struct stat st {};
-    if (fstat(FFd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    if (stat(path.c_str(), &st) == 0 && NotReadable(st))
+        ThrowOpen(path, NotReadable(st));
+    // Not blocking, should a FIFO take the name meanwhile: without a writer, open would wait.
+    FFd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (FFd < 0)
+        ThrowOpen(path, SystemErrorText(errno));
+    if (fstat(FFd, &st) != 0 || NotReadable(st)) {
+        const std::string reason = NotReadable(st) ? NotReadable(st) : SystemErrorText(errno);
         ::close(FFd);
         FFd = -1;
-        throw EFailure(StrFormat("ファイル「%s」を開けませんでした。%s", path.c_str(),
-                                 SystemErrorText(err).c_str()));
+        ThrowOpen(path, reason);
     }
-    FSize = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+    fcntl(FFd, F_SETFL, fcntl(FFd, F_GETFL) & ~O_NONBLOCK);
+    FSize = static_cast<uint64_t>(st.st_size);
+}
+
+TFileReader::TFileReader(TStandardInput) : FPath("（標準入力）") {
+    FFd = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (FFd < 0)
+        ThrowOpen(FPath, SystemErrorText(errno));
+    struct stat st {};
+    if (fstat(FFd, &st) == 0 && S_ISREG(st.st_mode)) {
+        const off_t at = lseek(FFd, 0, SEEK_CUR);
+        FSize = at >= 0 && at <= st.st_size ? static_cast<uint64_t>(st.st_size - at) : 0;
+    }
 }
 
 TFileReader::~TFileReader() {

@@ -8,16 +8,22 @@
 #include "preview/PrintRecord.h"
 
 #include "platform/Failure.h"
+#include "platform/FileUtil.h"
+#include "preview/OutputDevice.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QSettings>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <memory>
 
 TPrintGeometry TPreViewForm::PrintGeometry() const {
     const TPrinterCaps caps = TPreviewPrinter::Current().Caps();
@@ -59,6 +65,13 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
         enabled[k] = commands[k]->isEnabled();
         commands[k]->setEnabled(false);
     }
+    // The built-in printer's PDF goes through the atomic writer like every other file: the
+    // earlier file stays until the whole job is written. Declared before the painter, which
+    // ends on them.
+    std::unique_ptr<TAtomicFile> file;
+    std::unique_ptr<TOutputDevice> device;
+    std::unique_ptr<QPdfWriter> pdf;
+    QPagedPaintDevice* sheet = &printer;
     // Closes after the job, also after a failure.
     TPreviewCountForm progress(this);
     progress.SetCount(To - From + 1);
@@ -92,12 +105,23 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
         PlanSheets(From, To, Layout, Collate, Copies, printerMakesCopies);
     if (builtIn && printer.outputFileName().isEmpty())
         throw EFailure("出力するファイル名がありません。");
-    if (!painter.begin(&printer))
+    if (builtIn) {
+        file = std::make_unique<TAtomicFile>(
+            QFile::encodeName(printer.outputFileName()).toStdString());
+        device = std::make_unique<TOutputDevice>(*file);
+        pdf = std::make_unique<QPdfWriter>(device.get());
+        pdf->setResolution(printer.resolution());
+        pdf->setPageLayout(printer.pageLayout());
+        pdf->setTitle(printer.docName());
+        pdf->setCreator(QCoreApplication::applicationName());
+        sheet = pdf.get();
+    }
+    if (!painter.begin(sheet))
         throw EFailure(StrFormat("プリンタ「%s」で印刷を開始できません。",
                                  current.Caps().Name.toUtf8().constData()));
     painter.setRenderHint(QPainter::TextAntialiasing);
     for (size_t s = 0; s < sheets.size(); ++s) {
-        if (s > 0 && !printer.newPage())
+        if (s > 0 && !sheet->newPage())
             throw EFailure("印刷中にプリンタでエラーが発生しました。");
         for (const TSheetPage& p : sheets[s]) {
             progress.SetValue(p.Page - From);
@@ -108,6 +132,8 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
     }
     if (!painter.end())
         throw EFailure("印刷中にプリンタでエラーが発生しました。");
+    if (file)
+        file->Commit();
 }
 
 void TPreViewForm::WritePrintRecord() const {

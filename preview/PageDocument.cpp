@@ -1,5 +1,7 @@
 #include "preview/PageDocument.h"
 
+#include "preview/PrintLayout.h"
+
 #include "platform/CodePage.h"
 #include "platform/Failure.h"
 
@@ -156,6 +158,10 @@ void TPageDocument::SetPaper(const TPrinterCaps& Caps, const QPageLayout& Layout
         CeilTenths(Caps.PaperW - Caps.PrintW - Caps.OffsetX, Caps.DpiX),
         CeilTenths(Caps.PaperH - Caps.PrintH - Caps.OffsetY, Caps.DpiY),
     };
+    // Margins that leave this paper too little room (kept from a larger one) give way to the
+    // defaults, rather than every row of a report starting a page of its own.
+    if (!MarginsFitPaper(FMarzins, FPaperW * 10, FPaperH * 10))
+        std::fill(FMarzins.begin(), FMarzins.begin() + 4, 100);
     for (int k = 0; k < 4; ++k)
         FMarzins[k] = std::max(FMarzins[k], FPhysicalMarzins[k]);
     FMarzins[4] = std::max(FMarzins[4], FPhysicalMarzins[1]);

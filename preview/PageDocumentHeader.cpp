@@ -2,6 +2,7 @@
 // keep.
 
 #include "preview/PageDocument.h"
+#include "preview/PrintLayout.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 
@@ -193,9 +195,16 @@ int ReadInt(QSettings& S, const QString& Key, int Default) {
 
 // A damaged settings file must not reach the page arithmetic: lengths beyond what any paper
 // holds (1 m) read as their default, like texts that are no number.
-int ReadLength(QSettings& S, const QString& Key, int Default, int Minimum) {
+int ReadLength(QSettings& S, const QString& Key, int Default, int Minimum, int Maximum = 10000) {
     const int v = ReadInt(S, Key, Default);
-    return v >= Minimum && v <= 10000 ? v : Default;
+    return v >= Minimum && v <= Maximum ? v : Default;
+}
+
+// A text for the pages: no control character of a settings file reaches them.
+QString ReadText(QSettings& S, const QString& Key) {
+    QString t = S.value(Key).toString();
+    t.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
+    return t;
 }
 
 void WriteInt(QSettings& S, const QString& Key, int Value) {
@@ -236,12 +245,26 @@ void TPageDocument::SaveSettings() const {
 }
 
 void TPageDocument::LoadSettingsFrom(QSettings& S) {
+    bool stored = false;
     for (int k = 0; k < 3; ++k) {
-        Header[k] = S.value(QStringLiteral("HEADER%1").arg(k)).toString();
-        Footer[k] = S.value(QStringLiteral("FOOTER%1").arg(k)).toString();
+        const QString header = QStringLiteral("HEADER%1").arg(k);
+        const QString footer = QStringLiteral("FOOTER%1").arg(k);
+        stored = stored || S.contains(header) || S.contains(footer);
+        Header[k] = ReadText(S, header);
+        Footer[k] = ReadText(S, footer);
     }
+    // A report handed in needs its page numbers; stored texts, even empty ones, are the
+    // user's choice.
+    if (!stored)
+        Footer[1] = QStringLiteral("&P / &N");
+    // Margins are those the page setup could have stored, and together they leave the paper a
+    // sensible content area; otherwise the four page margins stay at their defaults.
+    std::array<int, 6> margins = FMarzins;
     for (int k = 0; k < 6; ++k)
-        FMarzins[k] = ReadLength(S, QStringLiteral("MARGIN%1").arg(k), FMarzins[k], 0);
+        margins[k] = ReadLength(S, QStringLiteral("MARGIN%1").arg(k), FMarzins[k], 0, kMaxMargin);
+    if (!MarginsFitPaper(margins, FPaperW * 10, FPaperH * 10))
+        std::copy(FMarzins.begin(), FMarzins.begin() + 4, margins.begin());
+    FMarzins = margins;
     const int count =
         std::min(ReadInt(S, QStringLiteral("FontCount"), static_cast<int>(FFontList.size())),
                  static_cast<int>(FFontList.size()));

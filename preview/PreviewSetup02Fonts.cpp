@@ -107,6 +107,9 @@ void TPreSetupForm02::CreateFontSheet() {
     RMEdit2 = edits[3];
     HeightEdit = edits[4];
     SpaceEdit = edits[5];
+    // A text height no paper holds (beyond 1 m) would not be read back from the settings, and
+    // its sample would not fit in an int once turned into screen pixels.
+    HeightEdit->setRange(1, 10000);
     FontView = new TSetupPaintBox(s, [this](QPainter& p) { PaintFontView(p); });
     FontView->setGeometry(254, 98, 142, 158);
 

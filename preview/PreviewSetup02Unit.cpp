@@ -8,6 +8,9 @@
 #include "controls/NlvLabel.h"
 #include "preview/PREVIEWUNIT02.h"
 #include "preview/PreviewSetup02Parts.h"
+#include "preview/PrintLayout.h"
+
+#include "controls/MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -56,7 +59,6 @@ int CeilTenths(int Dots, int Dpi) {
     return static_cast<int>(std::ceil(Dots * 254.0 / Dpi - 1e-9));
 }
 
-constexpr int kMaxMargin = 400;
 // The picture of "YOHAKU_IMAGE" for margin left, top, right, bottom, header, footer.
 constexpr int kYohakuImage[6] = {2, 1, 3, 4, 5, 0};
 // The unprintable border (left, top, right, bottom) that bounds each margin.
@@ -382,6 +384,19 @@ void TPreSetupForm02::BitBtn1Click() {
     // A field still being typed in counts as left.
     for (TMarginSpinEdit* e : MarginEdits())
         e->interpretText();
+    // Margins that leave the paper too little room for the content are not taken.
+    std::array<int, 6> margins{};
+    for (int k = 0; k < 6; ++k)
+        margins[k] = GetMargin(k);
+    const TPrinterCaps c = TPreviewPrinter::Current().Caps();
+    if (c.DpiX > 0 && c.DpiY > 0 &&
+        !MarginsFitPaper(margins, static_cast<int>(std::lround(c.PaperW * 254.0 / c.DpiX)),
+                         static_cast<int>(std::lround(c.PaperH * 254.0 / c.DpiY)))) {
+        PageControl1->setCurrentWidget(YohakuSheet);
+        ShowFailure(this, QStringLiteral("余白が大きすぎます。本文の領域が用紙の幅と高さの半分以上"
+                                         "残るように、余白を小さくしてください。"));
+        return;
+    }
     accept();
 }
 

@@ -60,3 +60,12 @@ std::vector<TSheet> PlanSheets(int From, int To, int Layout, bool Collate, int C
     }
     return sheets;
 }
+
+bool MarginsFitPaper(const std::array<int, 6>& Margins, int PaperW, int PaperH) {
+    for (int k = 0; k < 4; ++k)
+        if (Margins[k] < 0 || Margins[k] > kMaxMargin)
+            return false;
+    // Twice the content against the paper: no rounding, and every term within int.
+    return 2 * (PaperW - Margins[0] - Margins[2]) >= PaperW &&
+           2 * (PaperH - Margins[1] - Margins[3]) >= PaperH;
+}

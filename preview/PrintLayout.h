@@ -3,12 +3,13 @@
 // layout, and which pages make up each sheet. Pure functions, so every layout can be checked
 // without a printer.
 
+#include <array>
 #include <vector>
 
 // The printer's printable page and the document's margins beyond the unprintable border,
 // in printer pixels.
 struct TPrintGeometry {
-    int W = 0, H = 0;                 // printable page
+    int W = 0, H = 0;                   // printable page
     int ML = 0, MT = 0, MR = 0, MB = 0; // margin offsets from the printable page's edges
     bool Landscape = false;
 };
@@ -40,3 +41,13 @@ using TSheet = std::vector<TSheetPage>;
 // To below From gives no sheet.
 std::vector<TSheet> PlanSheets(int From, int To, int Layout, bool Collate, int Copies,
                                bool PrinterCopies);
+
+// The largest margin the page setup offers, in 0.1 mm.
+constexpr int kMaxMargin = 400;
+
+// Whether the page margins (0.1 mm: left, top, right, bottom; header and footer are not looked
+// at) suit a paper of PaperW x PaperH (0.1 mm): each between 0 and kMaxMargin, and the content
+// area between them at least half the paper's width and half its height. Margins beyond that
+// would leave a sliver (or less than nothing) for the reports, which then start a page for
+// every row.
+bool MarginsFitPaper(const std::array<int, 6>& Margins, int PaperW, int PaperH);

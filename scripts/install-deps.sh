@@ -12,6 +12,7 @@ packages=(
   xvfb xauth imagemagick
   liblhasa-dev lhasa
   cups printer-driver-cups-pdf poppler-utils
+  dpkg-dev lintian desktop-file-utils shared-mime-info groff-base man-db binutils
 )
 
 missing=()

@@ -102,6 +102,29 @@ TEST_F(Archive, MissingLibraryFailsWhenTheFormatIsChosen) {
     }
 }
 
+// The library lies beside the programs in a build folder and in the program's private library
+// folder when installed; a set folder is the only place looked in.
+TEST_F(Archive, LibraryFoldersOfBuildAndInstalledTrees) {
+    const std::string bin = P("usr/bin");
+    const std::string installed = bin + "/" + DORYOU_LIBDIR_FROM_BINDIR;
+    fs::create_directories(installed);
+    fs::copy_file(DORYOU_UNLHA32, installed + "/libunlha32.so");
+    // The first folder that holds the library is the one opened.
+    auto found = [](const std::vector<std::string>& folders) {
+        for (const std::string& f : folders)
+            if (fs::exists(f + "/libunlha32.so"))
+                return fs::weakly_canonical(f).string();
+        return std::string();
+    };
+    EXPECT_EQ(found(ArchiverLibraryFolders(bin)), fs::weakly_canonical(installed).string());
+    fs::create_directories(bin);
+    fs::copy_file(DORYOU_UNLHA32, bin + "/libunlha32.so");
+    EXPECT_EQ(found(ArchiverLibraryFolders(bin)), fs::weakly_canonical(bin).string());
+    EXPECT_TRUE(ArchiverLibraryFolders("").empty()); // unknown program folder: library path only
+    Use(kBuild);
+    EXPECT_EQ(ArchiverLibraryFolders(bin), std::vector<std::string>{kBuild});
+}
+
 TEST_F(Archive, ThePrintRecordCommandLine) {
     Use(kBuild + "/tests/archlibs/record");
     Write("page.tmp", "page stream");

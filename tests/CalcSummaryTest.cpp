@@ -40,4 +40,7 @@ TEST(CalcSummary, RowsFollowLayersTopsoilAndCorrection) {
     d.SetSolidValue(0, 0, 0.25);
     d.Calcrate(); // fill 300 against cut 500
     EXPECT_EQ(BuildCalcSummary(d).Rows[8], (TCalcSummary::TRow{"残土量", "", "", "200"}));
+    d.SetSolidValue(0, 0, 5.0 / 12);
+    d.Calcrate(); // fill 500 against cut 500: no surplus
+    EXPECT_EQ(BuildCalcSummary(d).Rows[8], (TCalcSummary::TRow{"不足土量", "", "", "0"}));
 }

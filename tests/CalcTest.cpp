@@ -226,6 +226,104 @@ TEST(Calcrate, FourPointsByEachMethod) {
     }
 }
 
+// One four-point cell (2, 3) worked by hand, every field of its record. Corner k of the cell is
+// the point (2 + k % 2, 3 + k / 2); rates R0 0.8, R1 0.8, R2 1.2; two layers, thickness input.
+TEST(Calcrate, FourPointCellByHand) {
+    struct Corner {
+        int k;
+        double gh, fh, top, layer1, csink, bsink;
+    };
+    struct Setup {
+        int calcType, rateType;
+        bool options; // topsoil, stepping-in and consolidation settlement
+    };
+    struct Volumes {
+        int hv, bv[2], cv[2][3];
+    };
+    struct Centroids {
+        double cx, cy, bx, by;
+    };
+    struct Case {
+        const char* what;
+        Setup setup;
+        std::vector<Corner> corners;
+        Volumes v;
+        Centroids at;
+    };
+    const Case cases[] = {
+        // Fill depths 1.2 and 0.8 at corners 0 and 3 (stripped ground 9.7, settlements added);
+        // cut at corners 1 (1.0 of layer 1, 0.6 of layer 2) and 2 (its layer 2 top 10.6 lies
+        // above the stripped ground 10.4 and is lowered, so 0.8 of layer 2). Cut weights
+        // 38 and 24: moments 38 x 7.5 + 24 x 2.5 in X and 38 x 2.5 + 24 x 7.5 in Y.
+        {"prism, every option",
+         {1, 0, true},
+         {{0, 10.0, 10.5, 0.2, 0.0, 0.1, 0.4},
+          {1, 12.0, 10.0, 0.2, 1.4, 0.2, 0.5},
+          {2, 11.0, 9.6, 0.2, 0.4, 0.4, 0.0},
+          {3, 10.0, 10.3, 0.2, 0.0, 0.1, 0.2}},
+         {20, {50, 50}, {{60, 25, 35}, {62, 20, 42}}},
+         {20 + 345.0 / 62, 30 + 275.0 / 62, 20 + 225.0 / 50, 30 + 225.0 / 50}},
+        // Fill 0.8 at corner 1 and 0.4 at corner 2, corrected 30 x 0.8; cut 0.4 and 0.6 at
+        // corner 0, weighed without rates; corner 3 has no point. The fill centroid divides
+        // the moments (175, 125) by the plain fill.
+        {"prism, fill correction",
+         {1, 1, false},
+         {{0, 11.0, 10.0, 0.0, 0.4, 0.0, 0.0},
+          {1, 10.0, 10.8, 0.0, 0.0, 0.0, 0.0},
+          {2, 10.0, 10.4, 0.0, 0.0, 0.0, 0.0}},
+         {0, {30, 24}, {{25, 10, 15}, {25, 10, 15}}},
+         {22.5, 32.5, 20 + 175.0 / 30, 30 + 125.0 / 30}},
+        // Averages: ground 12.0, layer 2 top 11.0, plan 10.0, topsoil 0.4, stepping-in 0.2;
+        // the stripped ground 11.4 cuts 0.4 of layer 1 and 1.0 of layer 2 over the whole mesh.
+        {"average, every option, cut",
+         {2, 0, true},
+         {{0, 12.0, 10.0, 0.4, 1.0, 0.2, 0.1},
+          {1, 12.4, 10.4, 0.2, 1.2, 0.0, 0.3},
+          {2, 11.6, 9.6, 0.6, 0.8, 0.2, 0.2},
+          {3, 12.0, 10.0, 0.4, 1.0, 0.4, 0.2}},
+         {40, {0, 0}, {{140, 40, 100}, {152, 32, 120}}},
+         {25, 35, 25, 35}},
+        // Averages: ground 10.0, topsoil 0.2, stepping-in 0.1, plan 10.5, consolidation 0.2:
+        // fill 1.0 over the whole mesh.
+        {"average, every option, fill correction",
+         {2, 1, true},
+         {{0, 10.2, 10.5, 0.1, 0.0, 0.1, 0.4},
+          {1, 9.8, 10.5, 0.3, 0.0, 0.1, 0.0},
+          {2, 10.0, 10.5, 0.2, 0.0, 0.0, 0.2},
+          {3, 10.0, 10.5, 0.2, 0.0, 0.2, 0.2}},
+         {20, {100, 80}, {{0, 0, 0}, {0, 0, 0}}},
+         {25, 35, 25, 35}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TInputData d = Site(2, c.setup.calcType);
+        d.SetRateType(c.setup.rateType);
+        d.SetHyoudo(c.setup.options);
+        d.SetFumikomi(c.setup.options);
+        d.SetAtumitu(c.setup.options);
+        d.SetSolidValue(0, 0, 0.8);
+        d.SetSolidValue(1, 0, 0.8);
+        d.SetSolidValue(2, 0, 1.2);
+        for (const Corner& k : c.corners)
+            Add(d, 2 + k.k % 2, 3 + k.k / 2, k.gh, k.fh, {k.top, k.layer1}, k.csink, k.bsink);
+        ASSERT_TRUE(d.Calcrate());
+        const TGridCalcData* r = nullptr;
+        for (const TGridCalcData& m : d.CalcList())
+            if (m.X == 2 && m.Y == 3)
+                r = &m;
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->HV, c.v.hv);
+        EXPECT_EQ(r->BV[0], c.v.bv[0]);
+        EXPECT_EQ(r->BV[1], c.v.bv[1]);
+        EXPECT_EQ(Row(r->CV[0], 2), std::vector<int>(c.v.cv[0], c.v.cv[0] + 3));
+        EXPECT_EQ(Row(r->CV[1], 2), std::vector<int>(c.v.cv[1], c.v.cv[1] + 3));
+        EXPECT_NEAR(r->CXj, c.at.cx, 1e-9);
+        EXPECT_NEAR(r->CYj, c.at.cy, 1e-9);
+        EXPECT_NEAR(r->BXj, c.at.bx, 1e-9);
+        EXPECT_NEAR(r->BYj, c.at.by, 1e-9);
+    }
+}
+
 TEST(Calcrate, RecordsInScanOrderWithCellNumbers) {
     TInputData d = Site(1, 1);
     Add(d, 2, 7, 11, 10);

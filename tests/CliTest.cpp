@@ -8,8 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -98,6 +101,12 @@ TEST(Cli, BadFileAndBadUsage) {
     EXPECT_EQ(Cli("").code, 2);
     EXPECT_EQ(Cli("calc").code, 2);
     EXPECT_EQ(Cli("frobnicate x").code, 2);
+    // Asked for, the usage goes to standard output and is no failure; wrong calls show the same.
+    const TCliRun help = Cli("--help");
+    EXPECT_EQ(help.code, 0);
+    EXPECT_TRUE(help.err.empty());
+    EXPECT_EQ(help.out, Cli("frobnicate").err);
+    EXPECT_EQ(Cli("-h").out, help.out);
 }
 
 // The exports write exactly the bytes of the shared builders, in code page 932.
@@ -127,6 +136,162 @@ TEST(Cli, ExportsWriteTheSharedTexts) {
     std::remove(out.c_str());
     EXPECT_EQ(Cli("export-detail " + kSample + " /nonexistent/dir/out.csv").code, 1);
     EXPECT_EQ(Cli("export-mesh " + kSample).code, 2);
+}
+
+TEST(Cli, CheckExitsByWhatItFinds) {
+    EXPECT_EQ(Cli("check " + kSample).code, 0);
+    // The sample with one inner point taken out has a hole.
+    TInputData d;
+    d.FileLoad(kSample);
+    auto inside = [&](const TGridData& g) {
+        return d.GetXYToData(g.X - 1, g.Y).Index && d.GetXYToData(g.X + 1, g.Y).Index &&
+               d.GetXYToData(g.X, g.Y - 1).Index && d.GetXYToData(g.X, g.Y + 1).Index;
+    };
+    const auto inner = std::find_if(d.GridList().begin(), d.GridList().end(), inside);
+    ASSERT_NE(inner, d.GridList().end());
+    ASSERT_TRUE(d.DeleteMeshData(inner->X, inner->Y));
+    const std::string holed = ::testing::TempDir() + "doryou-check-hole.msh";
+    d.FileSave(holed);
+    const TCliRun r = Cli("check " + holed + " --json");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.out.find("\"kind\":\"hole\""), std::string::npos) << r.out;
+    std::remove(holed.c_str());
+    EXPECT_EQ(Cli("check " + ::testing::TempDir() + "no-such-project.msh").code, 1);
+}
+
+TEST(Cli, MapWritesEachPictureKind) {
+    const std::string dir = ::testing::TempDir();
+    const struct {
+        const char* Name;
+        const char* Options;
+        std::string Magic;
+    } rows[] = {
+        {"map.png", "", "\x89PNG"},
+        {"map.svg", " --layer volume --size 800,600", "<?xml"},
+        {"map.pdf", "", "%PDF"},
+    };
+    for (const auto& r : rows) {
+        const std::string out = dir + r.Name;
+        const TCliRun run = Cli("map " + kSample + r.Options + " -o " + out);
+        ASSERT_EQ(run.code, 0) << r.Name << run.err;
+        std::FILE* f = std::fopen(out.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        std::string head(5, '\0');
+        head.resize(std::fread(head.data(), 1, head.size(), f));
+        std::fclose(f);
+        EXPECT_EQ(head.substr(0, r.Magic.size()), r.Magic) << r.Name;
+        std::remove(out.c_str());
+    }
+    // Standard output names no kind: --format does.
+    EXPECT_EQ(Cli("map - --format png -o - < " + kSample).out.substr(0, 4), "\x89PNG");
+    EXPECT_EQ(Cli("map " + kSample + " -o -").code, 1);
+    // The same map as a printed page of the report.
+    const TCliRun page = Cli("report " + kSample + " --map -o " + dir + "map-page.pdf");
+    EXPECT_EQ(page.code, 0) << page.err;
+    std::remove((dir + "map-page.pdf").c_str());
+    EXPECT_EQ(Cli("map " + kSample + " -o " + dir + "map.bmp").code, 1);
+    EXPECT_EQ(Cli("map " + kSample + " --size 5,5 -o " + dir + "map.png").code, 1);
+    EXPECT_EQ(Cli("map " + kSample + " --layer depth -o " + dir + "map.png").code, 2);
+}
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::string bytes;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    char buf[4096];
+    size_t n;
+    while (f && (n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        bytes.append(buf, n);
+    if (f)
+        std::fclose(f);
+    return bytes;
+}
+
+std::string TempPath(const char* name) {
+    return ::testing::TempDir() + "doryou-cli-" + std::to_string(getpid()) + "-" + name;
+}
+
+} // namespace
+
+// "-" is standard output for every export and standard input for every project.
+TEST(Cli, DashIsStandardInputAndOutput) {
+    TInputData d;
+    d.FileLoad(kSample);
+    const struct {
+        const char* command;
+        std::string text;
+    } cases[] = {{"export-mesh", MeshCsvText(d)},
+                 {"export-summary", CalcSummaryCsvText(d)},
+                 {"export-detail", DetailCsvText(d)}};
+    for (const auto& c : cases) {
+        TCliRun r = Cli(std::string(c.command) + " " + kSample + " -");
+        ASSERT_EQ(r.code, 0) << c.command << r.err;
+        EXPECT_EQ(r.out, Utf8ToCp932(c.text)) << c.command;
+        r = Cli(std::string(c.command) + " - - < " + kSample);
+        EXPECT_EQ(r.out, Utf8ToCp932(c.text)) << c.command;
+    }
+    const TCliRun file = Cli("calc " + kSample + " --json");
+    const TCliRun piped = Cli("calc - --json < " + kSample);
+    ASSERT_EQ(piped.code, 0) << piped.err;
+    EXPECT_EQ(piped.out, file.out);
+    EXPECT_EQ(Cli("calc - --json < /dev/null").code, 1);
+}
+
+// A FIFO is neither read (it would block without a writer) nor replaced.
+TEST(Cli, FifoIsRefusedAtOnce) {
+    const std::string fifo = TempPath("fifo");
+    std::remove(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    TCliRun r = Cli("calc " + fifo);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("通常のファイルではありません"), std::string::npos) << r.err;
+    r = Cli("export-summary " + kSample + " " + fifo);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("通常のファイルではありません"), std::string::npos) << r.err;
+    struct stat st {};
+    EXPECT_TRUE(stat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    std::remove(fifo.c_str());
+}
+
+// A stream that claims and delivers more meshes than memory holds ends with a Japanese message.
+TEST(Cli, OutOfMemoryIsAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
+#endif
+#endif
+    // The sample's head up to the mesh count, a count of 2^31 - 1, then zero records for ever.
+    const std::string cmd =
+        "sh -c '(head -c 875 " + kSample +
+        "; printf \"\\377\\377\\377\\177\"; cat /dev/zero) | (ulimit -v 300000; " + DORYOU_CLI +
+        " calc -)'";
+    const std::string errFile = TempPath("oom.txt");
+    const int status = std::system((cmd + " 2>" + errFile).c_str());
+    const std::string err = ReadFile(errFile);
+    std::remove(errFile.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << err;
+    EXPECT_EQ(err, "メモリが足りません。データが大きすぎるため、処理を続けられませんでした。\n");
+}
+
+// Control characters in a project's texts never reach the terminal.
+TEST(Cli, NoControlCharacterReachesTheTerminal) {
+    const std::string path = TempPath("control.msh");
+    TInputData d;
+    d.FileLoad(kSample);
+    d.SetTitle("\x1b[2J工事\a名");
+    d.SetSolidName(1, std::string("粘\0\x1b]0;x\a土", 13));
+    d.FileSave(path);
+    const TCliRun r = Cli("calc " + path);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("[2J工事名"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("粘]0;x土"), std::string::npos) << r.out;
+    for (const char c : r.out)
+        EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 && c != '\n') << int(c);
+    std::remove(path.c_str());
 }
 
 TEST(Cli, CompareShowsTheComparison) {
@@ -182,6 +347,15 @@ TEST(Cli, BalanceWritesTheShiftedProject) {
     ASSERT_EQ(shifted.MeshCount(), d.GetInputMeshCount());
     EXPECT_EQ(shifted.GridList()[0].FH,
               d.GetXYToData(shifted.GridList()[0].X, shifted.GridList()[0].Y).FH + b.Shift());
+
+    // From standard input to standard output: the project alone on standard output, the
+    // figures on standard error.
+    r = Cli("balance - --surplus 1000 -o - < " + kSample);
+    ASSERT_EQ(r.code, 0) << r.err;
+    TInputData piped;
+    piped.LoadFromBytes(r.out);
+    EXPECT_TRUE(VolumeTotals(piped) == b.After);
+    EXPECT_NE(r.err.find(ShiftText(b.ShiftMm)), std::string::npos) << r.err;
 
     r = Cli("balance " + kSample + " --json");
     ASSERT_EQ(r.code, 0) << r.err;

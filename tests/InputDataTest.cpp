@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <tuple>
 
 namespace {
@@ -178,6 +179,41 @@ TEST(InputData, DeletingTheLastPointClearsPhaseOne) {
     EXPECT_TRUE(d.DeleteMeshData(1, 1));
     EXPECT_EQ(log.events, (std::vector<std::tuple<int, bool>>{{1, false}, {2, false}}));
     EXPECT_FALSE(d.DeleteMeshData(1, 1)); // already deleted
+}
+
+// Any change of the points makes the last results stale: phase 2 and the unused 3..9 go false.
+TEST(InputData, ChangingPointsClearsResultsValid) {
+    struct Case {
+        const char* what;
+        std::function<void(TInputData&)> change;
+    } cases[] = {
+        {"store a new point",
+         [](TInputData& d) {
+             TGridData g = Point(5, 5, 10, 9);
+             d.SetMeshData(g);
+         }},
+        {"store over a point",
+         [](TInputData& d) {
+             TGridData g = d.GetXYToData(1, 0);
+             g.GH = 12;
+             d.SetMeshData(g);
+         }},
+        {"delete a point", [](TInputData& d) { d.DeleteMeshData(1, 0); }},
+    };
+    for (const Case& c : cases) {
+        TInputData d;
+        TGridData a = Point(0, 0, 10, 9), b = Point(1, 0, 11, 9);
+        d.SetMeshData(a);
+        d.SetMeshData(b);
+        ASSERT_TRUE(d.Calcrate());
+        d.SetPhase(7, true);
+        PhaseLog log;
+        log.Attach(d);
+        c.change(d);
+        EXPECT_EQ(log.events, (std::vector<std::tuple<int, bool>>{{2, false}, {7, false}}))
+            << c.what;
+        EXPECT_TRUE(d.GetPhase(1)) << c.what;
+    }
 }
 
 TEST(InputData, LaterDuplicateWinsInLookups) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 // Totals as the simulator reads them: plain and corrected fill, plain and corrected cut per
@@ -69,15 +71,35 @@ TEST(RateCalc, CutCorrectionWorkedExample) {
 }
 
 TEST(RateCalc, FollowsTheCorrectionTheCalculationUses) {
-    // Only 1 corrects the fill in the calculation; other values from a file correct the cut.
-    for (int rateType : {0, 2, -1}) {
+    // Only 1 corrects the fill in the calculation; other values from a file correct the cut,
+    // and the simulator amends the rates of the side that the calculation corrected.
+    struct Case {
+        int rateType;
+        bool cutCorrection;
+        int cut, fill; // corrected totals of a cut of 200 (rate 0.9) and a fill of 100 (0.8)
+    } cases[] = {
+        {0, true, 180, 100}, {2, true, 180, 100}, {-1, true, 180, 100}, {1, false, 200, 80}};
+    for (const Case& c : cases) {
         TInputData d;
-        d.SetRateType(rateType);
-        EXPECT_TRUE(StartRateSimulation(d, TGridCalcData{}).CutCorrection) << rateType;
+        d.SetLayer(1);
+        d.SetMeshSpan(10);
+        d.SetRateType(c.rateType);
+        d.SetSolidValue(0, 0, 0.8);
+        for (auto [x, gh, fh] : {std::tuple{0, 12.0, 10.0}, std::tuple{1, 10.0, 11.0}}) {
+            TGridData g;
+            g.X = x;
+            g.GH = gh;
+            g.FH = fh;
+            d.SetMeshData(g);
+        }
+        ASSERT_TRUE(d.Calcrate());
+        const TGridCalcData sum = d.GetCalcSumVolume();
+        EXPECT_EQ(sum.CV[0][0], 200) << c.rateType;
+        EXPECT_EQ(sum.BV[0], 100) << c.rateType;
+        EXPECT_EQ(sum.CV[1][0], c.cut) << c.rateType;
+        EXPECT_EQ(sum.BV[1], c.fill) << c.rateType;
+        EXPECT_EQ(StartRateSimulation(d, sum).CutCorrection, c.cutCorrection) << c.rateType;
     }
-    TInputData fill;
-    fill.SetRateType(1);
-    EXPECT_FALSE(StartRateSimulation(fill, TGridCalcData{}).CutCorrection);
 }
 
 TEST(RateCalc, CutCorrectionWithoutFillOrCutStoresNothing) {

@@ -5,14 +5,19 @@
 
 #include "LhaArchive.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fnmatch.h>
 #include <fstream>
 #include <glob.h>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <new>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -90,6 +95,10 @@ bool Parse(const char* line, TCommand& c) {
     }
     for (; i < t.size(); ++i) {
         if (!t[i].empty() && t[i][0] == '@') {
+            // A response file: names one to a line (only a plain file, never a FIFO to wait on).
+            struct stat st {};
+            if (stat(t[i].c_str() + 1, &st) != 0 || !S_ISREG(st.st_mode))
+                return false;
             std::ifstream list(t[i].substr(1));
             for (std::string name; std::getline(list, name);) {
                 if (!name.empty() && name.back() == '\r')
@@ -104,11 +113,12 @@ bool Parse(const char* line, TCommand& c) {
     return true;
 }
 
+// The main procedure's messages; only what the caller's buffer can hold is kept.
 class TOutput {
 public:
-    TOutput(char* buf, uint32_t size) : FBuf(buf), FSize(size) {}
+    TOutput(char* buf, uint32_t size) : FBuf(buf), FSize(buf ? size : 0) {}
     ~TOutput() {
-        if (!FBuf || FSize == 0)
+        if (FSize == 0)
             return;
         const size_t n = std::min<size_t>(FText.size(), FSize - 1);
         std::memcpy(FBuf, FText.data(), n);
@@ -116,12 +126,28 @@ public:
     }
     TOutput(const TOutput&) = delete;
     TOutput& operator=(const TOutput&) = delete;
-    void Line(const std::string& s) { FText += s + "\n"; }
+    // Never throws: it also reports that memory ran out.
+    void Line(const std::string& s) noexcept {
+        try {
+            if (FText.size() < FSize)
+                FText += s + "\n";
+        } catch (...) {
+        }
+    }
 
 private:
     char* FBuf;
     uint32_t FSize;
     std::string FText;
+};
+
+// A command's outcome: the first failure is kept, later ones are only reported.
+struct TResult {
+    int Code = 0;
+    void Fail(int code) {
+        if (Code == 0)
+            Code = code;
+    }
 };
 
 bool Progress(uint32_t state, const std::string& name) {
@@ -141,208 +167,435 @@ bool Matches(const std::vector<std::string>& patterns, const std::string& name) 
     return false;
 }
 
+// A file to pack, whole (the encoder takes one buffer); refused at 4 GiB, which no LHA header
+// can hold.
 bool ReadFile(const std::string& path, std::string& data) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in)
         return false;
-    data.assign(std::istreambuf_iterator<char>(in), {});
-    return !in.bad();
+    const std::streamoff size = in.tellg();
+    if (size < 0 || static_cast<uint64_t>(size) > UINT32_MAX)
+        return false;
+    data.resize(static_cast<size_t>(size));
+    in.seekg(0);
+    in.read(data.data(), size);
+    return in.gcount() == size;
 }
 
-// Writes through a temporary file beside the target, so a failure keeps the old archive.
-bool WriteFileSafely(const std::string& path, const std::string& bytes) {
-    std::string tmp = path + ".XXXXXX";
-    const int fd = mkstemp(tmp.data());
-    if (fd < 0)
-        return false;
-    const char* p = bytes.data();
-    size_t left = bytes.size();
-    bool ok = true;
-    while (left > 0 && ok) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno != EINTR)
-            ok = false;
-        else if (n > 0) {
-            p += n;
-            left -= static_cast<size_t>(n);
-        }
-    }
-    ok = ok && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && std::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok)
-        ::unlink(tmp.c_str());
-    return ok;
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
 }
+
+// A file written beside its target under a short temporary name and renamed over it only when
+// complete, so a failure (or a member that fails its check) keeps what stood there before.
+class TAtomicFile {
+public:
+    explicit TAtomicFile(std::string path) : FPath(std::move(path)) {
+        FTemp = FolderOf(FPath) + "/.lha.XXXXXX";
+        FFd = mkstemp(FTemp.data());
+    }
+    ~TAtomicFile() {
+        if (FFd >= 0)
+            ::close(FFd);
+        if (!FDone)
+            ::unlink(FTemp.c_str());
+    }
+    TAtomicFile(const TAtomicFile&) = delete;
+    TAtomicFile& operator=(const TAtomicFile&) = delete;
+
+    bool Ok() const { return FFd >= 0 && FOk; }
+    bool Write(const char* p, size_t left) {
+        while (left > 0 && Ok()) {
+            const ssize_t n = ::write(FFd, p, left);
+            if (n < 0 && errno != EINTR)
+                FOk = false;
+            else if (n > 0) {
+                p += n;
+                left -= static_cast<size_t>(n);
+            }
+        }
+        return Ok();
+    }
+    bool Write(const std::string& s) { return Write(s.data(), s.size()); }
+    bool Commit(mode_t mode) {
+        bool ok = Ok() && fchmod(FFd, mode) == 0 && fsync(FFd) == 0;
+        ok = (FFd < 0 || ::close(FFd) == 0) && ok;
+        FFd = -1;
+        FDone = ok && std::rename(FTemp.c_str(), FPath.c_str()) == 0;
+        return FDone;
+    }
+
+private:
+    std::string FPath, FTemp;
+    int FFd = -1;
+    bool FOk = true, FDone = false;
+};
 
 bool FileExists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && st.st_size > 0;
 }
 
-int Pack(const TCommand& c, TOutput& out) {
-    std::vector<TLhaMember> members;
-    if (FileExists(c.Archive)) {
-        std::string error;
-        if (!ReadLhaArchive(c.Archive, members, error)) {
-            out.Line(c.Archive + ": " + error);
-            return UNLHA_ERROR_NOT_ARCHIVE;
-        }
+// Opens an existing archive for a command that rewrites it.
+bool OpenForRewrite(const std::string& archive, TLhaReader& r, TOutput& out, TResult& result) {
+    if (r.Open(archive))
+        return true;
+    out.Line(r.Error().Text);
+    result.Fail(r.Error().Code);
+    return false;
+}
+
+// Copies the current member into the new archive unchanged, after checking that it decodes to
+// its length and CRC: a new archive is never written from a damaged one.
+bool KeepMember(TLhaReader& r, TAtomicFile& file, TOutput& out, TResult& result) {
+    if (r.Decode([](const char*, size_t) { return true; }) &&
+        r.CopyRaw([&](const char* p, size_t n) { return file.Write(p, n); }))
+        return true;
+    if (r.Error().Code != 0) {
+        out.Line(r.Error().Text);
+        result.Fail(r.Error().Code);
+    } else {
+        result.Fail(UNLHA_ERROR_CANNOT_WRITE);
     }
+    return false;
+}
+
+// After the last member: bytes that are no member make the archive one we do not rewrite.
+bool EndsCleanly(const TLhaReader& r, const std::string& archive, TOutput& out, TResult& result) {
+    if (r.CleanEnd())
+        return true;
+    out.Line(archive + ": " + (r.Error().Code ? r.Error().Text : "not an LHA archive"));
+    result.Fail(r.Error().Code  ? r.Error().Code
+                : r.AnyMember() ? UNLHA_ERROR_BROKEN
+                                : UNLHA_ERROR_NOT_ARCHIVE);
+    return false;
+}
+
+struct TNewFile {
+    std::string Path, Name;
+    uint32_t MTime = 0;
+    uint16_t Perms = 0644;
+    bool Placed = false;
+};
+
+bool PackNewFile(const TNewFile& f, TAtomicFile& file, TOutput& out, TResult& result) {
+    if (!Progress(1, f.Name)) {
+        out.Line("aborted");
+        result.Fail(UNLHA_ERROR_ABORTED);
+        return false;
+    }
+    TLhaMember m;
+    m.Name = f.Name;
+    m.MTime = f.MTime;
+    m.Perms = f.Perms;
+    if (!ReadFile(f.Path, m.Data)) {
+        out.Line(f.Path + ": cannot read");
+        result.Fail(UNLHA_ERROR_CANNOT_READ);
+        return false;
+    }
+    if (!file.Write(EncodeLhaMember(m))) {
+        result.Fail(UNLHA_ERROR_CANNOT_WRITE);
+        return false;
+    }
+    out.Line(m.Name + " - Frozen");
+    return true;
+}
+
+// "a" and "u": members already in the archive are copied as they are, one at a time; a file
+// of the same name takes a member's place ("u": only when the file is newer).
+int Pack(const TCommand& c, TOutput& out) {
+    TResult result;
     const bool keepPaths = c.Has("p") || c.Has("x");
-    int added = 0;
+    std::vector<TNewFile> files;
     for (const std::string& pattern : c.Files) {
         const std::string full =
             (!pattern.empty() && pattern[0] == '/') ? pattern : c.BaseDir + pattern;
         glob_t g{};
-        if (glob(full.c_str(), 0, nullptr, &g) != 0) {
-            globfree(&g);
-            continue;
-        }
-        for (size_t k = 0; k < g.gl_pathc; ++k) {
-            const std::string path = g.gl_pathv[k];
-            struct stat st {};
-            if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-                continue;
-            TLhaMember m;
-            if (!ReadFile(path, m.Data)) {
-                globfree(&g);
-                out.Line(path + ": cannot read");
-                return UNLHA_ERROR_CANNOT_READ;
-            }
-            // Folders are kept only below the base folder; an absolute path never is.
-            const size_t slash = path.rfind('/');
-            m.Name = slash == std::string::npos ? path : path.substr(slash + 1);
-            if (keepPaths && !c.BaseDir.empty() && path.rfind(c.BaseDir, 0) == 0 &&
-                c.BaseDir != "/")
-                m.Name = path.substr(c.BaseDir.size());
-            m.MTime = static_cast<uint32_t>(st.st_mtime);
-            m.Perms = static_cast<uint16_t>(st.st_mode & 07777);
-            if (!Progress(1, m.Name)) {
-                globfree(&g);
-                out.Line("aborted");
-                return UNLHA_ERROR_COMMAND;
-            }
-            bool replaced = false;
-            for (TLhaMember& old : members) {
-                if (old.Name != m.Name)
+        if (glob(full.c_str(), 0, nullptr, &g) == 0) {
+            for (size_t k = 0; k < g.gl_pathc; ++k) {
+                const std::string path = g.gl_pathv[k];
+                struct stat st {};
+                if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
                     continue;
-                replaced = true;
-                if (c.Letter == 'a' || m.MTime > old.MTime)
-                    old = m;
+                if (static_cast<uint64_t>(st.st_size) > UINT32_MAX) {
+                    globfree(&g);
+                    out.Line(path + ": too large for an LHA member");
+                    return UNLHA_ERROR_CANNOT_READ;
+                }
+                TNewFile f;
+                f.Path = path;
+                // Folders are kept only below the base folder; an absolute path never is.
+                const size_t slash = path.rfind('/');
+                f.Name = slash == std::string::npos ? path : path.substr(slash + 1);
+                if (keepPaths && !c.BaseDir.empty() && path.rfind(c.BaseDir, 0) == 0 &&
+                    c.BaseDir != "/")
+                    f.Name = path.substr(c.BaseDir.size());
+                f.MTime = static_cast<uint32_t>(st.st_mtime);
+                f.Perms = static_cast<uint16_t>(st.st_mode & 07777);
+                // The same name twice: the later file wins.
+                bool again = false;
+                for (TNewFile& old : files)
+                    if (old.Name == f.Name) {
+                        old = f;
+                        again = true;
+                    }
+                if (!again)
+                    files.push_back(f);
             }
-            if (!replaced)
-                members.push_back(m);
-            out.Line(m.Name + " - Frozen");
-            ++added;
         }
         globfree(&g);
     }
-    if (added == 0) {
+    if (files.empty()) {
         out.Line("no files to pack");
         return UNLHA_ERROR_NO_FILES;
     }
-    if (!WriteFileSafely(c.Archive, EncodeLhaArchive(members))) {
+
+    struct stat target {};
+    if (stat(c.Archive.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
+        out.Line(c.Archive + ": not a regular file");
+        return UNLHA_ERROR_CANNOT_WRITE; // a device or FIFO is never replaced by an archive
+    }
+    TLhaReader r;
+    const bool existing = FileExists(c.Archive);
+    if (existing && !OpenForRewrite(c.Archive, r, out, result))
+        return result.Code;
+    TAtomicFile file(c.Archive);
+    if (!file.Ok()) {
+        out.Line(c.Archive + ": cannot write");
+        return UNLHA_ERROR_CANNOT_WRITE;
+    }
+    for (TLhaEntry e; existing && r.Next(e);) {
+        TNewFile* f = nullptr;
+        for (TNewFile& candidate : files)
+            if (candidate.Name == e.Name)
+                f = &candidate;
+        if (f && (c.Letter == 'a' || f->MTime > e.MTime)) {
+            if (!f->Placed && !PackNewFile(*f, file, out, result))
+                return result.Code;
+            f->Placed = true;
+        } else {
+            if (f)
+                f->Placed = true; // "u": the member is newer than the file and stays
+            if (!KeepMember(r, file, out, result))
+                return result.Code;
+        }
+    }
+    if (existing && !EndsCleanly(r, c.Archive, out, result))
+        return result.Code;
+    for (TNewFile& f : files)
+        if (!f.Placed && !PackNewFile(f, file, out, result))
+            return result.Code;
+    if (!file.Write(std::string(1, '\0')) || !file.Commit(0644)) {
         out.Line(c.Archive + ": cannot write");
         return UNLHA_ERROR_CANNOT_WRITE;
     }
     return 0;
 }
 
-bool MakeFolders(const std::string& path) {
-    for (size_t p = path.find('/', 1); p != std::string::npos; p = path.find('/', p + 1)) {
-        const std::string dir = path.substr(0, p);
-        if (mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST)
-            return false;
-    }
-    return true;
+bool IsInside(const std::string& realBase, const std::string& path) {
+    char* real = realpath(path.c_str(), nullptr);
+    if (!real)
+        return false;
+    const std::string r = real;
+    std::free(real);
+    return r == realBase || realBase == "/" ||
+           (r.size() > realBase.size() && r.compare(0, realBase.size(), realBase) == 0 &&
+            r[realBase.size()] == '/');
 }
 
+// The path below the target folder where a member goes: no absolute path, no "..", and
+// every folder that already stands on the way (a symbolic link too) must lie inside the target
+// folder. Missing folders are made. Empty when the member must not be written.
+std::string SafeDestination(const std::string& base, const std::string& name, std::string& why) {
+    std::vector<std::string> parts;
+    for (size_t at = 0; at <= name.size();) {
+        size_t slash = name.find('/', at);
+        if (slash == std::string::npos)
+            slash = name.size();
+        const std::string part = name.substr(at, slash - at);
+        at = slash + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            why = "refused: the path leads out of the target folder";
+            return {};
+        }
+        parts.push_back(part);
+    }
+    if (parts.empty()) {
+        why = "refused: no file name";
+        return {};
+    }
+    // The target folder itself is the caller's choice: made when missing, taken as it is.
+    for (size_t p = base.find('/', 1); p != std::string::npos; p = base.find('/', p + 1))
+        if (mkdir(base.substr(0, p).c_str(), 0755) != 0 && errno != EEXIST)
+            break;
+    char* real = realpath(base.empty() ? "." : base.c_str(), nullptr);
+    if (!real) {
+        why = "cannot write: the target folder cannot be made";
+        return {};
+    }
+    const std::string realBase = real;
+    std::free(real);
+    std::string path = base.empty() ? std::string() : base;
+    for (size_t k = 0; k + 1 < parts.size(); ++k) {
+        path += parts[k];
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0) {
+            if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
+                why = "cannot write: a folder cannot be made";
+                return {};
+            }
+        } else if (!IsInside(realBase, path)) {
+            why = "refused: a symbolic link leads out of the target folder";
+            return {};
+        }
+        path += '/';
+    }
+    return path + parts.back();
+}
+
+// "x" and "e": members one at a time, each decoded straight into its file; only the members
+// asked for are decoded.
 int Extract(const TCommand& c, TOutput& out) {
-    std::vector<TLhaMember> members;
-    std::string error;
-    if (!ReadLhaArchive(c.Archive, members, error)) {
-        out.Line(c.Archive + ": " + error);
-        return UNLHA_ERROR_NOT_ARCHIVE;
+    TResult result;
+    TLhaReader r;
+    if (!r.Open(c.Archive)) {
+        out.Line(r.Error().Text);
+        return r.Error().Code;
     }
     int done = 0;
-    for (const TLhaMember& m : members) {
-        if (!Matches(c.Files, m.Name))
+    for (TLhaEntry e; r.Next(e);) {
+        if (e.IsFolder || !Matches(c.Files, e.Name))
             continue;
-        std::string name = m.Name;
+        std::string name = e.Name;
         if (c.Letter == 'e') {
             const size_t slash = name.rfind('/');
             if (slash != std::string::npos)
                 name = name.substr(slash + 1);
         }
-        while (!name.empty() && name[0] == '/')
-            name.erase(0, 1);
-        if (name.empty() || name == ".." || name.find("../") != std::string::npos)
-            continue; // never outside the target folder
-        const std::string dest = c.BaseDir + name;
-        if (!Progress(2, m.Name) || !MakeFolders(dest) || !WriteFileSafely(dest, m.Data)) {
-            out.Line(dest + ": cannot write");
-            return UNLHA_ERROR_CANNOT_WRITE;
+        std::string why;
+        const std::string dest = SafeDestination(c.BaseDir, name, why);
+        if (dest.empty()) {
+            out.Line(e.Name + ": " + why);
+            result.Fail(why.rfind("refused", 0) == 0 ? UNLHA_ERROR_UNSAFE_PATH
+                                                     : UNLHA_ERROR_CANNOT_WRITE);
+            continue;
         }
-        const timeval times[2] = {{static_cast<time_t>(m.MTime), 0},
-                                  {static_cast<time_t>(m.MTime), 0}};
+        if (!Progress(2, e.Name)) {
+            out.Line("aborted");
+            result.Fail(UNLHA_ERROR_ABORTED);
+            break;
+        }
+        TAtomicFile file(dest);
+        bool written = true;
+        const bool decoded = file.Ok() && r.Decode([&](const char* p, size_t n) {
+            return written = file.Write(p, n);
+        });
+        if (!decoded && written && file.Ok()) {
+            out.Line(r.Error().Text);
+            result.Fail(r.Error().Code);
+            continue;
+        }
+        if (!decoded || !file.Commit(e.Perms & 0777)) {
+            out.Line(dest + ": cannot write");
+            result.Fail(UNLHA_ERROR_CANNOT_WRITE);
+            continue;
+        }
+        const timeval times[2] = {{static_cast<time_t>(e.MTime), 0},
+                                  {static_cast<time_t>(e.MTime), 0}};
         utimes(dest.c_str(), times);
-        chmod(dest.c_str(), m.Perms & 0777);
-        out.Line(m.Name + " - Melted");
+        out.Line(e.Name + " - Melted");
         ++done;
     }
-    if (done == 0) {
+    if (result.Code == 0 && !r.CleanEnd()) {
+        out.Line(c.Archive + ": " + (r.Error().Code ? r.Error().Text : "not an LHA archive"));
+        result.Fail(r.Error().Code
+                        ? r.Error().Code
+                        : (r.AnyMember() ? UNLHA_ERROR_BROKEN : UNLHA_ERROR_NOT_ARCHIVE));
+    }
+    if (result.Code == 0 && done == 0) {
         out.Line("no files to extract");
         return UNLHA_ERROR_NO_FILES;
     }
-    return 0;
+    return result.Code;
 }
 
 int List(const TCommand& c, TOutput& out) {
-    std::vector<TLhaEntry> entries;
-    if (!ListLhaArchive(c.Archive, entries)) {
-        out.Line(c.Archive + ": not an LHA archive");
-        return UNLHA_ERROR_NOT_ARCHIVE;
+    TLhaReader r;
+    if (!r.Open(c.Archive)) {
+        out.Line(r.Error().Text);
+        return r.Error().Code;
     }
-    for (const TLhaEntry& e : entries)
+    for (TLhaEntry e; r.Next(e);)
         if (Matches(c.Files, e.Name))
             out.Line(e.Name + " " + std::to_string(e.OriginalSize) + " " +
                      std::to_string(e.CompressedSize) + " " + e.Method);
-    return 0;
-}
-
-int Remove(const TCommand& c, TOutput& out) {
-    std::vector<TLhaMember> members;
-    std::string error;
-    if (!ReadLhaArchive(c.Archive, members, error)) {
-        out.Line(c.Archive + ": " + error);
+    if (!r.AnyMember()) {
+        out.Line(c.Archive + ": not an LHA archive");
         return UNLHA_ERROR_NOT_ARCHIVE;
     }
-    if (c.Files.empty())
-        return UNLHA_ERROR_NO_FILES;
-    std::vector<TLhaMember> kept;
-    for (TLhaMember& m : members) {
-        if (Matches(c.Files, m.Name))
-            out.Line(m.Name + " - Deleted");
-        else
-            kept.push_back(std::move(m));
-    }
-    if (!WriteFileSafely(c.Archive, EncodeLhaArchive(kept)))
-        return UNLHA_ERROR_CANNOT_WRITE;
     return 0;
 }
 
+// "d": the members that do not match are copied as they are; nothing matched leaves the archive
+// untouched.
+int Remove(const TCommand& c, TOutput& out) {
+    TResult result;
+    if (c.Files.empty()) {
+        out.Line("no files to remove");
+        return UNLHA_ERROR_NO_FILES;
+    }
+    TLhaReader r;
+    if (!OpenForRewrite(c.Archive, r, out, result))
+        return result.Code;
+    TAtomicFile file(c.Archive);
+    if (!file.Ok()) {
+        out.Line(c.Archive + ": cannot write");
+        return UNLHA_ERROR_CANNOT_WRITE;
+    }
+    int removed = 0;
+    for (TLhaEntry e; r.Next(e);) {
+        if (Matches(c.Files, e.Name)) {
+            out.Line(e.Name + " - Deleted");
+            ++removed;
+        } else if (!KeepMember(r, file, out, result)) {
+            return result.Code;
+        }
+    }
+    if (!EndsCleanly(r, c.Archive, out, result))
+        return result.Code;
+    if (removed == 0) {
+        out.Line("no files to remove");
+        return UNLHA_ERROR_NO_FILES;
+    }
+    if (!file.Write(std::string(1, '\0')) || !file.Commit(0644)) {
+        out.Line(c.Archive + ": cannot write");
+        return UNLHA_ERROR_CANNOT_WRITE;
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------- handles
+
+// An open archive is known by a number that is never given out twice, not by an address: a
+// handle that was closed (or never opened) is refused without anything being read through it.
 struct THandle {
-    uint32_t magic = 0x4C484131; // guards against foreign handles
     std::vector<TLhaEntry> entries;
     std::string wild;
     size_t next = 0;
     const TLhaEntry* current = nullptr;
 };
 
-THandle* AsHandle(HARC arc) {
-    THandle* h = static_cast<THandle*>(arc);
-    return (h && h->magic == 0x4C484131) ? h : nullptr;
+std::mutex gHandlesLock;
+std::map<uintptr_t, std::unique_ptr<THandle>> gHandles;
+uintptr_t gLastHandle = 0x4C480000;
+
+// The handle's state, with the table locked while the caller holds the lock.
+THandle* Lookup(HARC arc) {
+    const auto it = gHandles.find(reinterpret_cast<uintptr_t>(arc));
+    return it == gHandles.end() ? nullptr : it->second.get();
 }
 
 void Fill(const TLhaEntry& e, INDIVIDUALINFO* info) {
@@ -358,6 +611,13 @@ void Fill(const TLhaEntry& e, INDIVIDUALINFO* info) {
     const time_t t = e.MTime;
     tm local{};
     localtime_r(&t, &local);
+    // A DOS date starts in 1980 (and a 32-bit Unix time ends before the DOS date does): an
+    // earlier time is given as the first DOS day.
+    if (local.tm_year < 80) {
+        local.tm_year = 80;
+        local.tm_mon = local.tm_hour = local.tm_min = local.tm_sec = 0;
+        local.tm_mday = 1;
+    }
     info->wDate = static_cast<uint16_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) |
                                         local.tm_mday);
     info->wTime =
@@ -382,87 +642,148 @@ int FindFrom(THandle* h, INDIVIDUALINFO* info) {
 }
 
 int CurrentTime(HARC arc, int64_t* time) {
-    THandle* h = AsHandle(arc);
+    std::lock_guard<std::mutex> lock(gHandlesLock);
+    THandle* h = Lookup(arc);
     if (!h || !h->current || !time)
         return 0;
     *time = h->current->MTime;
     return 1;
 }
 
+// No C++ exception leaves an entry point: running out of memory and any other failure inside
+// become result codes (and a message where the entry has an output buffer).
+template <class F> int Guarded(F body, int onError, TOutput* out = nullptr) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        if (out)
+            out->Line("out of memory");
+        return onError == 0 ? 0 : UNLHA_ERROR_MEMORY;
+    } catch (...) {
+        if (out)
+            out->Line("internal error");
+        return onError;
+    }
+}
+
+// ExtractMem's command line: "ARCHIVE MEMBER", or the main procedure's form with the command
+// "x" or "e" and switches before them.
+bool ParseExtractMem(const char* line, std::string& archive, std::string& member) {
+    if (!line)
+        return false;
+    std::vector<std::string> t = Split(line);
+    size_t i = 0;
+    if (t.size() >= 3 && t[0].size() == 1 && std::strchr("xXeE", t[0][0]) != nullptr)
+        i = 1;
+    std::vector<std::string> names;
+    for (; i < t.size(); ++i)
+        if (!t[i].empty() && t[i][0] != '-')
+            names.push_back(Slashes(t[i]));
+    if (names.size() != 2)
+        return false;
+    archive = names[0];
+    member = names[1];
+    return true;
+}
+
 } // namespace
 
 UNLHA_API int Unlha(void* /*hwnd*/, const char* cmdLine, char* output, uint32_t size) {
     TOutput out(output, size);
-    TCommand c;
-    if (!Parse(cmdLine, c)) {
-        out.Line("command line error");
-        return UNLHA_ERROR_COMMAND;
-    }
-    try {
-        switch (c.Letter) {
-        case 'a':
-        case 'u':
-            return Pack(c, out);
-        case 'x':
-        case 'e':
-            return Extract(c, out);
-        case 'l':
-        case 'v':
-            return List(c, out);
-        case 'd':
-            return Remove(c, out);
-        default:
-            out.Line(std::string("unknown command ") + c.Letter);
-            return UNLHA_ERROR_COMMAND;
-        }
-    } catch (const std::exception& e) {
-        out.Line(e.what());
-        return UNLHA_ERROR_CANNOT_WRITE;
-    }
+    return Guarded(
+        [&] {
+            TCommand c;
+            if (!Parse(cmdLine, c)) {
+                out.Line("command line error");
+                return UNLHA_ERROR_COMMAND;
+            }
+            switch (c.Letter) {
+            case 'a':
+            case 'u':
+                return Pack(c, out);
+            case 'x':
+            case 'e':
+                return Extract(c, out);
+            case 'l':
+            case 'v':
+                return List(c, out);
+            case 'd':
+                return Remove(c, out);
+            default:
+                out.Line(std::string("unknown command ") + c.Letter);
+                return UNLHA_ERROR_COMMAND;
+            }
+        },
+        UNLHA_ERROR_UNEXPECTED, &out);
 }
 
 UNLHA_API HARC UnlhaOpenArchive(void* /*hwnd*/, const char* fileName, uint32_t /*mode*/) {
     if (!fileName)
         return nullptr;
-    auto h = std::make_unique<THandle>();
-    if (!ListLhaArchive(Slashes(fileName), h->entries))
-        return nullptr;
-    return h.release();
+    uintptr_t id = 0;
+    Guarded(
+        [&] {
+            auto h = std::make_unique<THandle>();
+            if (!ListLhaArchive(Slashes(fileName), h->entries))
+                return 0;
+            std::lock_guard<std::mutex> lock(gHandlesLock);
+            id = ++gLastHandle;
+            gHandles.emplace(id, std::move(h));
+            return 0;
+        },
+        0);
+    return reinterpret_cast<HARC>(id);
 }
 
 UNLHA_API int UnlhaCloseArchive(HARC arc) {
-    THandle* h = AsHandle(arc);
-    if (!h)
+    std::unique_ptr<THandle> gone;
+    std::lock_guard<std::mutex> lock(gHandlesLock);
+    const auto it = gHandles.find(reinterpret_cast<uintptr_t>(arc));
+    if (it == gHandles.end())
         return UNLHA_ERROR_HANDLE;
-    h->magic = 0;
-    delete h;
+    gone = std::move(it->second);
+    gHandles.erase(it);
     return 0;
 }
 
 UNLHA_API int UnlhaFindFirst(HARC arc, const char* wildName, INDIVIDUALINFO* info) {
-    THandle* h = AsHandle(arc);
-    if (!h)
-        return UNLHA_ERROR_HANDLE;
-    h->wild = wildName ? Slashes(wildName) : std::string();
-    h->next = 0;
-    return FindFrom(h, info);
+    return Guarded(
+        [&] {
+            std::lock_guard<std::mutex> lock(gHandlesLock);
+            THandle* h = Lookup(arc);
+            if (!h)
+                return UNLHA_ERROR_HANDLE;
+            h->wild = wildName ? Slashes(wildName) : std::string();
+            h->next = 0;
+            return FindFrom(h, info);
+        },
+        UNLHA_ERROR_UNEXPECTED);
 }
 
 UNLHA_API int UnlhaFindNext(HARC arc, INDIVIDUALINFO* info) {
-    THandle* h = AsHandle(arc);
-    return h ? FindFrom(h, info) : UNLHA_ERROR_HANDLE;
+    return Guarded(
+        [&] {
+            std::lock_guard<std::mutex> lock(gHandlesLock);
+            THandle* h = Lookup(arc);
+            return h ? FindFrom(h, info) : UNLHA_ERROR_HANDLE;
+        },
+        UNLHA_ERROR_UNEXPECTED);
 }
 
 UNLHA_API int UnlhaCheckArchive(const char* fileName, int mode) {
     if (!fileName)
         return 0;
-    if (mode == 16) {
-        std::vector<TLhaEntry> entries;
-        return ListLhaArchive(Slashes(fileName), entries) ? 1 : 0;
-    }
-    std::vector<TLhaMember> members;
-    std::string error;
-    return ReadLhaArchive(Slashes(fileName), members, error) && !members.empty() ? 1 : 0;
+    return Guarded(
+        [&] {
+            TLhaReader r;
+            if (!r.Open(Slashes(fileName)))
+                return 0;
+            for (TLhaEntry e; r.Next(e);)
+                if (mode != 16 && !r.Decode([](const char*, size_t) { return true; }))
+                    return 0;
+            return r.AnyMember() && r.CleanEnd() ? 1 : 0;
+        },
+        0);
 }
 
 UNLHA_API int UnlhaGetWriteTimeEx(HARC arc, int64_t* time) {
@@ -476,35 +797,57 @@ UNLHA_API int UnlhaGetCreateTimeEx(HARC arc, int64_t* time) {
 }
 
 UNLHA_API int UnlhaGetArchiveType(const char* fileName) {
-    std::vector<TLhaEntry> entries;
-    return fileName && ListLhaArchive(Slashes(fileName), entries) ? 1 : 0;
+    if (!fileName)
+        return 0;
+    return Guarded(
+        [&] {
+            std::vector<TLhaEntry> entries;
+            return ListLhaArchive(Slashes(fileName), entries) ? 1 : 0;
+        },
+        0);
 }
 
 UNLHA_API int UnlhaExtractMem(void* /*hwnd*/, const char* cmdLine, uint8_t* buffer, uint32_t size,
                               int64_t* time, uint16_t* attr, uint32_t* writeSize) {
-    TCommand c;
-    if (!Parse(cmdLine, c) || c.Files.size() != 1)
-        return UNLHA_ERROR_COMMAND;
-    const std::vector<std::string> args = {c.Archive, c.Files[0]};
-    std::vector<TLhaMember> members;
-    std::string error;
-    if (!ReadLhaArchive(args[0], members, error))
-        return UNLHA_ERROR_NOT_ARCHIVE;
-    for (const TLhaMember& m : members) {
-        if (!Matches({args[1]}, m.Name))
-            continue;
-        const uint32_t n = static_cast<uint32_t>(std::min<size_t>(size, m.Data.size()));
-        if (buffer && n)
-            std::memcpy(buffer, m.Data.data(), n);
-        if (writeSize)
-            *writeSize = n;
-        if (time)
-            *time = m.MTime;
-        if (attr)
-            *attr = 0x20;
-        return 0;
-    }
-    return UNLHA_ERROR_NO_FILES;
+    if (writeSize)
+        *writeSize = 0;
+    return Guarded(
+        [&] {
+            std::string archive, member;
+            if (!ParseExtractMem(cmdLine, archive, member))
+                return UNLHA_ERROR_COMMAND;
+            TLhaReader r;
+            if (!r.Open(archive))
+                return r.Error().Code;
+            for (TLhaEntry e; r.Next(e);) {
+                if (e.IsFolder || !Matches({member}, e.Name))
+                    continue;
+                // Only what the buffer holds is ever written; a member that would not fit is
+                // an error, not a cut copy.
+                if (e.OriginalSize > size || (e.OriginalSize > 0 && !buffer))
+                    return UNLHA_ERROR_SMALL_BUFFER;
+                uint32_t at = 0;
+                if (!r.Decode([&](const char* p, size_t n) {
+                        if (n > size - at)
+                            return false;
+                        std::memcpy(buffer + at, p, n);
+                        at += static_cast<uint32_t>(n);
+                        return true;
+                    }))
+                    return r.Error().Code ? r.Error().Code : UNLHA_ERROR_BROKEN;
+                if (writeSize)
+                    *writeSize = at;
+                if (time)
+                    *time = e.MTime;
+                if (attr)
+                    *attr = 0x20;
+                return 0;
+            }
+            if (!r.AnyMember() && !r.CleanEnd())
+                return UNLHA_ERROR_NOT_ARCHIVE;
+            return UNLHA_ERROR_NO_FILES;
+        },
+        UNLHA_ERROR_UNEXPECTED);
 }
 
 UNLHA_API int UnlhaSetOwnerWindowEx(void* hwnd, UNLHA_PROGRESS_PROC proc) {

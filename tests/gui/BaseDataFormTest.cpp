@@ -291,9 +291,9 @@ TEST_F(BaseForm, GreyedCellsCannotBeSelectedByMouse) {
 }
 
 TEST_F(BaseForm, ExecuteAnswersOkOnlyForOk) {
-    WhenModal([this](QWidget*) { form.BitBtn1->click(); });
+    WhenModal([this](QWidget*) { QTest::mouseClick(form.BitBtn1, Qt::LeftButton); });
     EXPECT_TRUE(form.Execute());
-    WhenModal([this](QWidget*) { form.BitBtn2->click(); });
+    WhenModal([this](QWidget*) { QTest::mouseClick(form.BitBtn2, Qt::LeftButton); });
     EXPECT_FALSE(form.Execute());
     WhenModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
     EXPECT_FALSE(form.Execute());

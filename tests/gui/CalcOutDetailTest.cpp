@@ -208,3 +208,11 @@ TEST_F(Detail, CsvFileHasTheCoreBytesForEveryMesh) {
     form.BitBtn2->click();
     EXPECT_FALSE(QFile::exists(path)) << "cancelled";
 }
+
+TEST_F(Detail, ButtonsByClicks) {
+    Row(d, 3, 1);
+    Open(d);
+    EXPECT_EQ(ModalsOpenedByClick(form.BitBtn2), "QFileDialog/save");
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    EXPECT_FALSE(form.isVisible());
+}

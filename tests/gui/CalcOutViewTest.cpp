@@ -3,6 +3,7 @@
 
 #include "app/DataForm.h"
 #include "app/MainUnit.h"
+#include "controls/ImageButton.h"
 #include "controls/StringGrid.h"
 #include "model/CalcSummary.h"
 #include "platform/CodePage.h"
@@ -200,6 +201,24 @@ TEST_F(Summary, SimulatorApplyKeepsTheTableRecalcRefreshesIt) {
     EXPECT_EQ(Text(Grid(), 3, 4), "0");
 }
 
+// Each button by a click: the window it opens (closed again as Esc would), and 閉じる.
+TEST_F(Summary, ButtonsByClicks) {
+    SevenLineProject(d);
+    TCalcAllForm allForm;
+    CalcAllForm = &allForm;
+    Show();
+    const std::pair<QPushButton*, const char*> buttons[] = {
+        {form.BitBtn2, "QFileDialog/save"},
+        {form.BitBtn3, "TCalcAllForm"},
+        {form.BitBtn4, "TTargetRateCalcForm"},
+    };
+    for (auto [button, opens] : buttons)
+        EXPECT_EQ(ModalsOpenedByClick(button), opens);
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    EXPECT_FALSE(form.isVisible());
+    CalcAllForm = nullptr;
+}
+
 TEST(StyledCell, FramesFillAndBackground) {
     TStringGrid grid(6, 1, nullptr);
     QPalette pal = grid.palette();
@@ -307,4 +326,22 @@ TEST_F(ResultNavigation, CalculateShowsTheSummaryOnlyWithResults) {
 
     EXPECT_EQ(Opened(&TInputForm::DetailViewButtonClick), &allForm);
     EXPECT_FALSE(allForm.StringGrid1->Cells(0, 1).trimmed().isEmpty());
+}
+
+TEST_F(ResultNavigation, CalculateAsksOnceWhenTheChecksFindProblems) {
+    TInputData& d = nav->InputData();
+    d.SetLayer(1);
+    d.SetMeshSpan(10);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 3; ++x)
+            if (x != 1 || y != 1) // a hole in the middle
+                AddPoint(d, x, y, 10, 11);
+    QString text;
+    AnswerMessageBox(QMessageBox::No, &text);
+    QTest::mouseClick(nav->CalcButton, Qt::LeftButton);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("1 件の問題があります。計算を続けますか？")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("メッシュ (1, 1) に点がありません")))
+        << text.toStdString();
+    EXPECT_FALSE(d.GetPhase(2));
 }

@@ -1,4 +1,5 @@
 #include "ModalDriver.h"
+#include "PreviewTestSupport.h"
 
 #include "app/DataForm.h"
 #include "app/MainUnit.h"
@@ -17,6 +18,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -524,6 +526,48 @@ TEST_F(MeshForm, ExportFailureShowsTheErrorBoxAndLeavesTheNameAlone) {
     EXPECT_TRUE(QFileInfo(busy + QStringLiteral("/keep")).isDir());
 }
 
+// Each button, tab, tree and list by a click on the shown window.
+TEST_F(MeshForm, ControlsByClicks) {
+    PreparedPreview();
+    Add(1, 2, 6.0);
+    Add(3, 4, 5.0);
+    form.SetInputData(&data);
+    Show();
+    const auto click = [](QWidget* W, QPoint At = QPoint()) {
+        QTest::mouseClick(W, Qt::LeftButton, {}, At);
+    };
+    click(form.TabButton2);
+    EXPECT_EQ(form.TabSheets->currentIndex(), 1);
+    click(form.TabButton1);
+    EXPECT_EQ(form.TabSheets->currentIndex(), 0);
+
+    // A tree node lists its meshes; a column heading sorts; a row loads its mesh.
+    QTreeWidget* tree = form.TreeViewX;
+    click(tree->viewport(), tree->visualItemRect(Group(form.XTopNode(), 3)).center());
+    EXPECT_EQ(List(), "3,4");
+    click(tree->viewport(), tree->visualItemRect(form.XTopNode()).center());
+    EXPECT_EQ(List(), "1,2 3,4");
+    QHeaderView* heading = form.ListView1->header();
+    click(heading->viewport(), QPoint(heading->sectionViewportPosition(3) + 10, 5)); // 計画高
+    EXPECT_EQ(List(), "3,4 1,2");
+    click(form.ListView1->viewport(),
+          form.ListView1->visualRect(form.ListModel()->index(0, 1)).center());
+    EXPECT_EQ(Entry(0), QStringLiteral("3"));
+
+    click(form.Button2); // 削除
+    EXPECT_EQ(List(), "1,2");
+    Entry(0, QStringLiteral("7"));
+    Entry(1, QStringLiteral("8"));
+    click(form.Button1); // 登録
+    EXPECT_EQ(List(), "1,2 7,8");
+    EXPECT_EQ(data.GetInputMeshCount(), 2);
+
+    const std::pair<QPushButton*, const char*> opening[] = {{form.BitBtn1, "TPreViewForm"},
+                                                            {form.BitBtn2, "QFileDialog/save"}};
+    for (auto [button, opens] : opening)
+        EXPECT_EQ(ModalsOpenedByClick(button), opens);
+}
+
 // The program's way in: the navigation window binds its project and shows the editor modally.
 TEST(MeshInputNavigation, MeshButtonOpensTheEditorAndARegistrationEnablesCalculation) {
     TMainForm frame;
@@ -546,11 +590,11 @@ TEST(MeshInputNavigation, MeshButtonOpensTheEditorAndARegistrationEnablesCalcula
             modal = f->isModal() && f->windowTitle() == QStringLiteral("メッシュデータ編集");
             f->StringGrid1->SetCells(0, 1, QStringLiteral("1"));
             f->StringGrid1->SetCells(1, 1, QStringLiteral("2"));
-            f->Button1Click();
+            QTest::mouseClick(f->Button1, Qt::LeftButton);
             f->close();
         },
         [](QWidget* w) { return qobject_cast<TMeshInputForm*>(w) != nullptr; });
-    nav->MeshInputButton->Click();
+    QTest::mouseClick(nav->MeshInputButton, Qt::LeftButton);
     EXPECT_TRUE(bound);
     EXPECT_TRUE(modal);
     ASSERT_NE(MeshInputForm, nullptr);

@@ -1,11 +1,15 @@
 #include "ModalDriver.h"
+#include "PreviewTestSupport.h"
 
 #include "app/DataForm.h"
 #include "app/MainUnit.h"
 #include "controls/ImageButton.h"
+#include "controls/MessageBoxes.h"
 #include "controls/RadioGroup.h"
 #include "input/BaseDataUnit.h"
 #include "model/DataUnit.h"
+#include "results/CalcOutDetailUnit.h"
+#include "results/CalcOutView.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -18,7 +22,10 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -76,13 +83,13 @@ struct Navigation : testing::Test {
         return path;
     }
 
-    // Runs a handler that opens the base data dialog; Edit changes the dialog, then OK.
+    // Opens the base data dialog by its button; Edit changes the dialog, then OK.
     template <class F> void ConfirmBaseData(F Edit) {
         WhenModal([this, Edit](QWidget*) {
             Edit();
-            baseForm.BitBtn1->click();
+            QTest::mouseClick(baseForm.BitBtn1, Qt::LeftButton);
         });
-        nav->BaseInputClick();
+        QTest::mouseClick(nav->ImageButton2, Qt::LeftButton);
     }
 
     // Answers the next file dialog with Path, or cancels it when Path is empty.
@@ -112,11 +119,49 @@ TEST_F(Navigation, FrameAndStartState) {
 }
 
 TEST_F(Navigation, BaseDataOkEnablesMeshDataCancelDoesNot) {
-    WhenModal([this](QWidget*) { baseForm.BitBtn2->click(); });
-    nav->BaseInputClick();
+    WhenModal([this](QWidget*) { QTest::mouseClick(baseForm.BitBtn2, Qt::LeftButton); });
+    QTest::mouseClick(nav->ImageButton2, Qt::LeftButton);
     EXPECT_EQ(Enabled(), "1100110000");
     ConfirmBaseData([] {});
     EXPECT_EQ(Enabled(), "1110110000");
+}
+
+// Every button of the flow chart, clicked: the window it opens (closed again as Esc would) and
+// what it changes, in turn on one project.
+TEST_F(Navigation, EachButtonOpensItsStep) {
+    TCalcOutForm sumForm;
+    TCalcAllForm allForm;
+    CalcOutForm = &sumForm;
+    CalcAllForm = &allForm;
+    PreparedPreview();
+    const QString path = SaveCalculatedProject(QStringLiteral("flow.msh"), "流れ");
+    nav->LoadFile(path);
+
+    nav->InputData().SetPhase(2, false); // results out of date: only the calculation helps
+    EXPECT_EQ(ModalsOpenedByClick(nav->CalcButton), "TCalcOutForm");
+    EXPECT_EQ(Enabled(), "1111111111") << "calculated";
+
+    nav->InputData().SetTitle("保存前");
+    const std::pair<TImageButton*, const char*> steps[] = {
+        {nav->SumViewButton, "TCalcOutForm"},
+        {nav->DetailViewButton, "TCalcAllForm"},
+        {nav->CalcPrintButton, "TPrintoutForm"},
+        {nav->InputPrintButton, "TPreViewForm"},
+        {nav->MeshInputButton, "TMeshInputForm"},
+        {nav->ImageButton2, "TBaseInputForm"},
+        {nav->ImageButton1, "QFileDialog/open"},
+        {nav->ImageButton4, "QFileDialog/save"},
+        {nav->ImageButton3, ""}, // a project with a name is saved at once
+    };
+    for (auto [button, opens] : steps)
+        EXPECT_EQ(ModalsOpenedByClick(button), opens) << opens;
+    EXPECT_EQ(Enabled(), "1111111111") << "every window cancelled";
+    EXPECT_EQ(nav->FileName(), path);
+    TInputData reread;
+    reread.FileLoad(QFile::encodeName(path).toStdString());
+    EXPECT_EQ(reread.Title(), "保存前");
+    CalcOutForm = nullptr;
+    CalcAllForm = nullptr;
 }
 
 TEST_F(Navigation, OpeningACalculatedProjectAndConfirmingBaseData) {
@@ -154,6 +199,27 @@ TEST_F(Navigation, FailedOpenKeepsFileCaptionAndProject) {
     QFile f(junk);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("not a project at all\n"));
+}
+
+// A FIFO is refused at once (opening it would wait for a writer for ever) and a failure for
+// want of memory speaks Japanese; either way the open project stays.
+TEST_F(Navigation, FifoAndOutOfMemoryKeepTheProject) {
+    const QString good = SaveCalculatedProject(QStringLiteral("site1.msh"), "元の工事");
+    nav->LoadFile(good);
+    const QString fifo = Path(QStringLiteral("pipe.msh"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    QString text;
+    AnswerMessageBox(QMessageBox::Ok, &text);
+    nav->LoadFile(fifo);
+    EXPECT_TRUE(text.contains(QStringLiteral("通常のファイルではありません")))
+        << text.toStdString();
+    EXPECT_EQ(nav->FileName(), good);
+    EXPECT_EQ(nav->InputData().Title(), "元の工事");
+
+    text.clear();
+    AnswerMessageBox(QMessageBox::Ok, &text);
+    EXPECT_FALSE(RunGuarded(nav, []() { throw std::bad_alloc(); }));
+    EXPECT_TRUE(text.startsWith(QStringLiteral("メモリが足りません。"))) << text.toStdString();
 }
 
 TEST_F(Navigation, OpenThroughTheDialog) {

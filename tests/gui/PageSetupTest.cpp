@@ -118,7 +118,7 @@ TEST(PageSetup, MarginFieldsKeepWithinThePrinterAndFourHundred) {
             TypeInto(form.RightMEdit, QStringLiteral("abc"));
             TypeInto(form.BottomMEdit, QStringLiteral("123"));
             TypeInto(form.HdMEdit, QStringLiteral("-3"));
-            form.BitBtn1->click();
+            QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
         },
         IsPageSetup);
     ASSERT_TRUE(form.Execute());
@@ -127,6 +127,34 @@ TEST(PageSetup, MarginFieldsKeepWithinThePrinterAndFourHundred) {
     for (int k = 0; k < 6; ++k)
         EXPECT_EQ(form.GetMargin(k), expected[k]) << k;
     TPreviewPrinter::Current().UseBuiltIn();
+}
+
+// OK does not take margins that leave the paper too little room: the dialog says so and stays
+// open until they fit.
+TEST(PageSetup, MarginsThatLeaveNoRoomCannotBeConfirmed) {
+    PreparedPreview({100, 100, 100, 100, 0, 0}, QPageSize::A5);
+    TPreSetupForm02 form;
+    for (int k = 0; k < 6; ++k)
+        form.SetMargin(k, 100);
+    QString text;
+    WhenModal(
+        [&](QWidget*) {
+            form.PageControl1->setCurrentWidget(form.HeaderSheet);
+            TypeInto(form.LeftMEdit, QStringLiteral("400"));
+            TypeInto(form.RightMEdit, QStringLiteral("400"));
+            AnswerMessageBox(QMessageBox::Ok, &text);
+            form.BitBtn1->click(); // 680 of the paper's 1480 left: refused
+            EXPECT_TRUE(form.isVisible());
+            EXPECT_EQ(form.PageControl1->currentWidget(), form.YohakuSheet);
+            TypeInto(form.RightMEdit, QStringLiteral("300"));
+            form.BitBtn1->click(); // 780: taken
+        },
+        IsPageSetup);
+    ASSERT_TRUE(form.Execute());
+    EXPECT_TRUE(text.startsWith(QStringLiteral("余白が大きすぎます。"))) << text.toStdString();
+    EXPECT_EQ(form.GetMargin(0), 400);
+    EXPECT_EQ(form.GetMargin(2), 300);
+    PreparedPreview();
 }
 
 TEST(PageSetup, ConfirmingRebuildsThePreviewWithTheNewSettings) {
@@ -144,7 +172,7 @@ TEST(PageSetup, ConfirmingRebuildsThePreviewWithTheNewSettings) {
             // The preview of this program offers no style editing.
             EXPECT_FALSE(form->PageControl1->isTabVisible(2));
             EXPECT_TRUE(form->LandRadio->isChecked());
-            form->PortRadio->click();
+            QTest::mouseClick(form->PortRadio, Qt::LeftButton);
             EXPECT_TRUE(form->PortRadio->isChecked());
             form->TopMEdit->setValue(400);
             form->BottomMEdit->setValue(400);
@@ -178,7 +206,7 @@ TEST(PageSetup, StartPageNumber) {
         [&](QWidget* W) {
             auto* form = static_cast<TPreSetupForm02*>(W);
             EXPECT_EQ(form->Edit1->text(), QStringLiteral("1"));
-            form->UpButton->click();
+            QTest::mouseClick(form->UpButton, Qt::LeftButton);
             EXPECT_EQ(form->Edit1->text(), QStringLiteral("2"));
             // Typed, button, shown after the click.
             const std::tuple<const char*, QToolButton*, const char*> steps[] = {
@@ -187,7 +215,7 @@ TEST(PageSetup, StartPageNumber) {
                 {"1233", form->UpButton, "1234"}};
             for (const auto& [typed, button, shown] : steps) {
                 form->Edit1->setText(QString::fromUtf8(typed));
-                button->click();
+                QTest::mouseClick(button, Qt::LeftButton);
                 EXPECT_EQ(form->Edit1->text(), QString::fromUtf8(shown));
             }
             form->BitBtn1->click();
@@ -248,7 +276,7 @@ TEST(PageSetup, CancelPutsOrientationBackAndKeepsThePaper) {
         [&](QWidget* W) {
             auto* form = static_cast<TPreSetupForm02*>(W);
             form->PaperListBox->setCurrentIndex(PaperPosition(form->PaperListBox, QPageSize::A3));
-            form->LandRadio->click();
+            QTest::mouseClick(form->LandRadio, Qt::LeftButton);
             EXPECT_TRUE(printer.Caps().Landscape);
             EXPECT_EQ(form->PrSizeLabel->Caption(), QStringLiteral("横 420(mm) × 縦 297(mm)"));
             form->TopMEdit->setValue(300);
@@ -277,6 +305,20 @@ TEST(PageSetup, CancelPutsOrientationBackAndKeepsThePaper) {
     EXPECT_EQ(preview.PaperW(), 420);
 }
 
+TEST(PageSetup, PrinterButtonOpensThePrintingSystemsDialog) {
+    PreparedPreview();
+    TPreSetupForm02 form;
+    std::string opened;
+    WhenModal(
+        [&](QWidget*) {
+            opened = ModalsOpenedByClick(form.BitBtn3);
+            QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
+        },
+        IsPageSetup);
+    EXPECT_FALSE(form.Execute()) << "cancelled";
+    EXPECT_EQ(opened, "QPageSetupDialog");
+}
+
 TEST(PageSetup, StyleTabEditsTheDialogsCopy) {
     PreparedPreview();
     std::vector<TTextStyle> styles = SharedPreviewForm().FontList();
@@ -294,7 +336,7 @@ TEST(PageSetup, StyleTabEditsTheDialogsCopy) {
     EXPECT_FALSE(form.SpaceEdit->isEnabled());
     EXPECT_TRUE(form.HeightEdit->isEnabled());
     form.HeightEdit->setValue(50);
-    form.FontBtn2->setChecked(true);
+    QTest::mouseClick(form.FontBtn2, Qt::LeftButton);
     form.FontBox->setCurrentText(QStringLiteral("ＭＳ ゴシック"));
     emit form.FontBox->textActivated(form.FontBox->currentText());
     // Showing another style leaves the edited one as it is.
@@ -313,6 +355,30 @@ TEST(PageSetup, StyleTabEditsTheDialogsCopy) {
     std::vector<TTextStyle> two(2);
     form.GetFontStyle(two);
     EXPECT_EQ(two[1].StyleName, QStringLiteral("本文"));
+}
+
+TEST(PageSetup, TextHeightStaysWithinWhatAPageHolds) {
+    PreparedPreview();
+    std::vector<TTextStyle> styles = SharedPreviewForm().FontList();
+    TPreSetupForm02 form;
+    form.SetFontTabVisible(true);
+    form.SetFontStyle(styles);
+    form.resize(600, 500);
+    form.PageControl1->setCurrentWidget(form.FontSheet);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.HeightEdit->setFocus();
+    QTest::keyClick(form.HeightEdit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(form.HeightEdit, QStringLiteral("157708730"));
+    QTest::keyClick(form.HeightEdit, Qt::Key_Return);
+    const int typed = form.HeightEdit->value();
+    EXPECT_LE(typed, 10000) << "at most 1 m, as the settings read it";
+    form.HeightEdit->stepBy(100000);
+    EXPECT_EQ(form.HeightEdit->value(), 10000);
+    form.FontView->grab(); // the sample at that height, in screen pixels
+    std::vector<TTextStyle> back = styles;
+    form.GetFontStyle(back);
+    EXPECT_EQ(PageFontHeight(back[1].Font), -10000);
 }
 
 TEST(PreviewPrinter, PaperOperationsOnTheBuiltInPrinter) {

@@ -126,6 +126,7 @@ TEST(PreviewHeader, SettingsRoundTripAndFontCount) {
         EXPECT_EQ(s.value(QStringLiteral("FontCount")).toString(), QStringLiteral("7"));
         s.setValue(QStringLiteral("FontCount"), QStringLiteral("3"));
         s.setValue(QStringLiteral("MARGIN0"), QStringLiteral("abc")); // not a number
+        s.setValue(QStringLiteral("FOOTER2"), QStringLiteral("\x1b[2J頁\r\n&P\t"));
     }
     preview.Header = {};
     preview.SetMarzins({100, 100, 100, 100, 0, 0});
@@ -136,6 +137,7 @@ TEST(PreviewHeader, SettingsRoundTripAndFontCount) {
         preview.LoadSettingsFrom(s);
     }
     EXPECT_EQ(preview.Header[1], QStringLiteral("計算書"));
+    EXPECT_EQ(preview.Footer[2], QStringLiteral("[2J頁&P")); // control characters dropped
     EXPECT_EQ(preview.Marzins(), (std::array<int, 6>{100, 130, 140, 150, 60, 70}));
     EXPECT_EQ(preview.FontList()[2].LeftI, 33); // within FontCount 3
     EXPECT_EQ(preview.FontList()[5].LeftI, 10); // beyond it: unchanged
@@ -155,4 +157,72 @@ TEST(PreviewHeader, SettingsRoundTripAndFontCount) {
     EXPECT_EQ(preview.FontList().size(), 7u);
     EXPECT_EQ(preview.FontList()[2].StyleName, QStringLiteral("タイトル文"));
     EXPECT_TRUE(preview.FontList()[2].Font.bold());
+}
+
+TEST(PreviewHeader, PageNumbersInTheFooterUnlessTextsAreStored) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("preview.ini"));
+    TPageDocument document;
+    {
+        QSettings s(file, QSettings::IniFormat);
+        document.LoadSettingsFrom(s);
+    }
+    EXPECT_EQ(document.Footer,
+              (std::array<QString, 3>{QString(), QStringLiteral("&P / &N"), QString()}));
+    {
+        QSettings s(file, QSettings::IniFormat);
+        s.setValue(QStringLiteral("FOOTER1"), QString()); // stored empty: the user's choice
+        document.LoadSettingsFrom(s);
+    }
+    EXPECT_TRUE(document.Footer[1].isEmpty());
+}
+
+// Stored margins that would leave the paper (less than) nothing for the content read as the
+// defaults, so a damaged settings file cannot turn every row of a report into a page; so do
+// margins kept from a larger paper when the document moves to a smaller one.
+TEST(PreviewHeader, MarginsNoPaperHoldsReadAsDefaults) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("preview.ini"));
+    const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF());
+    const QPageLayout a5(QPageSize(QPageSize::A5), QPageLayout::Portrait, QMarginsF());
+    const struct {
+        const QPageLayout& Paper;
+        const char* Left;
+        const char* Top;
+        const char* Right;
+        const char* Bottom;
+        std::array<int, 6> Expected;
+    } cases[] = {
+        {a4, "120", "10000", "120", "10000", {120, 100, 120, 100, 60, 70}},
+        {a4, "400", "400", "400", "400", {400, 400, 400, 400, 60, 70}},
+        {a5, "400", "150", "400", "150", {100, 100, 100, 100, 60, 70}},
+        {a5, "300", "150", "300", "150", {300, 150, 300, 150, 60, 70}},
+        {a4, "120", "130", "120", "401", {120, 130, 120, 100, 60, 70}},
+    };
+    for (const auto& c : cases) {
+        TPageDocument document;
+        document.SetPaper(c.Paper);
+        {
+            QSettings s(file, QSettings::IniFormat);
+            s.setValue(QStringLiteral("MARGIN0"), QString::fromUtf8(c.Left));
+            s.setValue(QStringLiteral("MARGIN1"), QString::fromUtf8(c.Top));
+            s.setValue(QStringLiteral("MARGIN2"), QString::fromUtf8(c.Right));
+            s.setValue(QStringLiteral("MARGIN3"), QString::fromUtf8(c.Bottom));
+            s.setValue(QStringLiteral("MARGIN4"), QStringLiteral("60"));
+            s.setValue(QStringLiteral("MARGIN5"), QStringLiteral("70"));
+            document.LoadSettingsFrom(s);
+        }
+        EXPECT_EQ(document.Marzins(), c.Expected) << c.Left << " " << c.Top;
+    }
+    // Read on A4, then composed on A5 (the command line tool's order).
+    TPageDocument document;
+    {
+        QSettings s(file, QSettings::IniFormat);
+        s.setValue(QStringLiteral("MARGIN0"), QStringLiteral("400"));
+        s.setValue(QStringLiteral("MARGIN2"), QStringLiteral("400"));
+        document.LoadSettingsFrom(s);
+    }
+    EXPECT_EQ(document.Marzins()[0], 400);
+    document.SetPaper(a5);
+    EXPECT_EQ(document.Marzins(), (std::array<int, 6>{100, 100, 100, 100, 60, 70}));
 }

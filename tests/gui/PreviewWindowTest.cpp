@@ -15,6 +15,7 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTest>
+#include <QToolButton>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
@@ -73,6 +74,44 @@ TEST(PreviewWindow, ZoomSteps) {
     EXPECT_FALSE(preview.WordOutEnabled());
     preview.SetOutEnabled(1, false);
     preview.hide();
+}
+
+// Each tool bar button by a click: what it changes, or the window it opens (closed again as
+// Esc would).
+TEST(PreviewWindow, ToolBarButtonsByClicks) {
+    TPreViewForm& preview = PreviewOfPages(3);
+    preview.SetDrawPageNum(2);
+    preview.SetOutEnabled(0, true);
+    preview.SetOutEnabled(1, true);
+    const auto toolButton = [&preview](QAction* Action) -> QToolButton* {
+        for (QToolButton* b : preview.Panel1->findChildren<QToolButton*>())
+            if (b->defaultAction() == Action)
+                return b;
+        return nullptr;
+    };
+    const auto state = [&preview] {
+        return QStringLiteral("%1%/p%2").arg(preview.PaperScale()).arg(preview.DrawPageNum());
+    };
+    const std::pair<QAction*, const char*> buttons[] = {
+        {preview.ZoomInAction, "200%/p2"},         // 拡大
+        {preview.ZoomOutAction, "100%/p2"},        // 縮小
+        {preview.PageNextAction, "100%/p3"},       // 次ページ
+        {preview.PagePreAction, "100%/p2"},        // 前ページ
+        {preview.ActPageSetup, "TPreSetupForm02"}, // ページ設定
+        {preview.PrintAction, "TPrintGoForm"},     // 印刷
+        {preview.RTFAction, "QFileDialog/save"},   // RTF出力
+        {preview.WordAction, "QMessageBox"},       // Word出力: not in this version
+    };
+    for (auto [action, after] : buttons) {
+        QToolButton* button = toolButton(action);
+        ASSERT_NE(button, nullptr) << after;
+        const std::string opened = ModalsOpenedByClick(button);
+        EXPECT_EQ(opened.empty() ? state().toStdString() : opened, after);
+    }
+    preview.SetOutEnabled(0, false);
+    preview.SetOutEnabled(1, false);
+    QTest::mouseClick(toolButton(preview.ExitAction), Qt::LeftButton);
+    EXPECT_FALSE(preview.isVisible());
 }
 
 TEST(PreviewWindow, PagingByCommandsKeysAndThumbnails) {

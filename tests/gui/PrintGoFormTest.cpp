@@ -117,7 +117,7 @@ TEST(PrintGoForm, ShowsTheSettingsAndReadsBackTheChoices) {
             EXPECT_FALSE(form.GroupCheck->isEnabled());
             form.ReverseRadio->setChecked(true);
             EXPECT_FALSE(form.MultiGroup->isEnabled());
-            Button(&form, QStringLiteral("OK"))->click();
+            QTest::mouseClick(Button(&form, QStringLiteral("OK")), Qt::LeftButton);
         },
         IsPrintDialog);
     ASSERT_TRUE(form.Execute());
@@ -129,8 +129,11 @@ TEST(PrintGoForm, ShowsTheSettingsAndReadsBackTheChoices) {
     EXPECT_FALSE(form.Collate);
     EXPECT_EQ(form.SpecialNumber, 1);
 
-    WhenModal([&](QWidget*) { Button(&form, QStringLiteral("キャンセル"))->click(); },
-              IsPrintDialog);
+    WhenModal(
+        [&](QWidget*) {
+            QTest::mouseClick(Button(&form, QStringLiteral("キャンセル")), Qt::LeftButton);
+        },
+        IsPrintDialog);
     EXPECT_FALSE(form.Execute());
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 
 namespace {
@@ -80,4 +81,28 @@ TEST(PrintLayout, SheetsOfAJob) {
                   c.Expected)
             << c.From << ".." << c.To << " layout " << c.Layout << " collate " << c.Collate
             << " copies " << c.Copies;
+}
+
+TEST(PrintLayout, MarginsThatLeaveTheContentHalfThePaper) {
+    const int a4w = 2100, a4h = 2970, a5w = 1480, a5h = 2100;
+    const struct {
+        std::array<int, 6> Margins;
+        int W, H;
+        bool Fit;
+    } cases[] = {
+        {{100, 100, 100, 100, 0, 0}, a4w, a4h, true},
+        {{400, 400, 400, 400, 400, 400}, a4w, a4h, true}, // the most the page setup offers
+        {{100, 10000, 100, 10000, 0, 0}, a4w, a4h, false},
+        {{401, 100, 100, 100, 0, 0}, a4w, a4h, false},
+        {{-1, 100, 100, 100, 0, 0}, a4w, a4h, false},
+        {{370, 100, 370, 100, 0, 0}, a5w, a5h, true},  // 740 of 1480 left
+        {{370, 100, 371, 100, 0, 0}, a5w, a5h, false}, // 739
+        {{400, 100, 400, 100, 0, 0}, a5w, a5h, false},
+        {{100, 400, 100, 400, 0, 0}, a5h, a5w, false}, // A5 turned: 1480 high
+        {{0, 0, 0, 0, 0, 0}, 10, 10, true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MarginsFitPaper(c.Margins, c.W, c.H), c.Fit)
+            << c.Margins[0] << "," << c.Margins[1] << "," << c.Margins[2] << "," << c.Margins[3]
+            << " on " << c.W << "x" << c.H;
 }

@@ -6,9 +6,12 @@
 #include "preview/PreviewCountUnit.h"
 
 #include <QAction>
-#include <QPrinter>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -17,6 +20,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -93,7 +98,8 @@ TPreViewForm& Document(int Pages) {
         canvas.fillRect(QRect(0, 0, preview.PaperWidth() / 2, preview.PaperHeight() / 2),
                         Qt::black);
         canvas.setPen(Qt::black);
-        canvas.drawText(QPointF(100, preview.PaperHeight() * 3 / 4), QStringLiteral("PAGE%1").arg(i));
+        canvas.drawText(QPointF(100, preview.PaperHeight() * 3 / 4),
+                        QStringLiteral("PAGE%1").arg(i));
     }
     preview.ViewEnd();
     return preview;
@@ -134,7 +140,8 @@ TEST(PrintPages, SheetsOfTheBuiltInPdfPrinter) {
         {4, 9, 0, false, 1, "4|5", false},
     };
     for (const TCase& c : cases) {
-        SCOPED_TRACE(QStringLiteral("%1..%2 layout %3").arg(c.From).arg(c.To).arg(c.Layout).toStdString());
+        SCOPED_TRACE(
+            QStringLiteral("%1..%2 layout %3").arg(c.From).arg(c.To).arg(c.Layout).toStdString());
         QFile::remove(file);
         preview.PrintPages(c.From, c.To, c.Layout, c.Collate, c.Copies);
         const TPdfInfo info = PdfInfo(file);
@@ -180,6 +187,44 @@ TEST(PrintPages, FailureLeavesThePrinterAndCommandsAsTheyWere) {
     EXPECT_FALSE(TPreviewPrinter::Current().Caps().Landscape);
     EXPECT_EQ(printer.copyCount(), 1);
     EXPECT_TRUE(preview.ExitAction->isEnabled());
+    printer.setOutputFileName(QString());
+}
+
+// The built-in printer's PDF goes through the atomic writer: a target that cannot be replaced
+// keeps what it was, and a finished job replaces the earlier file whole.
+TEST(PrintPages, PdfReplacesTheEarlierFileOnlyWhenWhole) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TPreViewForm& preview = Document(2);
+    QPrinter& printer = TPreviewPrinter::Current().Printer();
+    const QString fifo = dir.filePath(QStringLiteral("fifo.pdf"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    const QString readOnly = dir.filePath(QStringLiteral("read-only.pdf"));
+    const QString earlier = dir.filePath(QStringLiteral("earlier.pdf"));
+    for (const QString& name : {readOnly, earlier}) {
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("earlier");
+    }
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    for (const QString& target : {fifo, readOnly}) {
+        printer.setOutputFileName(target);
+        EXPECT_THROW(preview.PrintPages(1, 2, 0, false, 1), EFailure) << target.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+    QFile kept(readOnly);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("earlier"));
+
+    printer.setOutputFileName(earlier);
+    preview.PrintPages(1, 2, 0, false, 1);
+    QFile written(earlier);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray pdf = written.readAll();
+    EXPECT_TRUE(pdf.startsWith("%PDF-"));
+    EXPECT_TRUE(pdf.trimmed().endsWith("%%EOF"));
+    EXPECT_TRUE(
+        QDir(dir.path()).entryList({QStringLiteral(".dy*")}, QDir::Hidden | QDir::Files).isEmpty());
     printer.setOutputFileName(QString());
 }
 

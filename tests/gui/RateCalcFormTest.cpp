@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -33,9 +34,9 @@ struct RateForm : testing::Test {
             s += !b->isEnabled() ? (b->isChecked() ? '?' : '-') : b->isChecked() ? '1' : '0';
         return s;
     }
-    // Runs the dialog and presses one of its closing buttons.
+    // Runs the dialog and clicks one of its closing buttons.
     bool Close(QPushButton* Button) {
-        WhenModal([Button](QWidget*) { Button->click(); });
+        WhenModal([Button](QWidget*) { QTest::mouseClick(Button, Qt::LeftButton); });
         return form.Execute();
     }
 };

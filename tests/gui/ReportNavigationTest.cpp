@@ -5,6 +5,7 @@
 
 #include "app/DataForm.h"
 #include "app/MainUnit.h"
+#include "controls/ImageButton.h"
 #include "input/BaseDataUnit.h"
 #include "model/DataUnit.h"
 #include "results/PrintOutUnit.h"
@@ -54,7 +55,7 @@ TEST(ReportNavigation, PrintButtonsOpenTheListingAndTheReports) {
                            : QString();
         preview->ExitAction->trigger();
     });
-    nav->InputPrintButtonClick();
+    QTest::mouseClick(nav->InputPrintButton, Qt::LeftButton);
     EXPECT_EQ(listingPages, 1);
     EXPECT_EQ(listingFirst, QStringLiteral("listing"));
 
@@ -69,12 +70,12 @@ TEST(ReportNavigation, PrintButtonsOpenTheListingAndTheReports) {
             summaryFirst = GrabPage(*preview, 0).Has(QStringLiteral(" 盛　土　量"));
             preview->ExitAction->trigger();
         });
-        form->PrintOutBtn->click();
+        QTest::mouseClick(form->PrintOutBtn, Qt::LeftButton);
         // Back from the preview the dialog is still open.
         EXPECT_TRUE(form->isVisible());
-        form->CloseBtn->click();
+        QTest::mouseClick(form->CloseBtn, Qt::LeftButton);
     });
-    nav->CalcPrintButtonClick();
+    QTest::mouseClick(nav->CalcPrintButton, Qt::LeftButton);
     EXPECT_EQ(reportPages, 2);
     EXPECT_TRUE(summaryFirst);
     MainForm = nullptr;

@@ -1,0 +1,269 @@
+#include "reports/SiteMapPainter.h"
+
+#include "model/DataUnit.h"
+#include "preview/PageDocument.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Nine shades a side, from the faintest to the strongest.
+const QColor kCut[] = {QColor(254, 224, 210), QColor(252, 187, 161), QColor(252, 146, 114),
+                       QColor(251, 106, 74),  QColor(239, 59, 44),   QColor(203, 24, 29),
+                       QColor(165, 15, 21),   QColor(130, 10, 18),   QColor(103, 0, 13)};
+const QColor kFill[] = {QColor(222, 235, 247), QColor(198, 219, 239), QColor(158, 202, 225),
+                        QColor(107, 174, 214), QColor(66, 146, 198),  QColor(33, 113, 181),
+                        QColor(8, 81, 156),    QColor(8, 60, 130),    QColor(8, 48, 107)};
+
+// A round number (1, 2 or 5 times a power of ten) not below V.
+double RoundUp(double V) {
+    if (!(V > 0))
+        return 1;
+    const double p = std::pow(10.0, std::floor(std::log10(V)));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (m * p >= V * (1 - 1e-12))
+            return m * p;
+    return 10 * p;
+}
+
+QString Number(double V, int Decimals) {
+    return QString::number(V, 'f', Decimals);
+}
+
+int DecimalsOf(double Step) {
+    return Step >= 1 ? 0 : std::min(6, int(std::ceil(-std::log10(Step) - 1e-9)));
+}
+
+// Mesh numbers (Y up) in Frame onto Target.
+QTransform FrameToTarget(const QRectF& Frame, const QRectF& Target) {
+    const double kx = Target.width() / Frame.width(), ky = Target.height() / Frame.height();
+    QTransform t;
+    t.translate(Target.left(), Target.bottom());
+    t.scale(kx, -ky);
+    t.translate(-Frame.left(), -Frame.top());
+    return t;
+}
+
+} // namespace
+
+QColor TSiteMapPainter::ClassColour(int Class, int Classes) {
+    const int side = std::clamp(Classes, 1, 9);
+    if (Class == side)
+        return Qt::white;
+    // Spread the classes over the nine shades, strongest at the ends.
+    auto shade = [side](int Step) { return side == 1 ? 4 : (Step - 1) * 8 / (side - 1); };
+    if (Class < side)
+        return kCut[shade(side - Class)];
+    return kFill[shade(std::min(Class - side, side))];
+}
+
+TSiteMapPainter::TSiteMapPainter(const TCutFillMap& Map, int Classes)
+    : FMap(Map), FBreaks(Map.Breaks(std::clamp(Classes, 1, 9))),
+      FClasses(std::clamp(Classes, 1, 9)) {
+    if (Map.Empty())
+        return;
+    const int64_t w = Map.MaxX() - Map.MinX() + 1, h = Map.MaxY() - Map.MinY() + 1;
+    // One pixel a mesh while that stays within 64 MB; scattered sites draw cell by cell.
+    if (w * h > 16'000'000)
+        return;
+    FImage = QImage(int(w), int(h), QImage::Format_ARGB32);
+    FImage.fill(Qt::transparent);
+    for (const TMapPoint& p : Map.Points()) {
+        const QColor c = std::isfinite(p.Value)
+                             ? ClassColour(TCutFillMap::ClassOf(p.Value, FBreaks), FClasses)
+                             : QColor(128, 128, 128);
+        FImage.setPixelColor(int(p.X - Map.MinX()), int(p.Y - Map.MinY()), c);
+    }
+}
+
+QRectF TSiteMapPainter::SiteFrame() const {
+    if (FMap.Empty())
+        return QRectF(-0.5, -0.5, 1, 1);
+    const double o = FMap.CellOffset();
+    return QRectF(double(FMap.MinX()) - 0.5 + o, double(FMap.MinY()) - 0.5 + o,
+                  double(FMap.MaxX() - FMap.MinX() + 1), double(FMap.MaxY() - FMap.MinY() + 1));
+}
+
+void TSiteMapPainter::PaintCells(QPainter& Painter, const QRectF& Target, const QRectF& Frame,
+                                 const TSiteMapStyle& Style) const {
+    if (FMap.Empty() || Frame.isEmpty())
+        return;
+    Painter.save();
+    Painter.setClipRect(Target, Qt::IntersectClip);
+    const QTransform t = FrameToTarget(Frame, Target);
+    const double o = FMap.CellOffset();
+    // Small sites as rectangles, so that pages and vector files show sharp cells; large ones
+    // through the one-pixel-a-mesh image, which any device draws quickly.
+    if (!FImage.isNull() && FMap.Points().size() > 50'000) {
+        // Pixel (0, 0) is the lowest mesh numbers; the transform turns Y up.
+        Painter.save();
+        Painter.setTransform(t, true);
+        Painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        const QRectF site(double(FMap.MinX()) - 0.5 + o, double(FMap.MinY()) - 0.5 + o,
+                          FImage.width(), FImage.height());
+        Painter.drawImage(site, FImage);
+        Painter.restore();
+    } else {
+        Painter.setPen(Qt::NoPen);
+        Painter.setRenderHint(QPainter::Antialiasing, false);
+        for (const TMapPoint& p : FMap.Points()) {
+            const QRectF cell = t.mapRect(QRectF(p.X - 0.5 + o, p.Y - 0.5 + o, 1, 1));
+            if (!cell.intersects(Target))
+                continue;
+            Painter.fillRect(cell,
+                             std::isfinite(p.Value)
+                                 ? ClassColour(TCutFillMap::ClassOf(p.Value, FBreaks), FClasses)
+                                 : QColor(128, 128, 128));
+        }
+    }
+    auto lines = [&](const std::vector<TMapSegment>& Segments, const QPen& Pen) {
+        QPainterPath path;
+        for (const TMapSegment& s : Segments) {
+            path.moveTo(t.map(QPointF(s.X1 + o, s.Y1 + o)));
+            path.lineTo(t.map(QPointF(s.X2 + o, s.Y2 + o)));
+        }
+        Painter.strokePath(path, Pen);
+    };
+    const double unit = std::max(1.0, Target.height() / 400);
+    if (Style.ContourInterval > 0)
+        for (const auto& level : FMap.Contours(Style.ContourInterval))
+            lines(level.second, QPen(QColor(90, 90, 90), unit * 0.6));
+    if (Style.Boundary)
+        lines(FMap.Contour(0), QPen(Qt::black, unit * 1.6, Qt::SolidLine, Qt::RoundCap));
+    Painter.restore();
+}
+
+void TSiteMapPainter::PaintLegend(QPainter& Painter, const QRectF& Box) const {
+    const int n = int(FBreaks.size()) + 1;
+    const double row = std::min(Box.height() / (n + 4), Box.width() / 5);
+    const double step = FBreaks.empty() ? 1 : FBreaks[FBreaks.size() / 2];
+    const int decimals = DecimalsOf(step);
+    double y = Box.top();
+    Painter.drawText(
+        QRectF(Box.left(), y, Box.width(), row), Qt::AlignLeft | Qt::AlignVCenter,
+        QString::fromStdString(TCutFillMap::LayerName(FMap.Layer())) + QStringLiteral(" (") +
+            QString::fromStdString(TCutFillMap::LayerUnit(FMap.Layer())) + QStringLiteral(")"));
+    y += row * 1.2;
+    // Fill at the top, cut at the bottom, as the colours run.
+    for (int c = n - 1; c >= 0; --c) {
+        const QRectF swatch(Box.left(), y + row * 0.1, row * 1.4, row * 0.8);
+        Painter.fillRect(swatch, ClassColour(c, FClasses));
+        Painter.setPen(QPen(Qt::black, 0));
+        Painter.drawRect(swatch);
+        QString text;
+        if (c == n - 1)
+            text = Number(FBreaks.back(), decimals) + QStringLiteral(" 以上");
+        else if (c == 0)
+            text = Number(FBreaks.front(), decimals) + QStringLiteral(" 未満");
+        else
+            text = Number(FBreaks[c - 1], decimals) + QStringLiteral(" 〜 ") +
+                   Number(FBreaks[c], decimals);
+        Painter.drawText(QRectF(swatch.right() + row * 0.4, y, Box.width(), row),
+                         Qt::AlignLeft | Qt::AlignVCenter, text);
+        y += row;
+    }
+    Painter.drawText(QRectF(Box.left(), y, Box.width(), row), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("上：盛土　下：切土"));
+    y += row;
+    const QPen boundary(Qt::black, std::max(1.0, row / 12));
+    Painter.setPen(boundary);
+    Painter.drawLine(QPointF(Box.left(), y + row / 2),
+                     QPointF(Box.left() + row * 1.4, y + row / 2));
+    Painter.drawText(QRectF(Box.left() + row * 1.8, y, Box.width(), row),
+                     Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("切盛境界"));
+}
+
+void TSiteMapPainter::Paint(QPainter& Painter, const QRectF& Target,
+                            const TSiteMapStyle& Style) const {
+    Painter.save();
+    QFont font(QStringLiteral("ＭＳ ゴシック"));
+    const double text = std::max(6.0, std::min(Target.width(), Target.height()) / 45);
+    font.setPixelSize(int(std::lround(text)));
+    Painter.setFont(font);
+    Painter.setPen(Qt::black);
+    QRectF area = Target;
+    if (!Style.Title.isEmpty()) {
+        QFont big = font;
+        big.setPixelSize(int(std::lround(text * 1.5)));
+        Painter.setFont(big);
+        Painter.drawText(QRectF(area.left(), area.top(), area.width(), text * 2.4),
+                         Qt::AlignHCenter | Qt::AlignVCenter, Style.Title);
+        Painter.setFont(font);
+        area.setTop(area.top() + text * 2.6);
+    }
+    if (FMap.Empty()) {
+        Painter.drawText(area, Qt::AlignCenter, QStringLiteral("表示する点がありません。"));
+        Painter.restore();
+        return;
+    }
+    const QRectF frame = SiteFrame();
+    QRectF mapBox = area;
+    if (Style.Frame) {
+        const double legendW = std::max(text * 12, area.width() * 0.22);
+        PaintLegend(Painter, QRectF(area.right() - legendW + text, area.top() + text,
+                                    legendW - text, area.height() - 2 * text));
+        Painter.setPen(Qt::black);
+        // Room for the Y numbers on the left, the X numbers and the scale bar below.
+        mapBox = QRectF(area.left() + text * 5, area.top() + text,
+                        area.width() - legendW - text * 5.5, area.height() - text * 6);
+    }
+    // Square meshes: the site keeps its shape.
+    const double k = std::min(mapBox.width() / frame.width(), mapBox.height() / frame.height());
+    const QRectF target(mapBox.left() + (mapBox.width() - frame.width() * k) / 2,
+                        mapBox.top() + (mapBox.height() - frame.height() * k) / 2,
+                        frame.width() * k, frame.height() * k);
+    PaintCells(Painter, target, frame, Style);
+    if (!Style.Frame) {
+        Painter.restore();
+        return;
+    }
+    Painter.setPen(QPen(Qt::black, 0));
+    Painter.drawRect(target);
+    // Mesh numbers at round steps, about eight along the longer side.
+    const double tick = RoundUp(std::max(frame.width(), frame.height()) / 8);
+    const QTransform t = FrameToTarget(frame, target);
+    for (double x = std::ceil(frame.left() / tick) * tick; x <= frame.right(); x += tick) {
+        const QPointF p = t.map(QPointF(x, frame.top()));
+        Painter.drawLine(p, p + QPointF(0, text * 0.4));
+        Painter.drawText(QRectF(p.x() - text * 4, p.y() + text * 0.4, text * 8, text * 1.4),
+                         Qt::AlignHCenter | Qt::AlignTop, Number(x, 0));
+    }
+    for (double y = std::ceil(frame.top() / tick) * tick; y <= frame.bottom(); y += tick) {
+        const QPointF p = t.map(QPointF(frame.left(), y));
+        Painter.drawLine(p, p - QPointF(text * 0.4, 0));
+        Painter.drawText(QRectF(p.x() - text * 5, p.y() - text * 0.7, text * 4.4, text * 1.4),
+                         Qt::AlignRight | Qt::AlignVCenter, Number(y, 0));
+    }
+    Painter.drawText(
+        QRectF(target.left(), target.bottom() + text * 1.8, target.width(), text * 1.4),
+        Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("メッシュ番号 X"));
+    // The scale bar: a round length near a quarter of the map's width.
+    const double span = FMap.MeshSpan();
+    if (span > 0 && std::isfinite(span)) {
+        const double metres = RoundUp(frame.width() * span / 4);
+        const double length = metres / span * k;
+        const QPointF start(target.left(), target.bottom() + text * 4.2);
+        Painter.fillRect(QRectF(start, QSizeF(length, text * 0.4)), Qt::black);
+        Painter.drawText(
+            QRectF(start.x() + length + text * 0.5, start.y() - text * 0.5, text * 12, text * 1.4),
+            Qt::AlignLeft | Qt::AlignVCenter,
+            Number(metres, DecimalsOf(metres)) + QStringLiteral(" m"));
+    }
+    Painter.restore();
+}
+
+void BuildMapPage(TPageDocument& Document, const TInputData& Data, TMapLayer Layer) {
+    const TCutFillMap map(Data, Layer);
+    const TSiteMapPainter painter(map);
+    TSiteMapStyle style;
+    style.Title = QString::fromStdString(Data.Title()) + QStringLiteral("　切盛図");
+    Document.NewPage();
+    painter.Paint(*Document.ViewCanvas(),
+                  QRectF(0, 0, Document.PaperWidth(), Document.PaperHeight()), style);
+    Document.ViewEnd();
+}

@@ -1,0 +1,59 @@
+#pragma once
+// TSiteMapPainter: draws the cut/fill map (TCutFillMap) into a rectangle of any painter: the
+// cells coloured by class, the cut/fill boundary and contours, mesh numbers on both axes, the
+// legend and a scale bar. The map window, the printed map page and doryou-cli map use it, so
+// every picture of the site is the same.
+
+#include "analysis/CutFillMap.h"
+
+#include <QColor>
+#include <QImage>
+#include <QRectF>
+#include <QString>
+
+#include <vector>
+
+class QPainter;
+class TInputData;
+class TPageDocument;
+
+struct TSiteMapStyle {
+    QString Title;
+    bool Boundary = true;       // the zero line
+    double ContourInterval = 0; // 0: no contours
+    bool Frame = true;          // axes with mesh numbers, legend and scale bar
+    int Classes = 5;            // classes on each side of zero
+};
+
+class TSiteMapPainter {
+public:
+    explicit TSiteMapPainter(const TCutFillMap& Map, int Classes = 5);
+
+    // Everything into Target (device units of Painter), the map kept square to the site.
+    void Paint(QPainter& Painter, const QRectF& Target, const TSiteMapStyle& Style) const;
+    // Only the cells and lines, with mesh frame rectangle Frame (mesh numbers, Y up) shown in
+    // Target; for the window, which adds its own frame and zoom.
+    void PaintCells(QPainter& Painter, const QRectF& Target, const QRectF& Frame,
+                    const TSiteMapStyle& Style) const;
+
+    // The whole site in mesh numbers, half a mesh round every cell.
+    QRectF SiteFrame() const;
+    const std::vector<double>& Breaks() const { return FBreaks; }
+    // The colour of class Class of 2 Classes + 1: cut in reds, fill in blues, white between.
+    static QColor ClassColour(int Class, int Classes);
+    // The cells as an image, one pixel a mesh (Y up), when the site is compact enough for it;
+    // a null image for sites scattered too widely.
+    const QImage& CellImage() const { return FImage; }
+
+private:
+    void PaintLegend(QPainter& Painter, const QRectF& Box) const;
+
+    const TCutFillMap& FMap;
+    std::vector<double> FBreaks;
+    int FClasses;
+    QImage FImage;
+};
+
+// The map as a printed page of its own: the layer's map fitted to the content area, with title,
+// legend, scale bar and the zero line.
+void BuildMapPage(TPageDocument& Document, const TInputData& Data, TMapLayer Layer);
