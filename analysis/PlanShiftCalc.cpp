@@ -24,6 +24,8 @@ bool KeyLess(const TKey& a, const TKey& b) {
 template <class TPart> TVolumeTotals ParallelSum(size_t Count, const TPart& Part) {
     const size_t cores = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8);
     const size_t chunks = Count < (size_t{1} << 16) ? 1 : cores;
+    if (chunks == 1)
+        return Part(0, Count);
     std::vector<TVolumeTotals> sums(chunks);
     std::vector<std::thread> helpers;
     for (size_t c = 1; c < chunks; ++c) {
