@@ -1,15 +1,20 @@
 #include "CliOutput.h"
 
+#include "analysis/MethodComparison.h"
+#include "analysis/PlanBalance.h"
 #include "analysis/SiteCheck.h"
-
 #include "model/CalcSummary.h"
 #include "model/DataUnit.h"
 #include "platform/CodePage.h"
 #include "platform/Failure.h"
 #include "platform/FileUtil.h"
+#include "platform/NumberFormat.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -90,16 +95,85 @@ std::string VolumesJson(const TGridCalcData& r) {
     return s + StrFormat("],\"HV\":%d", r.HV);
 }
 
-std::string TotalsJson(const TCalcTotals& t) {
-    const auto n = [](int64_t v) { return static_cast<long long>(v); };
-    std::string s = StrFormat("\"BV\":[%lld,%lld],\"CV\":[", n(t.BV[0]), n(t.BV[1]));
+std::string TotalsJson(const TVolumeTotals& t) {
+    std::string s = StrFormat("\"BV\":[%lld,%lld],\"CV\":[", static_cast<long long>(t.BV[0]),
+                              static_cast<long long>(t.BV[1]));
     for (int k = 0; k < 2; ++k) {
         s += k ? ",[" : "[";
         for (int i = 0; i < 6; ++i)
-            s += StrFormat(i ? ",%lld" : "%lld", n(t.CV[k][i]));
+            s += StrFormat(i ? ",%lld" : "%lld", static_cast<long long>(t.CV[k][i]));
         s += "]";
     }
-    return s + StrFormat("],\"HV\":%lld", n(t.HV));
+    return s + StrFormat("],\"HV\":%lld,\"surplus\":%lld", static_cast<long long>(t.HV),
+                         static_cast<long long>(t.Surplus()));
+}
+
+// The same fields as TotalsJson with each value as a percentage of Base's; null where Base's is 0
+// and the difference is not.
+std::string PercentJson(const TVolumeTotals& Diff, const TVolumeTotals& Base) {
+    auto pc = [](int64_t d, int64_t b) {
+        double p;
+        return DifferencePercent(d, b, p) ? JsonNumber(p) : std::string("null");
+    };
+    std::string s =
+        "\"BV\":[" + pc(Diff.BV[0], Base.BV[0]) + "," + pc(Diff.BV[1], Base.BV[1]) + "],\"CV\":[";
+    for (int k = 0; k < 2; ++k) {
+        s += k ? ",[" : "[";
+        for (int i = 0; i < 6; ++i)
+            s += (i ? "," : "") + pc(Diff.CV[k][i], Base.CV[k][i]);
+        s += "]";
+    }
+    return s + "],\"HV\":" + pc(Diff.HV, Base.HV) +
+           ",\"surplus\":" + pc(Diff.Surplus(), Base.Surplus());
+}
+
+TVolumeTotals Difference(const TVolumeTotals& a, const TVolumeTotals& b) {
+    TVolumeTotals d = a;
+    d.HV -= b.HV;
+    for (int k = 0; k < 2; ++k) {
+        d.BV[k] -= b.BV[k];
+        for (int i = 0; i < 6; ++i)
+            d.CV[k][i] -= b.CV[k][i];
+    }
+    return d;
+}
+
+// Millimetres as metres with three decimals, exactly: "-1.250".
+std::string MetresJson(int64_t Mm) {
+    const unsigned long long a = Mm < 0 ? 0ull - static_cast<unsigned long long>(Mm) : Mm;
+    return StrFormat("%s%llu.%03llu", Mm < 0 ? "-" : "", a / 1000, a % 1000);
+}
+
+void PrintSettings(std::FILE* out, const TInputData& Data) {
+    // Texts go to a terminal: no control character of theirs may reach it.
+    std::fprintf(out, "工事名　: %s\n", WithoutControlChars(Data.Title()).c_str());
+    std::fprintf(
+        out, "計算方法: %s　端数処理: %s　補正: %s\n", Pick(kCalcTypeNames, 3, Data.CalcType()),
+        Pick(kRoundTypeNames, 3, Data.RoundType()), Pick(kRateTypeNames, 2, Data.RateType()));
+}
+
+// Rows of cells printed in columns: the first left-aligned, the others right-aligned.
+void PrintColumns(std::FILE* out, const std::vector<std::vector<std::string>>& Rows) {
+    std::vector<int> widths;
+    for (const auto& row : Rows) {
+        widths.resize(std::max(widths.size(), row.size()), 0);
+        for (size_t c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], DisplayWidth(WithoutControlChars(row[c])));
+    }
+    for (auto row : Rows) {
+        for (std::string& cell : row)
+            cell = WithoutControlChars(cell);
+        std::string line;
+        for (size_t c = 0; c < row.size(); ++c)
+            line += c == 0 ? Pad(row[c], widths[c], false) : "  " + Pad(row[c], widths[c], true);
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        std::fprintf(out, "%s\n", line.c_str());
+    }
+}
+
+std::string Volume(int64_t V) {
+    return FormatThousands(static_cast<double>(V), 0);
 }
 
 } // namespace
@@ -129,11 +203,7 @@ void LoadCalculated(TInputData& Data, const std::string& File) {
 
 void PrintSummaryText(std::FILE* out, const TInputData& Data) {
     std::fprintf(out, "土量計算集計表\n");
-    // Texts go to a terminal: no control character of theirs may reach it.
-    std::fprintf(out, "工事名　: %s\n", WithoutControlChars(Data.Title()).c_str());
-    std::fprintf(
-        out, "計算方法: %s　端数処理: %s　補正: %s\n", Pick(kCalcTypeNames, 3, Data.CalcType()),
-        Pick(kRoundTypeNames, 3, Data.RoundType()), Pick(kRateTypeNames, 2, Data.RateType()));
+    PrintSettings(out, Data);
     std::fprintf(out, "メッシュ: %d 点（間隔 %g m）　計算メッシュ: %d\n\n",
                  Data.GetInputMeshCount(), Data.MeshSpan(), Data.CalcMeshCount());
     const TCalcSummary s = BuildCalcSummary(Data);
@@ -171,7 +241,7 @@ void PrintCalcJson(std::FILE* out, const TInputData& Data) {
     }
     // The totals in 64 bits, with the count of meshes whose own volumes stopped at 32 bits.
     std::fprintf(out, "],\n\"total\":{%s},\"saturatedMeshes\":%lld}\n",
-                 TotalsJson(Data.GetCalcTotals()).c_str(),
+                 TotalsJson(TVolumeTotals(Data.GetCalcTotals())).c_str(),
                  static_cast<long long>(Data.SaturatedMeshCount()));
 }
 
@@ -197,4 +267,81 @@ void PrintFindingsJson(std::FILE* out, const std::vector<TCheckFinding>& Finding
     }
     std::fprintf(out, "],\n\"count\":%zu,\"serious\":%d}\n", Findings.size(),
                  TSiteCheck::SeriousCount(Findings));
+}
+
+void PrintComparisonText(std::FILE* out, const TInputData& Data, const TMethodComparison& C) {
+    const TComparisonTable t = BuildComparisonTable(Data, C);
+    std::fprintf(out, "計算方法の比較\n");
+    PrintSettings(out, Data);
+    std::fprintf(out, "差と差(%%)はこの工事の計算方法（%s）に対するものです。\n\n",
+                 t.MethodNames[t.OwnMethod].c_str());
+    for (int m = 0; m < CalcMethodCount; ++m) {
+        std::fprintf(out, "%s%s\n", m == t.OwnMethod ? "◎" : "○", t.MethodNames[m].c_str());
+        std::vector<std::vector<std::string>> rows;
+        rows.push_back({"", "土量", m == t.OwnMethod ? "" : "差", m == t.OwnMethod ? "" : "差(%)"});
+        for (const TComparisonTable::TRow& r : t.Rows) {
+            if (r.Section)
+                rows.push_back({r.Label});
+            else
+                rows.push_back({r.Label, r.Volume[m], r.Difference[m], r.Percent[m]});
+        }
+        PrintColumns(out, rows);
+        std::fprintf(out, "\n");
+    }
+}
+
+void PrintComparisonJson(std::FILE* out, const TInputData& Data, const TMethodComparison& C) {
+    std::fprintf(out,
+                 "{\"title\":%s,\"calcType\":%d,\"roundType\":%d,\"rateType\":%d,"
+                 "\"layer\":%d,\"methods\":[",
+                 JsonString(Data.Title()).c_str(), C.OwnMethod, Data.RoundType(), Data.RateType(),
+                 Data.Layer());
+    for (int m = 0; m < CalcMethodCount; ++m) {
+        const TMethodResult& r = C.Methods[m];
+        const TVolumeTotals diff = Difference(r.Totals, C.Own());
+        std::fprintf(out,
+                     "%s\n{\"calcType\":%d,\"name\":%s,\"own\":%s,\"calculated\":%s,"
+                     "\"meshes\":%d,%s,\n \"difference\":{%s},\n \"percent\":{%s}}",
+                     m ? "," : "", m, JsonString(CalcMethodName(m)).c_str(),
+                     m == C.OwnMethod ? "true" : "false", r.Calculated ? "true" : "false",
+                     r.CalcMeshCount, TotalsJson(r.Totals).c_str(), TotalsJson(diff).c_str(),
+                     PercentJson(diff, C.Own()).c_str());
+    }
+    std::fprintf(out, "]}\n");
+}
+
+void PrintBalanceText(std::FILE* out, const TInputData& Data, const TPlanBalance& B) {
+    std::fprintf(out, "計画高調整\n");
+    PrintSettings(out, Data);
+    std::fprintf(out, "目標残土量: %s m³（不足は－）\n\n", Volume(B.TargetSurplus).c_str());
+    if (!B.Found) {
+        std::fprintf(out, "%s\n", B.Message.c_str());
+        return;
+    }
+    auto surplus = [](int64_t V) {
+        return (V > 0 ? "残土量 " : V < 0 ? "不足土量 " : "") + Volume(std::llabs(V));
+    };
+    PrintColumns(out,
+                 {{"", "現在", "調整後"},
+                  {"盛土量（補正）", Volume(B.Before.BV[1]), Volume(B.After.BV[1])},
+                  {"切土量（補正）", Volume(B.Before.CV[1][0]), Volume(B.After.CV[1][0])},
+                  {"残土量・不足土量", surplus(B.Before.Surplus()), surplus(B.After.Surplus())}});
+    std::fprintf(out, "\n計画高の調整量 Δh: %s m\n", ShiftText(B.ShiftMm).c_str());
+    std::fprintf(out, "目標との差: %s m³\n", Volume(B.Remaining()).c_str());
+}
+
+void PrintBalanceJson(std::FILE* out, const TInputData& Data, const TPlanBalance& B) {
+    std::fprintf(out, "{\"title\":%s,\"calcType\":%d,\"target\":%lld,\"found\":%s,",
+                 JsonString(Data.Title()).c_str(), CalcMethodOf(Data.CalcType()),
+                 static_cast<long long>(B.TargetSurplus), B.Found ? "true" : "false");
+    if (!B.Found) {
+        std::fprintf(out, "\"message\":%s}\n", JsonString(B.Message).c_str());
+        return;
+    }
+    std::fprintf(out,
+                 "\"shift\":%s,\"shiftMm\":%lld,\"remaining\":%lld,\n\"before\":{%s},\n"
+                 "\"after\":{%s},\"evaluations\":%d}\n",
+                 MetresJson(B.ShiftMm).c_str(), static_cast<long long>(B.ShiftMm),
+                 static_cast<long long>(B.Remaining()), TotalsJson(B.Before).c_str(),
+                 TotalsJson(B.After).c_str(), B.Evaluations);
 }

@@ -9,6 +9,8 @@
 
 class TInputData;
 struct TCheckFinding;
+struct TMethodComparison;
+struct TPlanBalance;
 
 // Loads a project from a file, or from standard input for "-".
 void LoadProject(TInputData& Data, const std::string& File);
@@ -23,3 +25,12 @@ void PrintSaturationWarning(std::FILE* err, const TInputData& Data);
 // The findings of the data checks: one line each, or a JSON object with every finding.
 void PrintFindingsText(std::FILE* out, const std::vector<TCheckFinding>& Findings);
 void PrintFindingsJson(std::FILE* out, const std::vector<TCheckFinding>& Findings);
+
+// The three methods side by side: the comparison table's texts, or one JSON object per method
+// with the fields of calc --json's totals and its differences from the project's own method.
+void PrintComparisonText(std::FILE* out, const TInputData& Data, const TMethodComparison& C);
+void PrintComparisonJson(std::FILE* out, const TInputData& Data, const TMethodComparison& C);
+
+// The plan balance: the shift and the volumes before and after it, or why there is none.
+void PrintBalanceText(std::FILE* out, const TInputData& Data, const TPlanBalance& B);
+void PrintBalanceJson(std::FILE* out, const TInputData& Data, const TPlanBalance& B);

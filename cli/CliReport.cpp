@@ -1,6 +1,7 @@
 #include "CliReport.h"
 
 #include "CliOutput.h"
+#include "analysis/MethodComparison.h"
 
 #include "model/DataUnit.h"
 #include "platform/Failure.h"
@@ -26,6 +27,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -33,10 +35,10 @@ int ReportUsage() {
     std::fprintf(
         stderr,
         "使い方: doryou-cli report FILE.msh [--summary] [--list] [--listing] [--map]\n"
-        "                          -o OUT.pdf [--paper A4] [--landscape]\n"
+        "                          [--compare] -o OUT.pdf [--paper A4] [--landscape]\n"
         "  report  土量集計表 (--summary)、土量計算一覧表 (--list)、入力データ一覧\n"
-        "          (--listing)、切盛図 (--map) を PDF に書き出します。何も選ばなければ\n"
-        "          切盛図のほかの全部です。\n"
+        "          (--listing)、切盛図 (--map)、計算方法の比較 (--compare) を PDF に\n"
+        "          書き出します。何も選ばなければ切盛図と比較のほかの全部です。\n"
         "          --paper は用紙 (A4, A3, B5, JisB5, Letter など)、--landscape は横向きです。\n"
         "          FILE.msh に - を指定すると標準入力から読み、-o - で標準出力へ書き出します。\n");
     return 2;
@@ -181,7 +183,8 @@ int Map(int argc, char** argv, const std::vector<std::string>& args) {
 
 int Report(int argc, char** argv, const std::vector<std::string>& args) {
     std::string file, out, paper;
-    bool summary = false, list = false, listing = false, map = false, landscape = false;
+    bool summary = false, list = false, listing = false, map = false, compare = false,
+         landscape = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--summary")
@@ -192,6 +195,8 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
             listing = true;
         else if (a == "--map")
             map = true;
+        else if (a == "--compare")
+            compare = true;
         else if (a == "--landscape")
             landscape = true;
         else if ((a == "-o" || a == "--paper") && i + 1 < args.size())
@@ -203,7 +208,7 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
     }
     if (file.empty() || out.empty())
         return ReportUsage();
-    if (!summary && !list && !listing && !map)
+    if (!summary && !list && !listing && !map && !compare)
         summary = list = listing = true;
     QPageSize pageSize(QPageSize::A4);
     if (!paper.empty() && !FindPageSize(paper, pageSize))
@@ -236,8 +241,13 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
             document.Compose();
             sheets.Add(document);
         };
-        if (summary || list)
-            compose([&](TPageDocument& D) { BuildReports(D, data, summary, list); });
+        std::optional<TComparisonTable> comparison;
+        if (compare)
+            comparison = BuildComparisonTable(data, CompareMethods(data));
+        if (summary || list || compare)
+            compose([&](TPageDocument& D) {
+                BuildReports(D, data, summary, list, comparison ? &*comparison : nullptr);
+            });
         if (listing)
             compose([&](TPageDocument& D) { BuildListing(D, data); });
         if (map)

@@ -29,6 +29,8 @@ expect_pages("--listing" 2)
 expect_pages("" 5)
 expect_pages("--list;--landscape" 3)
 expect_pages("--summary;--paper;A3" 1)
+expect_pages("--compare" 1)
+expect_pages("--summary;--compare;--list" 4)
 
 execute_process(COMMAND ${CLI} report ${SAMPLE} --paper Z9 -o ${OUT}
                 RESULT_VARIABLE rc ERROR_VARIABLE err)

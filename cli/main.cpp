@@ -2,6 +2,8 @@
 // and for checking every number the windows show.
 
 #include "CliOutput.h"
+#include "analysis/MethodComparison.h"
+#include "analysis/PlanBalance.h"
 #include "analysis/SiteCheck.h"
 #ifdef DORYOU_CLI_REPORT
 #include "CliReport.h"
@@ -17,6 +19,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -39,12 +42,17 @@ int Usage(std::FILE* out = stderr) {
                  "  export-detail   土量一覧表（計算の詳細）を CSV に書き出します。\n"
                  "       doryou-cli check FILE.msh [--json]\n"
                  "  check   入力データを点検し、指摘を出力します。指摘がなければ 0、\n"
-                 "          あれば 3、ファイルを読めなければ 1 で終わります。\n");
+                 "          あれば 3、ファイルを読めなければ 1 で終わります。\n"
+                 "       doryou-cli compare FILE.msh [--json]\n"
+                 "  compare  ３つの計算方法で計算し、この工事の計算方法との差を出力します。\n"
+                 "       doryou-cli balance FILE.msh [--surplus M3] [--json] [-o OUT.msh]\n"
+                 "  balance  切土と盛土が釣り合う（残土量が M3 になる）計画高の調整量を求めます。\n"
+                 "           -o を付けると計画高を調整したプロジェクトを書き出します。\n");
 #ifdef DORYOU_CLI_REPORT
     std::fprintf(out,
-                 "       doryou-cli report FILE.msh [--summary] [--list] [--listing] -o OUT.pdf\n"
-                 "          [--paper A4] [--landscape]\n"
-                 "  report  計算書と入力データ一覧を PDF に書き出します。\n"
+                 "       doryou-cli report FILE.msh [--summary] [--list] [--listing] [--compare]\n"
+                 "          -o OUT.pdf [--paper A4] [--landscape]\n"
+                 "  report  計算書、入力データ一覧と計算方法の比較を PDF に書き出します。\n"
                  "       doryou-cli map FILE.msh -o OUT.png|OUT.svg|OUT.pdf\n"
                  "          [--layer height|volume] [--size W,H]\n"
                  "  map     切盛図を画像または PDF に書き出します。\n");
@@ -131,6 +139,100 @@ int Check(const std::vector<std::string>& args) {
     return findings.empty() ? 0 : 3;
 }
 
+// Standard output flushed, or the failure that ends the command.
+int Flushed() {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        throw EFailure(
+            StrFormat("標準出力に書き込めませんでした。%s", SystemErrorText(errno).c_str()));
+    return 0;
+}
+
+int Compare(const std::vector<std::string>& args) {
+    std::string file;
+    bool json = false;
+    for (const std::string& a : args) {
+        if (a == "--json")
+            json = true;
+        else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0))
+            file = a;
+        else
+            return Usage();
+    }
+    if (file.empty())
+        return Usage();
+    TInputData data;
+    LoadProject(data, file);
+    const TMethodComparison c = CompareMethods(data);
+    if (json)
+        PrintComparisonJson(stdout, data, c);
+    else
+        PrintComparisonText(stdout, data, c);
+    return Flushed();
+}
+
+// A whole number of m³, with an optional sign.
+bool ParseVolume(const std::string& Text, int64_t& Value) {
+    if (Text.empty() || Text.size() > 19)
+        return false;
+    const size_t sign = Text[0] == '-' || Text[0] == '+' ? 1 : 0;
+    if (sign == Text.size())
+        return false;
+    for (size_t j = sign; j < Text.size(); ++j)
+        if (Text[j] < '0' || Text[j] > '9')
+            return false;
+    Value = std::stoll(Text);
+    return true;
+}
+
+int Balance(const std::vector<std::string>& args) {
+    std::string file, out;
+    bool json = false;
+    int64_t surplus = 0;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--json") {
+            json = true;
+        } else if (a == "--surplus" && i + 1 < args.size()) {
+            if (!ParseVolume(args[++i], surplus)) {
+                std::fprintf(stderr, "目標残土量「%s」は m³ の整数で指定してください。\n",
+                             args[i].c_str());
+                return 2;
+            }
+        } else if (a == "-o" && i + 1 < args.size()) {
+            out = args[++i];
+        } else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0)) {
+            file = a;
+        } else {
+            return Usage();
+        }
+    }
+    if (file.empty())
+        return Usage();
+    TInputData data;
+    LoadProject(data, file);
+    const TPlanBalance b = FindPlanBalance(data, surplus);
+    // With the project going to standard output, the figures go to standard error.
+    std::FILE* report = out == "-" ? stderr : stdout;
+    if (json)
+        PrintBalanceJson(report, data, b);
+    else if (b.Found)
+        PrintBalanceText(report, data, b);
+    if (!b.Found) {
+        std::fprintf(stderr, "%s\n", b.Message.c_str());
+        return 1;
+    }
+    if (!out.empty()) {
+        // The project as "適用" leaves it: shifted, then calculated.
+        ShiftPlannedHeights(data, b.Shift());
+        data.Calcrate();
+        const std::string bytes = data.SaveToBytes();
+        const std::unique_ptr<TOutputSink> sink = OpenOutput(out);
+        sink->Write(bytes.data(), bytes.size());
+        sink->Commit();
+    }
+    return Flushed();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -152,6 +254,10 @@ int main(int argc, char** argv) {
             return Calc(args);
         if (command == "check")
             return Check(args);
+        if (command == "compare")
+            return Compare(args);
+        if (command == "balance")
+            return Balance(args);
 #ifdef DORYOU_CLI_REPORT
         if (command == "report")
             return Report(argc, argv, args);

@@ -5,6 +5,7 @@
 #include "model/DataUnit.h"
 #include "platform/NumberFormat.h"
 #include "preview/PageDocument.h"
+#include "reports/MethodComparisonSheet.h"
 #include "reports/PrintOutUnitTable.h"
 
 #include <QFontMetricsF>
@@ -234,11 +235,16 @@ void BuildCalcList(TPageDocument& Document, const TInputData& Data) {
     }
 }
 
-void BuildReports(TPageDocument& Document, const TInputData& Data, bool Summary, bool CalcList) {
+void BuildReports(TPageDocument& Document, const TInputData& Data, bool Summary, bool CalcList,
+                  const TComparisonTable* Comparison) {
     Document.AllPageClear();
     if (Summary) {
         Document.NewPage();
         BuildSummarySheet(Document, Data);
+    }
+    if (Comparison) {
+        Document.NewPage();
+        BuildMethodComparisonSheet(Document, Data, *Comparison);
     }
     if (CalcList)
         BuildCalcList(Document, Data);

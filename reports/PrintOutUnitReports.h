@@ -5,6 +5,7 @@
 
 class TInputData;
 class TPageDocument;
+struct TComparisonTable;
 
 // The calculation list's column count K, width a of the three fixed columns and width w of
 // the others, on a content area PaperWidth wide.
@@ -17,5 +18,7 @@ TCalcListColumns CalcListColumns(int PaperWidth, int Layer, bool Hyoudo);
 void BuildSummarySheet(TPageDocument& Document, const TInputData& Data);
 // Opens its own pages; none when there is no calculated mesh.
 void BuildCalcList(TPageDocument& Document, const TInputData& Data);
-// All pages of the chosen reports, the summary sheet first.
-void BuildReports(TPageDocument& Document, const TInputData& Data, bool Summary, bool CalcList);
+// All pages of the chosen reports: the summary sheet, the comparison of the methods (when a
+// table is given; it is computed once by the caller, not on every paper change), the list.
+void BuildReports(TPageDocument& Document, const TInputData& Data, bool Summary, bool CalcList,
+                  const TComparisonTable* Comparison = nullptr);

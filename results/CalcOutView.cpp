@@ -6,6 +6,8 @@
 #include "results/CalcOutDetailUnit.h"
 #include "results/CellStyle.h"
 #include "results/CsvFile.h"
+#include "results/MethodCompareUnit.h"
+#include "results/PlanBalanceUnit.h"
 #include "results/RateCalcUnit.h"
 #include "results/ResultGlyphs.h"
 
@@ -78,7 +80,9 @@ TCalcOutForm::TCalcOutForm(QWidget* AOwner) : QDialog(AOwner) {
     QFont f(QStringLiteral("ＭＳ Ｐゴシック"));
     f.setPixelSize(12);
     setFont(f);
-    setFixedSize(439, 334);
+    // A second row of buttons below the bar: the plan balance under the simulator, the
+    // comparison of the methods beside it.
+    setFixedSize(439, 334 + 31);
     move(FPlace);
 
     // The client panel: a 4 pixel border, then a lowered bevel 2 wide around the contents.
@@ -126,9 +130,17 @@ TCalcOutForm::TCalcOutForm(QWidget* AOwner) : QDialog(AOwner) {
     BitBtn2->setIcon(ResultGlyphs::Csv());
     BitBtn1 = button(QStringLiteral("閉じる"), 346, 89);
     BitBtn1->setIcon(ResultGlyphs::Close());
+    BitBtn6 = button(QStringLiteral("計画高調整"), 98, 121);
+    BitBtn6->move(98, 297 + 35);
+    BitBtn6->setIcon(ResultGlyphs::Level());
+    BitBtn5 = button(QStringLiteral("計算方法の比較"), 230, 121);
+    BitBtn5->move(230, 297 + 35);
+    BitBtn5->setIcon(ResultGlyphs::Compare());
     connect(BitBtn3, &QPushButton::clicked, this, &TCalcOutForm::BitBtn3Click);
     connect(BitBtn4, &QPushButton::clicked, this, &TCalcOutForm::BitBtn4Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TCalcOutForm::BitBtn2Click);
+    connect(BitBtn5, &QPushButton::clicked, this, &TCalcOutForm::BitBtn5Click);
+    connect(BitBtn6, &QPushButton::clicked, this, &TCalcOutForm::BitBtn6Click);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -263,6 +275,31 @@ void TCalcOutForm::BitBtn4Click() {
     RunGuarded(this, [&]() { FInputData->Calcrate(); });
     WarnSaturatedMeshes(this, *FInputData);
     // Also after a failed calculation the table shows what the project now holds.
+    FSummary = BuildCalcSummary(*FInputData);
+    FillSummaryValues();
+}
+
+void TCalcOutForm::BitBtn5Click() {
+    if (!FInputData)
+        return;
+    TMethodCompareForm& form = SharedMethodCompareForm();
+    if (RunGuarded(this, [&]() { form.SetInputData(*FInputData); }))
+        form.Execute();
+}
+
+void TCalcOutForm::BitBtn6Click() {
+    if (!FInputData)
+        return;
+    TPlanBalanceForm& form = SharedPlanBalanceForm();
+    bool applied = false;
+    RunGuarded(this, [&]() {
+        form.SetInputData(*FInputData);
+        applied = form.Execute();
+    });
+    if (!applied)
+        return;
+    // The plan moved: the results of the old one are gone (phase 2 cleared); calculate anew.
+    RunGuarded(this, [&]() { FInputData->Calcrate(); });
     FSummary = BuildCalcSummary(*FInputData);
     FillSummaryValues();
 }

@@ -1,9 +1,9 @@
 #pragma once
 // The calculation summary ("計算結果"): the project totals as one small owner-drawn table of
 // plain volumes, change rates and corrected volumes, with the surplus or shortage of soil.
-// From it the user opens the detail list and the change-rate simulator, and writes the table
-// as a comma-separated file. The table's texts come from the core (BuildCalcSummary), so the
-// window, its file and doryou-cli agree.
+// From it the user opens the detail list, the change-rate simulator, the plan balance and the
+// comparison of the three methods, and writes the table as a comma-separated file. The table's
+// texts come from the core (BuildCalcSummary), so the window, its file and doryou-cli agree.
 
 #include "model/CalcSummary.h"
 
@@ -33,6 +33,8 @@ public:
     void BitBtn2Click(); // "CSV出力"
     void BitBtn3Click(); // "詳細"
     void BitBtn4Click(); // "変化率調整計算"
+    void BitBtn5Click(); // "計算方法の比較"
+    void BitBtn6Click(); // "計画高調整"
 
     QWidget* Panel1;
     QLabel* Image1;
@@ -41,6 +43,8 @@ public:
     QPushButton* BitBtn2;
     QPushButton* BitBtn3;
     QPushButton* BitBtn4;
+    QPushButton* BitBtn5;
+    QPushButton* BitBtn6;
 
 protected:
     void hideEvent(QHideEvent* Event) override;

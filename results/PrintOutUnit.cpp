@@ -62,10 +62,11 @@ TPrintoutForm::TPrintoutForm(QWidget* AOwner) : QDialog(AOwner) {
 
     PrintListBox = new QListWidget(this);
     PrintListBox->setGeometry(8, 24, 245, 121);
-    for (const QString& text : {QStringLiteral("土量集計表"), QStringLiteral("土量計算一覧表")}) {
+    for (const QString& text : {QStringLiteral("土量集計表"), QStringLiteral("土量計算一覧表"),
+                                QStringLiteral("計算方法の比較")}) {
         auto* item = new QListWidgetItem(text, PrintListBox);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
-        item->setCheckState(Qt::Checked);
+        item->setCheckState(PrintListBox->count() < 3 ? Qt::Checked : Qt::Unchecked);
         item->setSizeHint(QSize(0, 18));
     }
     connect(PrintListBox, &QListWidget::itemChanged, this, &TPrintoutForm::PrintListBoxClick);
@@ -81,7 +82,7 @@ TPrintoutForm::TPrintoutForm(QWidget* AOwner) : QDialog(AOwner) {
 void TPrintoutForm::SetInputData(TInputData* Value) {
     FInputData = Value;
     for (int i = 0; i < PrintListBox->count(); ++i)
-        PrintListBox->item(i)->setCheckState(Qt::Checked);
+        PrintListBox->item(i)->setCheckState(i < 2 ? Qt::Checked : Qt::Unchecked);
     PrintOutBtn->setEnabled(true);
 }
 
@@ -102,7 +103,8 @@ void TPrintoutForm::PrintListBoxClick() {
 void TPrintoutForm::BuildReports() {
     ::BuildReports(SharedPreviewForm().Document(), *FInputData,
                    PrintListBox->item(0)->checkState() == Qt::Checked,
-                   PrintListBox->item(1)->checkState() == Qt::Checked);
+                   PrintListBox->item(1)->checkState() == Qt::Checked,
+                   FComparison ? &*FComparison : nullptr);
 }
 
 void TPrintoutForm::PrintOutBtnClick() {
@@ -110,9 +112,13 @@ void TPrintoutForm::PrintOutBtnClick() {
         return;
     TPreViewForm& preview = SharedPreviewForm();
     RunGuarded(this, [&]() {
+        FComparison.reset();
+        if (PrintListBox->item(2)->checkState() == Qt::Checked)
+            FComparison = BuildComparisonTable(*FInputData, CompareMethods(*FInputData));
         preview.SetOnPaperChange([this](TPageDocument&) { BuildReports(); });
         BuildReports();
         preview.Execute();
     });
     preview.SetOnPaperChange(nullptr);
+    FComparison.reset();
 }

@@ -1,8 +1,13 @@
 #pragma once
 // The report selection dialog "計算書選択ダイアログ": the user checks the calculation reports
-// to print and previews them.
+// to print and previews them. The comparison of the three methods is offered too, unchecked:
+// it calculates the site three times over.
+
+#include "analysis/MethodComparison.h"
 
 #include <QDialog>
+
+#include <optional>
 
 class QListWidget;
 class QPushButton;
@@ -13,7 +18,7 @@ class TPrintoutForm : public QDialog {
 public:
     explicit TPrintoutForm(QWidget* AOwner = nullptr);
 
-    // Checks both reports and enables printing.
+    // Checks the two calculation reports (not the comparison) and enables printing.
     void SetInputData(TInputData* Value);
     void Execute();
 
@@ -28,6 +33,8 @@ public:
 
 private:
     TInputData* FInputData = nullptr;
+    // The comparison as computed for this preview, when checked.
+    std::optional<TComparisonTable> FComparison;
 };
 
 // The dialog of the run, created on first use; it lives until the application ends.

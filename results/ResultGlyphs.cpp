@@ -66,4 +66,36 @@ QIcon Close() {
     });
 }
 
+QIcon Compare() {
+    return Glyph([](QPainter& p) {
+        p.setPen(QPen(QColor(60, 60, 60), 1));
+        const QColor colours[] = {QColor(70, 130, 210), QColor(230, 150, 40), QColor(80, 170, 80)};
+        const double heights[] = {11, 13, 9};
+        for (int i = 0; i < 3; ++i) {
+            p.setBrush(colours[i]);
+            p.drawRect(QRectF(2.5 + 5 * i, 16.5 - heights[i], 4, heights[i]));
+        }
+    });
+}
+
+QIcon Level() {
+    return Glyph([](QPainter& p) {
+        QPainterPath ground;
+        ground.moveTo(1, 17);
+        ground.lineTo(1, 12);
+        ground.cubicTo(6, 6, 11, 16, 17, 9);
+        ground.lineTo(17, 17);
+        ground.closeSubpath();
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(170, 120, 60));
+        p.drawPath(ground);
+        p.setPen(QPen(QColor(200, 30, 30), 1.5));
+        p.drawLine(QPointF(1, 11), QPointF(17, 11));
+        p.setPen(QPen(QColor(40, 70, 160), 1.2));
+        p.drawLine(QPointF(9, 1.5), QPointF(9, 8));
+        p.drawLine(QPointF(9, 1.5), QPointF(7, 4));
+        p.drawLine(QPointF(9, 1.5), QPointF(11, 4));
+    });
+}
+
 } // namespace ResultGlyphs

@@ -1,3 +1,5 @@
+#include "analysis/MethodComparison.h"
+#include "analysis/PlanBalance.h"
 #include "model/CalcDetail.h"
 #include "model/CalcSummary.h"
 #include "model/DataUnit.h"
@@ -290,4 +292,83 @@ TEST(Cli, NoControlCharacterReachesTheTerminal) {
     for (const char c : r.out)
         EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 && c != '\n') << int(c);
     std::remove(path.c_str());
+}
+
+TEST(Cli, CompareShowsTheComparison) {
+    TInputData d;
+    d.FileLoad(kSample);
+    const TMethodComparison c = CompareMethods(d);
+    TCliRun r = Cli("compare " + kSample);
+    ASSERT_EQ(r.code, 0) << r.err;
+    // Every method's block holds the table's texts in order.
+    const TComparisonTable t = BuildComparisonTable(d, c);
+    size_t pos = 0;
+    for (int m = 0; m < CalcMethodCount; ++m) {
+        pos = r.out.find(t.MethodNames[m], pos);
+        ASSERT_NE(pos, std::string::npos) << m;
+        for (const TComparisonTable::TRow& row : t.Rows)
+            for (const std::string& cell : {row.Label, row.Volume[m], row.Percent[m]}) {
+                pos = r.out.find(cell, pos);
+                ASSERT_NE(pos, std::string::npos) << m << " " << row.Label << " " << cell;
+            }
+    }
+
+    r = Cli("compare " + kSample + " --json");
+    ASSERT_EQ(r.code, 0) << r.err;
+    for (int m = 0; m < CalcMethodCount; ++m) {
+        const TVolumeTotals& v = c.Methods[m].Totals;
+        char expect[256];
+        std::snprintf(expect, sizeof expect,
+                      "{\"calcType\":%d,\"name\":\"%s\",\"own\":%s,\"calculated\":true,"
+                      "\"meshes\":%d,\"BV\":[%lld,%lld],\"CV\":[[%lld,",
+                      m, CalcMethodName(m), m == c.OwnMethod ? "true" : "false",
+                      c.Methods[m].CalcMeshCount, (long long)v.BV[0], (long long)v.BV[1],
+                      (long long)v.CV[0][0]);
+        EXPECT_NE(r.out.find(expect), std::string::npos) << expect;
+    }
+    EXPECT_EQ(Cli("compare").code, 2);
+}
+
+TEST(Cli, BalanceWritesTheShiftedProject) {
+    TInputData d;
+    d.FileLoad(kSample);
+    const TPlanBalance b = FindPlanBalance(d, 1000);
+    ASSERT_TRUE(b.Found) << b.Message;
+    const std::string out = ::testing::TempDir() + "doryou-balance-" + std::to_string(getpid());
+    std::remove(out.c_str());
+    TCliRun r = Cli("balance " + kSample + " --surplus 1000 -o " + out);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("計画高の調整量 Δh: " + ShiftText(b.ShiftMm) + " m"), std::string::npos)
+        << r.out;
+    TInputData shifted;
+    shifted.FileLoad(out); // saved calculated: loading recalculates
+    EXPECT_TRUE(shifted.GetPhase(2));
+    EXPECT_TRUE(VolumeTotals(shifted) == b.After);
+    ASSERT_EQ(shifted.MeshCount(), d.GetInputMeshCount());
+    EXPECT_EQ(shifted.GridList()[0].FH,
+              d.GetXYToData(shifted.GridList()[0].X, shifted.GridList()[0].Y).FH + b.Shift());
+
+    // From standard input to standard output: the project alone on standard output, the
+    // figures on standard error.
+    r = Cli("balance - --surplus 1000 -o - < " + kSample);
+    ASSERT_EQ(r.code, 0) << r.err;
+    TInputData piped;
+    piped.LoadFromBytes(r.out);
+    EXPECT_TRUE(VolumeTotals(piped) == b.After);
+    EXPECT_NE(r.err.find(ShiftText(b.ShiftMm)), std::string::npos) << r.err;
+
+    r = Cli("balance " + kSample + " --json");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("\"found\":true"), std::string::npos);
+
+    // Out of reach: the message, exit code 1, nothing written.
+    std::remove(out.c_str());
+    r = Cli("balance " + kSample + " --surplus 999999999 -o " + out);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("全面を切土にしても"), std::string::npos) << r.err;
+    EXPECT_NE(access(out.c_str(), F_OK), 0);
+    r = Cli("balance " + kSample + " --surplus 12.5");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("「12.5」"), std::string::npos) << r.err;
+    EXPECT_EQ(Cli("balance " + kSample + " --surplus").code, 2);
 }
