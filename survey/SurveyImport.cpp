@@ -31,12 +31,12 @@ const TSurveySurface& PickSurface(const TSurveyFile& f, const TSurveySource& src
             if (s.Name == src.Surface)
                 return s;
         if (f.Kind == TSurveyFileKind::LandXml)
-            throw EFailure(src.Path + " に面「" + src.Surface + "」がありません（あるのは " +
+            throw EFailure(src.Path + " に面「" + src.Surface + "」がありません（あるのは" +
                            Join(SurveySurfaceNames(f)) + "）。");
     }
     if (f.Surfaces.size() > 1)
-        throw EFailure(src.Path + " には面が " + Join(SurveySurfaceNames(f)) +
-                       " とあります。使う面を指定してください。");
+        throw EFailure(src.Path + " には面が" + Join(SurveySurfaceNames(f)) +
+                       "とあります。使う面を指定してください。");
     return f.Surfaces.front();
 }
 

@@ -63,6 +63,13 @@ TSurveyFileKind DetectSurveyFileKind(const std::string& Path, std::string_view H
     return TSurveyFileKind::Points;
 }
 
+TSurveyFileKind DetectSurveyFileKind(const std::string& Path) {
+    TFileReader in(Path);
+    char head[256];
+    const size_t n = in.Read(head, sizeof head);
+    return DetectSurveyFileKind(Path, std::string_view(head, n));
+}
+
 const char* SurveyFileKindName(TSurveyFileKind Kind) {
     switch (Kind) {
     case TSurveyFileKind::Sima:

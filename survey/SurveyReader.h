@@ -18,6 +18,8 @@
 
 // The kind a file's name and first bytes suggest.
 TSurveyFileKind DetectSurveyFileKind(const std::string& Path, std::string_view Head);
+// The same from the file's first bytes (EFailure when it cannot be read).
+TSurveyFileKind DetectSurveyFileKind(const std::string& Path);
 // The kind's name for messages and the georeference ("points", "sima", "landxml").
 const char* SurveyFileKindName(TSurveyFileKind Kind);
 bool ParseSurveyFileKind(std::string_view Name, TSurveyFileKind& Kind);
