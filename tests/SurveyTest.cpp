@@ -378,3 +378,21 @@ TEST_F(Survey, FailuresLeaveTheProjectAsItWas) {
         EXPECT_EQ(State(d), before);
     }
 }
+
+// The bundled survey data lands on the bundled sample site's 7 × 6 meshes.
+TEST(SurveyExamples, CoverTheSampleSite) {
+    TInputData d;
+    d.LoadFromBytes(TInputData().SaveToBytes());
+    TSurveyImportOptions o;
+    const std::string dir = std::string(DORYOU_SOURCE_DIR) + "/examples/";
+    o.Ground = {dir + "sample-ground.sim", DetectSurveyFileKind(dir + "sample-ground.sim"), ""};
+    o.HasPlan = true;
+    o.Plan = {dir + "sample-plan.xml", DetectSurveyFileKind(dir + "sample-plan.xml"), ""};
+    o.Frame = {-35200, 12400, 0, 20};
+    const TSurveyImport imp(d, o);
+    EXPECT_EQ(imp.Summary().NewMeshes, 42);
+    EXPECT_EQ(imp.Summary().PlanNotCovered, 0);
+    EXPECT_EQ(imp.Summary().MaxX, 6);
+    EXPECT_EQ(imp.Summary().MaxY, 5);
+    EXPECT_EQ(o.Ground.Kind, TSurveyFileKind::Sima);
+}
