@@ -47,6 +47,7 @@ public:
     void DetailViewButtonClick();
     void InputPrintButtonClick();
     void CalcPrintButtonClick();
+    void MapButtonClick();
     void SaveButtonClick();
     void SaveAsButtonClick();
     // The handlers' work, answering whether the project was written.
@@ -68,6 +69,7 @@ public:
     TImageButton* SumViewButton;
     TImageButton* DetailViewButton;
     TImageButton* CalcPrintButton;
+    TImageButton* MapButton;
     TArrowMark* ArrowMark1;
     TArrowMark* ArrowMark2;
     TArrowMark* ArrowMark3;
@@ -90,6 +92,7 @@ private:
     void FormCreate();
     std::vector<TImageButton*> PhaseButtons(int Phase) const;
     void PinSize();
+    void SetProjectFile(const QString& FileName);
     void MarkUnmodified();
 
     QString FFileName;
