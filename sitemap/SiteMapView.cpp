@@ -27,6 +27,11 @@ double RoundStep(double V) {
     return 10 * p;
 }
 
+// The radius of a finding's ring at Scale pixels a mesh.
+double MarkRadius(double Scale) {
+    return std::clamp(Scale * 0.6, 4.0, 14.0);
+}
+
 } // namespace
 
 TSiteMapView::TSiteMapView(QWidget* AOwner) : QWidget(AOwner) {
@@ -56,6 +61,7 @@ void TSiteMapView::SetStyle(const TSiteMapStyle& Style) {
 void TSiteMapView::SetMarks(std::vector<QPointF> Marks) {
     FMarks = std::move(Marks);
     FSelectedMark = -1;
+    DropCaches();
     update();
 }
 
@@ -160,6 +166,24 @@ const TSiteMapView::TCache& TSiteMapView::CacheFor(const QRectF& Visible) {
         p.fillRect(inImage, Qt::white);
         p.setRenderHint(QPainter::Antialiasing);
         FPainter->PaintCells(p, QRectF(0, 0, w, h), c.Frame, FStyle);
+        // The findings: an orange ring round each place, stamped from one small image, as a
+        // site with many findings would take long to draw ring by ring.
+        const double r = MarkRadius(FScale);
+        const int side = int(std::ceil(2 * r + 4));
+        QImage ring(side, side, QImage::Format_ARGB32_Premultiplied);
+        ring.fill(Qt::transparent);
+        {
+            QPainter rp(&ring);
+            rp.setRenderHint(QPainter::Antialiasing);
+            rp.setPen(QPen(QColor(255, 140, 0), 2));
+            rp.drawEllipse(QPointF(side / 2.0, side / 2.0), r, r);
+        }
+        const QRectF near = c.Frame.adjusted(-1, -1, 1, 1);
+        for (const QPointF& m : FMarks)
+            if (near.contains(m))
+                p.drawImage(QPointF((m.x() - c.Frame.left()) * FScale - side / 2.0,
+                                    (c.Frame.bottom() - m.y()) * FScale - side / 2.0),
+                            ring);
     }
     ++FCacheRenders;
     FCaches.push_back(std::move(c));
@@ -176,17 +200,12 @@ void TSiteMapView::paintEvent(QPaintEvent*) {
 
     p.setRenderHint(QPainter::Antialiasing);
     const double o = FMap ? FMap->CellOffset() : 0;
-    // The findings: an orange ring round each place, the chosen one larger.
-    const double r = std::clamp(FScale * 0.6, 4.0, 14.0);
-    p.setBrush(Qt::NoBrush);
-    const QRectF near = visible.adjusted(-1, -1, 1, 1);
-    for (size_t i = 0; i < FMarks.size(); ++i) {
-        if (!near.contains(FMarks[i]))
-            continue;
-        const QPointF c = ToWidget(FMarks[i]);
-        const bool chosen = int(i) == FSelectedMark;
-        p.setPen(QPen(chosen ? QColor(200, 0, 160) : QColor(255, 140, 0), chosen ? 3 : 2));
-        p.drawEllipse(c, chosen ? r * 1.6 : r, chosen ? r * 1.6 : r);
+    // The chosen finding, larger than its ring in the image.
+    const double r = MarkRadius(FScale);
+    if (FSelectedMark >= 0 && size_t(FSelectedMark) < FMarks.size()) {
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(QColor(200, 0, 160), 3));
+        p.drawEllipse(ToWidget(FMarks[size_t(FSelectedMark)]), r * 1.6, r * 1.6);
     }
     if (FHover) {
         const QPointF a = ToWidget(QPointF(FHoverX + o - 0.5, FHoverY + o + 0.5));
@@ -302,7 +321,7 @@ void TSiteMapView::mouseDoubleClickEvent(QMouseEvent* Event) {
         return;
     }
     // A finding where no point is (a hole): its place, for the point to be entered there.
-    const double reach = std::clamp(FScale * 0.6, 4.0, 14.0);
+    const double reach = MarkRadius(FScale);
     for (const QPointF& m : FMarks)
         if (QLineF(ToWidget(m), Event->position()).length() <= reach) {
             emit PointActivated(int(std::floor(m.x() + 1e-6)), int(std::floor(m.y() + 1e-6)));

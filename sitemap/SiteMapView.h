@@ -2,8 +2,9 @@
 // TSiteMapView: the cut/fill map on screen, zoomed and panned by the user. The cells and lines
 // come from TSiteMapPainter, drawn once into a cached image a little larger than the view at
 // the zoom in use, so panning and hovering only copy it; a few zoom levels are kept, so going
-// back to one costs nothing. Mesh numbers along the edges, a scale bar, the marks of the check
-// findings and the point under the pointer are drawn over the image on every repaint.
+// back to one costs nothing. The marks of the check findings go into the image too; mesh numbers
+// along the edges, a scale bar, the chosen finding and the point under the pointer are drawn
+// over it on every repaint.
 
 #include "reports/SiteMapPainter.h"
 
