@@ -169,6 +169,8 @@ TEST_F(Navigation, EachButtonOpensItsStep) {
 TEST_F(Navigation, OpeningACalculatedProjectAndConfirmingBaseData) {
     const QString path = SaveCalculatedProject(QStringLiteral("a.b/plan.old.msh"), "造成");
     nav->LoadFile(path);
+    // "&F" in the windows' prints names the project's file.
+    EXPECT_EQ(SharedPreviewForm().Document().FileName(), path);
     EXPECT_EQ(nav->windowTitle(), QStringLiteral("ナビゲーション [plan.old]"));
     EXPECT_EQ(nav->FileName(), path);
     EXPECT_EQ(Enabled(), "11111111111");
