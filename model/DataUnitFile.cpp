@@ -406,8 +406,8 @@ std::string TInputData::SaveToBytes() const {
         PutInt(out, kTagLayout);
         PutInt(out, static_cast<int32_t>(FTags.size()));
         for (const auto& [name, data] : FTags) {
-            const uint16_t n = static_cast<uint16_t>(name.size());
-            out.append(reinterpret_cast<const char*>(&n), 2);
+            const uint16_t nameSize = static_cast<uint16_t>(name.size());
+            out.append(reinterpret_cast<const char*>(&nameSize), 2);
             out.append(name);
             const uint32_t size = static_cast<uint32_t>(data.size());
             out.append(reinterpret_cast<const char*>(&size), 4);
