@@ -66,6 +66,8 @@ bench: build
 	@if [ -x ./$(BUILD)/bench/doryou_survey_bench ]; then \
 	  ./$(BUILD)/bench/doryou_survey_bench --benchmark_filter=Scattered; \
 	  ./$(BUILD)/bench/doryou_survey_bench --benchmark_filter=LandXml; fi
+	@if [ -x ./$(BUILD)/bench/doryou_map_bench ]; then \
+	  ./$(BUILD)/bench/doryou_map_bench; fi
 
 # The fuzzers alone, for long runs by hand (see fuzz/CMakeLists.txt).
 fuzz: deps

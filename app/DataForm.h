@@ -48,6 +48,7 @@ public:
     void DetailViewButtonClick();
     void InputPrintButtonClick();
     void CalcPrintButtonClick();
+    void MapButtonClick();
     void SaveButtonClick();
     void SaveAsButtonClick();
     // The handlers' work, answering whether the project was written.
@@ -70,6 +71,7 @@ public:
     TImageButton* SumViewButton;
     TImageButton* DetailViewButton;
     TImageButton* CalcPrintButton;
+    TImageButton* MapButton;
     TArrowMark* ArrowMark1;
     TArrowMark* ArrowMark2;
     TArrowMark* ArrowMark3;
@@ -92,6 +94,7 @@ private:
     void FormCreate();
     std::vector<TImageButton*> PhaseButtons(int Phase) const;
     void PinSize();
+    void SetProjectFile(const QString& FileName);
     void MarkUnmodified();
 
     QString FFileName;

@@ -132,6 +132,10 @@ public:
     // True when the last Calcrate used the dense cell table.
     bool LastCalcWasDense() const { return FLastCalcDense; }
     static int32_t RoundVolume(double x, int RoundType);
+    // When the results were calculated, in seconds since 1970 (0: never). Results read with a
+    // file are dated by the time the file was written, as the file keeps no date of its own.
+    int64_t CalcTime() const { return FCalcTime; }
+    void SetCalcTime(int64_t Value) { FCalcTime = Value; }
 
     // --- Project file (DataUnitFile.cpp)
     void FileLoad(const std::string& FName);
@@ -183,6 +187,7 @@ private:
     bool FSolidFlg[3] = {};
     double FSolidDefault[SolidCount] = {};
     bool FPhase[PhaseCount] = {};
+    int64_t FCalcTime = 0;
     int32_t FRoundType = 0;
     int32_t FCalcType = 0;
     int32_t FSolidType = 0;

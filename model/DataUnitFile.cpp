@@ -20,6 +20,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <sys/stat.h>
+
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
               "the project file is little-endian and is read with plain copies");
 
@@ -317,6 +319,7 @@ void TInputData::Commit(TFileContent& c) {
     FSumVolume = TGridCalcData{};
     FTotals = TCalcTotals{};
     FSaturatedMeshes = 0;
+    FCalcTime = 0;
     FTitle = std::move(c.Title);
     FCalcType = c.CalcType;
     FRoundType = c.RoundType;
@@ -342,6 +345,10 @@ void TInputData::FileLoad(const std::string& FName) {
         content.Read(src, *this);
     }
     Commit(content);
+    // The results were worked out again on reading; they are those the file was saved with.
+    struct stat st {};
+    if (GetPhase(2) && ::stat(FName.c_str(), &st) == 0)
+        FCalcTime = static_cast<int64_t>(st.st_mtime);
 }
 
 void TInputData::FileLoad(TFileReader& Reader) {

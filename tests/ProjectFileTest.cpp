@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -461,6 +462,35 @@ TEST_F(ProjectFile, OutOfMemoryWhileReadingKeepsTheProject) {
     waitpid(writer, nullptr, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// The file keeps no date: results read with it are dated by the file's time, not the reading.
+TEST_F(ProjectFile, ResultsReadWithAFileAreDatedByTheFile) {
+    TInputData d;
+    for (int x = 0; x <= 1; ++x) {
+        TGridData g;
+        g.X = x;
+        g.GH = 1.0;
+        g.FH = 2.0;
+        d.SetMeshData(g);
+    }
+    ASSERT_TRUE(d.Calcrate());
+    EXPECT_GT(d.CalcTime(), 0);
+    const std::string path = Path("dated.msh");
+    d.FileSave(path);
+    const auto written = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+    fs::last_write_time(path, written);
+    TInputData read;
+    read.FileLoad(path);
+    ASSERT_TRUE(read.GetPhase(2));
+    EXPECT_LT(read.CalcTime(), d.CalcTime() - 24 * 3600 * 399);
+    // Without results there is nothing to date.
+    TInputData plain;
+    TGridData g;
+    plain.SetMeshData(g);
+    plain.FileSave(path);
+    read.FileLoad(path);
+    EXPECT_EQ(read.CalcTime(), 0);
 }
 
 namespace {
