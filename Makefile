@@ -63,6 +63,9 @@ bench: build
 	  ./$(BUILD)/bench/doryou_mesh_input_bench; fi
 	@if [ -x ./$(BUILD)/bench/doryou_lha_bench ]; then \
 	  ./$(BUILD)/bench/doryou_lha_bench; fi
+	@if [ -x ./$(BUILD)/bench/doryou_survey_bench ]; then \
+	  ./$(BUILD)/bench/doryou_survey_bench --benchmark_filter=Scattered; \
+	  ./$(BUILD)/bench/doryou_survey_bench --benchmark_filter=LandXml; fi
 	@if [ -x ./$(BUILD)/bench/doryou_map_bench ]; then \
 	  ./$(BUILD)/bench/doryou_map_bench; fi
 

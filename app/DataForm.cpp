@@ -4,6 +4,7 @@
 #include "app/NaviPictures.h"
 #include "controls/ArrowMark.h"
 #include "controls/ImageButton.h"
+#include "input/SurveyImportDialog.h"
 #include "controls/MessageBoxes.h"
 #include "input/BaseDataUnit.h"
 #include "input/GridDataInputUnit.h"
@@ -99,6 +100,11 @@ TInputForm::TInputForm(QWidget* AOwner) : QMdiSubWindow(AOwner) {
     ImageButton1 = button(QStringLiteral("開く"), Project, 4, 4, &TInputForm::LoadButtonClick);
     ImageButton1->setToolTip(QStringLiteral("ファイルを開く"));
     ImageButton1->setStatusTip(QStringLiteral("以前に保存してあるファイルを読み込みます。"));
+    // Survey data in: beside the way from opening a file, into the mesh data.
+    ImportButton = button(QStringLiteral("取込"), Project, 4, 204, &TInputForm::ImportButtonClick);
+    ImportButton->setToolTip(QStringLiteral("測量データの取込"));
+    ImportButton->setStatusTip(
+        QStringLiteral("測量の点ファイル、SIMA、LandXML の地盤面と計画面をメッシュに取り込みます。"));
     ImageButton2 =
         button(QStringLiteral("基本データ"), Project, 132, 4, &TInputForm::BaseInputClick);
     MeshInputButton =
@@ -149,7 +155,7 @@ void TInputForm::FormCreate() {
 std::vector<TImageButton*> TInputForm::PhaseButtons(int Phase) const {
     switch (Phase) {
     case 0:
-        return {MeshInputButton};
+        return {MeshInputButton, ImportButton};
     case 1:
         return {CalcButton, InputPrintButton, MapButton};
     case 2:
@@ -260,6 +266,14 @@ bool TInputForm::SaveFile() {
         FInputData->FileSave(LocalPath(FFileName));
         MarkUnmodified();
     });
+}
+
+void TInputForm::ImportButtonClick() {
+    TSurveyImportForm form(*FInputData, this);
+    if (form.exec() != QDialog::Accepted || !form.Import())
+        return;
+    // Worked out completely before OK: registering cannot half-fail.
+    RunGuarded(this, [&]() { form.Import()->Apply(*FInputData); });
 }
 
 void TInputForm::SaveButtonClick() {

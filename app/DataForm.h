@@ -38,6 +38,7 @@ public:
 
     // Handlers, named after the buttons they serve.
     void LoadButtonClick();
+    void ImportButtonClick();
     void BaseInputClick();
     void MeshInputClick();
     // Runs the data checks; with serious findings asks once whether to calculate all the same.
@@ -62,6 +63,7 @@ public:
     TImageButton* ImageButton1;
     TImageButton* ImageButton2;
     TImageButton* MeshInputButton;
+    TImageButton* ImportButton;
     TImageButton* CalcButton;
     TImageButton* ImageButton3;
     TImageButton* ImageButton4;

@@ -1,6 +1,7 @@
 // doryou-cli: the project model, the calculation and the reports without a window, for scripts
 // and for checking every number the windows show.
 
+#include "CliImport.h"
 #include "CliOutput.h"
 #include "analysis/MethodComparison.h"
 #include "analysis/PlanBalance.h"
@@ -47,7 +48,13 @@ int Usage(std::FILE* out = stderr) {
                  "  compare  ３つの計算方法で計算し、この工事の計算方法との差を出力します。\n"
                  "       doryou-cli balance FILE.msh [--surplus M3] [--json] [-o OUT.msh]\n"
                  "  balance  切土と盛土が釣り合う（残土量が M3 になる）計画高の調整量を求めます。\n"
-                 "           -o を付けると計画高を調整したプロジェクトを書き出します。\n");
+                 "           -o を付けると計画高を調整したプロジェクトを書き出します。\n"
+                 "       doryou-cli import [BASE.msh] --ground FILE [--plan FILE] [--surface NAME]\n"
+                 "          --origin N,E [--angle DEG] [--span M] [--order north-east|east-north]\n"
+                 "          [--max-edge M] [--boundary FILE]... -o OUT.msh\n"
+                 "  import   測量データ（点ファイル、SIMA、LandXML）の地盤面と計画面をメッシュに\n"
+                 "           取り込み、プロジェクトを書き出します。BASE.msh がなければ新しい\n"
+                 "           プロジェクトに取り込みます。\n");
 #ifdef DORYOU_CLI_REPORT
     std::fprintf(out,
                  "       doryou-cli report FILE.msh [--summary] [--list] [--listing] [--compare]\n"
@@ -258,6 +265,10 @@ int main(int argc, char** argv) {
             return Compare(args);
         if (command == "balance")
             return Balance(args);
+        if (command == "import") {
+            const int code = Import(args);
+            return code < 0 ? Usage() : code;
+        }
 #ifdef DORYOU_CLI_REPORT
         if (command == "report")
             return Report(argc, argv, args);

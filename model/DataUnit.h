@@ -116,6 +116,8 @@ public:
     int GetInputMeshCount() const;
     int SetMeshData(TGridData& Data);
     bool DeleteMeshData(int X, int Y);
+    // Room for Count more points, so that a bulk registration cannot stop half-way for memory.
+    void ReserveMeshes(size_t Count) { FGridList.reserve(FGridList.size() + Count); }
 
     // --- Calculation (DataUnitCalc.cpp)
     bool Calcrate();

@@ -34,7 +34,7 @@ fi
 
 # Dependencies: the libraries from the binaries, the fonts and CUPS named by us.
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in libc6 libqt6widgets6 libqt6printsupport6 liblhasa0 fonts-ipafont-mincho \
+for p in libc6 libqt6widgets6 libqt6printsupport6 liblhasa0 libexpat1 libqhull-r8.0 fonts-ipafont-mincho \
          fonts-ipafont-gothic; do
   grep -qE "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p: $depends"
 done

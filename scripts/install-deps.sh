@@ -11,6 +11,7 @@ packages=(
   fonts-ipafont-mincho fonts-ipafont-gothic fontconfig
   xvfb xauth imagemagick
   liblhasa-dev lhasa
+  libqhull-dev libexpat1-dev
   cups printer-driver-cups-pdf poppler-utils
   dpkg-dev lintian desktop-file-utils shared-mime-info groff-base man-db binutils
 )

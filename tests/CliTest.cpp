@@ -372,3 +372,100 @@ TEST(Cli, BalanceWritesTheShiftedProject) {
     EXPECT_NE(r.err.find("「12.5」"), std::string::npos) << r.err;
     EXPECT_EQ(Cli("balance " + kSample + " --surplus").code, 2);
 }
+
+namespace {
+
+std::string WriteTemp(const std::string& name, const std::string& bytes) {
+    const std::string p = ::testing::TempDir() + "doryou-import-" + std::to_string(getpid()) + "-" + name;
+    std::FILE* f = std::fopen(p.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    return p;
+}
+
+std::string ReadAll(const std::string& p) {
+    std::string s;
+    std::FILE* f = std::fopen(p.c_str(), "rb");
+    if (!f)
+        return s;
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0)
+        s.append(buf.data(), n);
+    std::fclose(f);
+    return s;
+}
+
+} // namespace
+
+TEST(Cli, ImportRegistersTheSurveyAsTheLibraryDoes) {
+    // A SIMA ground sloping north and a LandXML plan at 10 m over part of it.
+    std::string sima = "G00,01,ground,\r\nZ00,coordinates,\r\nA00,\r\n";
+    int k = 0;
+    for (int n = 0; n <= 40; n += 10)
+        for (int e = 0; e <= 40; e += 10)
+            sima += "A01," + std::to_string(++k) + ",P," + std::to_string(1000 + n) + "," +
+                    std::to_string(2000 + e) + "," + std::to_string(10 + n * 0.1) + ",\r\n";
+    sima += "A99,\r\n";
+    const std::string ground = WriteTemp("g.sim", Utf8ToCp932(sima));
+    const std::string plan = WriteTemp(
+        "p.xml",
+        "<LandXML><Surfaces><Surface name=\"plan\"><Definition surfType=\"TIN\"><Pnts>"
+        "<P id=\"1\">1000 2000 10</P><P id=\"2\">1000 2020 10</P><P id=\"3\">1020 2000 10</P>"
+        "<P id=\"4\">1020 2020 10</P></Pnts><Faces><F>1 2 4</F><F>1 4 3</F></Faces>"
+        "</Definition></Surface><Surface name=\"other\"><Definition surfType=\"TIN\"><Pnts>"
+        "<P id=\"1\">0 0 1</P><P id=\"2\">0 1 1</P><P id=\"3\">1 0 1</P></Pnts>"
+        "<Faces><F>1 2 3</F></Faces></Definition></Surface></Surfaces></LandXML>");
+    const std::string out = ::testing::TempDir() + "doryou-import-" + std::to_string(getpid()) + ".msh";
+    const std::string args = "--ground " + ground + " --plan " + plan +
+                             " --surface plan --origin 1000,2000 --span 10 -o " + out;
+    const TCliRun r = Cli("import " + args);
+    ASSERT_EQ(r.code, 0) << r.err;
+    TInputData d;
+    d.FileLoad(out);
+    EXPECT_EQ(d.GetInputMeshCount(), 25);
+    EXPECT_TRUE(d.GetPhase(0));
+    EXPECT_TRUE(d.GetPhase(1));
+    EXPECT_TRUE(d.HasTag("survey"));
+    EXPECT_DOUBLE_EQ(d.GetXYToData(1, 2).GH, 12.0); // E 2010, N 1020
+    EXPECT_DOUBLE_EQ(d.GetXYToData(1, 2).FH, 10.0);
+    EXPECT_DOUBLE_EQ(d.GetXYToData(4, 4).FH, 14.0); // outside the plan: no work
+    EXPECT_NE(r.out.find("メッシュ点: 新規 25、更新 0、範囲外の既存メッシュ 0（変更なし）、計画面の範囲外 16"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("範囲: X 0～4、Y 0～4"), std::string::npos) << r.out;
+    EXPECT_EQ(Cli("calc " + out).code, 0);
+
+    // Again onto the result: every point updated, the file replaced.
+    const TCliRun again = Cli("import " + out + " " + args);
+    ASSERT_EQ(again.code, 0) << again.err;
+    EXPECT_NE(again.out.find("新規 0、更新 25"), std::string::npos) << again.out;
+
+    // Failures name the fault and leave the output as it was.
+    const std::string before = ReadAll(out);
+    const struct {
+        std::string args;
+        int code;
+        std::string message;
+    } bad[] = {
+        {"--ground " + ground + " -o " + out, 2, "使い方"},
+        {"--ground " + ground + " --origin 1000 -o " + out, 2, "原点（北,東）「1000」"},
+        {"--ground " + ground + " --origin 1,2 --order up -o " + out, 2, "座標の順序「up」"},
+        {"--ground " + ground + " --plan " + plan + " --origin 1000,2000 -o " + out, 1,
+         "には面が「plan」、「other」とあります"},
+        {"--ground " + plan + " --surface plan --origin 50,50 --span 100 -o " + out, 1,
+         "1 つも覆っていません"},
+        {out + " --ground " + ground + " --origin 1000,2000 --span 5 -o " + out, 1,
+         "間隔は変えられません"},
+        {"--ground /nonexistent.csv --origin 0,0 -o " + out, 1, "nonexistent"},
+    };
+    for (const auto& c : bad) {
+        const TCliRun b = Cli("import " + c.args);
+        EXPECT_EQ(b.code, c.code) << c.args;
+        EXPECT_NE(b.err.find(c.message), std::string::npos) << b.err;
+        EXPECT_TRUE(ReadAll(out) == before) << c.args;
+    }
+    std::remove(out.c_str());
+    std::remove(ground.c_str());
+    std::remove(plan.c_str());
+}

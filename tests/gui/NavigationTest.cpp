@@ -7,6 +7,7 @@
 #include "controls/MessageBoxes.h"
 #include "controls/RadioGroup.h"
 #include "input/BaseDataUnit.h"
+#include "input/SurveyImportDialog.h"
 #include "model/DataUnit.h"
 #include "results/CalcOutDetailUnit.h"
 #include "results/CalcOutView.h"
@@ -15,6 +16,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QMdiArea>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -443,4 +446,71 @@ TEST(NavigationCaption, OnlyTheLastExtensionGoes) {
     };
     for (auto [path, caption] : cases)
         EXPECT_EQ(TInputForm::CaptionFor(QString::fromUtf8(path)), QString::fromUtf8(caption));
+}
+
+// Survey data in through the "取込" button: the dialog filled by keys and clicks, the preview,
+// then OK registers the meshes in one step; cancelling leaves the project as it was.
+TEST_F(Navigation, ImportsSurveyDataThroughTheDialog) {
+    EXPECT_FALSE(nav->ImportButton->isEnabled());
+    ConfirmBaseData([] {});
+    ASSERT_TRUE(nav->ImportButton->isEnabled());
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile f(Path(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return Path(name);
+    };
+    QByteArray points = "X,Y,Z\n";
+    for (int n = 0; n <= 60; n += 20)
+        for (int e = 0; e <= 60; e += 20)
+            points += QByteArray::number(n) + ',' + QByteArray::number(e) + ',' +
+                      QByteArray::number(10 + e / 20) + '\n';
+    const QString ground = write(QStringLiteral("ground.csv"), points);
+    const QString plan = write(
+        QStringLiteral("plan.xml"),
+        "<LandXML><Surfaces><Surface name=\"P\"><Definition surfType=\"TIN\"><Pnts>"
+        "<P id=\"1\">0 0 11</P><P id=\"2\">0 60 11</P><P id=\"3\">60 0 11</P>"
+        "<P id=\"4\">60 60 11</P></Pnts><Faces><F>1 2 4</F><F>1 4 3</F></Faces>"
+        "</Definition></Surface></Surfaces></LandXML>");
+    const std::string before = nav->InputData().SaveToBytes();
+
+    QString summary;
+    const auto fill = [&](TSurveyImportForm* f) {
+        QTest::keyClicks(f->Ground.Path, ground);
+        QTest::keyClicks(f->Plan.Path, plan);
+        QTest::keyClicks(f->OriginN, QStringLiteral("0"));
+        QTest::keyClicks(f->OriginE, QStringLiteral("0"));
+        EXPECT_FALSE(f->OkButton->isEnabled());
+        QTest::mouseClick(f->PreviewButton, Qt::LeftButton);
+        summary = f->Summary->toPlainText();
+    };
+    WhenModal([&](QWidget* w) {
+        auto* f = qobject_cast<TSurveyImportForm*>(w);
+        ASSERT_NE(f, nullptr);
+        fill(f);
+        QTest::mouseClick(f->CancelButton, Qt::LeftButton);
+    });
+    QTest::mouseClick(nav->ImportButton, Qt::LeftButton);
+    EXPECT_EQ(nav->InputData().SaveToBytes(), before);
+    EXPECT_TRUE(summary.contains(QStringLiteral("新規 16、更新 0"))) << summary.toStdString();
+
+    WhenModal([&](QWidget* w) {
+        auto* f = qobject_cast<TSurveyImportForm*>(w);
+        ASSERT_NE(f, nullptr);
+        fill(f);
+        EXPECT_EQ(f->Plan.Kind->currentText(), QStringLiteral("LandXML"));
+        ASSERT_TRUE(f->OkButton->isEnabled());
+        QTest::keyClicks(f->Angle, QStringLiteral("0")); // a change asks for a new preview
+        EXPECT_FALSE(f->OkButton->isEnabled());
+        QTest::mouseClick(f->PreviewButton, Qt::LeftButton);
+        QTest::mouseClick(f->OkButton, Qt::LeftButton);
+    });
+    QTest::mouseClick(nav->ImportButton, Qt::LeftButton);
+    TInputData& d = nav->InputData();
+    EXPECT_EQ(d.GetInputMeshCount(), 16); // span 20: mesh 0..3 each way
+    EXPECT_DOUBLE_EQ(d.GetXYToData(3, 0).GH, 13.0);
+    EXPECT_DOUBLE_EQ(d.GetXYToData(3, 0).FH, 11.0);
+    EXPECT_TRUE(d.GetPhase(1));
+    EXPECT_TRUE(nav->CalcButton->isEnabled());
+    EXPECT_TRUE(d.HasTag("survey"));
 }

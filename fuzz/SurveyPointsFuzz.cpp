@@ -1,0 +1,24 @@
+// The survey Points reader on arbitrary bytes: a file is read whole or refused with a message,
+// never a crash, hang or unbounded allocation; what it accepts triangulates and samples sanely.
+
+#include "SurveyFuzzCheck.h"
+
+#include "survey/SurveyImport.h"
+#include "survey/SurveyReader.h"
+
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    // The georeference kept with a project is text from a file too.
+    TSurveyGeoreference geo;
+    DecodeSurveyGeoreference(bytes, geo);
+    TSurveyFile file;
+    try {
+        file = ReadPointText(bytes, "fuzz", (size & 1) ? TSurveyOrder::EastNorth : TSurveyOrder::NorthEast);
+    } catch (const EFailure&) {
+        return 0;
+    }
+    CheckSurveyFile(file);
+    return 0;
+}

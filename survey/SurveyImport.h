@@ -1,0 +1,82 @@
+#pragma once
+// Survey surfaces onto the project's mesh: the files are read, triangulated and sampled onto
+// the grid and every change is worked out before the project is touched, so that a failure or
+// a cancel leaves it as it was and the windows can show the summary before OK. Apply then
+// registers the points as a hand registration does (phase 1 set, phase 2 cleared) and stores
+// the georeference with the project (tag "survey").
+
+#include "model/DataUnit.h"
+#include "survey/SurveyData.h"
+#include "survey/SurveyTin.h"
+
+#include <string>
+#include <vector>
+
+struct TSurveySource {
+    std::string Path;
+    TSurveyFileKind Kind = TSurveyFileKind::Points;
+    std::string Surface; // for a file with several surfaces: the one to use
+};
+
+struct TSurveyImportOptions {
+    TSurveySource Ground;
+    bool HasPlan = false;
+    TSurveySource Plan;
+    std::vector<TSurveySource> Layers; // boundary elevations of layers 1.. (elevation mode)
+    TMeshFrame Frame;                  // Span: the project's mesh spacing
+    TSurveyOrder Order = TSurveyOrder::NorthEast;
+    double MaxEdge = 0.0; // 0: no limit
+};
+
+struct TSurveySurfaceSummary {
+    std::string Path, Surface;
+    int64_t Points = 0, Triangles = 0;
+    int64_t Duplicates = 0, Conflicts = 0, LongEdges = 0, SkippedRecords = 0, InvisibleFaces = 0;
+    TSurveyPoint FirstConflict;
+    double FirstConflictKept = 0.0;
+};
+
+struct TSurveyImportSummary {
+    TSurveySurfaceSummary Ground, Plan;
+    bool HasPlan = false;
+    int64_t NewMeshes = 0, UpdatedMeshes = 0;
+    int64_t OutsideMeshes = 0;   // meshes of the project the ground does not cover (unchanged)
+    int64_t PlanNotCovered = 0;  // imported meshes outside the plan (planned height kept/ground)
+    int32_t MinX = 0, MaxX = 0, MinY = 0, MaxY = 0;
+};
+
+// The same lines for the command line tool and the dialog.
+std::string SurveyImportSummaryText(const TSurveyImportSummary& Summary);
+
+// The names of the surfaces in a file ("" for point and SIMA files), for the dialog's choice.
+std::vector<std::string> SurveySurfaceNames(const TSurveyFile& File);
+
+class TSurveyImport {
+public:
+    // Reads, triangulates and samples. Throws EFailure (or ESurveyCancelled).
+    TSurveyImport(const TInputData& Data, const TSurveyImportOptions& Options,
+                  const TSurveyProgress& Progress = {});
+    const TSurveyImportSummary& Summary() const { return FSummary; }
+    // The records to set: existing points with their Index, new ones with Index 0.
+    const std::vector<TGridData>& Records() const { return FRecords; }
+    // The georeference stored with the project.
+    const std::string& Georeference() const { return FGeoreference; }
+    // Registers the records and the georeference.
+    void Apply(TInputData& Data) const;
+
+private:
+    TSurveyImportSummary FSummary;
+    std::vector<TGridData> FRecords;
+    std::string FGeoreference;
+};
+
+// The tag that holds the georeference, and its text ("doryou-survey 1" and key/value lines).
+extern const char* const SurveyTagName;
+struct TSurveyGeoreference {
+    TMeshFrame Frame;
+    double MaxEdge = 0.0;
+    std::vector<std::string> Sources; // "ground\tkind\tsurface\tpath" lines
+};
+std::string EncodeSurveyGeoreference(const TSurveyGeoreference& Geo);
+// False for text this version does not understand.
+bool DecodeSurveyGeoreference(std::string_view Text, TSurveyGeoreference& Geo);
