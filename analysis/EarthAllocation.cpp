@@ -134,10 +134,10 @@ void AllocEndsOf(const TInputData& Data, int K, std::vector<TAllocEnd>& Sources,
         if (K == 1) {
             e.Kind = TAllocEndKind::Mesh;
             const TGridCalcData& c = list[keys[i].Index];
-            e.Name = StrFormat("%d-%d", c.X, c.Y);
+            e.Name = StrFormat("(%d,%d)", c.X, c.Y);
         } else {
             e.Kind = TAllocEndKind::Block;
-            e.Name = StrFormat("B%lld-%lld", static_cast<long long>(keys[i].BX),
+            e.Name = StrFormat("B(%lld,%lld)", static_cast<long long>(keys[i].BX),
                                static_cast<long long>(keys[i].BY));
         }
         if (cv > 0) {

@@ -35,7 +35,7 @@ struct TAllocOptions {
 enum class TAllocEndKind { Mesh, Block, Borrow, Spoil };
 struct TAllocEnd {
     TAllocEndKind Kind = TAllocEndKind::Mesh;
-    std::string Name; // "12-7" (mesh numbers), "B3-1" (block numbers), "土取場1", "土捨場2"
+    std::string Name; // "(12,-7)" (mesh numbers), "B(3,1)" (block numbers), "土取場1", "土捨場2"
     double X = 0, Y = 0;
     int64_t Volume = 0; // cut or fill at this end; for a place, what the plan moves through it
 };
