@@ -64,6 +64,8 @@ bench: build
 	  ./$(BUILD)/bench/doryou_mesh_input_bench; fi
 	@if [ -x ./$(BUILD)/bench/doryou_lha_bench ]; then \
 	  ./$(BUILD)/bench/doryou_lha_bench; fi
+	@if [ -x ./$(BUILD)/bench/doryou_map_bench ]; then \
+	  ./$(BUILD)/bench/doryou_map_bench; fi
 
 # The fuzzers alone, for long runs by hand (see fuzz/CMakeLists.txt).
 fuzz: deps

@@ -11,9 +11,11 @@
 #include "input/InputPrintOut.h"
 #include "model/DataUnit.h"
 #include "platform/Failure.h"
+#include "preview/PREVIEWUNIT02.h"
 #include "results/CalcOutDetailUnit.h"
 #include "results/CalcOutView.h"
 #include "results/PrintOutUnit.h"
+#include "sitemap/SiteMapForm.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -113,6 +115,10 @@ TInputForm::TInputForm(QWidget* AOwner) : QMdiSubWindow(AOwner) {
         button(QStringLiteral("土量一覧表"), View, 296, 188, &TInputForm::DetailViewButtonClick);
     CalcPrintButton =
         button(QStringLiteral("計算書"), Printing, 416, 144, &TInputForm::CalcPrintButtonClick);
+    MapButton = button(QStringLiteral("切盛図"), View, 416, 188, &TInputForm::MapButtonClick);
+    MapButton->setToolTip(QStringLiteral("切盛図"));
+    MapButton->setStatusTip(
+        QStringLiteral("切土・盛土の分布とデータチェックの結果を図で表示します。"));
 
     AllocationButton =
         button(QStringLiteral("土量配分"), Project, 132, 244, &TInputForm::AllocationButtonClick);
@@ -126,7 +132,7 @@ TInputForm::TInputForm(QWidget* AOwner) : QMdiSubWindow(AOwner) {
 TInputForm::~TInputForm() = default;
 
 void TInputForm::FormCreate() {
-    FFileName.clear();
+    SetProjectFile(QString());
     FInputData = std::make_unique<TInputData>();
     FInputData->SetOnPhaseChange(
         [this](TInputData& Sender, int Phase, bool Value) { PhaseChanged(Sender, Phase, Value); });
@@ -143,7 +149,7 @@ std::vector<TImageButton*> TInputForm::PhaseButtons(int Phase) const {
     case 0:
         return {MeshInputButton};
     case 1:
-        return {CalcButton, InputPrintButton};
+        return {CalcButton, InputPrintButton, MapButton};
     case 2:
         return {SumViewButton, DetailViewButton, CalcPrintButton, AllocationButton};
     default:
@@ -193,6 +199,12 @@ void TInputForm::closeEvent(QCloseEvent* Event) {
 
 // --- Opening and saving
 
+void TInputForm::SetProjectFile(const QString& FileName) {
+    FFileName = FileName;
+    // "&F" in headers and footers prints the project's file, in every print of the windows.
+    SharedPreviewForm().SetFileName(FileName);
+}
+
 void TInputForm::MarkUnmodified() {
     FSavedHash = std::hash<std::string>()(FInputData->SaveToBytes());
 }
@@ -233,7 +245,7 @@ void TInputForm::LoadFile(const QString& FileName) {
         FInputData->FileLoad(LocalPath(FileName));
         // Only a file that was read becomes the current one: saving must never write over
         // a file that failed to open, which need not be a project at all.
-        FFileName = FileName;
+        SetProjectFile(FileName);
         setWindowTitle(CaptionFor(FileName));
         MarkUnmodified();
     });
@@ -271,7 +283,7 @@ bool TInputForm::SaveAs() {
         dialog.selectFile(FFileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
-    FFileName = dialog.selectedFiles().first();
+    SetProjectFile(dialog.selectedFiles().first());
     return Save();
 }
 
@@ -348,5 +360,10 @@ void TInputForm::InputPrintButtonClick() {
 void TInputForm::CalcPrintButtonClick() {
     TPrintoutForm& form = SharedPrintoutForm();
     form.SetInputData(FInputData.get());
+    form.Execute();
+}
+void TInputForm::MapButtonClick() {
+    TSiteMapForm& form = SharedSiteMapForm();
+    RunGuarded(this, [&]() { form.SetInputData(*FInputData); });
     form.Execute();
 }

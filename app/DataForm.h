@@ -46,6 +46,7 @@ public:
     void DetailViewButtonClick();
     void InputPrintButtonClick();
     void CalcPrintButtonClick();
+    void MapButtonClick();
     void AllocationButtonClick();
     void SaveButtonClick();
     void SaveAsButtonClick();
@@ -68,6 +69,7 @@ public:
     TImageButton* SumViewButton;
     TImageButton* DetailViewButton;
     TImageButton* CalcPrintButton;
+    TImageButton* MapButton;
     TArrowMark* ArrowMark1;
     TArrowMark* ArrowMark2;
     TArrowMark* ArrowMark3;
@@ -90,6 +92,7 @@ private:
     void FormCreate();
     std::vector<TImageButton*> PhaseButtons(int Phase) const;
     void PinSize();
+    void SetProjectFile(const QString& FileName);
     void MarkUnmodified();
 
     QString FFileName;

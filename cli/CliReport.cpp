@@ -13,13 +13,10 @@
 #include "reports/PrintOutUnitReports.h"
 #include "reports/SiteMapPainter.h"
 
-#include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPageLayout>
 #include <QPainter>
-#include <QPdfWriter>
-#include <QSvgGenerator>
 
 #include <cctype>
 #include <cstdio>
@@ -137,44 +134,11 @@ int Map(int argc, char** argv, const std::vector<std::string>& args) {
     TSiteMapStyle style;
     style.Title = QString::fromStdString(data.Title()) + QStringLiteral("　切盛図");
 
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (png) {
-        QImage image(width, height, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter p(&image);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setRenderHint(QPainter::TextAntialiasing);
-        painter.Paint(p, QRectF(0, 0, width, height), style);
-        p.end();
-        if (!image.save(&buffer, "PNG"))
-            throw EFailure("PNG を作成できません。");
-    } else if (svg) {
-        QSvgGenerator generator;
-        generator.setOutputDevice(&buffer);
-        generator.setSize(QSize(width, height));
-        generator.setViewBox(QRect(0, 0, width, height));
-        generator.setTitle(style.Title);
-        QPainter p(&generator);
-        painter.Paint(p, QRectF(0, 0, width, height), style);
-        p.end();
-    } else {
-        // A landscape A4 sheet with 10 mm margins.
-        QPdfWriter writer(&buffer);
-        writer.setCreator(QStringLiteral("doryou"));
-        writer.setResolution(600);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-                                         QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-        QPainter p;
-        if (!p.begin(&writer))
-            throw EFailure("PDF を作成できません。");
-        p.setRenderHint(QPainter::TextAntialiasing);
-        painter.Paint(p, QRectF(0, 0, writer.width(), writer.height()), style);
-        if (!p.end())
-            throw EFailure("PDF を書き込めません。");
-    }
-    buffer.close();
+    const QByteArray bytes = MapFileBytes(painter, style,
+                                          png   ? TMapFileKind::Png
+                                          : svg ? TMapFileKind::Svg
+                                                : TMapFileKind::Pdf,
+                                          QSize(width, height));
     const std::unique_ptr<TOutputSink> output = OpenOutput(out);
     output->Write(bytes.constData(), static_cast<size_t>(bytes.size()));
     output->Commit();

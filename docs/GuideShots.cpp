@@ -15,11 +15,15 @@
 #include "results/CalcOutView.h"
 #include "results/PrintOutUnit.h"
 #include "results/RateCalcUnit.h"
+#include "sitemap/SiteMapForm.h"
+#include "sitemap/SiteMapView.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -154,6 +158,23 @@ int main(int argc, char* argv[]) {
     ShotModal<TCalcAllForm>(QStringLiteral("detail"));
     nav->DetailViewButtonClick();
 
+    // The map: the fill heights with the zero line, then with contours every metre.
+    WhenModal(
+        [](QWidget* W) {
+            auto* f = static_cast<TSiteMapForm*>(W);
+            f->resize(1000, 680);
+            QTest::qWait(100);
+            f->MapView->Fit();
+            QTest::mouseMove(f->MapView, f->MapView->ToWidget(QPointF(4, 3)).toPoint());
+            Shot(f, QStringLiteral("map"));
+            QTest::mouseClick(f->ContourCheck, Qt::LeftButton);
+            Shot(f, QStringLiteral("map-contours"));
+            QTest::mouseClick(f->ContourCheck, Qt::LeftButton);
+            f->reject();
+        },
+        [](QWidget* W) { return qobject_cast<TSiteMapForm*>(W) != nullptr; });
+    nav->MapButtonClick();
+
     // The reports: the selection, the preview, its page setup and the print dialog.
     ShotModal<TPrintoutForm>(QStringLiteral("report-select"), [](TPrintoutForm* F) {
         WhenModal([](QWidget* W) {
@@ -161,6 +182,12 @@ int main(int argc, char* argv[]) {
             preview->resize(1000, 800);
             preview->ZoomOutAction->trigger();
             Shot(preview, QStringLiteral("preview"));
+            // Every page: the summary sheet, the list and the map.
+            for (int page = 1; page <= preview->PageNum(); ++page) {
+                preview->SetDrawPageNum(page);
+                Shot(preview, QStringLiteral("report-page%1").arg(page));
+            }
+            preview->SetDrawPageNum(1);
             WhenModal([](QWidget* D) {
                 // In a margin field, the dialog pictures the margin.
                 if (auto* setup = qobject_cast<TPreSetupForm02*>(D))
@@ -176,6 +203,7 @@ int main(int argc, char* argv[]) {
             preview->PrintAction->trigger();
             preview->ExitAction->trigger();
         });
+        F->PrintListBox->item(3)->setCheckState(Qt::Checked); // the map page
         F->PrintOutBtn->click();
     });
     nav->CalcPrintButtonClick();
@@ -190,6 +218,29 @@ int main(int argc, char* argv[]) {
     });
     nav->InputPrintButtonClick();
 
+    // A hole and a spike planted in the sample, found by the checks and shown on the map.
+    TInputData& data = nav->InputData();
+    data.DeleteMeshData(3, 3);
+    TGridData spike = data.GetXYToData(2, 2);
+    spike.GH += 15;
+    data.SetMeshData(spike);
+    WhenModal(
+        [](QWidget* W) {
+            auto* f = static_cast<TSiteMapForm*>(W);
+            f->resize(1000, 680);
+            QTest::qWait(100);
+            f->MapView->Fit();
+            if (f->FindingsList->count() > 0)
+                QTest::mouseClick(
+                    f->FindingsList->viewport(), Qt::LeftButton, {},
+                    f->FindingsList->visualItemRect(f->FindingsList->item(0)).center());
+            f->MapView->Fit();
+            Shot(f, QStringLiteral("map-findings"));
+            f->reject();
+        },
+        [](QWidget* W) { return qobject_cast<TSiteMapForm*>(W) != nullptr; });
+    nav->MapButtonClick();
+
     MainForm = nullptr;
     // A window that never came, or a file not written, leaves its shot out.
     const QStringList expected = {QStringLiteral("navi-new"),        QStringLiteral("navi"),
@@ -198,7 +249,10 @@ int main(int argc, char* argv[]) {
                                   QStringLiteral("rate-simulator"),  QStringLiteral("detail"),
                                   QStringLiteral("report-select"),   QStringLiteral("preview"),
                                   QStringLiteral("page-setup"),      QStringLiteral("print"),
-                                  QStringLiteral("listing")};
+                                  QStringLiteral("listing"),         QStringLiteral("map"),
+                                  QStringLiteral("map-contours"),    QStringLiteral("map-findings"),
+                                  QStringLiteral("report-page1"),    QStringLiteral("report-page2"),
+                                  QStringLiteral("report-page3")};
     int missing = 0;
     for (const QString& name : expected)
         if (!gTaken.contains(name)) {

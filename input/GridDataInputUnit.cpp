@@ -366,6 +366,27 @@ void TMeshInputForm::Execute() {
     exec();
 }
 
+void TMeshInputForm::ShowMesh(int32_t X, int32_t Y) {
+    if (!FInputData)
+        return;
+    ClearEntryRow();
+    FInputIndex = 0;
+    FFilterX = X;
+    FFilterY = Y;
+    FFilterC = 3;
+    FListModel->ClearList();
+    const TGridData m = FInputData->GetXYToData(X, Y);
+    if (m.Index > 0) {
+        LoadEntryRow(m);
+        FListModel->AppendRows({m.Index});
+        ListView1->setCurrentIndex(FListModel->index(0, 0));
+    } else {
+        StringGrid1->SetCells(0, EntryRow, QString::number(X));
+        StringGrid1->SetCells(1, EntryRow, QString::number(Y));
+    }
+    StringGrid1->viewport()->update();
+}
+
 // --- The entry row
 
 bool TMeshInputForm::IsCellEditable(int Col) const {

@@ -41,6 +41,10 @@ public:
 
     // Shows the window modally.
     void Execute();
+    // Puts the point with these numbers into the entry row and lists it alone, as clicking it
+    // in a tree does; where there is none, the row holds only the numbers, ready for typing
+    // the point in. Between SetInputData and Execute.
+    void ShowMesh(int32_t X, int32_t Y);
 
     // The printed input listing.
     void InputPrintOut();

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <ctime>
 #include <new>
 
 namespace {
@@ -144,6 +145,7 @@ bool TInputData::Calcrate() {
     FSaturatedMeshes = 0;
     FMinX = FMinY = FMaxX = FMaxY = FXSpace = 0;
     FLastCalcDense = false;
+    FCalcTime = static_cast<int64_t>(std::time(nullptr));
 
     uint64_t live = 0;
     int64_t minX = INT64_MAX, minY = INT64_MAX, maxX = INT64_MIN, maxY = INT64_MIN;

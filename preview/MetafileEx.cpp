@@ -2,7 +2,9 @@
 
 #include "platform/Failure.h"
 
+#include <QPaintEngine>
 #include <QPainter>
+#include <QPainterPath>
 #include <QSvgRenderer>
 
 #include <cmath>
@@ -68,7 +70,27 @@ void TMetafileEx::Draw(QPainter& Painter, const QRectF& Rect) const {
     }
     int font = -1;
     QRgb colour = 0;
+    // Bold here is the font engine's own emboldening (the Japanese fonts have no bold face).
+    // Drawn as glyphs under a scaling transform, the raster engine thickens them by the
+    // unscaled amount, so a page shown at a third of its size gets bold text about twice as
+    // heavy as the printer and the PDF show it. As outlines the thickening scales with the text.
+    const QPaintEngine* engine = Painter.paintEngine();
+    const QTransform& m = Painter.worldTransform();
+    const bool boldAsOutline = engine && engine->type() == QPaintEngine::Raster &&
+                               (std::fabs(m.m11()) != 1.0 || std::fabs(m.m22()) != 1.0);
     for (const TTextRun& run : FRuns) {
+        if (boldAsOutline && FFonts[run.Font].bold()) {
+            QPainterPath path;
+            path.addText(run.Origin, FFonts[run.Font], run.Text);
+            Painter.save();
+            if (run.Clipped)
+                Painter.setClipRect(run.Clip, Qt::IntersectClip);
+            Painter.setRenderHint(QPainter::Antialiasing,
+                                  Painter.testRenderHint(QPainter::TextAntialiasing));
+            Painter.fillPath(path, QColor::fromRgba(run.Colour));
+            Painter.restore();
+            continue;
+        }
         if (run.Font != font) {
             font = run.Font;
             Painter.setFont(FFonts[font]);

@@ -1,5 +1,7 @@
 #include "NlvTools.h"
 
+#include "preview/MetafileEx.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -35,7 +37,17 @@ int PageFontHeight(const QFont& Font) {
 
 void TextOutTopLeft(QPainter& Canvas, double X, double Y, const QString& Text) {
     const QFontMetricsF fm(Canvas.font());
-    Canvas.drawText(QPointF(X, Y + fm.ascent()), Text);
+    const QPointF origin(X, Y + fm.ascent());
+    // Bold text on a page recording becomes a placed run, which the preview draws at the weight
+    // the printer shows (TMetafileEx::Draw).
+    auto* meta = dynamic_cast<TMetafileEx*>(Canvas.device());
+    const QTransform& m = Canvas.worldTransform();
+    if (meta && Canvas.font().bold() && !Canvas.hasClipping() &&
+        m.type() <= QTransform::TxTranslate && Canvas.pen().style() != Qt::NoPen) {
+        meta->AddTextRun(m.map(origin), Text, Canvas.font(), Canvas.pen().color());
+        return;
+    }
+    Canvas.drawText(origin, Text);
 }
 
 TTextStyle::TTextStyle() : Font(PageFont(QStringLiteral("ＭＳ 明朝"), -30)) {}

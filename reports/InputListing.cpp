@@ -93,6 +93,8 @@ void BuildListing(TPageDocument& Document, const TInputData& Data) {
             QPainter& C = *Document.ViewCanvas();
             C.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -35));
             TextOutTopLeft(C, 180, 100, title);
+            ReportName(C, table.ColumnX(n), 100, QStringLiteral("入力データ一覧表"),
+                       QStringLiteral("m"));
             C.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -30));
             table.CellText(C, 0, 0, QStringLiteral("Ｘ"), TCellAlign::Center);
             table.CellText(C, 1, 0, QStringLiteral("Ｙ"), TCellAlign::Center);

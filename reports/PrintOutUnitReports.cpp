@@ -1,5 +1,6 @@
 #include "reports/PrintOutUnitReports.h"
 
+#include "analysis/MethodComparison.h"
 #include "model/CalcDetail.h"
 #include "model/CalcSummary.h"
 #include "model/DataUnit.h"
@@ -7,7 +8,9 @@
 #include "preview/PageDocument.h"
 #include "reports/MethodComparisonSheet.h"
 #include "reports/PrintOutUnitTable.h"
+#include "reports/SiteMapPainter.h"
 
+#include <QDateTime>
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -45,7 +48,41 @@ int FittingHeight(const QString& Sample, int Width) {
     return -30;
 }
 
+QString Count(int64_t N) {
+    return QString::fromStdString(FormatThousands(static_cast<double>(N), 0));
+}
+
 } // namespace
+
+std::vector<std::pair<QString, QString>> CalcConditions(const TInputData& Data) {
+    const int round = Data.RoundType();
+    QString settlement;
+    if (Data.Fumikomi())
+        settlement = QStringLiteral("踏込沈下");
+    if (Data.Atumitu())
+        settlement +=
+            (settlement.isEmpty() ? QString() : QStringLiteral("・")) + QStringLiteral("圧密沈下");
+    const int64_t t = Data.CalcTime();
+    return {
+        {QStringLiteral("計算方法"),
+         QString::fromUtf8(CalcMethodName(CalcMethodOf(Data.CalcType())))},
+        {QStringLiteral("メッシュ間隔"),
+         QString::fromStdString(FormatFixedPlain(Data.MeshSpan(), 2)) + QStringLiteral(" m")},
+        {QStringLiteral("丸め方法"), round == 1   ? QStringLiteral("切り捨て")
+                                     : round == 2 ? QStringLiteral("切り上げ")
+                                                  : QStringLiteral("四捨五入")},
+        {QStringLiteral("補正方法"),
+         Data.RateType() == 1 ? QStringLiteral("盛土補正") : QStringLiteral("切土補正")},
+        {QStringLiteral("表土"), Data.Hyoudo() ? QStringLiteral("あり") : QStringLiteral("なし")},
+        {QStringLiteral("沈下量"), settlement.isEmpty() ? QStringLiteral("なし") : settlement},
+        {QStringLiteral("土層数"), QString::number(Data.Layer())},
+        {QStringLiteral("入力点数"), Count(Data.GetInputMeshCount())},
+        {QStringLiteral("計算メッシュ数"), Count(Data.CalcMeshCount())},
+        {QStringLiteral("計算日"),
+         t > 0 ? QDateTime::fromSecsSinceEpoch(t).toString(QStringLiteral("yyyy年M月d日 H:mm"))
+               : QStringLiteral("未計算")},
+    };
+}
 
 void BuildSummarySheet(TPageDocument& Document, const TInputData& Data) {
     QPainter& C = *Document.ViewCanvas();
@@ -61,6 +98,8 @@ void BuildSummarySheet(TPageDocument& Document, const TInputData& Data) {
 
     SetFont(C, Mincho(), -60);
     TextOutTopLeft(C, 180, 100, QString::fromStdString(Data.Title()));
+    SetFont(C, Gothic(), -45, true);
+    ReportName(C, table.ColumnX(4), 185, QStringLiteral("土量集計表"), QStringLiteral("m³"));
     SetFont(C, Mincho(), -50);
 
     for (int c = 1; c <= 3; ++c)
@@ -110,6 +149,19 @@ void BuildSummarySheet(TPageDocument& Document, const TInputData& Data) {
         for (int i = 1; i <= L; ++i)
             table.CellText(C, 2, 2 + i, rate(Data.GetSolidValue(i, 0)), TCellAlign::Right);
     }
+
+    // The conditions the figures were worked out with, two columns under the table.
+    const std::vector<std::pair<QString, QString>> conditions = CalcConditions(Data);
+    const int left = table.ColumnX(0), top = table.RowY(n) + 120;
+    SetFont(C, Gothic(), -45, true);
+    TextOutTopLeft(C, left, top, QStringLiteral("計算条件"));
+    SetFont(C, Mincho(), -40);
+    const int half = (int(conditions.size()) + 1) / 2;
+    for (int i = 0; i < int(conditions.size()); ++i) {
+        const int x = left + (i < half ? 0 : 820), y = top + 80 + (i % half) * 65;
+        TextOutTopLeft(C, x + 20, y, conditions[size_t(i)].first);
+        TextOutTopLeft(C, x + 330, y, QStringLiteral("：") + conditions[size_t(i)].second);
+    }
 }
 
 TCalcListColumns CalcListColumns(int PaperWidth, int Layer, bool Hyoudo) {
@@ -149,6 +201,8 @@ void BuildCalcList(TPageDocument& Document, const TInputData& Data) {
     auto heading = [&](QPainter& C) {
         SetFont(C, Mincho(), -35);
         TextOutTopLeft(C, 180, 100, title);
+        ReportName(C, table.ColumnX(K), 100, QStringLiteral("土量計算一覧表"),
+                   QStringLiteral("m³"));
         SetFont(C, Mincho(), -30);
         table.Text(C, 0, 0, 1, 2, QStringLiteral("メッシュ\r\n番号"), TCellAlign::BlockCenter);
         table.Text(C, 1, 0, 2, 2, QStringLiteral("Ｘ"), TCellAlign::Center);
@@ -236,7 +290,7 @@ void BuildCalcList(TPageDocument& Document, const TInputData& Data) {
 }
 
 void BuildReports(TPageDocument& Document, const TInputData& Data, bool Summary, bool CalcList,
-                  const TComparisonTable* Comparison) {
+                  const TComparisonTable* Comparison, bool Map) {
     Document.AllPageClear();
     if (Summary) {
         Document.NewPage();
@@ -248,5 +302,7 @@ void BuildReports(TPageDocument& Document, const TInputData& Data, bool Summary,
     }
     if (CalcList)
         BuildCalcList(Document, Data);
+    if (Map)
+        BuildMapPage(Document, Data, TMapLayer::Height);
     Document.ViewEnd();
 }

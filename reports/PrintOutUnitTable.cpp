@@ -1,6 +1,7 @@
 #include "reports/PrintOutUnitTable.h"
 
 #include "preview/MetafileEx.h"
+#include "preview/NlvTools.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -197,4 +198,11 @@ void TReportTable::Line(QPainter& Canvas, int Column1, int Row1, int Column2, in
     Canvas.setPen(pen);
     Canvas.drawLine(QPointF(ColumnX(Column1), RowY(Row1)), QPointF(ColumnX(Column2), RowY(Row2)));
     Canvas.setPen(Qt::black);
+}
+
+void ReportName(QPainter& Canvas, double Right, double Top, const QString& Name,
+                const QString& Unit) {
+    const QString text = Unit.isEmpty() ? Name : Name + QStringLiteral("　単位：") + Unit;
+    const double width = QFontMetricsF(Canvas.font()).horizontalAdvance(text);
+    TextOutTopLeft(Canvas, Right - width, Top, text);
 }

@@ -56,3 +56,8 @@ private:
     std::vector<std::unique_ptr<TFontMeasure>> FMeasures;
     TFontMeasure* FLast = nullptr;
 };
+
+// The report's name and the unit of its figures ("土量計算一覧表　単位：m³"), in the canvas's
+// font, ending at Right with its top at Top: on the title line, above the table's right edge.
+void ReportName(QPainter& Canvas, double Right, double Top, const QString& Name,
+                const QString& Unit);

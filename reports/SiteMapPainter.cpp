@@ -1,11 +1,16 @@
 #include "reports/SiteMapPainter.h"
 
 #include "model/DataUnit.h"
+#include "platform/Failure.h"
 #include "preview/PageDocument.h"
 
+#include <QBuffer>
 #include <QFont>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPainter>
-#include <QPainterPath>
+#include <QPdfWriter>
+#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
@@ -121,21 +126,44 @@ void TSiteMapPainter::PaintCells(QPainter& Painter, const QRectF& Target, const 
                                  : QColor(128, 128, 128));
         }
     }
+    // Lines rather than one long path: a large site's zero line has many thousand pieces.
     auto lines = [&](const std::vector<TMapSegment>& Segments, const QPen& Pen) {
-        QPainterPath path;
-        for (const TMapSegment& s : Segments) {
-            path.moveTo(t.map(QPointF(s.X1 + o, s.Y1 + o)));
-            path.lineTo(t.map(QPointF(s.X2 + o, s.Y2 + o)));
-        }
-        Painter.strokePath(path, Pen);
+        std::vector<QLineF> drawn;
+        drawn.reserve(Segments.size());
+        const QRectF visible = t.inverted().mapRect(Target).adjusted(-1, -1, 1, 1);
+        for (const TMapSegment& s : Segments)
+            if (visible.contains(s.X1 + o, s.Y1 + o) || visible.contains(s.X2 + o, s.Y2 + o))
+                drawn.emplace_back(t.map(QPointF(s.X1 + o, s.Y1 + o)),
+                                   t.map(QPointF(s.X2 + o, s.Y2 + o)));
+        Painter.setPen(Pen);
+        Painter.drawLines(drawn.data(), int(drawn.size()));
     };
-    const double unit = std::max(1.0, Target.height() / 400);
+    const double unit = Style.LineUnit > 0 ? Style.LineUnit : std::max(1.0, Target.height() / 400);
     if (Style.ContourInterval > 0)
-        for (const auto& level : FMap.Contours(Style.ContourInterval))
+        for (const auto& level : ContourLines(Style.ContourInterval))
             lines(level.second, QPen(QColor(90, 90, 90), unit * 0.6));
+    // Square caps close the joints between the pieces as round ones do (the corner that
+    // sticks out is a fraction of the width) and draw many times faster.
     if (Style.Boundary)
-        lines(FMap.Contour(0), QPen(Qt::black, unit * 1.6, Qt::SolidLine, Qt::RoundCap));
+        lines(ZeroLine(), QPen(Qt::black, unit * 1.6, Qt::SolidLine, Qt::SquareCap));
     Painter.restore();
+}
+
+const std::vector<TMapSegment>& TSiteMapPainter::ZeroLine() const {
+    if (!FZeroReady) {
+        FZeroLine = FMap.Contour(0);
+        FZeroReady = true;
+    }
+    return FZeroLine;
+}
+
+const std::vector<std::pair<double, std::vector<TMapSegment>>>&
+TSiteMapPainter::ContourLines(double Interval) const {
+    if (Interval != FContourInterval) {
+        FContours = FMap.Contours(Interval);
+        FContourInterval = Interval;
+    }
+    return FContours;
 }
 
 void TSiteMapPainter::PaintLegend(QPainter& Painter, const QRectF& Box) const {
@@ -178,8 +206,8 @@ void TSiteMapPainter::PaintLegend(QPainter& Painter, const QRectF& Box) const {
                      Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("切盛境界"));
 }
 
-void TSiteMapPainter::Paint(QPainter& Painter, const QRectF& Target,
-                            const TSiteMapStyle& Style) const {
+void TSiteMapPainter::Paint(QPainter& Painter, const QRectF& Target, const TSiteMapStyle& Style,
+                            const QRectF& Frame) const {
     Painter.save();
     QFont font(QStringLiteral("ＭＳ ゴシック"));
     const double text = std::max(6.0, std::min(Target.width(), Target.height()) / 45);
@@ -201,7 +229,7 @@ void TSiteMapPainter::Paint(QPainter& Painter, const QRectF& Target,
         Painter.restore();
         return;
     }
-    const QRectF frame = SiteFrame();
+    const QRectF frame = Frame.isEmpty() ? SiteFrame() : Frame;
     QRectF mapBox = area;
     if (Style.Frame) {
         const double legendW = std::max(text * 12, area.width() * 0.22);
@@ -225,7 +253,7 @@ void TSiteMapPainter::Paint(QPainter& Painter, const QRectF& Target,
     Painter.setPen(QPen(Qt::black, 0));
     Painter.drawRect(target);
     // Mesh numbers at round steps, about eight along the longer side.
-    const double tick = RoundUp(std::max(frame.width(), frame.height()) / 8);
+    const double tick = std::max(1.0, RoundUp(std::max(frame.width(), frame.height()) / 8));
     const QTransform t = FrameToTarget(frame, target);
     for (double x = std::ceil(frame.left() / tick) * tick; x <= frame.right(); x += tick) {
         const QPointF p = t.map(QPointF(x, frame.top()));
@@ -266,4 +294,48 @@ void BuildMapPage(TPageDocument& Document, const TInputData& Data, TMapLayer Lay
     painter.Paint(*Document.ViewCanvas(),
                   QRectF(0, 0, Document.PaperWidth(), Document.PaperHeight()), style);
     Document.ViewEnd();
+}
+
+QByteArray MapFileBytes(const TSiteMapPainter& Painter, const TSiteMapStyle& Style,
+                        TMapFileKind Kind, QSize Size, const QRectF& Frame) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    const int width = Size.width(), height = Size.height();
+    if (Kind == TMapFileKind::Png) {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        Painter.Paint(p, QRectF(0, 0, width, height), Style, Frame);
+        p.end();
+        if (!image.save(&buffer, "PNG"))
+            throw EFailure("PNG を作成できません。");
+    } else if (Kind == TMapFileKind::Svg) {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&buffer);
+        generator.setSize(QSize(width, height));
+        generator.setViewBox(QRect(0, 0, width, height));
+        generator.setTitle(Style.Title);
+        QPainter p(&generator);
+        Painter.Paint(p, QRectF(0, 0, width, height), Style, Frame);
+        p.end();
+    } else {
+        // A landscape A4 sheet with 10 mm margins.
+        QPdfWriter writer(&buffer);
+        writer.setCreator(QStringLiteral("doryou"));
+        writer.setResolution(600);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                         QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+        QPainter p;
+        if (!p.begin(&writer))
+            throw EFailure("PDF を作成できません。");
+        p.setRenderHint(QPainter::TextAntialiasing);
+        Painter.Paint(p, QRectF(0, 0, writer.width(), writer.height()), Style, Frame);
+        if (!p.end())
+            throw EFailure("PDF を書き込めません。");
+    }
+    buffer.close();
+    return bytes;
 }

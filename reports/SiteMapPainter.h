@@ -6,9 +6,11 @@
 
 #include "analysis/CutFillMap.h"
 
+#include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <QRectF>
+#include <QSize>
 #include <QString>
 
 #include <vector>
@@ -23,18 +25,25 @@ struct TSiteMapStyle {
     double ContourInterval = 0; // 0: no contours
     bool Frame = true;          // axes with mesh numbers, legend and scale bar
     int Classes = 5;            // classes on each side of zero
+    double LineUnit = 0;        // width of a contour line; 0: from the target's height
 };
 
 class TSiteMapPainter {
 public:
     explicit TSiteMapPainter(const TCutFillMap& Map, int Classes = 5);
 
-    // Everything into Target (device units of Painter), the map kept square to the site.
-    void Paint(QPainter& Painter, const QRectF& Target, const TSiteMapStyle& Style) const;
+    // Everything into Target (device units of Painter), the map kept square to the site. A
+    // non-empty Frame (mesh numbers, Y up) shows that part of the site instead of all of it,
+    // as the window's exported view does.
+    void Paint(QPainter& Painter, const QRectF& Target, const TSiteMapStyle& Style,
+               const QRectF& Frame = QRectF()) const;
     // Only the cells and lines, with mesh frame rectangle Frame (mesh numbers, Y up) shown in
     // Target; for the window, which adds its own frame and zoom.
     void PaintCells(QPainter& Painter, const QRectF& Target, const QRectF& Frame,
                     const TSiteMapStyle& Style) const;
+
+    // The legend of the classes and the zero line, in the painter's font, into Box.
+    void PaintLegend(QPainter& Painter, const QRectF& Box) const;
 
     // The whole site in mesh numbers, half a mesh round every cell.
     QRectF SiteFrame() const;
@@ -45,14 +54,29 @@ public:
     // a null image for sites scattered too widely.
     const QImage& CellImage() const { return FImage; }
 
-private:
-    void PaintLegend(QPainter& Painter, const QRectF& Box) const;
+    // The zero line and the contours at Interval, worked out on first use and kept: the window
+    // repaints far more often than the map changes.
+    const std::vector<TMapSegment>& ZeroLine() const;
+    const std::vector<std::pair<double, std::vector<TMapSegment>>>&
+    ContourLines(double Interval) const;
 
+private:
     const TCutFillMap& FMap;
     std::vector<double> FBreaks;
     int FClasses;
     QImage FImage;
+    mutable bool FZeroReady = false;
+    mutable std::vector<TMapSegment> FZeroLine;
+    mutable double FContourInterval = 0;
+    mutable std::vector<std::pair<double, std::vector<TMapSegment>>> FContours;
 };
+
+enum class TMapFileKind { Png, Svg, Pdf };
+
+// The map as the bytes of a file: a Size pixel picture (PNG, SVG) or a landscape A4 sheet (PDF),
+// Frame as for Paint. The window's export and doryou-cli map write these. Throws EFailure.
+QByteArray MapFileBytes(const TSiteMapPainter& Painter, const TSiteMapStyle& Style,
+                        TMapFileKind Kind, QSize Size, const QRectF& Frame = QRectF());
 
 // The map as a printed page of its own: the layer's map fitted to the content area, with title,
 // legend, scale bar and the zero line.

@@ -63,7 +63,7 @@ TPrintoutForm::TPrintoutForm(QWidget* AOwner) : QDialog(AOwner) {
     PrintListBox = new QListWidget(this);
     PrintListBox->setGeometry(8, 24, 245, 121);
     for (const QString& text : {QStringLiteral("土量集計表"), QStringLiteral("土量計算一覧表"),
-                                QStringLiteral("計算方法の比較")}) {
+                                QStringLiteral("計算方法の比較"), QStringLiteral("切盛図")}) {
         auto* item = new QListWidgetItem(text, PrintListBox);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
         item->setCheckState(PrintListBox->count() < 3 ? Qt::Checked : Qt::Unchecked);
@@ -104,7 +104,8 @@ void TPrintoutForm::BuildReports() {
     ::BuildReports(SharedPreviewForm().Document(), *FInputData,
                    PrintListBox->item(0)->checkState() == Qt::Checked,
                    PrintListBox->item(1)->checkState() == Qt::Checked,
-                   FComparison ? &*FComparison : nullptr);
+                   FComparison ? &*FComparison : nullptr,
+                   PrintListBox->item(3)->checkState() == Qt::Checked);
 }
 
 void TPrintoutForm::PrintOutBtnClick() {

@@ -1,7 +1,7 @@
 #pragma once
 // The report selection dialog "計算書選択ダイアログ": the user checks the calculation reports
 // to print and previews them. The comparison of the three methods is offered too, unchecked:
-// it calculates the site three times over.
+// it calculates the site three times over; so is the cut/fill map, a page of its own.
 
 #include "analysis/MethodComparison.h"
 
@@ -18,7 +18,7 @@ class TPrintoutForm : public QDialog {
 public:
     explicit TPrintoutForm(QWidget* AOwner = nullptr);
 
-    // Checks the two calculation reports (not the comparison) and enables printing.
+    // Checks the two calculation reports (not the comparison or the map) and enables printing.
     void SetInputData(TInputData* Value);
     void Execute();
 

@@ -49,13 +49,13 @@ struct Navigation : testing::Test {
     void TearDown() override { MainForm = nullptr; }
 
     // Buttons enabled, in the order open, base, mesh, calc, save, save as, print data,
-    // summary, list, report: "1" enabled, "0" disabled.
+    // summary, list, report, map: "1" enabled, "0" disabled.
     std::string Enabled() const {
         std::string s;
         for (const TImageButton* b :
              {nav->ImageButton1, nav->ImageButton2, nav->MeshInputButton, nav->CalcButton,
               nav->ImageButton3, nav->ImageButton4, nav->InputPrintButton, nav->SumViewButton,
-              nav->DetailViewButton, nav->CalcPrintButton})
+              nav->DetailViewButton, nav->CalcPrintButton, nav->MapButton})
             s += b->isEnabled() ? '1' : '0';
         return s;
     }
@@ -115,15 +115,15 @@ TEST_F(Navigation, FrameAndStartState) {
     EXPECT_EQ(frame.MdiArea()->subWindowList().size(), 1);
     EXPECT_EQ(nav->windowTitle(), QStringLiteral("ナビゲーション"));
     EXPECT_EQ(nav->Panel1->size(), QSize(542, 327));
-    EXPECT_EQ(Enabled(), "1100110000");
+    EXPECT_EQ(Enabled(), "11001100000");
 }
 
 TEST_F(Navigation, BaseDataOkEnablesMeshDataCancelDoesNot) {
     WhenModal([this](QWidget*) { QTest::mouseClick(baseForm.BitBtn2, Qt::LeftButton); });
     QTest::mouseClick(nav->ImageButton2, Qt::LeftButton);
-    EXPECT_EQ(Enabled(), "1100110000");
+    EXPECT_EQ(Enabled(), "11001100000");
     ConfirmBaseData([] {});
-    EXPECT_EQ(Enabled(), "1110110000");
+    EXPECT_EQ(Enabled(), "11101100000");
 }
 
 // Every button of the flow chart, clicked: the window it opens (closed again as Esc would) and
@@ -139,7 +139,7 @@ TEST_F(Navigation, EachButtonOpensItsStep) {
 
     nav->InputData().SetPhase(2, false); // results out of date: only the calculation helps
     EXPECT_EQ(ModalsOpenedByClick(nav->CalcButton), "TCalcOutForm");
-    EXPECT_EQ(Enabled(), "1111111111") << "calculated";
+    EXPECT_EQ(Enabled(), "11111111111") << "calculated";
 
     nav->InputData().SetTitle("保存前");
     const std::pair<TImageButton*, const char*> steps[] = {
@@ -148,6 +148,7 @@ TEST_F(Navigation, EachButtonOpensItsStep) {
         {nav->CalcPrintButton, "TPrintoutForm"},
         {nav->InputPrintButton, "TPreViewForm"},
         {nav->MeshInputButton, "TMeshInputForm"},
+        {nav->MapButton, "TSiteMapForm"},
         {nav->ImageButton2, "TBaseInputForm"},
         // The project changed: the question to save comes first, and closing it cancels.
         {nav->ImageButton1, "QMessageBox"},
@@ -156,7 +157,7 @@ TEST_F(Navigation, EachButtonOpensItsStep) {
     };
     for (auto [button, opens] : steps)
         EXPECT_EQ(ModalsOpenedByClick(button), opens) << opens;
-    EXPECT_EQ(Enabled(), "1111111111") << "every window cancelled";
+    EXPECT_EQ(Enabled(), "11111111111") << "every window cancelled";
     EXPECT_EQ(nav->FileName(), path);
     TInputData reread;
     reread.FileLoad(QFile::encodeName(path).toStdString());
@@ -168,14 +169,16 @@ TEST_F(Navigation, EachButtonOpensItsStep) {
 TEST_F(Navigation, OpeningACalculatedProjectAndConfirmingBaseData) {
     const QString path = SaveCalculatedProject(QStringLiteral("a.b/plan.old.msh"), "造成");
     nav->LoadFile(path);
+    // "&F" in the windows' prints names the project's file.
+    EXPECT_EQ(SharedPreviewForm().Document().FileName(), path);
     EXPECT_EQ(nav->windowTitle(), QStringLiteral("ナビゲーション [plan.old]"));
     EXPECT_EQ(nav->FileName(), path);
-    EXPECT_EQ(Enabled(), "1111111111");
+    EXPECT_EQ(Enabled(), "11111111111");
     EXPECT_GT(nav->InputData().CalcMeshCount(), 0) << "results recalculated on opening";
     EXPECT_EQ(nav->InputData().Title(), "造成");
 
     ConfirmBaseData([] {}); // even unchanged, the results are no longer valid
-    EXPECT_EQ(Enabled(), "1111111000");
+    EXPECT_EQ(Enabled(), "11111110001");
 }
 
 TEST_F(Navigation, FailedOpenKeepsFileCaptionAndProject) {
@@ -300,7 +303,7 @@ TEST_F(Navigation, LayerCountOutsideTheRangeEndsInTheErrorBox) {
     EXPECT_EQ(text, QStringLiteral("層の種類は 1～5 の間で指定してください。"));
     EXPECT_EQ(nav->InputData().Title(), "第二工区");
     EXPECT_EQ(nav->InputData().Layer(), 5);
-    EXPECT_EQ(Enabled(), "1100110000") << "phases unchanged";
+    EXPECT_EQ(Enabled(), "11001100000") << "phases unchanged";
 }
 
 TEST_F(Navigation, ChangedLayerModeAsksWithMessageBoxes) {

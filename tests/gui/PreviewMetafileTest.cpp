@@ -59,3 +59,32 @@ TEST(PreviewMetafile, MarginDiagramsLoadAndFitTheirBox) {
     EXPECT_EQ(none.Scale, 1.0);
     EXPECT_EQ(image.pixel(100, 100), qRgb(0, 0, 0));
 }
+
+// Bold runs (emboldened by the font engine: the Japanese fonts have no bold face) carry as much
+// ink for their size at a third of the page's scale as at full scale, as on the printer.
+TEST(PreviewMetafile, BoldRunsKeepTheirWeightWhenShownSmaller) {
+    QFont font(QStringLiteral("ＭＳ ゴシック"));
+    font.setPixelSize(40);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    auto ink = [&](bool Bold, double Scale) {
+        font.setBold(Bold);
+        TMetafileEx page(600, 60);
+        page.AddTextRun(QPointF(5, 45), QStringLiteral("盛土 12,345 切土 6,789"), font, Qt::black);
+        QImage image(int(600 * Scale), int(60 * Scale), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter p(&image);
+            p.setRenderHint(QPainter::TextAntialiasing);
+            page.Draw(p, QRectF(0, 0, image.width(), image.height()));
+        }
+        double sum = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                sum += 255 - qGray(image.pixel(x, y));
+        return sum / (Scale * Scale);
+    };
+    for (bool bold : {false, true}) {
+        const double full = ink(bold, 1.0), small = ink(bold, 0.3);
+        EXPECT_NEAR(small / full, 1.0, 0.15) << (bold ? "bold" : "regular");
+    }
+}

@@ -12,6 +12,9 @@
 
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -46,6 +49,14 @@ std::vector<QString> FirstColumn(const TGrabbedPage& Page, double Left, double R
     for (const auto& c : cells)
         texts.push_back(c.second);
     return texts;
+}
+
+// The page's texts joined in the order drawn: a text may come in several runs of one font.
+QString Joined(const TGrabbedPage& Page) {
+    QString all;
+    for (const TGrabbedText& t : Page.Texts)
+        all += t.Text;
+    return all;
 }
 
 } // namespace
@@ -300,4 +311,81 @@ TEST(ReportPages, ListingOfAnEmptyProjectReportsNoPages) {
     AnswerMessageBox(QMessageBox::Ok, &text);
     InputPrintOut(nullptr, data);
     EXPECT_EQ(text, QStringLiteral("表示するページがありません。"));
+}
+
+// Each report names itself and the unit of its figures on its first line; the summary sheet
+// adds the conditions the figures were worked out with.
+TEST(ReportPages, ReportsCarryTheirNameUnitAndConditions) {
+    TInputData data;
+    data.SetTitle("造成工事");
+    data.SetLayer(2);
+    data.SetMeshSpan(5);
+    data.SetCalcType(1);
+    data.SetRoundType(2);
+    data.SetRateType(1);
+    data.SetHyoudo(true);
+    data.SetAtumitu(true);
+    AddPoints(data, 4);
+    ASSERT_TRUE(data.Calcrate());
+    TPreViewForm& preview = PreparedPreview();
+    const std::pair<std::function<void(TPageDocument&)>, QString> reports[] = {
+        {[&](TPageDocument& P) { BuildReports(P, data, true, false); },
+         QStringLiteral("土量集計表　単位：m³")},
+        {[&](TPageDocument& P) { BuildReports(P, data, false, true); },
+         QStringLiteral("土量計算一覧表　単位：m³")},
+        {[&](TPageDocument& P) { BuildListing(P, data); },
+         QStringLiteral("入力データ一覧表　単位：m")},
+    };
+    for (const auto& [build, name] : reports) {
+        preview.SetOnPaperChange(build);
+        preview.RebuildPages();
+        ASSERT_GE(preview.PageNum(), 1);
+        EXPECT_TRUE(Joined(GrabPage(preview, 0)).contains(name)) << name.toStdString();
+    }
+
+    preview.SetOnPaperChange([&](TPageDocument& P) { BuildReports(P, data, true, false); });
+    preview.RebuildPages();
+    // Texts in one font each, read in the order drawn; the four-point methods calculate the
+    // meshes around the points too (5 × 5 here).
+    const QString page = Joined(GrabPage(preview, 0));
+    EXPECT_TRUE(page.contains(QStringLiteral("計算条件")));
+    for (const char* pair : {"計算方法：４点柱状法", "メッシュ間隔：5.00 m", "丸め方法：切り上げ",
+                             "補正方法：盛土補正", "表土：あり",
+                             "沈下量：圧密沈下土層数：2入力点数：16計算メッシュ数：25計算日"})
+        EXPECT_TRUE(page.contains(QString::fromUtf8(pair))) << pair;
+    EXPECT_TRUE(page.contains(QRegularExpression(
+        QStringLiteral("計算日：\\d{4}年\\d{1,2}月\\d{1,2}日 \\d{1,2}:\\d{2}"))));
+}
+
+TEST(ReportPages, SelectionDialogPrintsTheMapPage) {
+    TInputData data;
+    data.SetTitle("造成工事");
+    AddPoints(data, 6);
+    ASSERT_TRUE(data.Calcrate());
+    PreparedPreview();
+    TPrintoutForm& form = SharedPrintoutForm();
+    form.SetInputData(&data);
+    QListWidgetItem* map = form.PrintListBox->item(3);
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(map->text(), QStringLiteral("切盛図"));
+    EXPECT_EQ(map->checkState(), Qt::Unchecked);
+    map->setCheckState(Qt::Checked);
+    int pages = 0;
+    bool title = false, legend = false;
+    WhenModal([&](QWidget* W) {
+        auto* preview = static_cast<TPreViewForm*>(W);
+        pages = preview->PageNum();
+        const TGrabbedPage last = GrabPage(*preview, pages - 1);
+        title = last.Has(QStringLiteral("造成工事　切盛図"));
+        legend = last.Has(QStringLiteral("切盛境界"));
+        preview->ExitAction->trigger();
+    });
+    form.show();
+    QTest::mouseClick(form.PrintOutBtn, Qt::LeftButton);
+    form.hide();
+    EXPECT_EQ(pages, 3); // the summary sheet, the list, the map
+    EXPECT_TRUE(title);
+    EXPECT_TRUE(legend);
+    form.SetInputData(&data);
+    EXPECT_EQ(form.PrintListBox->item(3)->checkState(), Qt::Unchecked) << "reset on opening";
 }

@@ -1,0 +1,324 @@
+#include "sitemap/SiteMapForm.h"
+
+#include "controls/MessageBoxes.h"
+#include "input/GridDataInputUnit.h"
+#include "model/DataUnit.h"
+#include "platform/FileUtil.h"
+#include "platform/NumberFormat.h"
+#include "reports/SiteMapPainter.h"
+#include "sitemap/SiteMapView.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+
+QPointer<TSiteMapForm> gSharedSiteMap;
+
+void DeleteSharedSiteMap() {
+    delete gSharedSiteMap.data();
+}
+
+// The legend beside the map, drawn by the map's own painter.
+class TLegendBox : public QWidget {
+public:
+    explicit TLegendBox(QWidget* AOwner) : QWidget(AOwner) { setFixedSize(170, 250); }
+    void SetPainter(const TSiteMapPainter* Painter) {
+        FPainter = Painter;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), Qt::white);
+        if (!FPainter)
+            return;
+        QFont f = font();
+        f.setPixelSize(12);
+        p.setFont(f);
+        p.setPen(Qt::black);
+        FPainter->PaintLegend(p, QRectF(rect()).adjusted(6, 6, -4, -4));
+    }
+
+private:
+    const TSiteMapPainter* FPainter = nullptr;
+};
+
+QString Text(const std::string& S) {
+    return QString::fromStdString(S);
+}
+
+} // namespace
+
+TSiteMapForm& SharedSiteMapForm() {
+    if (!gSharedSiteMap) {
+        gSharedSiteMap = new TSiteMapForm;
+        qAddPostRoutine(DeleteSharedSiteMap);
+    }
+    return *gSharedSiteMap;
+}
+
+TSiteMapForm::TSiteMapForm(QWidget* AOwner) : QDialog(AOwner) {
+    setWindowTitle(QStringLiteral("切盛図"));
+    setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    font.setPixelSize(12);
+    setFont(font);
+    resize(980, 680);
+
+    MapView = new TSiteMapView(this);
+    auto* legend = new TLegendBox(this);
+    Legend = legend;
+
+    LayerBox = new QComboBox(this);
+    LayerBox->addItem(Text(TCutFillMap::LayerName(TMapLayer::Height)));
+    LayerBox->addItem(Text(TCutFillMap::LayerName(TMapLayer::Volume)));
+    BoundaryCheck = new QCheckBox(QStringLiteral("切盛境界"), this);
+    BoundaryCheck->setChecked(true);
+    ContourCheck = new QCheckBox(QStringLiteral("等高線"), this);
+    ContourEdit = new QDoubleSpinBox(this);
+    ContourEdit->setDecimals(2);
+    ContourEdit->setRange(0.01, 1e6);
+    ContourEdit->setValue(1.0);
+    ContourEdit->setSuffix(QStringLiteral(" m 間隔"));
+    ContourEdit->setEnabled(false);
+    FitButton = new QPushButton(QStringLiteral("全体表示"), this);
+    ExportButton = new QPushButton(QStringLiteral("書き出し..."), this);
+    CloseButton = new QPushButton(QStringLiteral("閉じる"), this);
+    FindingsLabel = new QLabel(this);
+    FindingsList = new QListWidget(this);
+    FindingsList->setWordWrap(true);
+    PointLabel = new QLabel(this);
+    PointLabel->setMinimumHeight(18);
+    PointLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* tools = new QHBoxLayout;
+    tools->addWidget(new QLabel(QStringLiteral("表示:"), this));
+    tools->addWidget(LayerBox);
+    tools->addSpacing(8);
+    tools->addWidget(BoundaryCheck);
+    tools->addWidget(ContourCheck);
+    tools->addWidget(ContourEdit);
+    tools->addStretch(1);
+    tools->addWidget(FitButton);
+    tools->addWidget(ExportButton);
+    tools->addWidget(CloseButton);
+
+    auto* side = new QVBoxLayout;
+    side->addWidget(Legend);
+    side->addWidget(FindingsLabel);
+    side->addWidget(FindingsList, 1);
+
+    auto* body = new QHBoxLayout;
+    body->addWidget(MapView, 1);
+    auto* sideBox = new QWidget(this);
+    sideBox->setFixedWidth(250);
+    sideBox->setLayout(side);
+    side->setContentsMargins(0, 0, 0, 0);
+    body->addWidget(sideBox);
+
+    auto* all = new QVBoxLayout(this);
+    all->setContentsMargins(6, 6, 6, 6);
+    all->addLayout(tools);
+    all->addLayout(body, 1);
+    all->addWidget(PointLabel);
+
+    connect(LayerBox, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &TSiteMapForm::LayerBoxChange);
+    connect(BoundaryCheck, &QCheckBox::toggled, this, &TSiteMapForm::StyleChange);
+    connect(ContourCheck, &QCheckBox::toggled, this, &TSiteMapForm::StyleChange);
+    connect(ContourEdit, &QDoubleSpinBox::valueChanged, this, &TSiteMapForm::StyleChange);
+    connect(FitButton, &QPushButton::clicked, MapView, &TSiteMapView::Fit);
+    connect(ExportButton, &QPushButton::clicked, this, &TSiteMapForm::ExportButtonClick);
+    connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(FindingsList, &QListWidget::itemClicked, this, &TSiteMapForm::FindingClick);
+    connect(MapView, &TSiteMapView::PointHovered, this, &TSiteMapForm::ShowPoint);
+    connect(MapView, &TSiteMapView::PointActivated, this, &TSiteMapForm::OpenPoint);
+}
+
+TSiteMapForm::~TSiteMapForm() = default;
+
+void TSiteMapForm::SetInputData(TInputData& Value) {
+    FInputData = &Value;
+    // The volume layer needs results; without them the heights are shown.
+    const bool results = Value.GetPhase(2);
+    if (auto* model = qobject_cast<QStandardItemModel*>(LayerBox->model()))
+        model->item(1)->setEnabled(results);
+    LayerBox->blockSignals(true);
+    if (!results)
+        LayerBox->setCurrentIndex(0);
+    LayerBox->blockSignals(false);
+    Rebuild(false);
+}
+
+void TSiteMapForm::Execute() {
+    exec();
+}
+
+void TSiteMapForm::Rebuild(bool KeepView) {
+    if (!FInputData)
+        return;
+    const TMapLayer layer = LayerBox->currentIndex() == 1 && FInputData->GetPhase(2)
+                                ? TMapLayer::Volume
+                                : TMapLayer::Height;
+    auto map = std::make_unique<TCutFillMap>(*FInputData, layer);
+    auto painter = std::make_unique<TSiteMapPainter>(*map);
+    ContourEdit->setSuffix(layer == TMapLayer::Height ? QStringLiteral(" m 間隔")
+                                                      : QStringLiteral(" m³ 間隔"));
+    StyleChange();
+    // The view and the legend take the new map before the old one is freed.
+    MapView->SetMap(map.get(), painter.get(), KeepView);
+    static_cast<TLegendBox*>(Legend)->SetPainter(painter.get());
+    FPainter = std::move(painter);
+    FMap = std::move(map);
+
+    FFindings = TSiteCheck().Run(*FInputData);
+    const int serious = TSiteCheck::SeriousCount(FFindings);
+    FindingsLabel->setText(FFindings.empty() ? QStringLiteral("データチェック: 問題はありません。")
+                                             : QStringLiteral("データチェック: %1 件（重大 %2 件）")
+                                                   .arg(FFindings.size())
+                                                   .arg(serious));
+    FindingsList->clear();
+    std::vector<QPointF> marks;
+    marks.reserve(FFindings.size());
+    for (const TCheckFinding& f : FFindings) {
+        auto* item = new QListWidgetItem(
+            (f.Severity == TCheckSeverity::Serious ? QStringLiteral("● ") : QStringLiteral("○ ")) +
+                Text(f.Message),
+            FindingsList);
+        item->setToolTip(Text(f.Message));
+        // A saturated volume belongs to a mesh, which lies where the map draws the mesh.
+        const double o = f.Kind == TCheckKind::Saturated ? FMap->CellOffset() : 0;
+        marks.emplace_back(f.X + o, f.Y + o);
+    }
+    MapView->SetMarks(std::move(marks));
+    PointLabel->setText(QStringLiteral("ホイールで拡大・縮小、ドラッグで移動、"
+                                       "ダブルクリックでメッシュデータを開きます。"));
+}
+
+void TSiteMapForm::LayerBoxChange() {
+    Rebuild(true);
+}
+
+void TSiteMapForm::StyleChange() {
+    TSiteMapStyle style;
+    style.Boundary = BoundaryCheck->isChecked();
+    ContourEdit->setEnabled(ContourCheck->isChecked());
+    style.ContourInterval = ContourCheck->isChecked() ? ContourEdit->value() : 0;
+    style.Frame = false;
+    style.LineUnit = 1;
+    MapView->SetStyle(style);
+}
+
+void TSiteMapForm::FindingClick() {
+    const int row = FindingsList->currentRow();
+    if (row < 0 || size_t(row) >= FFindings.size())
+        return;
+    const TCheckFinding& f = FFindings[size_t(row)];
+    const double o = f.Kind == TCheckKind::Saturated ? FMap->CellOffset() : 0;
+    // Near enough to see the point and its neighbours.
+    MapView->CentreOn(QPointF(f.X + o, f.Y + o), 24);
+    MapView->SetSelectedMark(row);
+}
+
+void TSiteMapForm::ShowPoint(bool Any, int X, int Y) {
+    if (!Any || !FInputData) {
+        PointLabel->clear();
+        return;
+    }
+    double v = 0;
+    FMap->ValueAt(X, Y, v);
+    const bool height = FMap->Layer() == TMapLayer::Height;
+    QString text =
+        (height ? QStringLiteral("点 X %1　Y %2　") : QStringLiteral("メッシュ X %1　Y %2　"))
+            .arg(X)
+            .arg(Y);
+    if (!std::isfinite(v)) {
+        text += QStringLiteral("値がありません");
+    } else if (height) {
+        const TGridData g = FInputData->GetXYToData(X, Y);
+        text += QStringLiteral("切盛高 %1 m（計画高 %2　地盤高 %3）")
+                    .arg(Text(FormatFixed(v, 3)), Text(FormatFixed(g.FH, 3)),
+                         Text(FormatFixed(g.GH, 3)));
+    } else {
+        text += (v >= 0 ? QStringLiteral("盛土 %1 m³") : QStringLiteral("切土 %1 m³"))
+                    .arg(Text(FormatThousands(std::fabs(v), 0)));
+    }
+    PointLabel->setText(text);
+}
+
+void TSiteMapForm::OpenPoint(int X, int Y) {
+    if (!FInputData)
+        return;
+    // Made once, on first use, and kept for the rest of the run like the other dialogs.
+    if (!MeshInputForm)
+        MeshInputForm = new TMeshInputForm(this);
+    MeshInputForm->SetInputData(FInputData);
+    MeshInputForm->ShowMesh(X, Y);
+    MeshInputForm->Execute();
+    // The editor may have changed the point, or the results may have gone with it.
+    if (LayerBox->currentIndex() == 1 && !FInputData->GetPhase(2))
+        SetInputData(*FInputData);
+    else
+        Rebuild(true);
+}
+
+void TSiteMapForm::ExportButtonClick() {
+    QFileDialog dialog(this, QStringLiteral("切盛図の書き出し"), QString(),
+                       QStringLiteral("PNG 画像 (*.png);;SVG 図 (*.svg);;PDF (*.pdf)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& Filter) {
+        dialog.setDefaultSuffix(Filter.contains(QStringLiteral("svg"))   ? QStringLiteral("svg")
+                                : Filter.contains(QStringLiteral("pdf")) ? QStringLiteral("pdf")
+                                                                         : QStringLiteral("png"));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    ExportTo(dialog.selectedFiles().first());
+}
+
+bool TSiteMapForm::ExportTo(const QString& FileName) {
+    if (!FPainter)
+        return false;
+    return RunGuarded(this, [&]() {
+        const QString suffix = QFileInfo(FileName).suffix().toLower();
+        TMapFileKind kind = TMapFileKind::Png;
+        if (suffix == QStringLiteral("svg"))
+            kind = TMapFileKind::Svg;
+        else if (suffix == QStringLiteral("pdf"))
+            kind = TMapFileKind::Pdf;
+        else if (suffix != QStringLiteral("png"))
+            throw EFailure("書き出すファイルの拡張子は .png、.svg、.pdf のどれかにしてください。");
+        TSiteMapStyle style = MapView->Style();
+        style.Frame = true;
+        style.LineUnit = 0;
+        style.Title = Text(FInputData->Title()) + QStringLiteral("　切盛図");
+        // The part of the site in view, in a picture of the view's shape with room for the
+        // legend and the title.
+        const QSize size(std::max(1200, MapView->width() * 2 + 600),
+                         std::max(900, MapView->height() * 2 + 200));
+        const QByteArray bytes =
+            MapFileBytes(*FPainter, style, kind, size, MapView->VisibleFrame());
+        TAtomicFile file(QFile::encodeName(FileName).toStdString());
+        file.Write(bytes.constData(), size_t(bytes.size()));
+        file.Commit();
+    });
+}

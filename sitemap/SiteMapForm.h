@@ -1,0 +1,73 @@
+#pragma once
+// The map window "切盛図": the site's cut/fill map (TSiteMapView) with its layer, the zero line
+// and contours to choose, the legend, the point under the pointer, and the data checks'
+// findings listed beside it. A double click opens the point in the mesh data editor; the map
+// and the findings follow what was changed there. The view can be written as PNG, SVG or PDF.
+
+#include "analysis/CutFillMap.h"
+#include "analysis/SiteCheck.h"
+
+#include <QDialog>
+
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class TInputData;
+class TSiteMapPainter;
+class TSiteMapView;
+class QWidget;
+
+class TSiteMapForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TSiteMapForm(QWidget* AOwner = nullptr);
+    ~TSiteMapForm() override;
+
+    // Binds the window to a project (not owned) and builds its map and findings.
+    void SetInputData(TInputData& Value);
+    void Execute();
+
+    // Rebuilds the map of the layer chosen and runs the checks again.
+    void Rebuild(bool KeepView);
+    void LayerBoxChange();
+    void StyleChange();
+    void FindingClick();
+    // Opens the mesh data editor on a point, then shows what the editor left.
+    void OpenPoint(int X, int Y);
+    void ExportButtonClick();
+    // The writing half of the export; a failure shows the error box. True when written.
+    bool ExportTo(const QString& FileName);
+    // The text of the point shown under the pointer.
+    void ShowPoint(bool Any, int X, int Y);
+
+    const std::vector<TCheckFinding>& Findings() const { return FFindings; }
+    const TCutFillMap& Map() const { return *FMap; }
+
+    TSiteMapView* MapView;
+    QWidget* Legend;
+    QComboBox* LayerBox;
+    QCheckBox* BoundaryCheck;
+    QCheckBox* ContourCheck;
+    QDoubleSpinBox* ContourEdit;
+    QPushButton* FitButton;
+    QPushButton* ExportButton;
+    QPushButton* CloseButton;
+    QLabel* FindingsLabel;
+    QListWidget* FindingsList;
+    QLabel* PointLabel;
+
+private:
+    TInputData* FInputData = nullptr;
+    std::unique_ptr<TCutFillMap> FMap;
+    std::unique_ptr<TSiteMapPainter> FPainter;
+    std::vector<TCheckFinding> FFindings;
+};
+
+// The one map window of the run, made on first use.
+TSiteMapForm& SharedSiteMapForm();

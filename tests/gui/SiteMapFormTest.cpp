@@ -1,0 +1,189 @@
+// The map window "切盛図" driven with real mouse events: zoom by the wheel, panning by dragging,
+// hovering, a double click into the mesh data editor, the findings list, and the export.
+
+#include "ModalDriver.h"
+
+#include "controls/StringGrid.h"
+#include "input/GridDataInputUnit.h"
+#include "model/DataUnit.h"
+#include "sitemap/SiteMapForm.h"
+#include "sitemap/SiteMapView.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+// A 12 × 8 site in metres of mesh numbers 0..11, 0..7: the plan a tilted plane through the
+// ground, so that cut turns into fill along X = 5.5; a hole at (3, 4) and a spike at (8, 2).
+void PlantedSite(TInputData& d) {
+    d.SetTitle("試験造成");
+    d.SetMeshSpan(10);
+    d.SetPhase(0, true);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 12; ++x) {
+            if (x == 3 && y == 4)
+                continue;
+            TGridData g;
+            g.X = x;
+            g.Y = y;
+            g.GH = 10.0;
+            g.FH = 10.0 + 0.2 * (x - 5.5) + (x == 8 && y == 2 ? 30.0 : 0.0);
+            d.SetMeshData(g);
+        }
+}
+
+void Wheel(QWidget* W, const QPoint& Pos, int Notches) {
+    QWheelEvent e(Pos, W->mapToGlobal(Pos), QPoint(), QPoint(0, 120 * Notches), Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(W, &e);
+}
+
+struct SiteMapWindow : testing::Test {
+    TInputData d;
+    TSiteMapForm form;
+
+    void SetUp() override {
+        PlantedSite(d);
+        form.SetInputData(d);
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    }
+    void TearDown() override { form.hide(); }
+    TSiteMapView* View() const { return form.MapView; }
+    // Where the cell of point or mesh (X, Y) is drawn now.
+    QPoint CellOf(int X, int Y) const {
+        const double o = form.Map().CellOffset();
+        return View()->ToWidget(QPointF(X + o, Y + o)).toPoint();
+    }
+};
+
+} // namespace
+
+TEST_F(SiteMapWindow, WheelZoomsAboutThePointerAndDragPans) {
+    TSiteMapView* v = View();
+    v->repaint();
+    const QPoint at = CellOf(9, 6);
+    const double before = v->Scale();
+    const QPointF place = v->ToMesh(at);
+    Wheel(v, at, 2);
+    EXPECT_NEAR(v->Scale(), before * 1.5625, 1e-9);
+    // The place under the pointer stays under it.
+    EXPECT_NEAR(v->ToMesh(at).x(), place.x(), 1e-6);
+    EXPECT_NEAR(v->ToMesh(at).y(), place.y(), 1e-6);
+    QTest::qWait(1);
+    v->repaint();
+    const int renders = v->CacheRenders();
+
+    // A short drag moves the map with the pointer and draws from the cached image.
+    const QPointF centre = v->Centre();
+    QTest::mousePress(v, Qt::LeftButton, Qt::NoModifier, QPoint(200, 200));
+    QTest::mouseMove(v, QPoint(220, 210));
+    QTest::mouseMove(v, QPoint(240, 220));
+    QTest::mouseRelease(v, Qt::LeftButton, Qt::NoModifier, QPoint(240, 220));
+    EXPECT_NEAR(v->Centre().x(), centre.x() - 40 / v->Scale(), 1e-6);
+    EXPECT_NEAR(v->Centre().y(), centre.y() + 20 / v->Scale(), 1e-6);
+    v->repaint();
+    EXPECT_EQ(v->CacheRenders(), renders);
+
+    // Back to the earlier zoom: that level's image is still there.
+    Wheel(v, at, -2);
+    v->repaint();
+    EXPECT_EQ(v->CacheRenders(), renders);
+    QTest::mouseClick(form.FitButton, Qt::LeftButton);
+    EXPECT_TRUE(v->VisibleFrame().contains(QRectF(-0.5, -0.5, 12, 8)));
+}
+
+TEST_F(SiteMapWindow, HoverShowsThePointAndDoubleClickOpensIt) {
+    QTest::mouseMove(View(), CellOf(10, 1));
+    EXPECT_EQ(form.PointLabel->text(),
+              QStringLiteral("点 X 10　Y 1　切盛高 0.900 m（計画高 10.900　地盤高 10.000）"));
+    // The hole has no cell: nothing to show.
+    QTest::mouseMove(View(), CellOf(3, 4));
+    EXPECT_TRUE(form.PointLabel->text().isEmpty());
+
+    for (auto [x, y, registered] : {std::tuple{10, 1, true}, std::tuple{3, 4, false}}) {
+        QString entryX, entryY, ground;
+        WhenModal(
+            [&](QWidget* w) {
+                auto* editor = static_cast<TMeshInputForm*>(w);
+                entryX = editor->StringGrid1->Cells(0, 1);
+                entryY = editor->StringGrid1->Cells(1, 1);
+                ground = editor->StringGrid1->Cells(3, 1);
+                editor->reject();
+            },
+            [](QWidget* w) { return qobject_cast<TMeshInputForm*>(w) != nullptr; });
+        // The hole is opened through its finding's mark.
+        QTest::mouseDClick(View(), Qt::LeftButton, Qt::NoModifier, CellOf(x, y));
+        EXPECT_EQ(entryX, QString::number(x));
+        EXPECT_EQ(entryY, QString::number(y));
+        EXPECT_EQ(ground.isEmpty(), !registered) << ground.toStdString();
+    }
+}
+
+TEST_F(SiteMapWindow, FindingsAreListedAndClickingOneGoesThere) {
+    ASSERT_GE(form.Findings().size(), 2u);
+    int hole = -1, spike = -1;
+    for (size_t i = 0; i < form.Findings().size(); ++i) {
+        const TCheckFinding& f = form.Findings()[i];
+        if (f.Kind == TCheckKind::Hole && f.X == 3 && f.Y == 4)
+            hole = int(i);
+        if (f.Kind == TCheckKind::Spike && f.X == 8 && f.Y == 2)
+            spike = int(i);
+    }
+    ASSERT_GE(hole, 0);
+    ASSERT_GE(spike, 0);
+    EXPECT_EQ(form.FindingsList->count(), int(form.Findings().size()));
+    for (int row : {spike, hole}) {
+        QListWidgetItem* item = form.FindingsList->item(row);
+        const QRect r = form.FindingsList->visualItemRect(item);
+        QTest::mouseClick(form.FindingsList->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          r.center());
+        const TCheckFinding& f = form.Findings()[size_t(row)];
+        EXPECT_NEAR(View()->Centre().x(), f.X, 1e-9);
+        EXPECT_NEAR(View()->Centre().y(), f.Y, 1e-9);
+        EXPECT_GE(View()->Scale(), 24);
+    }
+}
+
+TEST_F(SiteMapWindow, LayersFollowTheResults) {
+    // Without results the volume layer cannot be chosen.
+    EXPECT_EQ(form.Map().Layer(), TMapLayer::Height);
+    ASSERT_TRUE(d.Calcrate());
+    form.SetInputData(d);
+    form.LayerBox->setCurrentIndex(1);
+    EXPECT_EQ(form.Map().Layer(), TMapLayer::Volume);
+    EXPECT_FALSE(form.Map().Empty());
+    QTest::mouseMove(View(), CellOf(10, 1));
+    EXPECT_TRUE(form.PointLabel->text().startsWith(QStringLiteral("メッシュ X 10　Y 1　盛土 ")))
+        << form.PointLabel->text().toStdString();
+}
+
+TEST_F(SiteMapWindow, ExportWritesTheViewThroughTheAtomicWriter) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray magic[] = {QByteArray("\x89PNG"), QByteArray("<?xml"), QByteArray("%PDF")};
+    const char* names[] = {"map.png", "map.svg", "map.pdf"};
+    for (int i = 0; i < 3; ++i) {
+        const QString path = dir.filePath(QString::fromLatin1(names[i]));
+        ASSERT_TRUE(form.ExportTo(path)) << names[i];
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(f.readAll().startsWith(magic[i])) << names[i];
+    }
+    // An unknown kind ends in the error box and writes nothing.
+    AnswerMessageBox(QMessageBox::Ok);
+    EXPECT_FALSE(form.ExportTo(dir.filePath(QStringLiteral("map.bmp"))));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("map.bmp"))));
+}
