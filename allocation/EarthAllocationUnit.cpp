@@ -134,6 +134,10 @@ TEarthAllocationForm::TEarthAllocationForm(QWidget* AOwner) : QDialog(AOwner) {
 
 void TEarthAllocationForm::SetInputData(TInputData& Value) {
     FInputData = &Value;
+    // The project's own places and options, when it keeps them.
+    TAllocOptions options;
+    if (ParseAllocOptions(Value.GetTag(kAllocTag), options))
+        SetOptions(options);
     ClearResult();
 }
 
@@ -222,6 +226,10 @@ void TEarthAllocationForm::CalcButtonClick() {
     TAllocOptions options;
     QString message;
     if (ReadOptions(options, message)) {
+        // Usable options go with the project, saved with it.
+        const std::string bytes = AllocOptionsBytes(options);
+        if (FInputData->GetTag(kAllocTag) != bytes)
+            FInputData->SetTag(kAllocTag, bytes);
         FAllocation = AllocateEarth(*FInputData, options);
         message = Q(FAllocation.Message);
     }

@@ -8,8 +8,10 @@
 #include <lemon/static_graph.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <numeric>
+#include <sstream>
 
 namespace {
 
@@ -380,4 +382,70 @@ TAllocation AllocateEarth(const TInputData& Data, const TAllocOptions& Options) 
     TAllocOptions options = Options;
     options.Block = k;
     return AllocateEnds(std::move(sources), std::move(sinks), options);
+}
+
+namespace {
+
+std::string NumberText(double V) {
+    if (std::isinf(V))
+        return V > 0 ? "inf" : "-inf";
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, V);
+    return std::string(buf, r.ptr);
+}
+
+bool ReadNumber(const std::string& Text, double& V) {
+    if (Text == "inf") {
+        V = std::numeric_limits<double>::infinity();
+        return true;
+    }
+    const auto r = std::from_chars(Text.data(), Text.data() + Text.size(), V);
+    return r.ec == std::errc() && r.ptr == Text.data() + Text.size();
+}
+
+} // namespace
+
+std::string AllocOptionsBytes(const TAllocOptions& Options) {
+    std::string s = "doryou-allocation 1\n";
+    s +=
+        std::to_string(Options.Block) + " " + (Options.Manhattan ? "manhattan" : "straight") + "\n";
+    for (const TAllocPlace& p : Options.Places)
+        s += std::string(p.Kind == TAllocPlaceKind::Borrow ? "B" : "S") + " " + NumberText(p.X) +
+             " " + NumberText(p.Y) + " " + NumberText(p.Capacity) + " " + NumberText(p.Extra) +
+             "\n";
+    return s;
+}
+
+bool ParseAllocOptions(const std::string& Bytes, TAllocOptions& Options) {
+    std::istringstream in(Bytes);
+    std::string line;
+    if (!std::getline(in, line) || line != "doryou-allocation 1")
+        return false;
+    TAllocOptions o;
+    std::string kind;
+    if (!std::getline(in, line))
+        return false;
+    {
+        std::istringstream words(line);
+        std::string block;
+        if (!(words >> block >> kind) || (kind != "manhattan" && kind != "straight"))
+            return false;
+        const auto r = std::from_chars(block.data(), block.data() + block.size(), o.Block);
+        if (r.ec != std::errc() || r.ptr != block.data() + block.size() || o.Block < 0)
+            return false;
+        o.Manhattan = kind == "manhattan";
+    }
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string k, x, y, cap, extra;
+        TAllocPlace p;
+        if (!(words >> k >> x >> y >> cap >> extra) || (k != "B" && k != "S") ||
+            !ReadNumber(x, p.X) || !ReadNumber(y, p.Y) || !ReadNumber(cap, p.Capacity) ||
+            !ReadNumber(extra, p.Extra))
+            return false;
+        p.Kind = k == "B" ? TAllocPlaceKind::Borrow : TAllocPlaceKind::Spoil;
+        o.Places.push_back(p);
+    }
+    Options = o;
+    return true;
 }

@@ -98,3 +98,11 @@ void AllocEndsOf(const TInputData& Data, int K, std::vector<TAllocEnd>& Sources,
 int AutoBlockSize(const TInputData& Data);
 
 std::string AllocEndKindName(TAllocEndKind Kind);
+
+// The options as the project keeps them in its tagged block kAllocTag: a version line, the
+// block size and distance kind, then one line a place ("B" or "S", X, Y, capacity or "inf",
+// extra), numbers in the shortest form that reads back exactly, whatever the locale.
+inline const char* const kAllocTag = "allocation";
+std::string AllocOptionsBytes(const TAllocOptions& Options);
+// False (Options unchanged) for bytes of another version or that do not read as options.
+bool ParseAllocOptions(const std::string& Bytes, TAllocOptions& Options);

@@ -324,3 +324,37 @@ TEST(EarthAllocation, RefusesWithMessage) {
     TInputData d = GeneratedSite({1, 0, 0, 0, 0.0, 5});
     EXPECT_NE(AllocateEarth(d, {}).Message.find("先に計算"), std::string::npos);
 }
+
+// The options kept in the project's tagged block come back exactly through a saved file;
+// bytes that are not options change nothing.
+TEST(EarthAllocation, OptionsRoundTheProjectFile) {
+    TAllocOptions o;
+    o.Block = 7;
+    o.Manhattan = true;
+    o.Places = {Place(TAllocPlaceKind::Borrow, -12.345678901234567, 1e-300, kInf, 0.1),
+                Place(TAllocPlaceKind::Spoil, 400, -50.5, 12345.5, 1200)};
+    TInputData d = GeneratedSite({2, 0, 0, 0, 0.0, 4});
+    d.SetTag(kAllocTag, AllocOptionsBytes(o));
+    TInputData back;
+    back.LoadFromBytes(d.SaveToBytes());
+    TAllocOptions r;
+    ASSERT_TRUE(ParseAllocOptions(back.GetTag(kAllocTag), r));
+    EXPECT_EQ(AllocOptionsBytes(r), AllocOptionsBytes(o));
+    EXPECT_EQ(r.Block, 7);
+    EXPECT_TRUE(r.Manhattan);
+    ASSERT_EQ(r.Places.size(), 2u);
+    EXPECT_EQ(r.Places[0].X, -12.345678901234567);
+    EXPECT_EQ(r.Places[0].Y, 1e-300);
+    EXPECT_TRUE(std::isinf(r.Places[0].Capacity));
+    EXPECT_EQ(r.Places[1].Capacity, 12345.5);
+    EXPECT_EQ(r.Places[1].Kind, TAllocPlaceKind::Spoil);
+
+    for (const char* bad :
+         {"", "doryou-allocation 2\n1 straight\n", "doryou-allocation 1\n",
+          "doryou-allocation 1\n-1 straight\n", "doryou-allocation 1\n1 straight\nX 0 0 inf 0\n",
+          "doryou-allocation 1\n1 straight\nS 0 0 1,5 0\n"}) {
+        TAllocOptions keep = o;
+        EXPECT_FALSE(ParseAllocOptions(bad, keep)) << bad;
+        EXPECT_EQ(AllocOptionsBytes(keep), AllocOptionsBytes(o));
+    }
+}

@@ -82,6 +82,15 @@ TEST(AllocationWindow, ShowsTheCorePlan) {
             << name;
     EXPECT_TRUE(form.MessageLabel->isHidden());
 
+    // The options went with the project and come back with it.
+    ASSERT_TRUE(nav.InputData().HasTag(kAllocTag));
+    form.SetOptions(TAllocOptions());
+    form.SetInputData(nav.InputData());
+    EXPECT_EQ(form.PlaceGrid->rowCount(), 1);
+    EXPECT_EQ(form.BlockEdit->value(), 2);
+    EXPECT_EQ(form.DistanceBox->currentIndex(), 1);
+    QTest::mouseClick(form.CalcButton, Qt::LeftButton);
+
     // CSV: the shared text.
     QTemporaryDir dir;
     const QString csv = dir.filePath(QStringLiteral("alloc.csv"));
