@@ -1,5 +1,6 @@
 #include "DataForm.h"
 
+#include "allocation/EarthAllocationUnit.h"
 #include "analysis/SiteCheck.h"
 #include "app/NaviPictures.h"
 #include "controls/ArrowMark.h"
@@ -22,7 +23,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
-#include <QPlainTextEdit>
 
 #include <functional>
 
@@ -126,12 +126,10 @@ TInputForm::TInputForm(QWidget* AOwner) : QMdiSubWindow(AOwner) {
     MapButton->setStatusTip(
         QStringLiteral("切土・盛土の分布とデータチェックの結果を図で表示します。"));
 
-    Memo1 = new QPlainTextEdit(Panel1);
-    Memo1->setGeometry(32, 248, 313, 69);
-    Memo1->setReadOnly(true);
-    Memo1->setPlainText(QStringLiteral("現バージョンではここまでです。\n"
-                                       "これ以降の計算は次期バージョンで検討いたします。\n"
-                                       "詳しくは販売元までお問い合わせください。"));
+    AllocationButton =
+        button(QStringLiteral("土量配分"), Project, 132, 244, &TInputForm::AllocationButtonClick);
+    AllocationButton->setStatusTip(
+        QStringLiteral("土量×距離が最小になる切土・盛土・土捨場・土取場の配分を求めます。"));
 
     setWidget(Panel1);
     FormCreate();
@@ -159,7 +157,7 @@ std::vector<TImageButton*> TInputForm::PhaseButtons(int Phase) const {
     case 1:
         return {CalcButton, InputPrintButton, MapButton};
     case 2:
-        return {SumViewButton, DetailViewButton, CalcPrintButton};
+        return {SumViewButton, DetailViewButton, CalcPrintButton, AllocationButton};
     default:
         return {};
     }
@@ -358,6 +356,11 @@ void TInputForm::SumViewButtonClick() {
         return;
     CalcOutForm->SetInputData(*FInputData);
     CalcOutForm->Execute();
+}
+void TInputForm::AllocationButtonClick() {
+    TEarthAllocationForm& form = SharedEarthAllocationForm();
+    form.SetInputData(*FInputData);
+    form.Execute();
 }
 void TInputForm::DetailViewButtonClick() {
     if (!CalcAllForm)

@@ -10,7 +10,6 @@
 #include <vector>
 
 class QFrame;
-class QPlainTextEdit;
 class TArrowMark;
 class TImageButton;
 class TInputData;
@@ -49,6 +48,7 @@ public:
     void InputPrintButtonClick();
     void CalcPrintButtonClick();
     void MapButtonClick();
+    void AllocationButtonClick();
     void SaveButtonClick();
     void SaveAsButtonClick();
     // The handlers' work, answering whether the project was written.
@@ -81,7 +81,7 @@ public:
     TArrowMark* ArrowMark7;
     QFrame* Bevel1;
     QFrame* Bevel2;
-    QPlainTextEdit* Memo1;
+    TImageButton* AllocationButton; // "土量配分"
 
 protected:
     // Closing only minimises: the project lives as long as the program.

@@ -1,5 +1,6 @@
 #include "CliOutput.h"
 
+#include "analysis/EarthAllocationTable.h"
 #include "analysis/MethodComparison.h"
 #include "analysis/PlanBalance.h"
 #include "analysis/SiteCheck.h"
@@ -344,4 +345,49 @@ void PrintBalanceJson(std::FILE* out, const TInputData& Data, const TPlanBalance
                  MetresJson(B.ShiftMm).c_str(), static_cast<long long>(B.ShiftMm),
                  static_cast<long long>(B.Remaining()), TotalsJson(B.Before).c_str(),
                  TotalsJson(B.After).c_str(), B.Evaluations);
+}
+
+void PrintAllocationText(std::FILE* out, const TInputData& Data, const TAllocation& A) {
+    std::fprintf(out, "土量配分\n");
+    PrintSettings(out, Data);
+    const TAllocTable t = BuildAllocTable(A);
+    std::vector<std::vector<std::string>> rows;
+    rows.reserve(t.Rows.size() + 1);
+    rows.emplace_back(t.Heading.begin(), t.Heading.end());
+    for (const TAllocTable::TRow& r : t.Rows)
+        rows.emplace_back(r.begin(), r.end());
+    PrintColumns(out, rows);
+    std::fprintf(out, "\n");
+    for (const auto& [name, value] : t.Totals)
+        std::fprintf(out, "%s: %s\n", name.c_str(), value.c_str());
+}
+
+void PrintAllocationJson(std::FILE* out, const TInputData& Data, const TAllocation& A) {
+    std::fprintf(out, "{\"title\":%s,\"solved\":%s,", JsonString(Data.Title()).c_str(),
+                 A.Solved ? "true" : "false");
+    if (!A.Solved) {
+        std::fprintf(out, "\"message\":%s}\n", JsonString(A.Message).c_str());
+        return;
+    }
+    std::fprintf(out,
+                 "\"block\":%d,\"distance\":\"%s\",\"cut\":%lld,\"fill\":%lld,"
+                 "\"totalVolume\":%lld,\"totalMoment\":%s,\"averageDistance\":%s,"
+                 "\"toSpoil\":%lld,\"fromBorrow\":%lld,\"costScale\":%s,\n\"flows\":[",
+                 A.Block, A.Manhattan ? "manhattan" : "straight",
+                 static_cast<long long>(A.CutVolume), static_cast<long long>(A.FillVolume),
+                 static_cast<long long>(A.TotalVolume), JsonNumber(A.TotalMoment).c_str(),
+                 JsonNumber(A.AverageDistance()).c_str(), static_cast<long long>(A.ToSpoil),
+                 static_cast<long long>(A.FromBorrow), JsonNumber(A.CostScale).c_str());
+    for (size_t i = 0; i < A.Flows.size(); ++i) {
+        const TAllocFlow& f = A.Flows[i];
+        const TAllocEnd &s = A.Sources[f.From], &d = A.Sinks[f.To];
+        std::fprintf(out,
+                     "%s\n{\"from\":%s,\"to\":%s,\"volume\":%lld,\"distance\":%s,"
+                     "\"fromX\":%s,\"fromY\":%s,\"toX\":%s,\"toY\":%s}",
+                     i ? "," : "", JsonString(s.Name).c_str(), JsonString(d.Name).c_str(),
+                     static_cast<long long>(f.Volume), JsonNumber(f.Distance).c_str(),
+                     JsonNumber(s.X).c_str(), JsonNumber(s.Y).c_str(), JsonNumber(d.X).c_str(),
+                     JsonNumber(d.Y).c_str());
+    }
+    std::fprintf(out, "]}\n");
 }

@@ -11,6 +11,7 @@ class TInputData;
 struct TCheckFinding;
 struct TMethodComparison;
 struct TPlanBalance;
+struct TAllocation;
 
 // Loads a project from a file, or from standard input for "-".
 void LoadProject(TInputData& Data, const std::string& File);
@@ -34,3 +35,8 @@ void PrintComparisonJson(std::FILE* out, const TInputData& Data, const TMethodCo
 // The plan balance: the shift and the volumes before and after it, or why there is none.
 void PrintBalanceText(std::FILE* out, const TInputData& Data, const TPlanBalance& B);
 void PrintBalanceJson(std::FILE* out, const TInputData& Data, const TPlanBalance& B);
+
+// The earth allocation: the table and its totals, or one JSON object with every flow (ends,
+// m³, distance, positions) and the totals.
+void PrintAllocationText(std::FILE* out, const TInputData& Data, const TAllocation& A);
+void PrintAllocationJson(std::FILE* out, const TInputData& Data, const TAllocation& A);

@@ -3,6 +3,8 @@
 
 #include "CliImport.h"
 #include "CliOutput.h"
+#include "analysis/EarthAllocation.h"
+#include "analysis/EarthAllocationTable.h"
 #include "analysis/MethodComparison.h"
 #include "analysis/PlanBalance.h"
 #include "analysis/SiteCheck.h"
@@ -22,6 +24,7 @@
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -54,7 +57,12 @@ int Usage(std::FILE* out = stderr) {
                  "          [--max-edge M] [--boundary FILE]... -o OUT.msh\n"
                  "  import   測量データ（点ファイル、SIMA、LandXML）の地盤面と計画面をメッシュに\n"
                  "           取り込み、プロジェクトを書き出します。BASE.msh がなければ新しい\n"
-                 "           プロジェクトに取り込みます。\n");
+                 "           プロジェクトに取り込みます。\n"
+                 "       doryou-cli allocate FILE.msh [--block K] [--borrow X,Y,CAP[,EXTRA]]...\n"
+                 "          [--spoil X,Y,CAP[,EXTRA]]... [--manhattan] [--json] [-o OUT.csv]\n"
+                 "  allocate  土量×距離が最小になる土量配分を求めます。X,Y はメッシュ座標 (m)、\n"
+                 "            CAP は容量 (m³、inf で無制限)、EXTRA は場外の運搬距離 (m) です。\n"
+                 "            -o を付けると配分表を CSV に書き出します。\n");
 #ifdef DORYOU_CLI_REPORT
     std::fprintf(out,
                  "       doryou-cli report FILE.msh [--summary] [--list] [--listing] [--compare]\n"
@@ -240,6 +248,107 @@ int Balance(const std::vector<std::string>& args) {
     return Flushed();
 }
 
+// "X,Y,CAP[,EXTRA]": numbers with a full stop; CAP "inf" for no limit. Values that are no
+// numbers fail here; values the allocation cannot use (negative, not finite) fail there, with
+// the place named.
+bool ParsePlace(const std::string& Text, TAllocPlaceKind Kind, TAllocPlace& Place) {
+    std::vector<double> v;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = Text.find(',', start);
+        const std::string field = Text.substr(start, comma - start);
+        if (field.empty() || field.find_first_of(" \t") != std::string::npos)
+            return false;
+        char* end = nullptr;
+        errno = 0;
+        const double d = std::strtod(field.c_str(), &end);
+        if (end != field.c_str() + field.size())
+            return false;
+        v.push_back(d);
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    if (v.size() < 3 || v.size() > 4)
+        return false;
+    Place.Kind = Kind;
+    Place.X = v[0];
+    Place.Y = v[1];
+    Place.Capacity = v[2];
+    Place.Extra = v.size() == 4 ? v[3] : 0.0;
+    return true;
+}
+
+int Allocate(const std::vector<std::string>& args) {
+    std::string file, out;
+    bool json = false;
+    TAllocOptions options;
+    options.Block = 0; // chosen by the program
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--json") {
+            json = true;
+        } else if (a == "--manhattan") {
+            options.Manhattan = true;
+        } else if (a == "--block" && i + 1 < args.size()) {
+            const std::string& k = args[++i];
+            char* end = nullptr;
+            errno = 0;
+            const long v = std::strtol(k.c_str(), &end, 10);
+            if (k.empty() || end != k.c_str() + k.size() || errno != 0 || v < 1 || v > 1000000) {
+                std::fprintf(
+                    stderr,
+                    "ブロックの大きさ「%s」は 1 以上 1000000 以下の整数で指定してください。\n",
+                    k.c_str());
+                return 2;
+            }
+            options.Block = static_cast<int>(v);
+        } else if ((a == "--borrow" || a == "--spoil") && i + 1 < args.size()) {
+            TAllocPlace p;
+            const bool borrow = a == "--borrow";
+            if (!ParsePlace(args[++i], borrow ? TAllocPlaceKind::Borrow : TAllocPlaceKind::Spoil,
+                            p)) {
+                std::fprintf(stderr,
+                             "%s「%s」は X,Y,容量[,場外距離] の数値で指定してください"
+                             "（容量は inf で無制限）。\n",
+                             borrow ? "土取場" : "土捨場", args[i].c_str());
+                return 2;
+            }
+            options.Places.push_back(p);
+        } else if (a == "-o" && i + 1 < args.size()) {
+            out = args[++i];
+        } else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0)) {
+            file = a;
+        } else {
+            return Usage();
+        }
+    }
+    if (file.empty())
+        return Usage();
+    // Options that cannot be used are refused before the project is read.
+    const std::string bad = CheckAllocOptions(options);
+    if (!bad.empty()) {
+        std::fprintf(stderr, "%s\n", bad.c_str());
+        return 2;
+    }
+    TInputData data;
+    LoadCalculated(data, file);
+    const TAllocation a = AllocateEarth(data, options);
+    // With the table going to standard output, the figures go to standard error.
+    std::FILE* report = out == "-" ? stderr : stdout;
+    if (json)
+        PrintAllocationJson(report, data, a);
+    else if (a.Solved)
+        PrintAllocationText(report, data, a);
+    if (!a.Solved) {
+        std::fprintf(stderr, "%s\n", a.Message.c_str());
+        return 1;
+    }
+    if (!out.empty())
+        WriteCp932Output(out, AllocCsvText(a));
+    return Flushed();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -269,6 +378,8 @@ int main(int argc, char** argv) {
             const int code = Import(args);
             return code < 0 ? Usage() : code;
         }
+        if (command == "allocate")
+            return Allocate(args);
 #ifdef DORYOU_CLI_REPORT
         if (command == "report")
             return Report(argc, argv, args);

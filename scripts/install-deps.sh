@@ -10,8 +10,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   fonts-ipafont-mincho fonts-ipafont-gothic fontconfig
   xvfb xauth imagemagick
-  liblhasa-dev lhasa
   libqhull-dev libexpat1-dev
+  liblhasa-dev lhasa liblemon-dev
   cups printer-driver-cups-pdf poppler-utils
   dpkg-dev lintian desktop-file-utils shared-mime-info groff-base man-db binutils
 )

@@ -1,3 +1,5 @@
+#include "analysis/EarthAllocation.h"
+#include "analysis/EarthAllocationTable.h"
 #include "analysis/MethodComparison.h"
 #include "analysis/PlanBalance.h"
 #include "model/CalcDetail.h"
@@ -468,4 +470,79 @@ TEST(Cli, ImportRegistersTheSurveyAsTheLibraryDoes) {
     std::remove(out.c_str());
     std::remove(ground.c_str());
     std::remove(plan.c_str());
+}
+
+// The same plan as the core gives: the JSON's flows and totals, the CSV's bytes; bad places
+// and block sizes are refused with a message and write nothing.
+TEST(Cli, AllocateGivesTheCorePlan) {
+    TInputData d;
+    d.FileLoad(kSample);
+    d.Calcrate();
+    TAllocOptions o;
+    o.Block = 2;
+    o.Manhattan = true;
+    TAllocPlace spoil;
+    spoil.X = -40;
+    spoil.Y = 10.5;
+    spoil.Extra = 250;
+    o.Places = {spoil};
+    const TAllocation a = AllocateEarth(d, o);
+    ASSERT_TRUE(a.Solved) << a.Message;
+
+    const std::string csv = ::testing::TempDir() + "doryou-alloc-" + std::to_string(getpid());
+    const TCliRun r = Cli("allocate " + kSample +
+                          " --block 2 --spoil -40,10.5,inf,250 --manhattan --json -o " + csv);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("\"block\":2,\"distance\":\"manhattan\""), std::string::npos);
+    EXPECT_NE(r.out.find("\"totalVolume\":" + std::to_string(a.TotalVolume) + ","),
+              std::string::npos);
+    EXPECT_NE(r.out.find("\"toSpoil\":" + std::to_string(a.ToSpoil) + ","), std::string::npos);
+    size_t flows = 0;
+    for (size_t pos = 0; (pos = r.out.find("{\"from\":", pos)) != std::string::npos; ++pos)
+        ++flows;
+    EXPECT_EQ(flows, a.Flows.size());
+    const TAllocFlow& f = a.Flows.front();
+    EXPECT_NE(r.out.find("{\"from\":\"" + a.Sources[f.From].Name + "\",\"to\":\"" +
+                         a.Sinks[f.To].Name + "\",\"volume\":" + std::to_string(f.Volume) + ","),
+              std::string::npos);
+    std::FILE* in = std::fopen(csv.c_str(), "rb");
+    ASSERT_NE(in, nullptr);
+    std::string bytes;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, in)) > 0)
+        bytes.append(buf, n);
+    std::fclose(in);
+    std::remove(csv.c_str());
+    EXPECT_EQ(bytes, Utf8ToCp932(AllocCsvText(a)));
+
+    // The text table holds the shared rows.
+    const TCliRun text =
+        Cli("allocate " + kSample + " --block 2 --spoil -40,10.5,inf,250 --manhattan");
+    ASSERT_EQ(text.code, 0) << text.err;
+    for (const auto& [name, value] : BuildAllocTable(a).Totals)
+        EXPECT_NE(text.out.find(name + ": " + value), std::string::npos) << name;
+
+    const struct {
+        const char* Args;
+        int Code;
+        const char* Message;
+    } bad[] = {
+        {"--block 0", 2, "ブロックの大きさ「0」"},
+        {"--block x", 2, "ブロックの大きさ「x」"},
+        {"--spoil 1,2", 2, "土捨場「1,2」"},
+        {"--borrow 1,2,3,4,5", 2, "土取場「1,2,3,4,5」"},
+        {"--spoil 1,,3", 2, "土捨場「1,,3」"},
+        {"--spoil 1,2,-5", 2, "土捨場1 の容量"},
+        {"--spoil 1,2,nan", 2, "土捨場1 の容量"},
+        {"--borrow inf,2,5", 2, "土取場1 の位置"},
+        {"--spoil 0,0,10", 1, "土捨場の容量（計 10 m³）"},
+        {"", 1, "土捨場を加えてください"},
+    };
+    for (const auto& c : bad) {
+        const TCliRun e = Cli("allocate " + kSample + " " + c.Args + " -o " + csv);
+        EXPECT_EQ(e.code, c.Code) << c.Args;
+        EXPECT_NE(e.err.find(c.Message), std::string::npos) << c.Args << ": " << e.err;
+        EXPECT_NE(access(csv.c_str(), F_OK), 0) << c.Args;
+    }
 }
