@@ -4,6 +4,8 @@
 // cannot be right, spikes, and per-mesh volumes that reached their 32-bit limit. No Qt: the
 // windows, the command line tool and the tests run the same checks.
 
+#include "model/PlausibleRange.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,10 +36,9 @@ struct TCheckFinding {
 };
 
 struct TCheckRules {
-    // Heights outside this range (m) are implausible anywhere in Japan, including seabeds
-    // reclaimed and the highest mountains.
-    double MinHeight = -200.0;
-    double MaxHeight = 4000.0;
+    // Heights outside this range (m) are implausible anywhere in Japan.
+    double MinHeight = kPlausibleHeightMin;
+    double MaxHeight = kPlausibleHeightMax;
     // A spike lies more than SpikeMads median absolute deviations of its neighbours and more
     // than SpikeHeight metres from their median; at least SpikeNeighbours of its eight
     // neighbours must exist for the rule to speak.

@@ -9,6 +9,7 @@
 #include "controls/MessageBoxes.h"
 #include "controls/StringGrid.h"
 #include "model/DataUnit.h"
+#include "model/PlausibleRange.h"
 #include "platform/NumberFormat.h"
 
 #include <QRegularExpression>
@@ -21,11 +22,8 @@ namespace {
 
 constexpr int EntryRow = 1;
 
-// Heights and elevations: a site lies between the lowest dry land (about -430 m) and the
-// highest mountain (about 8,850 m), with room for a local datum. Thicknesses and settlements
-// are depths below the ground, never negative, and no soil layer or settlement reaches 100 m.
-constexpr double HeightMin = -1000.0, HeightMax = 10000.0;
-constexpr double DepthMin = 0.0, DepthMax = 100.0;
+constexpr double HeightMin = kPlausibleHeightMin, HeightMax = kPlausibleHeightMax;
+constexpr double DepthMin = kPlausibleDepthMin, DepthMax = kPlausibleDepthMax;
 
 // A decimal number in the user's format, with an optional exponent: what ParseFloatDef reads
 // when the value is in range.

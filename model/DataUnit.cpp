@@ -208,6 +208,28 @@ void TInputData::ConvertLayers(int NewMode) {
     }
 }
 
+bool TInputData::IsTagName(std::string_view Name) {
+    if (Name.empty() || Name.size() > MaxTagName)
+        return false;
+    for (char c : Name)
+        if (c < 0x21 || c > 0x7E)
+            return false;
+    return true;
+}
+
+std::string TInputData::GetTag(const std::string& Name) const {
+    const auto it = FTags.find(Name);
+    return it == FTags.end() ? std::string() : it->second;
+}
+
+void TInputData::SetTag(const std::string& Name, std::string Bytes) {
+    if (!IsTagName(Name))
+        throw EFailure("プロジェクトに付けるデータの名前が正しくありません。");
+    if (Bytes.size() > UINT32_MAX)
+        throw EFailure("プロジェクトに付けるデータが大きすぎます。");
+    FTags[Name] = std::move(Bytes);
+}
+
 void TInputData::ClearCalcList() {
     FGridCalcList.clear();
     FGridCalcList.shrink_to_fit();

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -141,6 +142,19 @@ public:
     std::string SaveToBytes() const;
     void LoadFromBytes(std::string_view Bytes);
 
+    // --- Tagged blocks: data of other parts of the program (the survey georeference, earth
+    // allocation, ...) kept with the project after the phase flags, where readers of version 5
+    // do not look. Each part owns one name and the format of its bytes (its own version in
+    // them); tags this program does not know are kept and saved back as they came. A project
+    // without tags is saved exactly as before. Names: 1 to 64 printable ASCII characters.
+    static constexpr size_t MaxTagName = 64;
+    const std::map<std::string, std::string>& Tags() const { return FTags; }
+    bool HasTag(const std::string& Name) const { return FTags.count(Name) != 0; }
+    std::string GetTag(const std::string& Name) const; // empty when absent
+    void SetTag(const std::string& Name, std::string Bytes); // EFailure for a bad name
+    void RemoveTag(const std::string& Name) { FTags.erase(Name); }
+    static bool IsTagName(std::string_view Name);
+
     // Bulk access for the windows and reports, which must not copy a million records one by one.
     const std::vector<TGridData>& GridList() const { return FGridList; }
     const std::vector<TGridCalcData>& CalcList() const { return FGridCalcList; }
@@ -185,6 +199,7 @@ private:
     TPhaseChange FOnPhaseChange;
     TQuestion FQuestion;
     std::string FTitle;
+    std::map<std::string, std::string> FTags;
     TCellIndexMode FCellIndexMode = TCellIndexMode::Auto;
     bool FLastCalcDense = false;
     int FCalcThreads = 0;

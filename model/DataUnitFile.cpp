@@ -1,6 +1,15 @@
 // The project file (".msh"): a fixed little-endian binary layout. A file is read and checked
 // completely into a TFileContent before anything of the model changes, so a damaged or foreign
 // file can never cost the user the project that is open. Saving goes through a temporary file.
+//
+// After the phase flags, where version 5 ends and its readers stop, a project may carry one
+// tagged block with the data of other parts of the program:
+//   "DRYOTAGS"  int32 block layout version (1)  int32 tag count
+//   per tag, in name order: uint16 name length, the name (printable ASCII),
+//                           uint32 data length, the data
+// and nothing after it. A project without tags has no block, so its file is the same as ever.
+// Bytes after the phase flags that do not start with the signature are ignored, as readers of
+// version 5 always did; a block that starts with it is read completely or the file is refused.
 
 #include "DataUnit.h"
 
@@ -23,6 +32,10 @@ constexpr size_t kTitleSize = 256;
 constexpr size_t kNameFieldSize = 64;
 constexpr size_t kMeshRecordSize = 80;
 constexpr size_t kPhaseBytes = 10;
+constexpr char kTagSignature[] = "DRYOTAGS";
+constexpr size_t kTagSignatureSize = 8;
+constexpr int32_t kTagLayout = 1;
+constexpr size_t kTagHeadSize = 2 + 1 + 4; // the smallest tag: a one-byte name, no data
 
 const char* const kNotProjectText =
     "選択されたファイルは、このプログラム用のファイルでないかもしくはファイルが壊れています。";
@@ -164,6 +177,7 @@ struct TInputData::TFileContent {
     double Defaults[SolidCount];
     std::vector<TGridData> Grid;
     bool Phases[PhaseCount];
+    std::map<std::string, std::string> Tags;
 
     // Reads and checks a whole file; entries the file does not carry keep the model's values.
     void Read(TSource& src, const TInputData& current) {
@@ -236,6 +250,62 @@ struct TInputData::TFileContent {
         }
         for (bool& p : Phases)
             p = src.Byte() != 0;
+        ReadTags(src);
+    }
+
+    [[noreturn]] static void BadTags(const std::string& what) {
+        throw EFailure("プロジェクトの付加データ（タグ ブロック）が壊れています（" + what +
+                       "）。ファイルが壊れているため読み込めません。");
+    }
+
+    void ReadTags(TSource& src) {
+        char sig[kTagSignatureSize];
+        if (src.Read(sig, kTagSignatureSize) != kTagSignatureSize ||
+            std::memcmp(sig, kTagSignature, kTagSignatureSize) != 0)
+            return;
+        const auto need = [&](void* buf, size_t n) {
+            if (src.Read(buf, n) != n)
+                BadTags("途中で終わっています");
+        };
+        int32_t layout, count;
+        need(&layout, 4);
+        if (layout > kTagLayout)
+            throw EFailure(kNewerVersionText);
+        if (layout < 1)
+            BadTags(StrFormat("版 %d", layout));
+        need(&count, 4);
+        uint64_t left = 0;
+        const bool sized = src.Remaining(left);
+        if (count < 0 || (sized && static_cast<uint64_t>(count) > left / kTagHeadSize))
+            BadTags(StrFormat("タグ数 %d", count));
+        for (int32_t i = 0; i < count; ++i) {
+            uint16_t nameSize;
+            need(&nameSize, 2);
+            if (nameSize > MaxTagName)
+                BadTags(StrFormat("%d 番目のタグ名が %u バイトあります", i + 1, nameSize));
+            std::string name(nameSize, '\0');
+            need(name.data(), nameSize);
+            if (!IsTagName(name))
+                BadTags(StrFormat("%d 番目のタグ名に使えない文字があります", i + 1));
+            if (Tags.count(name))
+                BadTags("タグ " + name + " が 2 つあります");
+            uint32_t size;
+            need(&size, 4);
+            if (sized && (!src.Remaining(left) || size > left))
+                BadTags("タグ " + name + " の長さがファイルの大きさと合いません");
+            // Without a known size the data grows as it is read, never by what a length claims.
+            std::string& data = Tags[name];
+            constexpr size_t kChunk = 1 << 20;
+            for (size_t done = 0; done < size;) {
+                const size_t n = std::min<size_t>(kChunk, size - done);
+                data.resize(done + n);
+                need(data.data() + done, n);
+                done += n;
+            }
+        }
+        char extra;
+        if (src.Read(&extra, 1) != 0)
+            BadTags("ブロックの後に余分なデータがあります");
     }
 };
 
@@ -257,6 +327,7 @@ void TInputData::Commit(TFileContent& c) {
     std::copy(std::begin(c.Flags), std::end(c.Flags), FSolidFlg);
     std::copy(std::begin(c.Solids), std::end(c.Solids), FSolidData);
     std::copy(std::begin(c.Defaults), std::end(c.Defaults), FSolidDefault);
+    FTags.swap(c.Tags);
     for (int i = 0; i < PhaseCount; ++i)
         SetPhase(i, c.Phases[i]);
     if (GetPhase(2))
@@ -330,6 +401,19 @@ std::string TInputData::SaveToBytes() const {
     }
     for (bool p : FPhase)
         out.push_back(p ? 1 : 0);
+    if (!FTags.empty()) {
+        out.append(kTagSignature, kTagSignatureSize);
+        PutInt(out, kTagLayout);
+        PutInt(out, static_cast<int32_t>(FTags.size()));
+        for (const auto& [name, data] : FTags) {
+            const uint16_t nameSize = static_cast<uint16_t>(name.size());
+            out.append(reinterpret_cast<const char*>(&nameSize), 2);
+            out.append(name);
+            const uint32_t size = static_cast<uint32_t>(data.size());
+            out.append(reinterpret_cast<const char*>(&size), 4);
+            out.append(data);
+        }
+    }
     return out;
 }
 

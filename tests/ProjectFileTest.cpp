@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <utility>
+#include <vector>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -459,4 +461,105 @@ TEST_F(ProjectFile, OutOfMemoryWhileReadingKeepsTheProject) {
     waitpid(writer, nullptr, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+namespace {
+
+// A tagged block by hand: signature, layout, count, then name/data pairs.
+std::string TagBlock(int32_t layout, int32_t count,
+                     const std::vector<std::pair<std::string, std::string>>& tags) {
+    std::string b = "DRYOTAGS";
+    b.append(reinterpret_cast<const char*>(&layout), 4);
+    b.append(reinterpret_cast<const char*>(&count), 4);
+    for (const auto& [name, data] : tags) {
+        const uint16_t n = static_cast<uint16_t>(name.size());
+        b.append(reinterpret_cast<const char*>(&n), 2);
+        b += name;
+        const uint32_t size = static_cast<uint32_t>(data.size());
+        b.append(reinterpret_cast<const char*>(&size), 4);
+        b += data;
+    }
+    return b;
+}
+
+} // namespace
+
+TEST_F(ProjectFile, TagsFollowThePhasesAndSurviveSaving) {
+    const std::string plain = SampleProject().SaveToBytes();
+    TInputData d = SampleProject();
+    d.SetTag("survey", std::string("geo\0ref", 7));
+    d.SetTag("allocation", "");
+    const std::string tagged = d.SaveToBytes();
+    // The version-5 part is untouched; the block follows it in name order.
+    EXPECT_EQ(tagged.substr(0, plain.size()), plain);
+    EXPECT_EQ(tagged.substr(plain.size()),
+              TagBlock(1, 2, {{"allocation", ""}, {"survey", std::string("geo\0ref", 7)}}));
+
+    // A tag this program does not know (a later part's) is kept and saved back as it came.
+    const std::string foreign = plain + TagBlock(1, 1, {{"later.part", "\x01\x02"}});
+    TInputData e;
+    e.LoadFromBytes(foreign);
+    EXPECT_EQ(e.GetTag("later.part"), "\x01\x02");
+    EXPECT_EQ(e.SaveToBytes(), foreign);
+    e.FileSave(Path("t.msh"));
+    TInputData f;
+    f.FileLoad(Path("t.msh"));
+    EXPECT_EQ(f.Tags(), e.Tags());
+
+    // Loading a project without tags drops the ones held; removing the last one gives the
+    // version-5 bytes again; bytes after the phases without the signature are ignored.
+    f.LoadFromBytes(plain + "junk");
+    EXPECT_TRUE(f.Tags().empty());
+    d.RemoveTag("survey");
+    d.RemoveTag("allocation");
+    EXPECT_EQ(d.SaveToBytes(), plain);
+    EXPECT_THROW(d.SetTag("", "x"), EFailure);
+    EXPECT_THROW(d.SetTag("with space", "x"), EFailure);
+    EXPECT_THROW(d.SetTag(std::string(65, 'a'), "x"), EFailure);
+}
+
+TEST_F(ProjectFile, DamagedTagBlocksAreRefused) {
+    const std::string plain = SampleProject().SaveToBytes();
+    const std::string good = TagBlock(1, 1, {{"survey", "abc"}});
+    std::string longLength = good;
+    longLength[8 + 8 + 2 + 6] = 4; // data length 4 where 3 bytes follow
+    const char* damaged = "プロジェクトの付加データ（タグ ブロック）が壊れています";
+    const struct {
+        std::string block;
+        std::string message; // the start of the message
+    } cases[] = {
+        {"DRYOTAGS", damaged},
+        {good.substr(0, good.size() - 1), damaged},
+        {longLength, damaged},
+        {good + "x", damaged},
+        {TagBlock(0, 1, {{"survey", "abc"}}), damaged},
+        {TagBlock(2, 1, {{"survey", "abc"}}), "選択されたデータは、このバージョンでは"},
+        {TagBlock(1, -1, {}), damaged},
+        {TagBlock(1, INT32_MAX, {{"survey", "abc"}}), damaged},
+        {TagBlock(1, 2, {{"survey", "abc"}, {"survey", "def"}}), damaged},
+        {TagBlock(1, 1, {{"", "abc"}}), damaged},
+        {TagBlock(1, 1, {{"sur vey", "abc"}}), damaged},
+        {TagBlock(1, 1, {{std::string(65, 'n'), "abc"}}), damaged},
+        {TagBlock(1, 1, {{std::string(0xFFFF, 'n'), "abc"}}), damaged},
+    };
+    for (const auto& c : cases) {
+        TInputData d = SampleProject();
+        d.SetTag("kept", "1");
+        const std::string before = State(d);
+        // From memory and from a file alike.
+        Write(Path("bad.msh"), plain + c.block);
+        for (int way = 0; way < 2; ++way) {
+            try {
+                if (way == 0)
+                    d.LoadFromBytes(plain + c.block);
+                else
+                    d.FileLoad(Path("bad.msh"));
+                ADD_FAILURE() << "loaded: " << c.block.size();
+            } catch (const EFailure& e) {
+                EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
+            }
+            EXPECT_EQ(State(d), before);
+            EXPECT_EQ(d.GetTag("kept"), "1");
+        }
+    }
 }

@@ -637,14 +637,14 @@ TEST_F(MeshForm, RegisterRefusesImpossibleValuesAndAsksAboutImplausibleOnes) {
         const char* Question; // empty: stored without a question
     } asked[] = {
         {2, "1e300", ""}, // the text is checked below, the number is long
-        {3, "-1000.5",
-         "地盤高が -1,000.500 m で、通常の範囲（-1,000.000～10,000.000 m）の外ですが、"
+        {3, "-200.5",
+         "地盤高が -200.500 m で、通常の範囲（-200.000～4,000.000 m）の外ですが、"
          "登録しますか？"},
         {4, "-0.1",
          "表土厚が -0.100 m で、通常の範囲（0.000～100.000 m）の外ですが、登録しますか？"},
         {5, "150",
          "１層厚が 150.000 m で、通常の範囲（0.000～100.000 m）の外ですが、登録しますか？"},
-        {2, "9999.999", nullptr},
+        {2, "3999.999", nullptr},
         {5, "100", nullptr},
     };
     for (const auto& c : asked) {
@@ -666,9 +666,8 @@ TEST_F(MeshForm, RegisterRefusesImpossibleValuesAndAsksAboutImplausibleOnes) {
             if (*c.Question) {
                 EXPECT_EQ(text, QString::fromUtf8(c.Question));
             } else {
-                EXPECT_TRUE(
-                    text.endsWith(QStringLiteral(" m で、通常の範囲（-1,000.000～10,000.000 "
-                                                 "m）の外ですが、登録しますか？")))
+                EXPECT_TRUE(text.endsWith(QStringLiteral(" m で、通常の範囲（-200.000～4,000.000 "
+                                                         "m）の外ですが、登録しますか？")))
                     << text.toStdString();
             }
             EXPECT_EQ(data.GetInputMeshCount(), answer == QMessageBox::Yes ? 1 : 0);

@@ -1,0 +1,12 @@
+#pragma once
+// What a mesh point's values can plausibly be on a site in Japan. The mesh editor asks before
+// storing a value outside these ranges and the site check reports one, so both say the same.
+
+// Heights and elevations (m): from reclaimed seabeds and deep cuttings to above the highest
+// mountain (3,776 m), with room for a local datum.
+constexpr double kPlausibleHeightMin = -200.0;
+constexpr double kPlausibleHeightMax = 4000.0;
+// Thicknesses and settlements (m) are depths below the ground, never negative; no soil layer or
+// settlement reaches 100 m.
+constexpr double kPlausibleDepthMin = 0.0;
+constexpr double kPlausibleDepthMax = 100.0;
