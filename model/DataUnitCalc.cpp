@@ -348,29 +348,57 @@ bool TInputData::Calcrate() {
                 }
             };
         } else {
-            // Every cell that has a point among its corners, in scan order.
+            // Every cell that has a point among its corners, in scan order: the points'
+            // positions shifted by each corner's offset are four sorted lists, merged.
             cells4.reserve(keys.size() * 4);
-            for (const TKey& k : keys)
-                for (int dy = -1; dy <= 0; ++dy)
-                    for (int dx = -1; dx <= 0; ++dx)
-                        cells4.push_back({k.y + dy, k.x + dx, 0});
-            std::sort(cells4.begin(), cells4.end(), KeyLess);
-            cells4.erase(
-                std::unique(cells4.begin(), cells4.end(),
-                            [](const TKey& a, const TKey& b) { return a.y == b.y && a.x == b.x; }),
-                cells4.end());
+            const int64_t dy[4] = {-1, -1, 0, 0}, dx[4] = {-1, 0, -1, 0};
+            size_t at[4] = {0, 0, 0, 0};
+            for (;;) {
+                int best = -1;
+                TKey next{};
+                for (int s = 0; s < 4; ++s) {
+                    if (at[s] == keys.size())
+                        continue;
+                    const TKey k{keys[at[s]].y + dy[s], keys[at[s]].x + dx[s], 0};
+                    if (best < 0 || KeyLess(k, next)) {
+                        best = s;
+                        next = k;
+                    }
+                }
+                if (best < 0)
+                    break;
+                ++at[best];
+                if (cells4.empty() || cells4.back().y != next.y || cells4.back().x != next.x)
+                    cells4.push_back(next);
+            }
             units = cells4.size();
             range = [&, base](size_t b, size_t e, TCalcPart& part) {
-                const auto at = [&](int64_t X, int64_t Y) -> const TGridData* {
+                if (b == e)
+                    return;
+                // The corners are found by two cursors, one in the cell's row of points and
+                // one in the next: both only move forward as the cells go on in scan order.
+                const auto seek = [&](size_t& i, int64_t Y, int64_t X) -> const TGridData* {
                     const TKey probe{Y, X, 0};
-                    auto it = std::lower_bound(keys.begin(), keys.end(), probe, KeyLess);
-                    return (it != keys.end() && it->y == Y && it->x == X) ? base + (it->pos - 1)
-                                                                          : nullptr;
+                    while (i < keys.size() && KeyLess(keys[i], probe))
+                        ++i;
+                    return (i < keys.size() && keys[i].y == Y && keys[i].x == X)
+                               ? base + (keys[i].pos - 1)
+                               : nullptr;
                 };
+                const TKey& c0 = cells4[b];
+                size_t row = static_cast<size_t>(
+                    std::lower_bound(keys.begin(), keys.end(), TKey{c0.y, c0.x, 0}, KeyLess) -
+                    keys.begin());
+                size_t below = static_cast<size_t>(
+                    std::lower_bound(keys.begin(), keys.end(), TKey{c0.y + 1, c0.x, 0}, KeyLess) -
+                    keys.begin());
                 for (size_t u = b; u < e; ++u) {
                     const TKey& c = cells4[u];
-                    const TGridData* g[4] = {at(c.x, c.y), at(c.x + 1, c.y), at(c.x, c.y + 1),
-                                             at(c.x + 1, c.y + 1)};
+                    const TGridData* g[4];
+                    g[0] = seek(row, c.y, c.x);
+                    g[1] = seek(row, c.y, c.x + 1);
+                    g[2] = seek(below, c.y + 1, c.x);
+                    g[3] = seek(below, c.y + 1, c.x + 1);
                     CalcCell(run, grid, method, c.x, c.y, g, part);
                 }
             };
