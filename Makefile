@@ -58,6 +58,7 @@ check-sanitize: deps
 bench: build
 	./$(BUILD)/bench/doryou_bench
 	./$(BUILD)/bench/doryou_allocation_bench
+	./$(BUILD)/bench/doryou_large_bench
 	@if [ -x ./$(BUILD)/bench/doryou_gui_bench ]; then \
 	  QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/doryou_gui_bench; fi
 	@if [ -x ./$(BUILD)/bench/doryou_mesh_input_bench ]; then \

@@ -1,8 +1,10 @@
 #include "SyntheticSite.h"
 
+#include <climits>
 #include <cmath>
 
-void BuildSyntheticSite(TInputData& d, int side, int calcType) {
+void BuildSyntheticSite(TInputData& d, int side, int calcType, int64_t spread) {
+    const int64_t origin = spread > 1 ? INT32_MIN : 0;
     d.SetTitle("合成現場");
     d.SetLayer(5);
     d.SetMeshSpan(10.0);
@@ -13,8 +15,8 @@ void BuildSyntheticSite(TInputData& d, int side, int calcType) {
     for (int y = 0; y < side; ++y) {
         for (int x = 0; x < side; ++x) {
             TGridData g;
-            g.X = x;
-            g.Y = y;
+            g.X = static_cast<int32_t>(origin + x * spread);
+            g.Y = static_cast<int32_t>(origin + y * spread);
             // Rolling ground around a flat plan: about half the points cut, half fill.
             g.GH = 50.0 + 3.0 * std::sin(x * 0.05) + 2.0 * std::cos(y * 0.07);
             g.FH = 50.0;

@@ -5,6 +5,17 @@
 #include "platform/NumberFormat.h"
 #include "platform/TextFile.h"
 
+#include <charconv>
+
+namespace {
+
+void AppendInt(std::string& out, int64_t v) {
+    char buf[24];
+    out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+}
+
+} // namespace
+
 bool DetailIsFourPoint(const TInputData& Data) {
     // Any other method number calculates as the one-point method, and is shown as one.
     return Data.CalcType() == 1 || Data.CalcType() == 2;
@@ -32,17 +43,34 @@ std::string DetailCsvText(const TInputData& Data) {
         line += ',';
         if (v != 0) {
             line += '"';
-            line += FormatThousands(v, 0);
+            AppendThousands(line, v);
             line += '"';
         }
     };
     for (const TGridCalcData& r : Data.CalcList()) {
-        line = StrFormat("%6d", r.Num);
-        if (four)
-            line += StrFormat(",\"%d,%lld\",\"%d,%lld\"", r.X, static_cast<long long>(r.X) + 1, r.Y,
-                              static_cast<long long>(r.Y) + 1);
-        else
-            line += StrFormat(",%d,%d", r.X, r.Y);
+        // As "%6d".
+        line.clear();
+        char num[16];
+        const size_t n = static_cast<size_t>(std::to_chars(num, num + sizeof num, r.Num).ptr - num);
+        if (n < 6)
+            line.append(6 - n, ' ');
+        line.append(num, n);
+        if (four) {
+            line += ",\"";
+            AppendInt(line, r.X);
+            line += ',';
+            AppendInt(line, int64_t{r.X} + 1);
+            line += "\",\"";
+            AppendInt(line, r.Y);
+            line += ',';
+            AppendInt(line, int64_t{r.Y} + 1);
+            line += '"';
+        } else {
+            line += ',';
+            AppendInt(line, r.X);
+            line += ',';
+            AppendInt(line, r.Y);
+        }
         if (topsoil)
             volume(r.HV);
         volume(r.BV[1]);

@@ -129,6 +129,9 @@ public:
     // figures, and so the totals, fall short of the truth.
     int64_t SaturatedMeshCount() const { return FSaturatedMeshes; }
     void SetCellIndexMode(TCellIndexMode Mode) { FCellIndexMode = Mode; }
+    // Threads of a calculation: 0 (the default) one per core on a large site, else exactly
+    // this many ranges of the work. The records and totals are the same for every choice.
+    void SetCalcThreads(int Count) { FCalcThreads = Count; }
     // True when the last Calcrate used the dense cell table.
     bool LastCalcWasDense() const { return FLastCalcDense; }
     static int32_t RoundVolume(double x, int RoundType);
@@ -206,4 +209,5 @@ private:
     std::map<std::string, std::string> FTags;
     TCellIndexMode FCellIndexMode = TCellIndexMode::Auto;
     bool FLastCalcDense = false;
+    int FCalcThreads = 0;
 };

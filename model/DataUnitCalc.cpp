@@ -9,7 +9,12 @@
 #include <climits>
 #include <cmath>
 #include <ctime>
+#include <cstring>
+#include <exception>
+#include <functional>
 #include <new>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -17,6 +22,8 @@ namespace {
 constexpr uint64_t kDenseCellFloor = uint64_t{1} << 16;
 constexpr uint64_t kDenseCellsPerPoint = 8;
 constexpr uint64_t kDenseCellCeiling = uint64_t{1} << 30;
+// Below this many points one thread is quicker than starting another.
+constexpr uint64_t kParallelFloor = uint64_t{1} << 15;
 
 struct TKey {
     int64_t y, x;
@@ -134,6 +141,74 @@ struct TCalcRun : TCalcSteps {
     }
 };
 
+namespace {
+
+// The records and sums of one range of the work. Totals are summed in 64 bits (records times
+// 2^31 stays far below 2^63 for any list that fits in memory) and saturated once at the end
+// for the 32-bit record.
+struct TCalcPart {
+    TGridCalcData* Out = nullptr; // where the range's records go
+    size_t Kept = 0;
+    int64_t HV = 0, BV[2] = {}, CV[2][6] = {};
+    int64_t Saturated = 0;
+
+    void Add(const TCalcPart& o) {
+        HV += o.HV;
+        for (int k = 0; k < 2; ++k) {
+            BV[k] += o.BV[k];
+            for (int i = 0; i < 6; ++i)
+                CV[k][i] += o.CV[k][i];
+        }
+        Saturated += o.Saturated;
+    }
+};
+
+// The mesh numbers' origin and row length of the cell numbering.
+struct TCellGrid {
+    int64_t MinX, MinY;
+    uint64_t XSpace;
+};
+
+// One cell (or point) of a method, kept in the part's records when it gives a mesh.
+void CalcCell(const TCalcRun& Run, const TCellGrid& Grid, int Method, int64_t X, int64_t Y,
+              const TGridData* const G[4], TCalcPart& Part) {
+    TGridCalcData& r = Part.Out[Part.Kept];
+    bool kept;
+    if (Method == 1)
+        kept = Run.Prism(X, Y, G, r);
+    else if (Method == 2)
+        kept = Run.Average(X, Y, G, r);
+    else
+        kept = Run.OnePoint(X, Y, G[0], r);
+    if (!kept)
+        return;
+    ++Part.Kept;
+    // XYToCell + 1, or 0 when the cell number does not fit a 32-bit Num.
+    const uint64_t xSpace = Grid.XSpace;
+    const uint64_t row = static_cast<uint64_t>(Y - Grid.MinY);
+    const uint64_t col = static_cast<uint64_t>(X - Grid.MinX);
+    r.Num = 0;
+    if (row == 0 || xSpace <= static_cast<uint64_t>(kInt32Max) / row) {
+        const uint64_t number = row * xSpace + col;
+        if (number < static_cast<uint64_t>(kInt32Max))
+            r.Num = static_cast<int32_t>(number + 1);
+    }
+    const auto atLimit = [](int32_t v) { return v == INT32_MAX || v == INT32_MIN; };
+    Part.HV += r.HV;
+    bool limit = atLimit(r.HV);
+    for (int k = 0; k < 2; ++k) {
+        Part.BV[k] += r.BV[k];
+        limit |= atLimit(r.BV[k]);
+        for (int i = 0; i < 6; ++i) {
+            Part.CV[k][i] += r.CV[k][i];
+            limit |= atLimit(r.CV[k][i]);
+        }
+    }
+    Part.Saturated += limit ? 1 : 0;
+}
+
+} // namespace
+
 bool TInputData::Calcrate() {
     const TCalcRun run(*this);
     const int method = FCalcType == 1 ? 1 : FCalcType == 2 ? 2 : 0;
@@ -192,50 +267,15 @@ bool TInputData::Calcrate() {
     }
     FLastCalcDense = dense;
 
-    // Upper bound of the records: one per point, or four per point for the four-point methods.
-    FGridCalcList.reserve(method == 0 ? live : std::min<uint64_t>(cells, 4 * live));
-
-    // Totals are summed in 64 bits (records times 2^31 stays far below 2^63 for any list that
-    // fits in memory) and saturated once at the end for the 32-bit record.
-    int64_t hv = 0, bv[2] = {0, 0}, cv[2][6] = {};
-    int64_t saturated = 0;
-    const auto atLimit = [](int32_t v) { return v == INT32_MAX || v == INT32_MIN; };
-    const auto cell = [&](int64_t X, int64_t Y, const TGridData* const g[4]) {
-        TGridCalcData& r = FGridCalcList.emplace_back();
-        bool kept;
-        if (method == 1)
-            kept = run.Prism(X, Y, g, r);
-        else if (method == 2)
-            kept = run.Average(X, Y, g, r);
-        else
-            kept = run.OnePoint(X, Y, g[0], r);
-        if (!kept) {
-            FGridCalcList.pop_back();
-            return;
-        }
-        // XYToCell + 1, or 0 when the cell number does not fit a 32-bit Num.
-        const uint64_t row = static_cast<uint64_t>(Y - FMinY);
-        const uint64_t col = static_cast<uint64_t>(X - FMinX);
-        r.Num = 0;
-        if (row == 0 || xSpace <= static_cast<uint64_t>(kInt32Max) / row) {
-            const uint64_t number = row * xSpace + col;
-            if (number < static_cast<uint64_t>(kInt32Max))
-                r.Num = static_cast<int32_t>(number + 1);
-        }
-        hv += r.HV;
-        bool limit = atLimit(r.HV);
-        for (int k = 0; k < 2; ++k) {
-            bv[k] += r.BV[k];
-            limit |= atLimit(r.BV[k]);
-            for (int i = 0; i < 6; ++i) {
-                cv[k][i] += r.CV[k][i];
-                limit |= atLimit(r.CV[k][i]);
-            }
-        }
-        saturated += limit ? 1 : 0;
-    };
-
     const TGridData* const base = FGridList.data();
+    const TCellGrid grid{FMinX, FMinY, xSpace};
+    // The work is split into units (rows of the cell table, points or cells of the sorted
+    // index) that are calculated in ranges; each range fills its own records and sums.
+    size_t units = 0;
+    std::function<void(size_t, size_t, TCalcPart&)> range;
+    // The cells of a range that have a point among their corners: its records at most.
+    std::function<size_t(size_t, size_t)> candidates = [](size_t b, size_t e) { return e - b; };
+    std::vector<TKey> keys, cells4;
     if (dense) {
         // A later point at the same mesh numbers overwrites the earlier one.
         for (size_t i = 0; i < FGridList.size(); ++i) {
@@ -244,32 +284,50 @@ bool TInputData::Calcrate() {
                 FXYtoIndex[static_cast<uint64_t>(g.Y - FMinY) * xSpace +
                            static_cast<uint64_t>(g.X - FMinX)] = static_cast<int32_t>(i + 1);
         }
-        for (int64_t Y = FMinY; Y <= FMaxY; ++Y) {
-            const int32_t* row = FXYtoIndex.data() + static_cast<uint64_t>(Y - FMinY) * xSpace;
-            const auto at = [&](const int32_t* r, int64_t X) -> const TGridData* {
-                const int32_t p = r[X - FMinX];
-                return p ? base + (p - 1) : nullptr;
-            };
-            if (method == 0) {
-                for (int64_t X = FMinX; X <= FMaxX; ++X) {
-                    const TGridData* g[4] = {at(row, X), nullptr, nullptr, nullptr};
-                    if (g[0])
-                        cell(X, Y, g);
-                }
-            } else if (Y < FMaxY) {
-                const int32_t* next = row + xSpace;
-                for (int64_t X = FMinX; X < FMaxX; ++X) {
-                    const TGridData* g[4] = {at(row, X), at(row, X + 1), at(next, X),
-                                             at(next, X + 1)};
-                    if (g[0] || g[1] || g[2] || g[3])
-                        cell(X, Y, g);
+        units = static_cast<size_t>(method == 0 ? ySpace : ySpace - 1);
+        candidates = [&](size_t b, size_t e) {
+            size_t n = 0;
+            for (size_t u = b; u < e; ++u) {
+                const int32_t* row = FXYtoIndex.data() + u * xSpace;
+                if (method == 0) {
+                    for (uint64_t x = 0; x < xSpace; ++x)
+                        n += row[x] != 0;
+                } else {
+                    const int32_t* next = row + xSpace;
+                    for (uint64_t x = 0; x + 1 < xSpace; ++x)
+                        n += (row[x] | row[x + 1] | next[x] | next[x + 1]) != 0;
                 }
             }
-        }
+            return n;
+        };
+        range = [&, base](size_t b, size_t e, TCalcPart& part) {
+            const auto at = [base](const int32_t* r, int64_t x) -> const TGridData* {
+                const int32_t p = r[x];
+                return p ? base + (p - 1) : nullptr;
+            };
+            for (size_t u = b; u < e; ++u) {
+                const int64_t Y = FMinY + static_cast<int64_t>(u);
+                const int32_t* row = FXYtoIndex.data() + u * xSpace;
+                if (method == 0) {
+                    for (int64_t x = 0; x < FXSpace; ++x) {
+                        const TGridData* g[4] = {at(row, x), nullptr, nullptr, nullptr};
+                        if (g[0])
+                            CalcCell(run, grid, method, FMinX + x, Y, g, part);
+                    }
+                } else {
+                    const int32_t* next = row + xSpace;
+                    for (int64_t x = 0; x + 1 < FXSpace; ++x) {
+                        const TGridData* g[4] = {at(row, x), at(row, x + 1), at(next, x),
+                                                 at(next, x + 1)};
+                        if (g[0] || g[1] || g[2] || g[3])
+                            CalcCell(run, grid, method, FMinX + x, Y, g, part);
+                    }
+                }
+            }
+        };
     } else {
         // Live points sorted by cell; a stable sort keeps list order among equal mesh numbers,
         // so the last of each run is the point that wins.
-        std::vector<TKey> keys;
         keys.reserve(live);
         for (size_t i = 0; i < FGridList.size(); ++i)
             if (!FGridList[i].DelFlg)
@@ -283,48 +341,137 @@ bool TInputData::Calcrate() {
                 keys[w++] = keys[i];
         }
         keys.resize(w);
-        const auto at = [&](int64_t X, int64_t Y) -> const TGridData* {
-            const TKey probe{Y, X, 0};
-            auto it = std::lower_bound(keys.begin(), keys.end(), probe, KeyLess);
-            return (it != keys.end() && it->y == Y && it->x == X) ? base + (it->pos - 1) : nullptr;
-        };
         if (method == 0) {
-            for (const TKey& k : keys) {
-                const TGridData* g[4] = {base + (k.pos - 1), nullptr, nullptr, nullptr};
-                cell(k.x, k.y, g);
-            }
+            units = keys.size();
+            range = [&, base](size_t b, size_t e, TCalcPart& part) {
+                for (size_t u = b; u < e; ++u) {
+                    const TGridData* g[4] = {base + (keys[u].pos - 1), nullptr, nullptr, nullptr};
+                    CalcCell(run, grid, method, keys[u].x, keys[u].y, g, part);
+                }
+            };
         } else {
-            // Every cell that has a point among its corners, in scan order.
-            std::vector<TKey> cells4;
+            // Every cell that has a point among its corners, in scan order: the points'
+            // positions shifted by each corner's offset are four sorted lists, merged.
             cells4.reserve(keys.size() * 4);
-            for (const TKey& k : keys)
-                for (int dy = -1; dy <= 0; ++dy)
-                    for (int dx = -1; dx <= 0; ++dx)
-                        cells4.push_back({k.y + dy, k.x + dx, 0});
-            std::sort(cells4.begin(), cells4.end(), KeyLess);
-            cells4.erase(
-                std::unique(cells4.begin(), cells4.end(),
-                            [](const TKey& a, const TKey& b) { return a.y == b.y && a.x == b.x; }),
-                cells4.end());
-            for (const TKey& c : cells4) {
-                const TGridData* g[4] = {at(c.x, c.y), at(c.x + 1, c.y), at(c.x, c.y + 1),
-                                         at(c.x + 1, c.y + 1)};
-                cell(c.x, c.y, g);
+            const int64_t dy[4] = {-1, -1, 0, 0}, dx[4] = {-1, 0, -1, 0};
+            size_t at[4] = {0, 0, 0, 0};
+            for (;;) {
+                int best = -1;
+                TKey next{};
+                for (int s = 0; s < 4; ++s) {
+                    if (at[s] == keys.size())
+                        continue;
+                    const TKey k{keys[at[s]].y + dy[s], keys[at[s]].x + dx[s], 0};
+                    if (best < 0 || KeyLess(k, next)) {
+                        best = s;
+                        next = k;
+                    }
+                }
+                if (best < 0)
+                    break;
+                ++at[best];
+                if (cells4.empty() || cells4.back().y != next.y || cells4.back().x != next.x)
+                    cells4.push_back(next);
             }
+            units = cells4.size();
+            range = [&, base](size_t b, size_t e, TCalcPart& part) {
+                if (b == e)
+                    return;
+                // The corners are found by two cursors, one in the cell's row of points and
+                // one in the next: both only move forward as the cells go on in scan order.
+                const auto seek = [&](size_t& i, int64_t Y, int64_t X) -> const TGridData* {
+                    const TKey probe{Y, X, 0};
+                    while (i < keys.size() && KeyLess(keys[i], probe))
+                        ++i;
+                    return (i < keys.size() && keys[i].y == Y && keys[i].x == X)
+                               ? base + (keys[i].pos - 1)
+                               : nullptr;
+                };
+                const TKey& c0 = cells4[b];
+                size_t row = static_cast<size_t>(
+                    std::lower_bound(keys.begin(), keys.end(), TKey{c0.y, c0.x, 0}, KeyLess) -
+                    keys.begin());
+                size_t below = static_cast<size_t>(
+                    std::lower_bound(keys.begin(), keys.end(), TKey{c0.y + 1, c0.x, 0}, KeyLess) -
+                    keys.begin());
+                for (size_t u = b; u < e; ++u) {
+                    const TKey& c = cells4[u];
+                    const TGridData* g[4];
+                    g[0] = seek(row, c.y, c.x);
+                    g[1] = seek(row, c.y, c.x + 1);
+                    g[2] = seek(below, c.y + 1, c.x);
+                    g[3] = seek(below, c.y + 1, c.x + 1);
+                    CalcCell(run, grid, method, c.x, c.y, g, part);
+                }
+            };
         }
     }
 
-    FSumVolume.HV = Saturate(hv);
-    FTotals.HV = hv;
+    // The ranges in one thread per core. Each range writes its records straight into the list
+    // from where its cells begin; the records are then closed up in order, so they come out
+    // exactly as one thread makes them, and the totals are whole numbers whose sum does not
+    // depend on the split.
+    const size_t chunks = std::max<size_t>(
+        1, std::min(units, FCalcThreads > 0 ? static_cast<size_t>(FCalcThreads)
+                           : live < kParallelFloor
+                               ? size_t{1}
+                               : std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8)));
+    const auto Begin = [&](size_t c) { return units * c / chunks; };
+    const auto inParallel = [chunks](const std::function<void(size_t)>& work) {
+        std::vector<std::thread> helpers;
+        std::vector<std::exception_ptr> failed(chunks);
+        const auto guarded = [&](size_t c) {
+            try {
+                work(c);
+            } catch (...) {
+                failed[c] = std::current_exception();
+            }
+        };
+        for (size_t c = 1; c < chunks; ++c) {
+            try {
+                helpers.emplace_back(guarded, c);
+            } catch (const std::system_error&) {
+                guarded(c); // no thread to be had: this one does it
+            }
+        }
+        guarded(0);
+        for (std::thread& t : helpers)
+            t.join();
+        for (const std::exception_ptr& e : failed)
+            if (e)
+                std::rethrow_exception(e);
+    };
+    std::vector<size_t> first(chunks + 1, 0);
+    inParallel([&](size_t c) { first[c + 1] = candidates(Begin(c), Begin(c + 1)); });
+    for (size_t c = 0; c < chunks; ++c)
+        first[c + 1] += first[c];
+    FGridCalcList.resize(first[chunks]);
+    std::vector<TCalcPart> parts(chunks);
+    for (size_t c = 0; c < chunks; ++c)
+        parts[c].Out = FGridCalcList.data() + first[c];
+    inParallel([&](size_t c) { range(Begin(c), Begin(c + 1), parts[c]); });
+    size_t kept = parts[0].Kept;
+    for (size_t c = 1; c < chunks; ++c) {
+        // Leftward within the list, possibly overlapping.
+        std::memmove(static_cast<void*>(FGridCalcList.data() + kept), parts[c].Out,
+                     parts[c].Kept * sizeof(TGridCalcData));
+        kept += parts[c].Kept;
+        parts[0].Add(parts[c]);
+    }
+    FGridCalcList.resize(kept);
+    const TCalcPart& sum = parts[0];
+
+    FSumVolume.HV = Saturate(sum.HV);
+    FTotals.HV = sum.HV;
     for (int k = 0; k < 2; ++k) {
-        FSumVolume.BV[k] = Saturate(bv[k]);
-        FTotals.BV[k] = bv[k];
+        FSumVolume.BV[k] = Saturate(sum.BV[k]);
+        FTotals.BV[k] = sum.BV[k];
         for (int i = 0; i < 6; ++i) {
-            FSumVolume.CV[k][i] = Saturate(cv[k][i]);
-            FTotals.CV[k][i] = cv[k][i];
+            FSumVolume.CV[k][i] = Saturate(sum.CV[k][i]);
+            FTotals.CV[k][i] = sum.CV[k][i];
         }
     }
-    FSaturatedMeshes = saturated;
+    FSaturatedMeshes = sum.Saturated;
     const bool any = !FGridCalcList.empty();
     SetPhase(2, any);
     return any;

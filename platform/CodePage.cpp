@@ -84,7 +84,24 @@ std::string Utf8ToCp932(std::string_view utf8) {
     TIconv cd("CP932", "UTF-8");
     if (!cd.Valid())
         return AsciiOnly(utf8);
-    return cd.Convert(utf8, Utf8SequenceLength);
+    // ASCII is the same in code page 932, and a large table is mostly ASCII: only the runs
+    // between ASCII bytes (never inside a UTF-8 sequence) go through iconv.
+    std::string out;
+    out.reserve(utf8.size());
+    size_t pos = 0;
+    while (pos < utf8.size()) {
+        size_t end = pos;
+        while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80)
+            ++end;
+        out.append(utf8.data() + pos, end - pos);
+        pos = end;
+        while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) >= 0x80)
+            ++end;
+        if (end > pos)
+            out += cd.Convert(utf8.substr(pos, end - pos), Utf8SequenceLength);
+        pos = end;
+    }
+    return out;
 }
 
 std::string Cp932ToUtf8(std::string_view cp932) {

@@ -165,6 +165,20 @@ std::string FormatThousands(double value, int decimals) {
     return Localise(FormatFixedPlain(value, decimals), true);
 }
 
+void AppendThousands(std::string& out, int64_t value) {
+    char buf[24];
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, value);
+    const size_t start = buf[0] == '-' ? 1 : 0;
+    out.append(buf, start);
+    const size_t digits = static_cast<size_t>(r.ptr - buf) - start;
+    const std::string& sep = FormatSettings().ThousandSeparator;
+    for (size_t i = 0; i < digits; ++i) {
+        if (i > 0 && (digits - i) % 3 == 0)
+            out += sep;
+        out += buf[start + i];
+    }
+}
+
 std::string FormatFixed(double value, int decimals) {
     return Localise(FormatFixedPlain(value, decimals), false);
 }

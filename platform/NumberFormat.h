@@ -3,6 +3,7 @@
 // are read. The separators come from one settings struct, filled from the system locale at
 // start-up (tests set them directly), so the windows, the reports and the command line agree.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,8 @@ long double ParseFloatDef(std::string_view text, long double Default);
 
 // "%.<decimals>n": fixed decimals with thousands separators ("%.0n" for volumes).
 std::string FormatThousands(double value, int decimals);
+// The same text as FormatThousands(value, 0), appended: for tables of a million figures.
+void AppendThousands(std::string& out, int64_t value);
 
 // "%.<decimals>f" with a full stop and no separators whatever the user's format: for files
 // that other programs read.

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
 
 namespace {
 
@@ -364,44 +365,120 @@ TEST(Calcrate, NoLivePointClearsEverything) {
     EXPECT_EQ(d.GetCalcSumVolume().CV[0][0], 0);
 }
 
+namespace {
+
+// A small random project: any method, option, layer mode and span, points on a small patch of
+// mesh numbers with duplicates and deletions.
+TInputData RandomSite(std::mt19937& rng, int trial) {
+    std::uniform_real_distribution<double> h(5.0, 15.0), thick(0.0, 2.0);
+    TInputData d = Site(1 + trial % 5, trial % 3);
+    d.SetHyoudo(rng() % 2);
+    d.SetFumikomi(rng() % 2);
+    d.SetAtumitu(rng() % 2);
+    d.SetRateType(static_cast<int>(rng() % 2));
+    d.SetRoundType(static_cast<int>(rng() % 3));
+    d.SetSolidType(static_cast<int>(rng() % 2));
+    d.SetMeshSpan(1.0 + rng() % 30);
+    const int w = 1 + static_cast<int>(rng() % 9), ht = 1 + static_cast<int>(rng() % 9);
+    const int x0 = static_cast<int>(rng() % 41) - 20, y0 = static_cast<int>(rng() % 41) - 20;
+    const int n = 1 + static_cast<int>(rng() % (w * ht + 3));
+    for (int i = 0; i < n; ++i) {
+        const double gh = h(rng);
+        Add(d, x0 + static_cast<int>(rng() % w), y0 + static_cast<int>(rng() % ht), gh, h(rng),
+            {thick(rng), thick(rng), gh - thick(rng), gh - 2 - thick(rng), thick(rng)},
+            thick(rng) / 4, thick(rng) / 4);
+        if (rng() % 7 == 0)
+            d.DeleteMeshData(x0, y0);
+    }
+    return d;
+}
+
+// Everything a calculation leaves: records, totals in both widths, saturated meshes.
+struct TCalcOutcome {
+    bool Any;
+    std::vector<TGridCalcData> Records;
+    TGridCalcData Sum;
+    TCalcTotals Totals;
+    int64_t Saturated;
+};
+
+TCalcOutcome CalcOutcome(TInputData& d) {
+    const bool any = d.Calcrate();
+    return {any, d.CalcList(), d.GetCalcSumVolume(), d.GetCalcTotals(), d.SaturatedMeshCount()};
+}
+
+void ExpectSameOutcome(const TCalcOutcome& a, const TCalcOutcome& b, const std::string& where) {
+    ASSERT_EQ(a.Any, b.Any) << where;
+    ASSERT_EQ(a.Records.size(), b.Records.size()) << where;
+    for (size_t i = 0; i < a.Records.size(); ++i)
+        ASSERT_TRUE(SameRecord(a.Records[i], b.Records[i])) << where << " #" << i;
+    ASSERT_TRUE(SameRecord(a.Sum, b.Sum)) << where;
+    ASSERT_EQ(std::memcmp(&a.Totals, &b.Totals, sizeof a.Totals), 0) << where;
+    ASSERT_EQ(a.Saturated, b.Saturated) << where;
+}
+
+} // namespace
+
 // The sorted index used for scattered mesh numbers gives the same records, in the same order,
 // as the cell table, for every method and option.
 TEST(Calcrate, SparseIndexMatchesCellTable) {
     std::mt19937 rng(20261210);
-    std::uniform_real_distribution<double> h(5.0, 15.0), thick(0.0, 2.0);
     for (int trial = 0; trial < 300; ++trial) {
-        TInputData d = Site(1 + trial % 5, trial % 3);
-        d.SetHyoudo(rng() % 2);
-        d.SetFumikomi(rng() % 2);
-        d.SetAtumitu(rng() % 2);
-        d.SetRateType(static_cast<int>(rng() % 2));
-        d.SetRoundType(static_cast<int>(rng() % 3));
-        d.SetSolidType(static_cast<int>(rng() % 2));
-        d.SetMeshSpan(1.0 + rng() % 30);
-        const int w = 1 + static_cast<int>(rng() % 9), ht = 1 + static_cast<int>(rng() % 9);
-        const int x0 = static_cast<int>(rng() % 41) - 20, y0 = static_cast<int>(rng() % 41) - 20;
-        const int n = 1 + static_cast<int>(rng() % (w * ht + 3));
-        for (int i = 0; i < n; ++i) {
-            const double gh = h(rng);
-            Add(d, x0 + static_cast<int>(rng() % w), y0 + static_cast<int>(rng() % ht), gh, h(rng),
-                {thick(rng), thick(rng), gh - thick(rng), gh - 2 - thick(rng), thick(rng)},
-                thick(rng) / 4, thick(rng) / 4);
-            if (rng() % 7 == 0)
-                d.DeleteMeshData(x0, y0);
-        }
+        TInputData d = RandomSite(rng, trial);
         d.SetCellIndexMode(TCellIndexMode::Dense);
-        const bool a = d.Calcrate();
+        const TCalcOutcome dense = CalcOutcome(d);
         ASSERT_TRUE(d.LastCalcWasDense());
-        const std::vector<TGridCalcData> dense = d.CalcList();
-        const TGridCalcData denseSum = d.GetCalcSumVolume();
         d.SetCellIndexMode(TCellIndexMode::Sparse);
-        const bool b = d.Calcrate();
+        const TCalcOutcome sparse = CalcOutcome(d);
         ASSERT_FALSE(d.LastCalcWasDense());
-        ASSERT_EQ(a, b);
-        ASSERT_EQ(dense.size(), d.CalcList().size()) << "trial " << trial;
-        for (size_t i = 0; i < dense.size(); ++i)
-            ASSERT_TRUE(SameRecord(dense[i], d.CalcList()[i])) << "trial " << trial << " #" << i;
-        ASSERT_TRUE(SameRecord(denseSum, d.GetCalcSumVolume()));
+        ExpectSameOutcome(dense, sparse, "trial " + std::to_string(trial));
+    }
+}
+
+// Split over threads, a calculation gives the records, centroids and totals of one thread bit
+// for bit, whatever the number of ranges (more ranges than rows or points included).
+TEST(Calcrate, ThreadsMatchOneThread) {
+    std::mt19937 rng(20261211);
+    for (int trial = 0; trial < 200; ++trial) {
+        TInputData d = RandomSite(rng, trial);
+        for (TCellIndexMode mode : {TCellIndexMode::Dense, TCellIndexMode::Sparse}) {
+            d.SetCellIndexMode(mode);
+            d.SetCalcThreads(1);
+            const TCalcOutcome one = CalcOutcome(d);
+            for (int threads : {2, 3, 16}) {
+                d.SetCalcThreads(threads);
+                ExpectSameOutcome(one, CalcOutcome(d),
+                                  "trial " + std::to_string(trial) + " threads " +
+                                      std::to_string(threads) +
+                                      (mode == TCellIndexMode::Dense ? " dense" : " sparse"));
+            }
+        }
+    }
+    // A site large enough for the default to use every core, with a hole and saturated meshes.
+    for (int calcType : {0, 1, 2}) {
+        TInputData d = Site(3, calcType);
+        d.SetHyoudo(true);
+        for (int y = 0; y < 220; ++y)
+            for (int x = 0; x < 220; ++x) {
+                if (x >= 100 && x <= 110 && y >= 50)
+                    continue;
+                TGridData g;
+                g.X = x;
+                g.Y = y;
+                g.GH = x == 219 && y == 219 ? 1e12 : 10 + 0.01 * ((x * 7 + y * 13) % 300);
+                g.FH = 11;
+                g.LAYER[0] = 0.3;
+                g.LAYER[1] = 0.5;
+                g.LAYER[2] = 0.7;
+                g.CSink = 0.01;
+                g.BSink = 0.02;
+                d.SetMeshData(g);
+            }
+        d.SetCalcThreads(1);
+        const TCalcOutcome one = CalcOutcome(d);
+        ASSERT_GT(one.Saturated, 0);
+        d.SetCalcThreads(0);
+        ExpectSameOutcome(one, CalcOutcome(d), "method " + std::to_string(calcType));
     }
 }
 
