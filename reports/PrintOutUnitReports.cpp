@@ -14,6 +14,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -191,6 +192,14 @@ void BuildCalcList(TPageDocument& Document, const TInputData& Data) {
     const int R = (Document.PaperHeight() - 350) / 60;
     for (int r = 0; r <= R; ++r)
         table.AddRow(60 * r);
+    if (!Document.Recording()) {
+        // Only the number of pages is asked for: the rows a page holds, as the loop below
+        // fills them.
+        const size_t rows = static_cast<size_t>(std::max(R - 2, 1));
+        for (size_t n = 0; n < Data.CalcList().size(); n += rows)
+            Document.NewPage();
+        return;
+    }
 
     const QString title = QString::fromStdString(Data.Title());
     const int dataHeight = FittingHeight(QStringLiteral("99,990"), w - 20);
