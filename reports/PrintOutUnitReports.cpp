@@ -206,6 +206,14 @@ void BuildCalcList(TPageDocument& Document, const TInputData& Data) {
     QFont dataFont = PageFont(Mincho(), dataHeight);
     QFont dataBold = PageFont(Gothic(), dataHeight, fsBold);
     const QString space = QStringLiteral(" ");
+    // The layers' names in the heading, each in the size that fits its column: measured once,
+    // not on each of the list's pages.
+    std::vector<std::pair<QString, int>> layerNames;
+    if (L > 1)
+        for (int i = 1; i <= L; ++i) {
+            const QString name = QString::fromStdString(Data.GetSolidName(i));
+            layerNames.emplace_back(name, FittingHeight(name, w - 20));
+        }
 
     auto heading = [&](QPainter& C) {
         SetFont(C, Mincho(), -35);
@@ -230,14 +238,11 @@ void BuildCalcList(TPageDocument& Document, const TInputData& Data) {
             table.CellText(C, c, 1, QStringLiteral("切土"), TCellAlign::Center);
             ++c;
             SetFont(C, Mincho(), -30);
-            if (L > 1) {
-                for (int i = 1; i <= L; ++i) {
-                    const QString name = QString::fromStdString(Data.GetSolidName(i));
-                    SetFont(C, Mincho(), FittingHeight(name, w - 20));
-                    table.CellText(C, c, 1, name, TCellAlign::Center);
-                    table.Line(C, c, 1, c, 2, kThin, Qt::SolidLine, kRule);
-                    ++c;
-                }
+            for (const auto& [name, height] : layerNames) {
+                SetFont(C, Mincho(), height);
+                table.CellText(C, c, 1, name, TCellAlign::Center);
+                table.Line(C, c, 1, c, 2, kThin, Qt::SolidLine, kRule);
+                ++c;
             }
             SetFont(C, Mincho(), -30);
             table.Text(C, s, 0, c, 1,
