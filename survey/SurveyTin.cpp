@@ -654,10 +654,10 @@ void SampleSurveyTin(const TSurveyTin& Tin, const TMeshFrame& Frame, TSurveyGrid
         if (!(u0 <= u1 && v0 <= v1))
             continue;
         for (double v = v0; v <= v1; v += 1.0) {
-            double* row = &Grid.Z[static_cast<size_t>(
-                (static_cast<int64_t>(v) - Grid.J0) * Grid.NI - Grid.I0)];
+            // The row's first grid point; u runs from Grid.I0 on.
+            double* row = Grid.Z.data() + (static_cast<int64_t>(v) - Grid.J0) * Grid.NI;
             for (double u = u0; u <= u1; u += 1.0) {
-                double& z = row[static_cast<int64_t>(u)];
+                double& z = row[static_cast<int64_t>(u) - Grid.I0];
                 if (!std::isnan(z))
                     continue;
                 const double wc = s * EdgeSide(a, b, u, v);  // weight of c
