@@ -66,8 +66,8 @@ private:
     // Makes the nodes of a group not opened yet.
     void Fill(QTreeWidgetItem* Group);
     std::vector<TMeshNodeData>* Pending(int32_t Coordinate);
-    std::vector<TMeshNodeData>::iterator PendingFind(std::vector<TMeshNodeData>& Meshes,
-                                                    int32_t X, int32_t Y) const;
+    std::vector<TMeshNodeData>::iterator PendingFind(std::vector<TMeshNodeData>& Meshes, int32_t X,
+                                                     int32_t Y) const;
 
     QTreeWidget* FView;
     int FKind;
