@@ -215,10 +215,14 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
     TOutputDevice pdf(*output);
     {
         TPdfSheets sheets(pdf);
+        // The pages go to the PDF a batch at a time: a list of a million meshes is some
+        // 26,000 pages, far more than is worth holding.
+        const TPageDocument::TPageSink write = [&](const TPageDocument& D, int First, int Count) {
+            sheets.Add(D, First, Count);
+        };
         auto compose = [&](TPageDocument::TPaperChange Build) {
             document.SetOnPaperChange(std::move(Build));
-            document.Compose();
-            sheets.Add(document);
+            document.ComposeStreamed(write, 200);
         };
         std::optional<TComparisonTable> comparison;
         if (compare)

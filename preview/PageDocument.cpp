@@ -106,6 +106,8 @@ void TPageDocument::CloseCanvas() {
 
 void TPageDocument::NewPage() {
     CloseCanvas();
+    if (FSink && static_cast<int>(FPageList.size()) >= FBatch)
+        FlushPages();
     auto page = std::make_unique<TPreviewPage>();
     page->Meta = TMetafileEx(PaperWidth(), PaperHeight());
     page->Canvas = std::make_unique<QPainter>(&page->Meta);
@@ -126,24 +128,74 @@ void TPageDocument::AllPageClear() {
 void TPageDocument::ClearPages() {
     CloseCanvas();
     FPageList.clear();
+    FFirstPage = 0;
+}
+
+void TPageDocument::StampPage(TPreviewPage& Page, int PageIndex) const {
+    TMetafileEx stamp(Page.Meta.Width(), Page.Meta.Height());
+    {
+        QPainter canvas(&stamp);
+        // 25 points at 96 dots per inch: a character height of 33 units.
+        canvas.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -33));
+        canvas.setPen(Qt::black);
+        DrawHeaderFooter(canvas, PageIndex);
+    }
+    Page.Stamps.push_back(std::move(stamp));
 }
 
 void TPageDocument::Compose() {
     if (FOnPaperChange)
         FOnPaperChange(*this);
     CloseCanvas();
-    for (int i = 0; i < PageNum(); ++i) {
-        TPreviewPage& page = *FPageList[i];
-        TMetafileEx stamp(page.Meta.Width(), page.Meta.Height());
-        {
-            QPainter canvas(&stamp);
-            // 25 points at 96 dots per inch: a character height of 33 units.
-            canvas.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -33));
-            canvas.setPen(Qt::black);
-            DrawHeaderFooter(canvas, i + 1);
-        }
-        page.Stamps.push_back(std::move(stamp));
+    for (int i = 0; i < PageNum(); ++i)
+        StampPage(*FPageList[i], i + 1);
+}
+
+// Hands the held pages on (stamped, unless they are only counted) and drops them.
+void TPageDocument::FlushPages() {
+    CloseCanvas();
+    const int count = static_cast<int>(FPageList.size());
+    if (!FCounting) {
+        for (int i = 0; i < count; ++i)
+            StampPage(*FPageList[i], FFirstPage + i + 1);
+        (*FSink)(*this, FFirstPage, count);
     }
+    FPageList.clear();
+    FFirstPage += count;
+}
+
+void TPageDocument::ComposeStreamed(const TPageSink& Sink, int Batch) {
+    const TPageSink none = [](const TPageDocument&, int, int) {};
+    // Whatever happens, the document is an ordinary one again afterwards.
+    struct TRestore {
+        TPageDocument& D;
+        ~TRestore() {
+            D.ClearPages();
+            D.FSink = nullptr;
+            D.FCounting = false;
+            D.FPageTotal = -1;
+        }
+    } restore{*this};
+    ClearPages();
+    if (!FOnPaperChange)
+        return;
+    FCounting = true;
+    FSink = &none;
+    FBatch = 1;
+    FOnPaperChange(*this);
+    CloseCanvas();
+    const int total = PageNum();
+    ClearPages();
+
+    FCounting = false;
+    FPageTotal = total;
+    FSink = &Sink;
+    FBatch = std::max(Batch, 1);
+    FOnPaperChange(*this);
+    FlushPages();
+    // A routine whose pages depend on whether they are drawn would number them wrongly.
+    if (PageNum() != total)
+        throw EFailure("ページ数が一定しません。");
 }
 
 // --- Paper
@@ -231,7 +283,7 @@ void TPageDocument::ClearItems() {
 // --- Output
 
 void TPageDocument::DrawSheet(QPainter& Painter, int Index) const {
-    const TPreviewPage& page = *FPageList[Index];
+    const TPreviewPage& page = Page(Index);
     page.Draw(Painter, QRectF(FMarzins[0], FMarzins[1], page.Meta.Width(), page.Meta.Height()));
 }
 
@@ -265,11 +317,15 @@ TPdfSheets::~TPdfSheets() {
 }
 
 void TPdfSheets::Add(const TPageDocument& Document) {
+    Add(Document, 0, Document.PageNum());
+}
+
+void TPdfSheets::Add(const TPageDocument& Document, int First, int Count) {
     QPdfWriter& writer = FImpl->Writer;
     QPainter& painter = FImpl->Painter;
     const QPageLayout layout(Document.PageLayout().pageSize(), Document.PageLayout().orientation(),
                              QMarginsF(0, 0, 0, 0));
-    for (int i = 0; i < Document.PageNum(); ++i) {
+    for (int i = First; i < First + Count; ++i) {
         if (FPages == 0) {
             writer.setPageLayout(layout);
             if (!painter.begin(&writer))

@@ -7,6 +7,9 @@
 //
 // A report: SetOnPaperChange(compose); Compose(). The compose routine: AllPageClear(); per
 // page NewPage() and drawing on ViewCanvas(); at the end ViewEnd().
+//
+// A report of tens of thousands of pages need not be held whole: ComposeStreamed() hands the
+// pages on in batches as they are composed (to a PDF file) and drops them.
 
 #include "preview/MetafileEx.h"
 #include "preview/NlvTools.h"
@@ -72,8 +75,19 @@ public:
     const TPaperChange& OnPaperChange() const { return FOnPaperChange; }
     void SetOnPaperChange(TPaperChange Value) { FOnPaperChange = std::move(Value); }
 
-    int PageNum() const { return static_cast<int>(FPageList.size()); }
-    const TPreviewPage& Page(int Index) const { return *FPageList[Index]; }
+    // Pages composed so far; while streaming, only the batch being composed is held.
+    int PageNum() const { return FFirstPage + static_cast<int>(FPageList.size()); }
+    const TPreviewPage& Page(int Index) const { return *FPageList[Index - FFirstPage]; }
+
+    // Runs the compose routine twice: first only counting the pages (for "&N" in headers;
+    // nothing is kept), then composing them, calling Sink with every Batch pages composed and
+    // stamped (pages First .. First + Count - 1, 0-based) before they are dropped. Afterwards
+    // the document holds no pages.
+    using TPageSink = std::function<void(const TPageDocument& Sender, int First, int Count)>;
+    void ComposeStreamed(const TPageSink& Sink, int Batch);
+    // False while the pages are only counted: a report may then open its pages and skip the
+    // drawing on them.
+    bool Recording() const { return !FCounting; }
 
     // --- Paper
     // The paper of a device: its size, the unprintable border and the layout PDF files take.
@@ -137,6 +151,8 @@ public:
 
 private:
     void CloseCanvas();
+    void StampPage(TPreviewPage& Page, int PageIndex) const;
+    void FlushPages();
 
     std::vector<std::unique_ptr<TPreviewPage>> FPageList;
     std::vector<TPreviewItem*> FItemList;                   // in order; may repeat
@@ -151,6 +167,13 @@ private:
     QString FFileName;
     QPainter* FViewCanvas = nullptr;
     TPaperChange FOnPaperChange;
+    // Streaming: pages before FFirstPage were handed to FSink and dropped; FPageTotal is the
+    // counted number of pages ("&N"), -1 when every page is held.
+    int FFirstPage = 0;
+    int FPageTotal = -1;
+    int FBatch = 0;
+    bool FCounting = false;
+    const TPageSink* FSink = nullptr;
 };
 
 // Sheets of one or more documents in one PDF file, each on its document's paper. Throws
@@ -160,6 +183,8 @@ public:
     explicit TPdfSheets(QIODevice& Device);
     ~TPdfSheets();
     void Add(const TPageDocument& Document);
+    // Pages First .. First + Count - 1 (0-based) of a document that is being composed.
+    void Add(const TPageDocument& Document, int First, int Count);
     void Finish();
     int SheetCount() const { return FPages; }
 

@@ -140,10 +140,11 @@ QString ExpandHeaderText(const QString& Text, int PageNo, int PageCount, const Q
 
 std::array<QString, 6> TPageDocument::HeaderFooterTexts(int PageIndex) const {
     const int pageNo = PageIndex + FStPNum - 1;
+    const int count = FPageTotal >= 0 ? FPageTotal : PageNum();
     std::array<QString, 6> texts;
     for (int k = 0; k < 3; ++k) {
-        texts[k] = ExpandHeaderText(Header[k], pageNo, PageNum(), FFileName);
-        texts[3 + k] = ExpandHeaderText(Footer[k], pageNo, PageNum(), FFileName);
+        texts[k] = ExpandHeaderText(Header[k], pageNo, count, FFileName);
+        texts[3 + k] = ExpandHeaderText(Footer[k], pageNo, count, FFileName);
     }
     return texts;
 }

@@ -86,8 +86,17 @@ void BuildListing(TPageDocument& Document, const TInputData& Data) {
     const QString title = QString::fromStdString(Data.Title());
     const QColor rule(128, 128, 128);
     const QString space = QStringLiteral(" ");
+    const std::vector<TGridData> order = ListingOrder(Data);
+    if (!Document.Recording()) {
+        // Only the number of pages is asked for: the rows a page holds, as below.
+        const size_t rows = static_cast<size_t>(std::max(R - 1, 1));
+        for (size_t k = 0; k < order.size(); k += rows)
+            Document.NewPage();
+        Document.ViewEnd();
+        return;
+    }
     int p = 0;
-    for (const TGridData& g : ListingOrder(Data)) {
+    for (const TGridData& g : order) {
         if (p == 0) {
             Document.NewPage();
             QPainter& C = *Document.ViewCanvas();

@@ -15,6 +15,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -192,12 +193,28 @@ void BuildCalcList(TPageDocument& Document, const TInputData& Data) {
     const int R = (Document.PaperHeight() - 350) / 60;
     for (int r = 0; r <= R; ++r)
         table.AddRow(60 * r);
+    if (!Document.Recording()) {
+        // Only the number of pages is asked for: the rows a page holds, as the loop below
+        // fills them.
+        const size_t rows = static_cast<size_t>(std::max(R - 2, 1));
+        for (size_t n = 0; n < Data.CalcList().size(); n += rows)
+            Document.NewPage();
+        return;
+    }
 
     const QString title = QString::fromStdString(Data.Title());
     const int dataHeight = FittingHeight(QStringLiteral("99,990"), w - 20);
     QFont dataFont = PageFont(Mincho(), dataHeight);
     QFont dataBold = PageFont(Gothic(), dataHeight, fsBold);
     const QString space = QStringLiteral(" ");
+    // The layers' names in the heading, each in the size that fits its column: measured once,
+    // not on each of the list's pages.
+    std::vector<std::pair<QString, int>> layerNames;
+    if (L > 1)
+        for (int i = 1; i <= L; ++i) {
+            const QString name = QString::fromStdString(Data.GetSolidName(i));
+            layerNames.emplace_back(name, FittingHeight(name, w - 20));
+        }
 
     auto heading = [&](QPainter& C) {
         SetFont(C, Mincho(), -35);
@@ -222,14 +239,11 @@ void BuildCalcList(TPageDocument& Document, const TInputData& Data) {
             table.CellText(C, c, 1, QStringLiteral("切土"), TCellAlign::Center);
             ++c;
             SetFont(C, Mincho(), -30);
-            if (L > 1) {
-                for (int i = 1; i <= L; ++i) {
-                    const QString name = QString::fromStdString(Data.GetSolidName(i));
-                    SetFont(C, Mincho(), FittingHeight(name, w - 20));
-                    table.CellText(C, c, 1, name, TCellAlign::Center);
-                    table.Line(C, c, 1, c, 2, kThin, Qt::SolidLine, kRule);
-                    ++c;
-                }
+            for (const auto& [name, height] : layerNames) {
+                SetFont(C, Mincho(), height);
+                table.CellText(C, c, 1, name, TCellAlign::Center);
+                table.Line(C, c, 1, c, 2, kThin, Qt::SolidLine, kRule);
+                ++c;
             }
             SetFont(C, Mincho(), -30);
             table.Text(C, s, 0, c, 1,

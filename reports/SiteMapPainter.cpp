@@ -394,6 +394,11 @@ void TSiteMapPainter::Paint(QPainter& Painter, const QRectF& Target, const TSite
 }
 
 void BuildMapPage(TPageDocument& Document, const TInputData& Data, TMapLayer Layer) {
+    if (!Document.Recording()) {
+        Document.NewPage(); // one page, counted without drawing the map
+        Document.ViewEnd();
+        return;
+    }
     const TCutFillMap map(Data, Layer);
     const TSiteMapPainter painter(map);
     TSiteMapStyle style;

@@ -23,12 +23,12 @@ struct TMeshFrame {
 struct TSurveyTin {
     std::vector<TSurveyPoint> Points;
     std::vector<std::array<int32_t, 3>> Triangles;
-    int64_t InputPoints = 0;         // as read
-    int64_t DuplicatePoints = 0;     // same position as an earlier point, left out
+    int64_t InputPoints = 0;           // as read
+    int64_t DuplicatePoints = 0;       // same position as an earlier point, left out
     int64_t ConflictingDuplicates = 0; // ... of them, with another height (the first kept)
-    TSurveyPoint FirstConflict;      // the first such position, with the height left out
-    double FirstConflictKept = 0.0;  // ... and the height kept
-    int64_t DroppedLongEdges = 0;    // triangles over the edge limit
+    TSurveyPoint FirstConflict;        // the first such position, with the height left out
+    double FirstConflictKept = 0.0;    // ... and the height kept
+    int64_t DroppedLongEdges = 0;      // triangles over the edge limit
 };
 
 // A LandXML TIN as it is; scattered points through Delaunay triangulation (qhull). MaxEdge > 0
@@ -37,12 +37,19 @@ struct TSurveyTin {
 // without triangles.
 TSurveyTin BuildSurveyTin(const TSurveySurface& Surface, double MaxEdge, const std::string& What);
 
+// The Delaunay triangles of distinct points; false when all lie on a line. Large sets are done
+// in tiles on every core; Tiles false runs one triangulation over all (to check the tiles).
+bool SurveyDelaunay(const std::vector<TSurveyPoint>& Points,
+                    std::vector<std::array<int32_t, 3>>& Triangles, bool Tiles = true);
+
 // Heights on a block of grid points; NaN where the surface does not cover a point.
 struct TSurveyGrid {
     int64_t I0 = 0, J0 = 0; // the first grid point
     int64_t NI = 0, NJ = 0; // the number of them in each direction
     std::vector<double> Z;  // [j * NI + i]
-    double At(int64_t i, int64_t j) const { return Z[static_cast<size_t>((j - J0) * NI + (i - I0))]; }
+    double At(int64_t i, int64_t j) const {
+        return Z[static_cast<size_t>((j - J0) * NI + (i - I0))];
+    }
 };
 
 // The block of mesh numbers that covers the surface's points. Throws EFailure when it does not

@@ -10,6 +10,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <algorithm>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -168,6 +170,70 @@ TEST(SurveyPlane, SharedEdgesAndVerticesAgree) {
     }
     // On the diagonal: from its two ends alone.
     EXPECT_DOUBLE_EQ(first[1 * 4 + 1], 1.0 + (5.3 - 1.0) / 3.0);
+}
+
+// Large sets are triangulated in tiles; the result must be the whole set's triangulation: the
+// same triangles where it is unique, and a triangulation of as many triangles on a grid, whose
+// squares may be split either way. Sets with a hole, a thin strip and clusters make the tiles'
+// circles reach far.
+TEST(SurveyPlane, TilesGiveTheWholeTriangulation) {
+    const auto sorted = [](std::vector<std::array<int32_t, 3>> t) {
+        for (auto& x : t)
+            std::sort(x.begin(), x.end());
+        std::sort(t.begin(), t.end());
+        return t;
+    };
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    const struct {
+        const char* name;
+        std::function<bool(double&, double&)> point; // false: leave it out
+        bool grid;
+    } sets[] = {
+        {"uniform", [&](double& n, double& e) { n = 1000 * u(rng), e = 1000 * u(rng); return true; }, false},
+        {"hole",
+         [&](double& n, double& e) {
+             n = 1000 * u(rng), e = 1000 * u(rng);
+             return std::hypot(n - 500, e - 500) > 300;
+         },
+         false},
+        {"strip", [&](double& n, double& e) { n = 20 * u(rng), e = 3000 * u(rng); return true; }, false},
+        {"clusters",
+         [&](double& n, double& e) {
+             const double c = std::floor(4 * u(rng));
+             n = 250 * c + 40 * u(rng), e = 1000 * u(rng) * (c + 1) / 4;
+             return true;
+         },
+         false},
+        {"grid", nullptr, true},
+    };
+    for (const auto& set : sets) {
+        std::vector<TSurveyPoint> pts;
+        if (set.grid) {
+            for (int i = 0; i < 300; ++i)
+                for (int j = 0; j < 300; ++j)
+                    pts.push_back({-35000.0 + 2.0 * i, 12000.0 + 2.0 * j, 0.0});
+        } else {
+            while (pts.size() < 90'000) {
+                double n, e;
+                if (set.point(n, e))
+                    pts.push_back({-35000.0 + std::round(n * 1000) / 1000, 12000.0 + std::round(e * 1000) / 1000,
+                                   0.0});
+            }
+            std::sort(pts.begin(), pts.end(),
+                      [](const TSurveyPoint& a, const TSurveyPoint& b) { return a.N != b.N ? a.N < b.N : a.E < b.E; });
+            pts.erase(std::unique(pts.begin(), pts.end(),
+                                  [](const TSurveyPoint& a, const TSurveyPoint& b) { return a.N == b.N && a.E == b.E; }),
+                      pts.end());
+        }
+        std::vector<std::array<int32_t, 3>> tiled, whole;
+        ASSERT_TRUE(SurveyDelaunay(pts, tiled)) << set.name;
+        ASSERT_TRUE(SurveyDelaunay(pts, whole, false)) << set.name;
+        if (set.grid)
+            EXPECT_EQ(tiled.size(), whole.size()) << set.name;
+        else
+            EXPECT_TRUE(sorted(tiled) == sorted(whole)) << set.name << ": " << tiled.size() << " / " << whole.size();
+    }
 }
 
 TEST(SurveyReaders, BadInputNamesFileLineAndFault) {

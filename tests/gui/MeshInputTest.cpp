@@ -67,17 +67,20 @@ struct MeshForm : testing::Test {
             s += (c ? "|" : "") + Entry(c).toStdString();
         return s;
     }
-    // A tree as "group{mesh mesh} group{...}".
+    // A tree as "group{mesh mesh} group{...}"; groups are opened, as they fill when opened.
     static QTreeWidgetItem* Group(const TMeshNode* Top, int Coordinate) {
         for (int g = 0; g < Top->childCount(); ++g)
-            if (Top->child(g)->text(0) == QString::number(Coordinate))
+            if (Top->child(g)->text(0) == QString::number(Coordinate)) {
+                Top->child(g)->setExpanded(true);
                 return Top->child(g);
+            }
         return nullptr;
     }
     static std::string Tree(const TMeshNode* Top) {
         std::string s;
         for (int g = 0; g < Top->childCount(); ++g) {
-            const QTreeWidgetItem* group = Top->child(g);
+            QTreeWidgetItem* group = Top->child(g);
+            group->setExpanded(true);
             s += (g ? " " : "") + group->text(0).toStdString() + "{";
             for (int m = 0; m < group->childCount(); ++m)
                 s += (m ? " " : "") + group->child(m)->text(0).toStdString();
@@ -255,11 +258,31 @@ TEST_F(MeshForm, TreesGroupAndOrderTheMeshes) {
     EXPECT_EQ(form.XTopNode()->text(0), QStringLiteral("全表示"));
     EXPECT_TRUE(form.XTopNode()->isExpanded());
 
-    // Binding builds the same trees from the model.
+    // Binding builds the same trees from the model: groups first, their meshes when opened,
+    // and edits made before a group is opened show in it.
     TMeshInputForm other;
     other.SetInputData(&data);
-    EXPECT_EQ(Tree(other.XTopNode()), Tree(form.XTopNode()));
-    EXPECT_EQ(Tree(other.YTopNode()), Tree(form.YTopNode()));
+    ASSERT_EQ(other.XTopNode()->childCount(), 3);
+    for (int g = 0; g < 3; ++g) {
+        EXPECT_EQ(other.XTopNode()->child(g)->childCount(), 0);
+        EXPECT_EQ(other.XTopNode()->child(g)->childIndicatorPolicy(),
+                  QTreeWidgetItem::ShowIndicator);
+    }
+    const std::string x = Tree(form.XTopNode()), y = Tree(form.YTopNode());
+    EXPECT_EQ(Tree(other.XTopNode()), x);
+    EXPECT_EQ(Tree(other.YTopNode()), y);
+
+    form.SetInputData(&data); // every group unopened again
+    Register(5, 0);
+    Register(3, 0);
+    Register(1, 2, 4.0); // again: no second node
+    const std::string x2 = "1{1,2} 3{3,0 3,1} 5{5,-3 5,0 5,1}";
+    const std::string y2 = "-3{5,-3} 0{3,0 5,0} 1{3,1 5,1} 2{1,2}";
+    EXPECT_EQ(Tree(form.XTopNode()), x2);
+    EXPECT_EQ(Tree(form.YTopNode()), y2);
+    other.SetInputData(&data);
+    EXPECT_EQ(Tree(other.XTopNode()), x2);
+    EXPECT_EQ(Tree(other.YTopNode()), y2);
 }
 
 TEST_F(MeshForm, ExtremeMeshNumbersKeepTheirOrder) {
