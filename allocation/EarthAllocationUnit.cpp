@@ -4,6 +4,8 @@
 #include "controls/MessageBoxes.h"
 #include "model/DataUnit.h"
 #include "platform/NumberFormat.h"
+#include "preview/PREVIEWUNIT02.h"
+#include "reports/AllocationSheet.h"
 #include "results/CsvFile.h"
 
 #include <QComboBox>
@@ -110,11 +112,14 @@ TEarthAllocationForm::TEarthAllocationForm(QWidget* AOwner) : QDialog(AOwner) {
     MessageLabel->hide();
 
     CsvButton = new QPushButton(QStringLiteral("CSV出力"));
+    PrintButton = new QPushButton(QStringLiteral("印刷"));
     CloseButton = new QPushButton(QStringLiteral("閉じる"));
+    connect(PrintButton, &QPushButton::clicked, this, &TEarthAllocationForm::PrintButtonClick);
     connect(CsvButton, &QPushButton::clicked, this, &TEarthAllocationForm::CsvButtonClick);
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::accept);
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
+    bottom->addWidget(PrintButton);
     bottom->addWidget(CsvButton);
     bottom->addWidget(CloseButton);
 
@@ -217,6 +222,8 @@ void TEarthAllocationForm::ClearResult() {
     TotalsLabel->clear();
     MessageLabel->hide();
     CsvButton->setEnabled(false);
+    PrintButton->setEnabled(false);
+    SetShownAllocation(nullptr, FAllocation);
 }
 
 void TEarthAllocationForm::CalcButtonClick() {
@@ -259,6 +266,22 @@ void TEarthAllocationForm::ShowAllocation() {
                   Q(t.Totals[i].first) + QStringLiteral(": ") + Q(t.Totals[i].second);
     TotalsLabel->setText(totals);
     CsvButton->setEnabled(true);
+    PrintButton->setEnabled(true);
+    // The map window draws this plan's arrows while it stands.
+    SetShownAllocation(FInputData, FAllocation);
+}
+
+void TEarthAllocationForm::PrintButtonClick() {
+    if (!FAllocation.Solved || !FInputData)
+        return;
+    TPreViewForm& preview = SharedPreviewForm();
+    RunGuarded(this, [&]() {
+        preview.SetOnPaperChange(
+            [this](TPageDocument& D) { BuildAllocationReports(D, *FInputData, FAllocation); });
+        BuildAllocationReports(preview.Document(), *FInputData, FAllocation);
+        preview.Execute();
+    });
+    preview.SetOnPaperChange(nullptr);
 }
 
 void TEarthAllocationForm::CsvButtonClick() {

@@ -36,6 +36,8 @@ public:
     void DeleteClick();
     void CalcButtonClick();
     void CsvButtonClick();
+    // The preview with the table "配分表" and the map "配分図".
+    void PrintButtonClick();
     const TAllocation& Allocation() const { return FAllocation; }
 
     QTableWidget* PlaceGrid;
@@ -48,6 +50,7 @@ public:
     QTableWidget* ResultGrid;
     QLabel* TotalsLabel;
     QLabel* MessageLabel;
+    QPushButton* PrintButton;
     QPushButton* CsvButton;
     QPushButton* CloseButton;
 

@@ -449,3 +449,10 @@ bool ParseAllocOptions(const std::string& Bytes, TAllocOptions& Options) {
     Options = o;
     return true;
 }
+
+TAllocation AllocateStored(const TInputData& Data) {
+    TAllocOptions options;
+    options.Block = 0;
+    ParseAllocOptions(Data.GetTag(kAllocTag), options);
+    return AllocateEarth(Data, options);
+}

@@ -84,6 +84,11 @@ std::string CheckAllocOptions(const TAllocOptions& Options);
 // options are bad or the outside places cannot close the balance.
 TAllocation AllocateEarth(const TInputData& Data, const TAllocOptions& Options);
 
+// The allocation by the places and options kept with the project (AllocOptionsBytes in its
+// tagged block); none kept: no outside places and the block size chosen by the program. The
+// report selection and doryou-cli report print this plan.
+TAllocation AllocateStored(const TInputData& Data);
+
 // The same over given sources and sinks (Kind Mesh or Block; volumes ≥ 0): the core of the
 // above, open to tests. Places are appended after them.
 TAllocation AllocateEnds(std::vector<TAllocEnd> Sources, std::vector<TAllocEnd> Sinks,

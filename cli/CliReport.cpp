@@ -1,6 +1,7 @@
 #include "CliReport.h"
 
 #include "CliOutput.h"
+#include "analysis/EarthAllocation.h"
 #include "analysis/MethodComparison.h"
 
 #include "model/DataUnit.h"
@@ -9,6 +10,7 @@
 #include "platform/NumberFormat.h"
 #include "preview/OutputDevice.h"
 #include "preview/PageDocument.h"
+#include "reports/AllocationSheet.h"
 #include "reports/InputListing.h"
 #include "reports/PrintOutUnitReports.h"
 #include "reports/SiteMapPainter.h"
@@ -32,10 +34,13 @@ int ReportUsage() {
     std::fprintf(
         stderr,
         "使い方: doryou-cli report FILE.msh [--summary] [--list] [--listing] [--map]\n"
-        "                          [--compare] -o OUT.pdf [--paper A4] [--landscape]\n"
+        "                          [--compare] [--allocation] -o OUT.pdf [--paper A4]\n"
+        "                          [--landscape]\n"
         "  report  土量集計表 (--summary)、土量計算一覧表 (--list)、入力データ一覧\n"
-        "          (--listing)、切盛図 (--map)、計算方法の比較 (--compare) を PDF に\n"
-        "          書き出します。何も選ばなければ切盛図と比較のほかの全部です。\n"
+        "          (--listing)、切盛図 (--map)、計算方法の比較 (--compare)、配分表と配分図\n"
+        "          (--allocation) を PDF に書き出します。何も選ばなければ切盛図、比較と\n"
+        "          配分のほかの全部です。配分はプロジェクトに保存された土取場・土捨場と\n"
+        "          条件で求めます。\n"
         "          --paper は用紙 (A4, A3, B5, JisB5, Letter など)、--landscape は横向きです。\n"
         "          FILE.msh に - を指定すると標準入力から読み、-o - で標準出力へ書き出します。\n");
     return 2;
@@ -148,7 +153,7 @@ int Map(int argc, char** argv, const std::vector<std::string>& args) {
 int Report(int argc, char** argv, const std::vector<std::string>& args) {
     std::string file, out, paper;
     bool summary = false, list = false, listing = false, map = false, compare = false,
-         landscape = false;
+         allocation = false, landscape = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--summary")
@@ -161,6 +166,8 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
             map = true;
         else if (a == "--compare")
             compare = true;
+        else if (a == "--allocation")
+            allocation = true;
         else if (a == "--landscape")
             landscape = true;
         else if ((a == "-o" || a == "--paper") && i + 1 < args.size())
@@ -172,7 +179,7 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
     }
     if (file.empty() || out.empty())
         return ReportUsage();
-    if (!summary && !list && !listing && !map && !compare)
+    if (!summary && !list && !listing && !map && !compare && !allocation)
         summary = list = listing = true;
     QPageSize pageSize(QPageSize::A4);
     if (!paper.empty() && !FindPageSize(paper, pageSize))
@@ -180,8 +187,16 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
 
     TInputData data;
     LoadProject(data, file);
-    if (!data.GetPhase(2) && (summary || list))
+    if (!data.GetPhase(2) && (summary || list || allocation))
         data.Calcrate();
+    // The plan of the places and options stored with the project, as the window would solve it;
+    // a plan that cannot be made stops the report with its message.
+    TAllocation plan;
+    if (allocation) {
+        plan = AllocateStored(data);
+        if (!plan.Solved)
+            throw EFailure(plan.Message);
+    }
     if (summary || list)
         PrintSaturationWarning(stderr, data);
     // The target is checked before the long work. The PDF streams into the atomic writer (or
@@ -223,6 +238,8 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
                 D.AllPageClear();
                 BuildMapPage(D, data, TMapLayer::Height);
             });
+        if (allocation)
+            compose([&](TPageDocument& D) { BuildAllocationReports(D, data, plan); });
         document.SetOnPaperChange(nullptr);
         // A report without pages has written nothing: the PDF begins with the first sheet.
         sheets.Finish();

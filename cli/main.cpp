@@ -66,8 +66,9 @@ int Usage(std::FILE* out = stderr) {
 #ifdef DORYOU_CLI_REPORT
     std::fprintf(out,
                  "       doryou-cli report FILE.msh [--summary] [--list] [--listing] [--compare]\n"
-                 "          -o OUT.pdf [--paper A4] [--landscape]\n"
-                 "  report  計算書、入力データ一覧と計算方法の比較を PDF に書き出します。\n"
+                 "          [--allocation] -o OUT.pdf [--paper A4] [--landscape]\n"
+                 "  report  計算書、入力データ一覧、計算方法の比較と配分表・配分図を PDF に\n"
+                 "          書き出します。\n"
                  "       doryou-cli map FILE.msh -o OUT.png|OUT.svg|OUT.pdf\n"
                  "          [--layer height|volume] [--size W,H]\n"
                  "  map     切盛図を画像または PDF に書き出します。\n");

@@ -6,6 +6,7 @@
 #include "model/DataUnit.h"
 #include "platform/NumberFormat.h"
 #include "preview/PageDocument.h"
+#include "reports/AllocationSheet.h"
 #include "reports/MethodComparisonSheet.h"
 #include "reports/PrintOutUnitTable.h"
 #include "reports/SiteMapPainter.h"
@@ -304,7 +305,8 @@ void BuildCalcList(TPageDocument& Document, const TInputData& Data) {
 }
 
 void BuildReports(TPageDocument& Document, const TInputData& Data, bool Summary, bool CalcList,
-                  const TComparisonTable* Comparison, bool Map) {
+                  const TComparisonTable* Comparison, bool Map,
+                  const TAllocation* Allocation, bool AllocTable, bool AllocMap) {
     Document.AllPageClear();
     if (Summary) {
         Document.NewPage();
@@ -318,5 +320,9 @@ void BuildReports(TPageDocument& Document, const TInputData& Data, bool Summary,
         BuildCalcList(Document, Data);
     if (Map)
         BuildMapPage(Document, Data, TMapLayer::Height);
+    if (Allocation && AllocTable)
+        BuildAllocationTable(Document, Data, *Allocation);
+    if (Allocation && AllocMap)
+        BuildAllocationMapPage(Document, Data, *Allocation);
     Document.ViewEnd();
 }

@@ -11,6 +11,7 @@
 class TInputData;
 class TPageDocument;
 struct TComparisonTable;
+struct TAllocation;
 
 // The calculation list's column count K, width a of the three fixed columns and width w of
 // the others, on a content area PaperWidth wide.
@@ -30,6 +31,9 @@ void BuildSummarySheet(TPageDocument& Document, const TInputData& Data);
 void BuildCalcList(TPageDocument& Document, const TInputData& Data);
 // All pages of the chosen reports: the summary sheet, the comparison of the methods (when a
 // table is given; it is computed once by the caller, not on every paper change), the list,
-// and the cut/fill map (BuildMapPage).
+// the cut/fill map (BuildMapPage), and the allocation table and map of Allocation when given
+// (AllocationSheet.h).
 void BuildReports(TPageDocument& Document, const TInputData& Data, bool Summary, bool CalcList,
-                  const TComparisonTable* Comparison = nullptr, bool Map = false);
+                  const TComparisonTable* Comparison = nullptr, bool Map = false,
+                  const TAllocation* Allocation = nullptr, bool AllocTable = false,
+                  bool AllocMap = false);

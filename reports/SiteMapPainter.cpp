@@ -1,11 +1,13 @@
 #include "reports/SiteMapPainter.h"
 
+#include "analysis/EarthAllocation.h"
 #include "model/DataUnit.h"
 #include "platform/Failure.h"
 #include "preview/PageDocument.h"
 
 #include <QBuffer>
 #include <QFont>
+#include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -147,6 +149,110 @@ void TSiteMapPainter::PaintCells(QPainter& Painter, const QRectF& Target, const 
     if (Style.Boundary)
         lines(ZeroLine(), QPen(Qt::black, unit * 1.6, Qt::SolidLine, Qt::SquareCap));
     Painter.restore();
+    if (Style.Allocation)
+        PaintAllocation(Painter, Target, Frame, *Style.Allocation);
+}
+
+QRectF TSiteMapPainter::PlanFrame(const TAllocation& Plan) const {
+    QRectF frame = SiteFrame();
+    const double span = FMap.MeshSpan();
+    if (!(span > 0) || !std::isfinite(span))
+        return frame;
+    // Mesh numbers are the frame of the centroids divided by the spacing.
+    auto add = [&](const std::vector<TAllocEnd>& Ends) {
+        for (const TAllocEnd& e : Ends)
+            if ((e.Kind == TAllocEndKind::Borrow || e.Kind == TAllocEndKind::Spoil) &&
+                std::isfinite(e.X) && std::isfinite(e.Y)) {
+                const QPointF p(e.X / span, e.Y / span);
+                frame = frame.united(QRectF(p - QPointF(1, 1), QSizeF(2, 2)));
+            }
+    };
+    add(Plan.Sources);
+    add(Plan.Sinks);
+    // Room round a place for its mark and name.
+    const double m = std::max(frame.width(), frame.height()) * 0.04;
+    return frame == SiteFrame() ? frame : frame.adjusted(-m, -m, m, m);
+}
+
+void TSiteMapPainter::PaintAllocation(QPainter& Painter, const QRectF& Target,
+                                      const QRectF& Frame, const TAllocation& Plan) const {
+    const double span = FMap.MeshSpan();
+    if (!Plan.Solved || Frame.isEmpty() || !(span > 0) || !std::isfinite(span))
+        return;
+    const QTransform t = FrameToTarget(Frame, Target);
+    auto at = [&](const TAllocEnd& E) { return t.map(QPointF(E.X / span, E.Y / span)); };
+    int64_t most = 0;
+    for (const TAllocFlow& f : Plan.Flows)
+        most = std::max(most, f.Volume);
+    const double mesh = std::abs(t.m11()); // one mesh in target units
+    const double base = std::max(1.0, std::min(Target.width(), Target.height()) / 400);
+    const double widest = std::clamp(mesh * 0.5, base * 3, base * 10);
+    Painter.save();
+    Painter.setClipRect(Target, Qt::IntersectClip);
+    Painter.setRenderHint(QPainter::Antialiasing, true);
+    const QColor arrow(20, 110, 40, 200);
+    for (const TAllocFlow& f : Plan.Flows) {
+        if (f.Volume <= 0 || f.From < 0 || f.To < 0 ||
+            f.From >= static_cast<int>(Plan.Sources.size()) ||
+            f.To >= static_cast<int>(Plan.Sinks.size()))
+            continue;
+        const QPointF a = at(Plan.Sources[size_t(f.From)]), b = at(Plan.Sinks[size_t(f.To)]);
+        // Widths by volume: the area of the line's section follows the volume.
+        const double w =
+            std::max(base * 0.6, widest * std::sqrt(double(f.Volume) / double(std::max<int64_t>(most, 1))));
+        const QLineF line(a, b);
+        const double length = line.length();
+        const double head = std::min(length * 0.45, std::max(w * 2.2, base * 4));
+        Painter.setPen(Qt::NoPen);
+        Painter.setBrush(arrow);
+        if (length < 1e-9) {
+            Painter.drawEllipse(a, w, w);
+            continue;
+        }
+        const QPointF u = (b - a) / length, n(-u.y(), u.x());
+        const QPointF neck = b - u * head;
+        Painter.setPen(QPen(arrow, w, Qt::SolidLine, Qt::FlatCap));
+        Painter.drawLine(a, neck);
+        Painter.setPen(Qt::NoPen);
+        const double half = std::max(w, head * 0.45);
+        const QPointF tri[] = {b, neck + n * half, neck - n * half};
+        Painter.drawPolygon(tri, 3);
+    }
+    // The outside places: a triangle for a borrow pit, a square for a spoil site, and the name.
+    QFont font = Painter.font();
+    font.setPixelSize(std::max(6, int(std::lround(base * 9))));
+    font.setBold(true);
+    Painter.setFont(font);
+    const double r = base * 6;
+    auto place = [&](const TAllocEnd& E) {
+        if (E.Kind != TAllocEndKind::Borrow && E.Kind != TAllocEndKind::Spoil)
+            return;
+        const QPointF p = at(E);
+        Painter.setPen(QPen(Qt::black, base * 0.8));
+        if (E.Kind == TAllocEndKind::Borrow) {
+            Painter.setBrush(QColor(230, 160, 40));
+            const QPointF tri[] = {p + QPointF(0, -r), p + QPointF(r, r * 0.8),
+                                   p + QPointF(-r, r * 0.8)};
+            Painter.drawPolygon(tri, 3);
+        } else {
+            Painter.setBrush(QColor(120, 80, 40));
+            Painter.drawRect(QRectF(p - QPointF(r * 0.8, r * 0.8), QSizeF(r * 1.6, r * 1.6)));
+        }
+        const QString label = QString::fromStdString(E.Name) +
+                              QStringLiteral(" %1 m³").arg(QLocale().toString(qlonglong(E.Volume)));
+        const QRectF box(p.x() + r * 1.3, p.y() - r * 1.5, r * 40, r * 3);
+        Painter.setPen(Qt::white);
+        for (const QPointF d : {QPointF(-1, 0), QPointF(1, 0), QPointF(0, -1), QPointF(0, 1)})
+            Painter.drawText(box.translated(d * base * 0.7), Qt::AlignLeft | Qt::AlignVCenter,
+                             label);
+        Painter.setPen(Qt::black);
+        Painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, label);
+    };
+    for (const TAllocEnd& e : Plan.Sources)
+        place(e);
+    for (const TAllocEnd& e : Plan.Sinks)
+        place(e);
+    Painter.restore();
 }
 
 const std::vector<TMapSegment>& TSiteMapPainter::ZeroLine() const {
@@ -229,7 +335,9 @@ void TSiteMapPainter::Paint(QPainter& Painter, const QRectF& Target, const TSite
         Painter.restore();
         return;
     }
-    const QRectF frame = Frame.isEmpty() ? SiteFrame() : Frame;
+    const QRectF frame = !Frame.isEmpty() ? Frame
+                         : Style.Allocation ? PlanFrame(*Style.Allocation)
+                                            : SiteFrame();
     QRectF mapBox = area;
     if (Style.Frame) {
         const double legendW = std::max(text * 12, area.width() * 0.22);
@@ -295,6 +403,19 @@ void BuildMapPage(TPageDocument& Document, const TInputData& Data, TMapLayer Lay
     const TSiteMapPainter painter(map);
     TSiteMapStyle style;
     style.Title = QString::fromStdString(Data.Title()) + QStringLiteral("　切盛図");
+    Document.NewPage();
+    painter.Paint(*Document.ViewCanvas(),
+                  QRectF(0, 0, Document.PaperWidth(), Document.PaperHeight()), style);
+    Document.ViewEnd();
+}
+
+void BuildAllocationMapPage(TPageDocument& Document, const TInputData& Data,
+                            const TAllocation& Plan) {
+    const TCutFillMap map(Data, TMapLayer::Height);
+    const TSiteMapPainter painter(map);
+    TSiteMapStyle style;
+    style.Title = QString::fromStdString(Data.Title()) + QStringLiteral("　配分図");
+    style.Allocation = &Plan;
     Document.NewPage();
     painter.Paint(*Document.ViewCanvas(),
                   QRectF(0, 0, Document.PaperWidth(), Document.PaperHeight()), style);

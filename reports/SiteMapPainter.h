@@ -17,6 +17,7 @@
 
 class QPainter;
 class TInputData;
+struct TAllocation;
 class TPageDocument;
 
 struct TSiteMapStyle {
@@ -26,6 +27,9 @@ struct TSiteMapStyle {
     bool Frame = true;          // axes with mesh numbers, legend and scale bar
     int Classes = 5;            // classes on each side of zero
     double LineUnit = 0;        // width of a contour line; 0: from the target's height
+    // A haul plan drawn over the cells: arrows from source to sink, widths by volume, and the
+    // borrow pits and spoil sites as marked, named points. Not owned.
+    const TAllocation* Allocation = nullptr;
 };
 
 class TSiteMapPainter {
@@ -47,6 +51,11 @@ public:
 
     // The whole site in mesh numbers, half a mesh round every cell.
     QRectF SiteFrame() const;
+    // The site and the outside places of Plan (with room for their names), in mesh numbers.
+    QRectF PlanFrame(const TAllocation& Plan) const;
+    // The arrows and places of Plan over Frame shown in Target (as PaintCells).
+    void PaintAllocation(QPainter& Painter, const QRectF& Target, const QRectF& Frame,
+                         const TAllocation& Plan) const;
     const std::vector<double>& Breaks() const { return FBreaks; }
     // The colour of class Class of 2 Classes + 1: cut in reds, fill in blues, white between.
     static QColor ClassColour(int Class, int Classes);
@@ -81,3 +90,6 @@ QByteArray MapFileBytes(const TSiteMapPainter& Painter, const TSiteMapStyle& Sty
 // The map as a printed page of its own: the layer's map fitted to the content area, with title,
 // legend, scale bar and the zero line.
 void BuildMapPage(TPageDocument& Document, const TInputData& Data, TMapLayer Layer);
+// The allocation map "配分図": the cut/fill map with Plan's arrows and outside places.
+void BuildAllocationMapPage(TPageDocument& Document, const TInputData& Data,
+                            const TAllocation& Plan);

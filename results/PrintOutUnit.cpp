@@ -2,6 +2,8 @@
 
 #include "controls/MessageBoxes.h"
 #include "preview/PREVIEWUNIT02.h"
+#include "platform/Failure.h"
+#include "reports/AllocationSheet.h"
 #include "reports/PrintOutUnitReports.h"
 
 #include <QApplication>
@@ -63,7 +65,8 @@ TPrintoutForm::TPrintoutForm(QWidget* AOwner) : QDialog(AOwner) {
     PrintListBox = new QListWidget(this);
     PrintListBox->setGeometry(8, 24, 245, 121);
     for (const QString& text : {QStringLiteral("土量集計表"), QStringLiteral("土量計算一覧表"),
-                                QStringLiteral("計算方法の比較"), QStringLiteral("切盛図")}) {
+                                QStringLiteral("計算方法の比較"), QStringLiteral("切盛図"),
+                                QStringLiteral("配分表"), QStringLiteral("配分図")}) {
         auto* item = new QListWidgetItem(text, PrintListBox);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
         item->setCheckState(PrintListBox->count() < 3 ? Qt::Checked : Qt::Unchecked);
@@ -105,7 +108,10 @@ void TPrintoutForm::BuildReports() {
                    PrintListBox->item(0)->checkState() == Qt::Checked,
                    PrintListBox->item(1)->checkState() == Qt::Checked,
                    FComparison ? &*FComparison : nullptr,
-                   PrintListBox->item(3)->checkState() == Qt::Checked);
+                   PrintListBox->item(3)->checkState() == Qt::Checked,
+                   FAllocation ? &*FAllocation : nullptr,
+                   PrintListBox->item(4)->checkState() == Qt::Checked,
+                   PrintListBox->item(5)->checkState() == Qt::Checked);
 }
 
 void TPrintoutForm::PrintOutBtnClick() {
@@ -116,10 +122,19 @@ void TPrintoutForm::PrintOutBtnClick() {
         FComparison.reset();
         if (PrintListBox->item(2)->checkState() == Qt::Checked)
             FComparison = BuildComparisonTable(*FInputData, CompareMethods(*FInputData));
+        FAllocation.reset();
+        if (PrintListBox->item(4)->checkState() == Qt::Checked ||
+            PrintListBox->item(5)->checkState() == Qt::Checked) {
+            const TAllocation* shown = ShownAllocation(FInputData);
+            FAllocation = shown ? *shown : AllocateStored(*FInputData);
+            if (!FAllocation->Solved)
+                throw EFailure(FAllocation->Message);
+        }
         preview.SetOnPaperChange([this](TPageDocument&) { BuildReports(); });
         BuildReports();
         preview.Execute();
     });
     preview.SetOnPaperChange(nullptr);
     FComparison.reset();
+    FAllocation.reset();
 }

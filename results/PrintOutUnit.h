@@ -3,6 +3,7 @@
 // to print and previews them. The comparison of the three methods is offered too, unchecked:
 // it calculates the site three times over; so is the cut/fill map, a page of its own.
 
+#include "analysis/EarthAllocation.h"
 #include "analysis/MethodComparison.h"
 
 #include <QDialog>
@@ -35,6 +36,8 @@ private:
     TInputData* FInputData = nullptr;
     // The comparison as computed for this preview, when checked.
     std::optional<TComparisonTable> FComparison;
+    // The allocation printed, when its pages are checked: the window's plan or the stored one.
+    std::optional<TAllocation> FAllocation;
 };
 
 // The dialog of the run, created on first use; it lives until the application ends.

@@ -192,7 +192,7 @@ TEST_F(AnalysisWindows, ReportSelectionPrintsTheComparisonPage) {
     PreparedPreview();
     TPrintoutForm& form = SharedPrintoutForm();
     form.SetInputData(&d);
-    ASSERT_EQ(form.PrintListBox->count(), 4);
+    ASSERT_EQ(form.PrintListBox->count(), 6);
     QListWidgetItem* item = form.PrintListBox->item(2);
     EXPECT_EQ(item->text(), QStringLiteral("計算方法の比較"));
     EXPECT_EQ(item->checkState(), Qt::Unchecked);
