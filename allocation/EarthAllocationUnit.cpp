@@ -223,7 +223,6 @@ void TEarthAllocationForm::ClearResult() {
     MessageLabel->hide();
     CsvButton->setEnabled(false);
     PrintButton->setEnabled(false);
-    SetShownAllocation(nullptr, FAllocation);
 }
 
 void TEarthAllocationForm::CalcButtonClick() {
@@ -267,8 +266,6 @@ void TEarthAllocationForm::ShowAllocation() {
     TotalsLabel->setText(totals);
     CsvButton->setEnabled(true);
     PrintButton->setEnabled(true);
-    // The map window draws this plan's arrows while it stands.
-    SetShownAllocation(FInputData, FAllocation);
 }
 
 void TEarthAllocationForm::PrintButtonClick() {

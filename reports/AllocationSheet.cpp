@@ -144,23 +144,3 @@ void BuildAllocationReports(TPageDocument& Document, const TInputData& Data,
     BuildAllocationMapPage(Document, Data, Plan);
     Document.ViewEnd();
 }
-
-namespace {
-struct TShown {
-    const TInputData* Data = nullptr;
-    TAllocation Plan;
-};
-TShown& Shown() {
-    static TShown shown;
-    return shown;
-}
-} // namespace
-
-void SetShownAllocation(const TInputData* Data, const TAllocation& Plan) {
-    Shown().Data = Plan.Solved ? Data : nullptr;
-    Shown().Plan = Data && Plan.Solved ? Plan : TAllocation();
-}
-
-const TAllocation* ShownAllocation(const TInputData* Data) {
-    return Data && Shown().Data == Data ? &Shown().Plan : nullptr;
-}

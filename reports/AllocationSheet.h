@@ -16,8 +16,3 @@ void BuildAllocationTable(TPageDocument& Document, const TInputData& Data,
 void BuildAllocationReports(TPageDocument& Document, const TInputData& Data,
                             const TAllocation& Plan);
 
-// The plan the allocation window shows for project Data, which the map window draws as arrows;
-// Data null forgets it. The windows keep nothing else in common.
-void SetShownAllocation(const TInputData* Data, const TAllocation& Plan);
-// Null when no plan is shown for Data.
-const TAllocation* ShownAllocation(const TInputData* Data);

@@ -169,9 +169,9 @@ QRectF TSiteMapPainter::PlanFrame(const TAllocation& Plan) const {
     };
     add(Plan.Sources);
     add(Plan.Sinks);
-    // Room round a place for its mark and name.
+    // Room round a place for its mark, and on the right for its name and volume.
     const double m = std::max(frame.width(), frame.height()) * 0.04;
-    return frame == SiteFrame() ? frame : frame.adjusted(-m, -m, m, m);
+    return frame == SiteFrame() ? frame : frame.adjusted(-m, -m, 6 * m, m);
 }
 
 void TSiteMapPainter::PaintAllocation(QPainter& Painter, const QRectF& Target,

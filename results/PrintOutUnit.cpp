@@ -125,8 +125,9 @@ void TPrintoutForm::PrintOutBtnClick() {
         FAllocation.reset();
         if (PrintListBox->item(4)->checkState() == Qt::Checked ||
             PrintListBox->item(5)->checkState() == Qt::Checked) {
-            const TAllocation* shown = ShownAllocation(FInputData);
-            FAllocation = shown ? *shown : AllocateStored(*FInputData);
+            // The places and options the allocation window last used are stored with the
+            // project, and the plan is deterministic, so this is the plan the window shows.
+            FAllocation = AllocateStored(*FInputData);
             if (!FAllocation->Solved)
                 throw EFailure(FAllocation->Message);
         }
