@@ -271,7 +271,7 @@ struct TTiling {
     // The tile's triangles; false when qhull fails or a triangle keeps reaching out.
     bool Tile(const TBox& t, size_t count, std::vector<TTriangle>& kept) const {
         const double area = std::max((t.X1 - t.X0) * (t.Y1 - t.Y0), 1e-300);
-        double margin = 12.0 * std::sqrt(area / static_cast<double>(std::max<size_t>(count, 1)));
+        double margin = 6.0 * std::sqrt(area / static_cast<double>(std::max<size_t>(count, 1)));
         std::vector<int32_t> ids;
         std::vector<coordT> xy;
         std::vector<TTriangle> local;
