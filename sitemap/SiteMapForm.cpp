@@ -1,5 +1,6 @@
 #include "sitemap/SiteMapForm.h"
 
+#include "analysis/EarthAllocation.h"
 #include "controls/MessageBoxes.h"
 #include "input/GridDataInputUnit.h"
 #include "model/DataUnit.h"
@@ -98,6 +99,8 @@ TSiteMapForm::TSiteMapForm(QWidget* AOwner) : QDialog(AOwner) {
     ContourEdit->setValue(1.0);
     ContourEdit->setSuffix(QStringLiteral(" m 間隔"));
     ContourEdit->setEnabled(false);
+    AllocationCheck = new QCheckBox(QStringLiteral("配分矢印"), this);
+    AllocationCheck->setEnabled(false);
     FitButton = new QPushButton(QStringLiteral("全体表示"), this);
     ExportButton = new QPushButton(QStringLiteral("書き出し..."), this);
     CloseButton = new QPushButton(QStringLiteral("閉じる"), this);
@@ -115,6 +118,7 @@ TSiteMapForm::TSiteMapForm(QWidget* AOwner) : QDialog(AOwner) {
     tools->addWidget(BoundaryCheck);
     tools->addWidget(ContourCheck);
     tools->addWidget(ContourEdit);
+    tools->addWidget(AllocationCheck);
     tools->addStretch(1);
     tools->addWidget(FitButton);
     tools->addWidget(ExportButton);
@@ -144,6 +148,7 @@ TSiteMapForm::TSiteMapForm(QWidget* AOwner) : QDialog(AOwner) {
     connect(BoundaryCheck, &QCheckBox::toggled, this, &TSiteMapForm::StyleChange);
     connect(ContourCheck, &QCheckBox::toggled, this, &TSiteMapForm::StyleChange);
     connect(ContourEdit, &QDoubleSpinBox::valueChanged, this, &TSiteMapForm::StyleChange);
+    connect(AllocationCheck, &QCheckBox::toggled, this, &TSiteMapForm::AllocationCheckClick);
     connect(FitButton, &QPushButton::clicked, MapView, &TSiteMapView::Fit);
     connect(ExportButton, &QPushButton::clicked, this, &TSiteMapForm::ExportButtonClick);
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -164,7 +169,30 @@ void TSiteMapForm::SetInputData(TInputData& Value) {
     if (!results)
         LayerBox->setCurrentIndex(0);
     LayerBox->blockSignals(false);
+    UpdateAllocation();
     Rebuild(false);
+}
+
+void TSiteMapForm::UpdateAllocation() {
+    // Solved once a project: the view only points to the plan.
+    std::unique_ptr<TAllocation> plan;
+    if (FInputData && FInputData->GetPhase(2) && FInputData->HasTag(kAllocTag)) {
+        plan = std::make_unique<TAllocation>(AllocateStored(*FInputData));
+        if (!plan->Solved)
+            plan.reset();
+    }
+    AllocationCheck->blockSignals(true);
+    AllocationCheck->setEnabled(plan != nullptr);
+    if (!plan)
+        AllocationCheck->setChecked(false);
+    AllocationCheck->blockSignals(false);
+    AllocationCheck->setToolTip(
+        plan ? QString()
+             : QStringLiteral("計算結果と、土量配分の画面で解けた土取場・土捨場の条件が"
+                              "あるときに表示できます。"));
+    // The view takes the new plan before the old one is freed.
+    std::swap(FAllocation, plan);
+    StyleChange();
 }
 
 void TSiteMapForm::Execute() {
@@ -221,9 +249,15 @@ void TSiteMapForm::StyleChange() {
     style.Boundary = BoundaryCheck->isChecked();
     ContourEdit->setEnabled(ContourCheck->isChecked());
     style.ContourInterval = ContourCheck->isChecked() ? ContourEdit->value() : 0;
+    style.Allocation = AllocationCheck->isChecked() ? FAllocation.get() : nullptr;
     style.Frame = false;
     style.LineUnit = 1;
     MapView->SetStyle(style);
+}
+
+void TSiteMapForm::AllocationCheckClick() {
+    StyleChange();
+    MapView->Fit();
 }
 
 void TSiteMapForm::FindingClick() {
@@ -273,10 +307,12 @@ void TSiteMapForm::OpenPoint(int X, int Y) {
     MeshInputForm->ShowMesh(X, Y);
     MeshInputForm->Execute();
     // The editor may have changed the point, or the results may have gone with it.
-    if (LayerBox->currentIndex() == 1 && !FInputData->GetPhase(2))
+    if (LayerBox->currentIndex() == 1 && !FInputData->GetPhase(2)) {
         SetInputData(*FInputData);
-    else
+    } else {
+        UpdateAllocation();
         Rebuild(true);
+    }
 }
 
 void TSiteMapForm::ExportButtonClick() {

@@ -1,8 +1,9 @@
 #pragma once
 // The map window "切盛図": the site's cut/fill map (TSiteMapView) with its layer, the zero line
-// and contours to choose, the legend, the point under the pointer, and the data checks'
-// findings listed beside it. A double click opens the point in the mesh data editor; the map
-// and the findings follow what was changed there. The view can be written as PNG, SVG or PDF.
+// and contours to choose, the arrows of the stored earth allocation, the legend, the point under
+// the pointer, and the data checks' findings listed beside it. A double click opens the point in
+// the mesh data editor; the map and the findings follow what was changed there. The view can be
+// written as PNG, SVG or PDF.
 
 #include "analysis/CutFillMap.h"
 #include "analysis/SiteCheck.h"
@@ -19,6 +20,7 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class TInputData;
+struct TAllocation;
 class TSiteMapPainter;
 class TSiteMapView;
 class QWidget;
@@ -37,6 +39,8 @@ public:
     void Rebuild(bool KeepView);
     void LayerBoxChange();
     void StyleChange();
+    // Shows or hides the allocation's arrows, the view fitted to what is drawn.
+    void AllocationCheckClick();
     void FindingClick();
     // Opens the mesh data editor on a point, then shows what the editor left.
     void OpenPoint(int X, int Y);
@@ -55,6 +59,7 @@ public:
     QCheckBox* BoundaryCheck;
     QCheckBox* ContourCheck;
     QDoubleSpinBox* ContourEdit;
+    QCheckBox* AllocationCheck;
     QPushButton* FitButton;
     QPushButton* ExportButton;
     QPushButton* CloseButton;
@@ -63,7 +68,11 @@ public:
     QLabel* PointLabel;
 
 private:
+    // Solves the allocation stored with the project, when it has results and stored places.
+    void UpdateAllocation();
+
     TInputData* FInputData = nullptr;
+    std::unique_ptr<TAllocation> FAllocation; // a solved plan, or none
     std::unique_ptr<TCutFillMap> FMap;
     std::unique_ptr<TSiteMapPainter> FPainter;
     std::vector<TCheckFinding> FFindings;

@@ -74,10 +74,16 @@ void TSiteMapView::DropCaches() {
     FCaches.clear();
 }
 
+QRectF TSiteMapView::WholeFrame() const {
+    if (!FPainter)
+        return QRectF();
+    return FStyle.Allocation ? FPainter->PlanFrame(*FStyle.Allocation) : FPainter->SiteFrame();
+}
+
 double TSiteMapView::FitScale() const {
     if (!FPainter)
         return 1;
-    const QRectF frame = FPainter->SiteFrame();
+    const QRectF frame = WholeFrame();
     const double k = std::min((width() - 60) / frame.width(), (height() - 40) / frame.height());
     return std::clamp(k, 1e-6, kMaxScale);
 }
@@ -85,7 +91,7 @@ double TSiteMapView::FitScale() const {
 void TSiteMapView::Fit() {
     FScale = FitScale();
     // The site's middle, nudged so that it sits between the rulers.
-    FCentre = FPainter ? FPainter->SiteFrame().center() : QPointF();
+    FCentre = WholeFrame().center();
     FCentre += QPointF(-20 / FScale, -10 / FScale);
     update();
 }

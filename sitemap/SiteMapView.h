@@ -32,7 +32,7 @@ public:
     void SetMarks(std::vector<QPointF> Marks);
     void SetSelectedMark(int Index);
 
-    // The whole site in the view.
+    // The whole site in the view, and the outside places of an allocation drawn.
     void Fit();
     // Multiplies the zoom by Factor keeping the place under Pos (widget pixels) where it is.
     void ZoomAt(double Factor, const QPointF& Pos);
@@ -81,6 +81,7 @@ private:
     void PaintRulers(QPainter& Painter) const;
     void Hover(const QPointF& Pos);
     double FitScale() const;
+    QRectF WholeFrame() const;
 
     const TCutFillMap* FMap = nullptr;
     const TSiteMapPainter* FPainter = nullptr;

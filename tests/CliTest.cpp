@@ -546,3 +546,54 @@ TEST(Cli, AllocateGivesTheCorePlan) {
         EXPECT_NE(access(csv.c_str(), F_OK), 0) << c.Args;
     }
 }
+
+namespace {
+
+// Pages of a PDF: its page objects, not the page tree.
+size_t PdfPages(const std::string& Pdf) {
+    size_t n = 0;
+    for (size_t pos = 0; (pos = Pdf.find("/Type /Page", pos)) != std::string::npos; ++pos)
+        if (Pdf.compare(pos, 12, "/Type /Pages") != 0)
+            ++n;
+    return n;
+}
+
+} // namespace
+
+// The report adds the table and the arrow map of the plan stored with the project; a plan that
+// cannot be made stops it with the solver's message before anything is written.
+TEST(Cli, ReportPrintsTheStoredAllocation) {
+    TInputData d;
+    d.FileLoad(kSample);
+    TAllocOptions o;
+    o.Block = 3; // a table of one page
+    TAllocPlace spoil;
+    spoil.X = -40;
+    spoil.Y = 10.5;
+    o.Places = {spoil};
+    d.SetTag(kAllocTag, AllocOptionsBytes(o));
+    const std::string project = TempPath("alloc.msh");
+    d.FileSave(project);
+
+    const std::string plain = TempPath("plain.pdf"), withPlan = TempPath("alloc.pdf");
+    const TCliRun a = Cli("report " + project + " --map -o " + plain);
+    ASSERT_EQ(a.code, 0) << a.err;
+    const TCliRun b = Cli("report " + project + " --map --allocation -o " + withPlan);
+    ASSERT_EQ(b.code, 0) << b.err;
+    const size_t pages = PdfPages(ReadFile(plain));
+    EXPECT_GE(pages, 1u);
+    EXPECT_EQ(PdfPages(ReadFile(withPlan)), pages + 2);
+    std::remove(plain.c_str());
+    std::remove(withPlan.c_str());
+    std::remove(project.c_str());
+
+    TInputData sample;
+    sample.FileLoad(kSample);
+    sample.Calcrate();
+    const TAllocation none = AllocateStored(sample);
+    ASSERT_FALSE(none.Solved);
+    const TCliRun c = Cli("report " + kSample + " --allocation -o " + withPlan);
+    EXPECT_EQ(c.code, 1);
+    EXPECT_NE(c.err.find(none.Message), std::string::npos) << c.err;
+    EXPECT_NE(access(withPlan.c_str(), F_OK), 0);
+}

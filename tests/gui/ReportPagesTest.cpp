@@ -3,6 +3,8 @@
 #include "ModalDriver.h"
 #include "PreviewTestSupport.h"
 
+#include "analysis/EarthAllocation.h"
+#include "analysis/EarthAllocationTable.h"
 #include "input/InputPrintOut.h"
 #include "model/DataUnit.h"
 #include "reports/InputListing.h"
@@ -388,4 +390,54 @@ TEST(ReportPages, SelectionDialogPrintsTheMapPage) {
     EXPECT_TRUE(legend);
     form.SetInputData(&data);
     EXPECT_EQ(form.PrintListBox->item(3)->checkState(), Qt::Unchecked) << "reset on opening";
+}
+
+// The table "配分表" printed from the selection dialog shows the shared rows and totals of the
+// plan stored with the project, in the plan's order.
+TEST(ReportPages, SelectionDialogPrintsTheAllocationTable) {
+    TInputData data;
+    data.FileLoad(std::string(DORYOU_SOURCE_DIR) + "/examples/sample-site.msh");
+    ASSERT_TRUE(data.Calcrate());
+    TAllocOptions options;
+    TAllocPlace spoil;
+    spoil.X = -40;
+    spoil.Y = 10.5;
+    options.Places = {spoil};
+    data.SetTag(kAllocTag, AllocOptionsBytes(options));
+    const TAllocation plan = AllocateStored(data);
+    ASSERT_TRUE(plan.Solved) << plan.Message;
+    const TAllocTable table = BuildAllocTable(plan);
+    ASSERT_FALSE(table.Rows.empty());
+
+    PreparedPreview();
+    TPrintoutForm& form = SharedPrintoutForm();
+    form.SetInputData(&data);
+    ASSERT_EQ(form.PrintListBox->item(4)->text(), QStringLiteral("配分表"));
+    form.PrintListBox->item(0)->setCheckState(Qt::Unchecked);
+    form.PrintListBox->item(1)->setCheckState(Qt::Unchecked);
+    form.PrintListBox->item(4)->setCheckState(Qt::Checked);
+    QString all;
+    WhenModal([&](QWidget* W) {
+        auto* preview = static_cast<TPreViewForm*>(W);
+        for (int i = 0; i < preview->PageNum(); ++i)
+            all += Joined(GrabPage(*preview, i));
+        preview->ExitAction->trigger();
+    });
+    form.show();
+    QTest::mouseClick(form.PrintOutBtn, Qt::LeftButton);
+    form.hide();
+    // The cells are padded with spaces.
+    const QRegularExpression space(QStringLiteral("\\s"));
+    all.remove(space);
+    qsizetype at = 0;
+    for (const TAllocTable::TRow& row : table.Rows) {
+        QString text;
+        for (const std::string& cell : row)
+            text += QString::fromStdString(cell).remove(space);
+        const qsizetype found = all.indexOf(text, at);
+        ASSERT_GE(found, 0) << "row " << text.toStdString() << " in order";
+        at = found + text.size();
+    }
+    for (const auto& [name, value] : table.Totals)
+        EXPECT_TRUE(all.contains(QString::fromStdString(name + value).remove(space))) << name;
 }

@@ -3,6 +3,7 @@
 
 #include "ModalDriver.h"
 
+#include "analysis/EarthAllocation.h"
 #include "controls/StringGrid.h"
 #include "input/GridDataInputUnit.h"
 #include "model/DataUnit.h"
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -186,4 +188,89 @@ TEST_F(SiteMapWindow, ExportWritesTheViewThroughTheAtomicWriter) {
     AnswerMessageBox(QMessageBox::Ok);
     EXPECT_FALSE(form.ExportTo(dir.filePath(QStringLiteral("map.bmp"))));
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("map.bmp"))));
+}
+
+namespace {
+
+const std::string kSample = std::string(DORYOU_SOURCE_DIR) + "/examples/sample-site.msh";
+
+// The sample site calculated, with one spoil site for its surplus stored as the allocation
+// window stores it.
+void SampleWithSpoil(TInputData& D) {
+    D.FileLoad(kSample);
+    ASSERT_TRUE(D.Calcrate());
+    TAllocOptions o;
+    TAllocPlace spoil;
+    spoil.X = -40;
+    spoil.Y = 10.5;
+    o.Places = {spoil};
+    D.SetTag(kAllocTag, AllocOptionsBytes(o));
+}
+
+QImage Painted(const TSiteMapPainter& Painter, const TSiteMapStyle& Style, const QRectF& Frame) {
+    QImage image(500, 400, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    Painter.Paint(p, QRectF(image.rect()), Style, Frame);
+    return image;
+}
+
+} // namespace
+
+// The plan's arrows show over the cells: the same frame painted with and without them differs,
+// and without a frame given the picture widens to the outside places.
+TEST(SiteMapAllocation, PainterDrawsThePlansArrows) {
+    TInputData d;
+    SampleWithSpoil(d);
+    const TAllocation plan = AllocateStored(d);
+    ASSERT_TRUE(plan.Solved) << plan.Message;
+    const TCutFillMap map(d, TMapLayer::Volume);
+    const TSiteMapPainter painter(map);
+    TSiteMapStyle plain;
+    TSiteMapStyle arrows;
+    arrows.Allocation = &plan;
+    const QRectF site = painter.SiteFrame();
+    EXPECT_NE(Painted(painter, plain, site), Painted(painter, arrows, site));
+    EXPECT_TRUE(painter.PlanFrame(plan).contains(site));
+    EXPECT_NE(painter.PlanFrame(plan), site);
+}
+
+// "配分矢印" waits for results and a stored plan that solves; checked, the view draws the plan
+// of the stored options and fits the outside places in.
+TEST(SiteMapAllocation, CheckBoxShowsTheStoredPlan) {
+    TInputData d;
+    d.FileLoad(kSample);
+    TSiteMapForm form;
+    form.SetInputData(d);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_FALSE(form.AllocationCheck->isEnabled()) << "no results";
+    EXPECT_FALSE(form.AllocationCheck->isChecked());
+    ASSERT_TRUE(d.Calcrate());
+    form.SetInputData(d);
+    EXPECT_FALSE(form.AllocationCheck->isEnabled()) << "no place for the surplus";
+
+    TInputData spoil;
+    SampleWithSpoil(spoil);
+    form.SetInputData(spoil);
+    ASSERT_TRUE(form.AllocationCheck->isEnabled());
+    EXPECT_FALSE(form.AllocationCheck->isChecked());
+    EXPECT_EQ(form.MapView->Style().Allocation, nullptr);
+    const QImage before = form.MapView->grab().toImage();
+    const QRectF siteView = form.MapView->VisibleFrame();
+    QTest::mouseClick(form.AllocationCheck, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(8, form.AllocationCheck->height() / 2));
+    ASSERT_TRUE(form.AllocationCheck->isChecked());
+    const TAllocation* shown = form.MapView->Style().Allocation;
+    ASSERT_NE(shown, nullptr);
+    const TAllocation plan = AllocateStored(spoil);
+    EXPECT_EQ(shown->TotalVolume, plan.TotalVolume);
+    EXPECT_EQ(shown->ToSpoil, plan.ToSpoil);
+    EXPECT_EQ(shown->Flows.size(), plan.Flows.size());
+    EXPECT_TRUE(form.MapView->VisibleFrame().contains(siteView.center()));
+    EXPECT_GT(form.MapView->VisibleFrame().width(), siteView.width());
+    EXPECT_NE(form.MapView->grab().toImage(), before);
+    form.AllocationCheck->setChecked(false);
+    EXPECT_EQ(form.MapView->Style().Allocation, nullptr);
+    form.hide();
 }
