@@ -150,7 +150,7 @@ void TSiteMapPainter::PaintCells(QPainter& Painter, const QRectF& Target, const 
         lines(ZeroLine(), QPen(Qt::black, unit * 1.6, Qt::SolidLine, Qt::SquareCap));
     Painter.restore();
     if (Style.Allocation)
-        PaintAllocation(Painter, Target, Frame, *Style.Allocation);
+        PaintAllocation(Painter, Target, Frame, *Style.Allocation, Style.LineUnit);
 }
 
 QRectF TSiteMapPainter::PlanFrame(const TAllocation& Plan) const {
@@ -175,7 +175,8 @@ QRectF TSiteMapPainter::PlanFrame(const TAllocation& Plan) const {
 }
 
 void TSiteMapPainter::PaintAllocation(QPainter& Painter, const QRectF& Target,
-                                      const QRectF& Frame, const TAllocation& Plan) const {
+                                      const QRectF& Frame, const TAllocation& Plan,
+                                      double LineUnit) const {
     const double span = FMap.MeshSpan();
     if (!Plan.Solved || Frame.isEmpty() || !(span > 0) || !std::isfinite(span))
         return;
@@ -185,7 +186,9 @@ void TSiteMapPainter::PaintAllocation(QPainter& Painter, const QRectF& Target,
     for (const TAllocFlow& f : Plan.Flows)
         most = std::max(most, f.Volume);
     const double mesh = std::abs(t.m11()); // one mesh in target units
-    const double base = std::max(1.0, std::min(Target.width(), Target.height()) / 400);
+    // A window gives its pixel (its picture is larger than the view); a page sizes from itself.
+    const double base =
+        LineUnit > 0 ? LineUnit : std::max(1.0, std::min(Target.width(), Target.height()) / 400);
     const double widest = std::clamp(mesh * 0.5, base * 3, base * 10);
     Painter.save();
     Painter.setClipRect(Target, Qt::IntersectClip);
@@ -220,7 +223,7 @@ void TSiteMapPainter::PaintAllocation(QPainter& Painter, const QRectF& Target,
     }
     // The outside places: a triangle for a borrow pit, a square for a spoil site, and the name.
     QFont font = Painter.font();
-    font.setPixelSize(std::max(6, int(std::lround(base * 9))));
+    font.setPixelSize(std::max(6, int(std::lround(base * (LineUnit > 0 ? 11 : 9)))));
     font.setBold(true);
     Painter.setFont(font);
     const double r = base * 6;

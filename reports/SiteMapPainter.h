@@ -53,9 +53,10 @@ public:
     QRectF SiteFrame() const;
     // The site and the outside places of Plan (with room for their names), in mesh numbers.
     QRectF PlanFrame(const TAllocation& Plan) const;
-    // The arrows and places of Plan over Frame shown in Target (as PaintCells).
+    // The arrows and places of Plan over Frame shown in Target (as PaintCells); LineUnit as in
+    // the style.
     void PaintAllocation(QPainter& Painter, const QRectF& Target, const QRectF& Frame,
-                         const TAllocation& Plan) const;
+                         const TAllocation& Plan, double LineUnit = 0) const;
     const std::vector<double>& Breaks() const { return FBreaks; }
     // The colour of class Class of 2 Classes + 1: cut in reds, fill in blues, white between.
     static QColor ClassColour(int Class, int Classes);
