@@ -22,14 +22,6 @@ constexpr double kTop = 300; // the table's top, under the title and the conditi
 QString Q(const std::string& Text) {
     return QString::fromStdString(Text);
 }
-const QString& Mincho() {
-    static const QString face = QStringLiteral("ＭＳ 明朝");
-    return face;
-}
-const QString& Gothic() {
-    static const QString face = QStringLiteral("ＭＳ ゴシック");
-    return face;
-}
 
 } // namespace
 

@@ -23,14 +23,6 @@ QString Q(const std::string& Text) {
     return QString::fromStdString(Text);
 }
 
-const QString& Mincho() {
-    static const QString face = QStringLiteral("ＭＳ 明朝");
-    return face;
-}
-const QString& Gothic() {
-    static const QString face = QStringLiteral("ＭＳ ゴシック");
-    return face;
-}
 
 // Height, at most Height, at which Sample fits Width.
 int Fitting(const QString& Face, int Height, const QString& Sample, double Width, bool Bold) {

@@ -33,14 +33,6 @@ void SetFont(QPainter& C, const QString& Face, int Height, bool Bold = false) {
     C.setFont(PageFont(Face, Height, Bold ? fsBold : 0));
 }
 
-const QString& Mincho() {
-    static const QString face = QStringLiteral("ＭＳ 明朝");
-    return face;
-}
-const QString& Gothic() {
-    static const QString face = QStringLiteral("ＭＳ ゴシック");
-    return face;
-}
 
 // -30 shrunk so that Sample fits Width, as the narrow columns need.
 int FittingHeight(const QString& Sample, int Width) {

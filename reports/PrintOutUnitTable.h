@@ -12,6 +12,16 @@
 class QFont;
 class QPainter;
 
+// The two faces every report draws in.
+inline const QString& Mincho() {
+    static const QString face = QStringLiteral("ＭＳ 明朝");
+    return face;
+}
+inline const QString& Gothic() {
+    static const QString face = QStringLiteral("ＭＳ ゴシック");
+    return face;
+}
+
 // Where a text sits in its cells. One line: left, centred or right, centred vertically. A
 // word-wrapped block (lines split at "\r\n" too), its lines left, centred or right: centred
 // both ways (Block…) or only vertically, over the cell's width (Wrap…).
