@@ -5,6 +5,8 @@
 // file (DataUnitFile.cpp) are operations of the same class. No Qt here: the command line tool,
 // the tests and the benchmarks use this class exactly as the windows do.
 
+#include "platform/Progress.h"
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -74,6 +76,8 @@ public:
     ~TInputData();
     TInputData(const TInputData&) = default;
     TInputData& operator=(const TInputData&) = default;
+    TInputData(TInputData&&) = default;
+    TInputData& operator=(TInputData&&) = default;
 
     // --- Properties
     const std::string& Title() const { return FTitle; }
@@ -120,7 +124,10 @@ public:
     void ReserveMeshes(size_t Count) { FGridList.reserve(FGridList.size() + Count); }
 
     // --- Calculation (DataUnitCalc.cpp)
-    bool Calcrate();
+    // Progress hears the share done now and then and may cancel: the calculation then throws
+    // ECancelled and leaves the previous results and phases as they were (holding them aside
+    // while it runs, so a cancellable run needs room for both).
+    bool Calcrate(const TProgress& Progress = {});
     TGridCalcData GetIndextoCalcMesh(int Index) const;
     // The totals in a record's 32-bit fields, each saturated at the limit.
     TGridCalcData GetCalcSumVolume() const { return FSumVolume; }
@@ -141,7 +148,10 @@ public:
     void SetCalcTime(int64_t Value) { FCalcTime = Value; }
 
     // --- Project file (DataUnitFile.cpp)
-    void FileLoad(const std::string& FName);
+    // With Progress the file is read, and recalculated when it has results, into a project of
+    // its own, which replaces this one only when whole: a cancel (ECancelled) or a failure
+    // leaves this project as it was.
+    void FileLoad(const std::string& FName, const TProgress& Progress = {});
     // The same from a reader opened by the caller (the command line tool's standard input).
     void FileLoad(TFileReader& Reader);
     void FileSave(const std::string& FName) const;
@@ -180,7 +190,8 @@ private:
     void ClearPhasesFrom(int First);
     void ConvertLayers(int NewMode);
     TQuestionAnswer Ask(const std::string& Text, TQuestionButtons Buttons) const;
-    void Commit(TFileContent& Content);
+    void Commit(TFileContent& Content, const TProgress& Progress = {});
+    void TakeProject(TInputData&& Next);
 
     std::vector<TGridData> FGridList;
     std::vector<TGridCalcData> FGridCalcList;

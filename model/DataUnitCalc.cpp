@@ -6,6 +6,7 @@
 #include "DataUnitCalcRun.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <ctime>
@@ -24,6 +25,8 @@ constexpr uint64_t kDenseCellsPerPoint = 8;
 constexpr uint64_t kDenseCellCeiling = uint64_t{1} << 30;
 // Below this many points one thread is quicker than starting another.
 constexpr uint64_t kParallelFloor = uint64_t{1} << 15;
+// Cells between two looks at a cancel: a few milliseconds of work.
+constexpr uint64_t kStepCells = uint64_t{1} << 16;
 
 struct TKey {
     int64_t y, x;
@@ -209,9 +212,45 @@ void CalcCell(const TCalcRun& Run, const TCellGrid& Grid, int Method, int64_t X,
 
 } // namespace
 
-bool TInputData::Calcrate() {
+bool TInputData::Calcrate(const TProgress& Progress) {
     const TCalcRun run(*this);
     const int method = FCalcType == 1 ? 1 : FCalcType == 2 ? 2 : 0;
+
+    // A run that may be cancelled moves what it overwrites aside (no copy) and puts it back
+    // when it ends by an exception; the phases change only at the very end.
+    struct TKeep {
+        TInputData& D;
+        const bool Active;
+        const int Unwinding = std::uncaught_exceptions();
+        std::vector<TGridCalcData> List;
+        std::vector<int32_t> Cells;
+        int64_t Bounds[5] = {};
+        TGridCalcData Sum;
+        TCalcTotals Totals;
+        int64_t Saturated = 0, Time = 0;
+        bool Dense = false;
+
+        TKeep(TInputData& d, bool active) : D(d), Active(active) {
+            if (Active)
+                Swap();
+        }
+        ~TKeep() {
+            if (Active && std::uncaught_exceptions() > Unwinding)
+                Swap();
+        }
+        void Swap() {
+            List.swap(D.FGridCalcList);
+            Cells.swap(D.FXYtoIndex);
+            int64_t* const b[5] = {&D.FMinX, &D.FMinY, &D.FMaxX, &D.FMaxY, &D.FXSpace};
+            for (int i = 0; i < 5; ++i)
+                std::swap(Bounds[i], *b[i]);
+            std::swap(Sum, D.FSumVolume);
+            std::swap(Totals, D.FTotals);
+            std::swap(Saturated, D.FSaturatedMeshes);
+            std::swap(Time, D.FCalcTime);
+            std::swap(Dense, D.FLastCalcDense);
+        }
+    } keep(*this, static_cast<bool>(Progress));
 
     // The previous results go; their memory is kept for this run.
     FGridCalcList.clear();
@@ -233,6 +272,7 @@ bool TInputData::Calcrate() {
         minY = std::min<int64_t>(minY, g.Y);
         maxY = std::max<int64_t>(maxY, g.Y);
     }
+    ReportProgress(Progress, 0.05);
     if (live == 0) {
         FXYtoIndex.clear();
         SetPhase(2, false);
@@ -407,6 +447,8 @@ bool TInputData::Calcrate() {
         }
     }
 
+    ReportProgress(Progress, 0.15);
+
     // The ranges in one thread per core. Each range writes its records straight into the list
     // from where its cells begin; the records are then closed up in order, so they come out
     // exactly as one thread makes them, and the totals are whole numbers whose sum does not
@@ -441,15 +483,43 @@ bool TInputData::Calcrate() {
             if (e)
                 std::rethrow_exception(e);
     };
+    // Each range goes in steps of about kStepCells cells. Between steps the first range tells
+    // Progress how far it has come (the others keep pace), and every range stops at a cancel.
+    const size_t step = static_cast<size_t>(std::max<uint64_t>(1, kStepCells / (dense ? xSpace : 1)));
+    std::atomic<bool> stop{false};
+    const auto stepped = [&](size_t c, double from, double to,
+                             const std::function<void(size_t, size_t)>& work) {
+        const size_t b0 = Begin(c), e0 = Begin(c + 1);
+        for (size_t b = b0; b < e0;) {
+            if (stop.load(std::memory_order_relaxed))
+                throw ECancelled{};
+            const size_t e = e0 - b > step ? b + step : e0;
+            work(b, e);
+            b = e;
+            if (c == 0 && Progress) {
+                try {
+                    ReportProgress(Progress, from + (to - from) * static_cast<double>(b - b0) /
+                                                        static_cast<double>(e0 - b0));
+                } catch (const ECancelled&) {
+                    stop = true;
+                    throw;
+                }
+            }
+        }
+    };
     std::vector<size_t> first(chunks + 1, 0);
-    inParallel([&](size_t c) { first[c + 1] = candidates(Begin(c), Begin(c + 1)); });
+    inParallel([&](size_t c) {
+        stepped(c, 0.15, 0.3, [&](size_t b, size_t e) { first[c + 1] += candidates(b, e); });
+    });
     for (size_t c = 0; c < chunks; ++c)
         first[c + 1] += first[c];
     FGridCalcList.resize(first[chunks]);
     std::vector<TCalcPart> parts(chunks);
     for (size_t c = 0; c < chunks; ++c)
         parts[c].Out = FGridCalcList.data() + first[c];
-    inParallel([&](size_t c) { range(Begin(c), Begin(c + 1), parts[c]); });
+    inParallel([&](size_t c) {
+        stepped(c, 0.3, 0.95, [&](size_t b, size_t e) { range(b, e, parts[c]); });
+    });
     size_t kept = parts[0].Kept;
     for (size_t c = 1; c < chunks; ++c) {
         // Leftward within the list, possibly overlapping.

@@ -182,7 +182,7 @@ struct TInputData::TFileContent {
     std::map<std::string, std::string> Tags;
 
     // Reads and checks a whole file; entries the file does not carry keep the model's values.
-    void Read(TSource& src, const TInputData& current) {
+    void Read(TSource& src, const TInputData& current, const TProgress& progress = {}) {
         std::copy(std::begin(current.FSolidData), std::end(current.FSolidData), Solids);
         std::copy(std::begin(current.FSolidDefault), std::end(current.FSolidDefault), Defaults);
 
@@ -249,6 +249,8 @@ struct TInputData::TFileContent {
                 g.Index = static_cast<int32_t>(Grid.size());
             }
             done += n;
+            if (done % (16 * kChunk) == 0)
+                ReportProgress(progress, static_cast<double>(done) / count);
         }
         for (bool& p : Phases)
             p = src.Byte() != 0;
@@ -311,7 +313,7 @@ struct TInputData::TFileContent {
     }
 };
 
-void TInputData::Commit(TFileContent& c) {
+void TInputData::Commit(TFileContent& c, const TProgress& Progress) {
     FGridList.swap(c.Grid);
     FXYtoIndex.clear();
     FXYtoIndex.shrink_to_fit();
@@ -334,17 +336,45 @@ void TInputData::Commit(TFileContent& c) {
     for (int i = 0; i < PhaseCount; ++i)
         SetPhase(i, c.Phases[i]);
     if (GetPhase(2))
-        Calcrate();
+        Calcrate(Progress);
 }
 
-void TInputData::FileLoad(const std::string& FName) {
+// Takes over a project made whole elsewhere; this one's listener, asker and calculation
+// settings stay, and the listener hears every phase that differs.
+void TInputData::TakeProject(TInputData&& Next) {
+    bool before[PhaseCount];
+    std::copy(std::begin(FPhase), std::end(FPhase), before);
+    TPhaseChange listener = std::move(FOnPhaseChange);
+    TQuestion question = std::move(FQuestion);
+    const TCellIndexMode mode = FCellIndexMode;
+    const int threads = FCalcThreads;
+    *this = std::move(Next);
+    FOnPhaseChange = std::move(listener);
+    FQuestion = std::move(question);
+    FCellIndexMode = mode;
+    FCalcThreads = threads;
+    for (int i = 0; i < PhaseCount; ++i)
+        if (FPhase[i] != before[i] && FOnPhaseChange)
+            FOnPhaseChange(*this, i, FPhase[i]);
+}
+
+void TInputData::FileLoad(const std::string& FName, const TProgress& Progress) {
     TFileContent content;
     {
         TFileReader reader(FName);
         TFileSource src(reader);
-        content.Read(src, *this);
+        content.Read(src, *this, ProgressPart(Progress, 0.0, 0.5));
     }
-    Commit(content);
+    if (Progress) {
+        // The recalculation may be cancelled too: the new project is made whole on its own.
+        TInputData next;
+        next.FCellIndexMode = FCellIndexMode;
+        next.FCalcThreads = FCalcThreads;
+        next.Commit(content, ProgressPart(Progress, 0.5, 1.0));
+        TakeProject(std::move(next));
+    } else {
+        Commit(content);
+    }
     // The results were worked out again on reading; they are those the file was saved with.
     struct stat st {};
     if (GetPhase(2) && ::stat(FName.c_str(), &st) == 0)

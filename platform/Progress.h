@@ -14,3 +14,11 @@ inline void ReportProgress(const TProgress& Progress, double Done) {
     if (Progress && !Progress(Done))
         throw ECancelled{};
 }
+
+// The share From..To of Progress, for one step of longer work: Done 0..1 of the step reports
+// From + (To - From) * Done. Empty when Progress is.
+inline TProgress ProgressPart(const TProgress& Progress, double From, double To) {
+    if (!Progress)
+        return {};
+    return [&Progress, From, To](double Done) { return Progress(From + (To - From) * Done); };
+}
