@@ -9,8 +9,8 @@
 #include <atomic>
 #include <climits>
 #include <cmath>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <functional>
 #include <new>
@@ -485,7 +485,8 @@ bool TInputData::Calcrate(const TProgress& Progress) {
     };
     // Each range goes in steps of about kStepCells cells. Between steps the first range tells
     // Progress how far it has come (the others keep pace), and every range stops at a cancel.
-    const size_t step = static_cast<size_t>(std::max<uint64_t>(1, kStepCells / (dense ? xSpace : 1)));
+    const size_t step =
+        static_cast<size_t>(std::max<uint64_t>(1, kStepCells / (dense ? xSpace : 1)));
     std::atomic<bool> stop{false};
     const auto stepped = [&](size_t c, double from, double to,
                              const std::function<void(size_t, size_t)>& work) {

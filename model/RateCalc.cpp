@@ -78,3 +78,32 @@ void ApplyRateSimulation(TInputData& Data, const TRateSimulation& Sim) {
     // the old ones are no longer its results.
     Data.SetPhase(2, false);
 }
+
+bool ApplyRateSimulationAndRecalc(TInputData& Data, const TRateSimulation& Sim,
+                                  const TProgress& Progress) {
+    if (!Progress) {
+        ApplyRateSimulation(Data, Sim);
+        return Data.Calcrate();
+    }
+    double rates[TInputData::SolidCount];
+    for (int i = 0; i < TInputData::SolidCount; ++i)
+        rates[i] = Data.GetSolidValue(i, 0);
+    const bool calculated = Data.GetPhase(2);
+    const TPhaseChange listener = Data.OnPhaseChange();
+    Data.SetOnPhaseChange(nullptr);
+    bool any = false;
+    try {
+        ApplyRateSimulation(Data, Sim);
+        any = Data.Calcrate(Progress);
+    } catch (...) {
+        for (int i = 0; i < TInputData::SolidCount; ++i)
+            Data.SetSolidValue(i, 0, rates[i]);
+        Data.SetPhase(2, calculated);
+        Data.SetOnPhaseChange(listener);
+        throw;
+    }
+    Data.SetOnPhaseChange(listener);
+    if (listener && Data.GetPhase(2) != calculated)
+        listener(Data, 2, Data.GetPhase(2));
+    return any;
+}

@@ -38,3 +38,9 @@ bool RecalcCutAmendment(const TInputData& Data, const TCalcTotals& Sum,
 // Stores the amended rates in the project's soil table and clears its phase 2 (results valid);
 // nothing when no rates were computed.
 void ApplyRateSimulation(TInputData& Data, const TRateSimulation& Sim);
+
+// Stores the amended rates and recalculates, answering what Calcrate answers. With Progress the
+// work may be cancelled (ECancelled): a cancel, or any failure, puts the old rates back and
+// leaves the results and phases as they were; the project's listener hears only the outcome.
+bool ApplyRateSimulationAndRecalc(TInputData& Data, const TRateSimulation& Sim,
+                                  const TProgress& Progress = {});
