@@ -166,7 +166,7 @@ public:
     static constexpr size_t MaxTagName = 64;
     const std::map<std::string, std::string>& Tags() const { return FTags; }
     bool HasTag(const std::string& Name) const { return FTags.count(Name) != 0; }
-    std::string GetTag(const std::string& Name) const;       // empty when absent
+    std::string GetTag(const std::string& Name) const; // empty when absent
     void SetTag(const std::string& Name, std::string Bytes); // EFailure for a bad name
     void RemoveTag(const std::string& Name) { FTags.erase(Name); }
     static bool IsTagName(std::string_view Name);

@@ -9,8 +9,8 @@
 #include <atomic>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <ctime>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <new>
