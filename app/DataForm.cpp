@@ -5,11 +5,12 @@
 #include "app/NaviPictures.h"
 #include "controls/ArrowMark.h"
 #include "controls/ImageButton.h"
-#include "input/SurveyImportDialog.h"
 #include "controls/MessageBoxes.h"
+#include "controls/ProgressRun.h"
 #include "input/BaseDataUnit.h"
 #include "input/GridDataInputUnit.h"
 #include "input/InputPrintOut.h"
+#include "input/SurveyImportDialog.h"
 #include "model/DataUnit.h"
 #include "platform/Failure.h"
 #include "preview/PREVIEWUNIT02.h"
@@ -103,8 +104,8 @@ TInputForm::TInputForm(QWidget* AOwner) : QMdiSubWindow(AOwner) {
     // Survey data in: beside the way from opening a file, into the mesh data.
     ImportButton = button(QStringLiteral("取込"), Project, 4, 204, &TInputForm::ImportButtonClick);
     ImportButton->setToolTip(QStringLiteral("測量データの取込"));
-    ImportButton->setStatusTip(
-        QStringLiteral("測量の点ファイル、SIMA、LandXML の地盤面と計画面をメッシュに取り込みます。"));
+    ImportButton->setStatusTip(QStringLiteral(
+        "測量の点ファイル、SIMA、LandXML の地盤面と計画面をメッシュに取り込みます。"));
     ImageButton2 =
         button(QStringLiteral("基本データ"), Project, 132, 4, &TInputForm::BaseInputClick);
     MeshInputButton =
@@ -247,8 +248,15 @@ void TInputForm::LoadButtonClick() {
 }
 
 void TInputForm::LoadFile(const QString& FileName) {
+    bool loaded = false;
     RunGuarded(this, [&]() {
-        FInputData->FileLoad(LocalPath(FileName));
+        // A cancelled or failed reading leaves the open project as it was.
+        loaded = RunWithProgress(this, windowTitle(), QStringLiteral("読み込んでいます..."),
+                                 *FInputData, [&](const TProgress& Progress) {
+                                     FInputData->FileLoad(LocalPath(FileName), Progress);
+                                 });
+        if (!loaded)
+            return;
         // Only a file that was read becomes the current one: saving must never write over
         // a file that failed to open, which need not be a project at all.
         SetProjectFile(FileName);
@@ -256,7 +264,8 @@ void TInputForm::LoadFile(const QString& FileName) {
         MarkUnmodified();
     });
     // A file with valid results was calculated as it was read.
-    WarnSaturatedMeshes(this, *FInputData);
+    if (loaded)
+        WarnSaturatedMeshes(this, *FInputData);
 }
 
 bool TInputForm::SaveFile() {
@@ -316,8 +325,16 @@ void TInputForm::BaseInputClick() {
 void TInputForm::CalcButtonClick() {
     if (!ConfirmFindings())
         return;
-    bool any = false;
-    if (!RunGuarded(this, [&]() { any = FInputData->Calcrate(); }))
+    bool any = false, done = false;
+    if (!RunGuarded(this,
+                    [&]() {
+                        done = RunWithProgress(this, windowTitle(),
+                                               QStringLiteral("計算しています..."), *FInputData,
+                                               [&](const TProgress& Progress) {
+                                                   any = FInputData->Calcrate(Progress);
+                                               });
+                    }) ||
+        !done)
         return;
     WarnSaturatedMeshes(this, *FInputData);
     if (any)

@@ -1,13 +1,55 @@
 #include "ProgressRun.h"
 
+#include "model/DataUnit.h"
+
+#include <QApplication>
 #include <QEventLoop>
 #include <QProgressDialog>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <atomic>
 #include <exception>
 #include <thread>
+
+namespace {
+
+// While the work runs, clicks, keys and closing reach only the box: elsewhere they would start
+// other work on what this work is changing, and before the box shows nothing else holds them.
+class THoldInput : public QObject {
+public:
+    explicit THoldInput(QWidget& Box) : FBox(Box) { qApp->installEventFilter(this); }
+    ~THoldInput() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override {
+        switch (Event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::Close:
+            break;
+        default:
+            return false;
+        }
+        if (Watched == static_cast<QObject*>(FBox.windowHandle()))
+            return false;
+        const auto* w = qobject_cast<const QWidget*>(Watched);
+        return !(w && (w == &FBox || FBox.isAncestorOf(w)));
+    }
+
+private:
+    QWidget& FBox;
+};
+
+} // namespace
 
 bool RunWithProgress(QWidget* Parent, const QString& Title, const QString& Label,
                      const std::function<void(const TProgress&)>& Work) {
@@ -44,10 +86,37 @@ bool RunWithProgress(QWidget* Parent, const QString& Title, const QString& Label
             loop.quit();
     });
     tick.start(30);
+    THoldInput hold(box);
     loop.exec();
     worker.join();
     box.reset();
     if (error)
         std::rethrow_exception(error);
     return !cancelled;
+}
+
+bool RunWithProgress(QWidget* Parent, const QString& Title, const QString& Label, TInputData& Data,
+                     const std::function<void(const TProgress&)>& Work) {
+    bool before[TInputData::PhaseCount];
+    for (int i = 0; i < TInputData::PhaseCount; ++i)
+        before[i] = Data.GetPhase(i);
+    const TPhaseChange listener = Data.OnPhaseChange();
+    Data.SetOnPhaseChange(nullptr);
+    const auto tell = [&]() {
+        Data.SetOnPhaseChange(listener);
+        if (!listener)
+            return;
+        for (int i = 0; i < TInputData::PhaseCount; ++i)
+            if (Data.GetPhase(i) != before[i])
+                listener(Data, i, Data.GetPhase(i));
+    };
+    bool done;
+    try {
+        done = RunWithProgress(Parent, Title, Label, Work);
+    } catch (...) {
+        tell();
+        throw;
+    }
+    tell();
+    return done;
 }

@@ -10,8 +10,14 @@
 #include <functional>
 
 class QWidget;
+class TInputData;
 
 // Runs Work and waits for it while the event loop turns. False when the user cancelled (Work
 // threw ECancelled); any other failure of Work is passed on to the caller.
 bool RunWithProgress(QWidget* Parent, const QString& Title, const QString& Label,
+                     const std::function<void(const TProgress&)>& Work);
+
+// The same for work on a project. The project's phase listener updates windows, so while the
+// work runs it is held back; afterwards, on this thread, it hears every phase that differs.
+bool RunWithProgress(QWidget* Parent, const QString& Title, const QString& Label, TInputData& Data,
                      const std::function<void(const TProgress&)>& Work);

@@ -1,8 +1,10 @@
 #include "CalcOutView.h"
 
 #include "controls/MessageBoxes.h"
+#include "controls/ProgressRun.h"
 #include "controls/StringGrid.h"
 #include "model/DataUnit.h"
+#include "model/RateCalc.h"
 #include "results/CalcOutDetailUnit.h"
 #include "results/CellStyle.h"
 #include "results/CsvFile.h"
@@ -169,9 +171,10 @@ void TCalcOutForm::showEvent(QShowEvent* Event) {
         FormShow();
 }
 
-void TCalcOutForm::SetOutdated(bool Value) {
-    setWindowTitle(Value ? QStringLiteral("計算結果（変化率が変更されました。再計算してください）")
-                         : QStringLiteral("計算結果"));
+void TCalcOutForm::SetOutdated(bool Value, const QString& Changed) {
+    setWindowTitle(
+        Value ? QStringLiteral("計算結果（%1が変更されました。再計算してください）").arg(Changed)
+              : QStringLiteral("計算結果"));
     for (QPushButton* b : {BitBtn2, BitBtn3, BitBtn4})
         b->setEnabled(!Value);
     QPalette pal = StringGrid1->palette();
@@ -272,9 +275,18 @@ void TCalcOutForm::BitBtn4Click() {
             SetOutdated(true);
         return;
     }
-    RunGuarded(this, [&]() { FInputData->Calcrate(); });
+    // Cancelled or failed, the old rates and results stay, and so does the table.
+    bool done = false;
+    RunGuarded(this, [&]() {
+        done = RunWithProgress(this, windowTitle(), QStringLiteral("計算しています..."),
+                               *FInputData, [&](const TProgress& Progress) {
+                                   ApplyRateSimulationAndRecalc(
+                                       *FInputData, TargetRateCalcForm->Simulation(), Progress);
+                               });
+    });
+    if (!done)
+        return;
     WarnSaturatedMeshes(this, *FInputData);
-    // Also after a failed calculation the table shows what the project now holds.
     FSummary = BuildCalcSummary(*FInputData);
     FillSummaryValues();
 }
@@ -299,7 +311,17 @@ void TCalcOutForm::BitBtn6Click() {
     if (!applied)
         return;
     // The plan moved: the results of the old one are gone (phase 2 cleared); calculate anew.
-    RunGuarded(this, [&]() { FInputData->Calcrate(); });
+    // Cancelled, the project keeps the moved plan without results, as after "適用" of rates.
+    bool done = false;
+    RunGuarded(this, [&]() {
+        done =
+            RunWithProgress(this, windowTitle(), QStringLiteral("計算しています..."), *FInputData,
+                            [&](const TProgress& Progress) { FInputData->Calcrate(Progress); });
+    });
+    if (!done && !FInputData->GetPhase(2)) {
+        SetOutdated(true, QStringLiteral("計画高"));
+        return;
+    }
     FSummary = BuildCalcSummary(*FInputData);
     FillSummaryValues();
 }

@@ -9,6 +9,7 @@
 
 #include <QDialog>
 #include <QPoint>
+#include <QString>
 
 class QLabel;
 class QPainter;
@@ -52,9 +53,9 @@ protected:
 
 private:
     void FormShow();
-    // The table shows the volumes of rates no longer stored: greyed, its commands off, until
-    // the next showing.
-    void SetOutdated(bool Value);
+    // The table shows the volumes of rates (or of a plan) no longer stored: greyed, its
+    // commands off, until the next showing.
+    void SetOutdated(bool Value, const QString& Changed = QStringLiteral("変化率"));
     void StringGrid1DrawCell(QPainter& Painter, const QRect& Rect, int Col, int Row) const;
 
     TInputData* FInputData = nullptr;

@@ -120,10 +120,7 @@ TTargetRateCalcForm::TTargetRateCalcForm(QWidget* AOwner) : QDialog(AOwner) {
     BitBtn3 = button(QStringLiteral("キャンセル"), 220, 97);
     BitBtn2->setAutoDefault(false);
     BitBtn3->setAutoDefault(false);
-    connect(BitBtn1, &QPushButton::clicked, this, [this]() {
-        BitBtn2Click();
-        done(mrRecalc);
-    });
+    connect(BitBtn1, &QPushButton::clicked, this, [this]() { done(mrRecalc); });
     connect(BitBtn2, &QPushButton::clicked, this, [this]() {
         BitBtn2Click();
         accept();

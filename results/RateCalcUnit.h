@@ -23,7 +23,8 @@ class TArrowMark;
 class TTargetRateCalcForm : public QDialog {
     Q_OBJECT
 public:
-    // The modal result of "適用後再計算": the caller recalculates.
+    // The modal result of "適用後再計算": the caller stores Simulation() and recalculates in
+    // one step, which a cancel undoes whole.
     static constexpr int mrRecalc = 10;
 
     explicit TTargetRateCalcForm(QWidget* AOwner = nullptr);
@@ -31,7 +32,7 @@ public:
 
     // Hands the project over, reads its totals and fills the dialog; before every Execute.
     void SetInputData(TInputData& Value);
-    // True when closed with "適用後再計算".
+    // True when closed with "適用後再計算", which leaves the storing to the caller.
     bool Execute();
 
     void CheckBox1Click(); // every layer check box
