@@ -15,6 +15,8 @@
 
 namespace {
 
+int BoxDelayMs = 400;
+
 // While the work runs, clicks, keys and closing reach only the box: elsewhere they would start
 // other work on what this work is changing, and before the box shows nothing else holds them.
 class THoldInput : public QObject {
@@ -51,6 +53,10 @@ private:
 
 } // namespace
 
+void SetProgressBoxDelay(int Ms) {
+    BoxDelayMs = Ms;
+}
+
 bool RunWithProgress(QWidget* Parent, const QString& Title, const QString& Label,
                      const std::function<void(const TProgress&)>& Work) {
     std::atomic<int> permille{0};
@@ -59,7 +65,7 @@ bool RunWithProgress(QWidget* Parent, const QString& Title, const QString& Label
     QProgressDialog box(Label, QStringLiteral("キャンセル"), 0, 1000, Parent);
     box.setWindowTitle(Title);
     box.setWindowModality(Qt::WindowModal);
-    box.setMinimumDuration(400);
+    box.setMinimumDuration(BoxDelayMs);
     box.setAutoReset(false);
     box.setAutoClose(false);
     std::thread worker([&]() {

@@ -12,6 +12,9 @@
 class QWidget;
 class TInputData;
 
+// How long work runs before the box shows: 400 ms unless set (tests show it at once with 0).
+void SetProgressBoxDelay(int Ms);
+
 // Runs Work and waits for it while the event loop turns. False when the user cancelled (Work
 // threw ECancelled); any other failure of Work is passed on to the caller.
 bool RunWithProgress(QWidget* Parent, const QString& Title, const QString& Label,
