@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QTimer>
-#include <QWindow>
 
 #include <algorithm>
 #include <atomic>
@@ -26,13 +26,14 @@ public:
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override {
+        // Presses only: a release or a key going up starts nothing, and the windows' own
+        // book-keeping of buttons held must see it. Held back at the widgets, not at the
+        // windows, which keep that book.
         switch (Event->type()) {
         case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
         case QEvent::Wheel:
         case QEvent::KeyPress:
-        case QEvent::KeyRelease:
         case QEvent::ShortcutOverride:
         case QEvent::Shortcut:
         case QEvent::ContextMenu:
@@ -41,10 +42,8 @@ protected:
         default:
             return false;
         }
-        if (Watched == static_cast<QObject*>(FBox.windowHandle()))
-            return false;
         const auto* w = qobject_cast<const QWidget*>(Watched);
-        return !(w && (w == &FBox || FBox.isAncestorOf(w)));
+        return w && w != &FBox && !FBox.isAncestorOf(w);
     }
 
 private:
@@ -68,6 +67,18 @@ bool RunWithProgress(QWidget* Parent, const QString& Title, const QString& Label
     box.setMinimumDuration(BoxDelayMs);
     box.setAutoReset(false);
     box.setAutoClose(false);
+    // A cancel leaves the box up, its button off, until the work has stopped: hidden at once,
+    // within the click on its own button, it would swallow the user's next click elsewhere.
+    QObject::disconnect(&box, &QProgressDialog::canceled, &box, &QProgressDialog::cancel);
+    const auto onCancel = [&]() {
+        if (cancel.exchange(true))
+            return;
+        box.setLabelText(QStringLiteral("キャンセルしています..."));
+        for (QPushButton* b : box.findChildren<QPushButton*>())
+            b->setEnabled(false);
+    };
+    QObject::connect(&box, &QProgressDialog::canceled, &box, onCancel);
+    QObject::connect(&box, &QDialog::rejected, &box, onCancel); // Esc
     std::thread worker([&]() {
         try {
             Work([&](double done) {
@@ -84,9 +95,7 @@ bool RunWithProgress(QWidget* Parent, const QString& Title, const QString& Label
     QEventLoop loop;
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, &loop, [&]() {
-        if (box.wasCanceled())
-            cancel = true;
-        else
+        if (!cancel)
             box.setValue(std::min(permille.load(), 999));
         if (finished)
             loop.quit();

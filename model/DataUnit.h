@@ -124,9 +124,9 @@ public:
     void ReserveMeshes(size_t Count) { FGridList.reserve(FGridList.size() + Count); }
 
     // --- Calculation (DataUnitCalc.cpp)
-    // Progress hears the share done now and then and may cancel: the calculation then throws
-    // ECancelled and leaves the previous results and phases as they were (holding them aside
-    // while it runs, so a cancellable run needs room for both).
+    // Progress hears the share done now and then and may cancel while the calculation
+    // prepares (about the first third): it then throws ECancelled and leaves the results and
+    // phases as they were. Once it writes its records it runs to its end.
     bool Calcrate(const TProgress& Progress = {});
     TGridCalcData GetIndextoCalcMesh(int Index) const;
     // The totals in a record's 32-bit fields, each saturated at the limit.

@@ -216,14 +216,15 @@ bool TInputData::Calcrate(const TProgress& Progress) {
     const TCalcRun run(*this);
     const int method = FCalcType == 1 ? 1 : FCalcType == 2 ? 2 : 0;
 
-    // A run that may be cancelled moves what it overwrites aside (no copy) and puts it back
-    // when it ends by an exception; the phases change only at the very end.
+    // A run that may be cancelled keeps the figures it overwrites before its records (the
+    // previous records stay untouched until then; the cell table is its own working space) and
+    // puts them back when it ends by an exception before that point. From there on it runs to
+    // its end: a cancel that comes later is not heard, so no second list of records is needed.
     struct TKeep {
         TInputData& D;
         const bool Active;
         const int Unwinding = std::uncaught_exceptions();
-        std::vector<TGridCalcData> List;
-        std::vector<int32_t> Cells;
+        bool Committed = false;
         int64_t Bounds[5] = {};
         TGridCalcData Sum;
         TCalcTotals Totals;
@@ -235,12 +236,10 @@ bool TInputData::Calcrate(const TProgress& Progress) {
                 Swap();
         }
         ~TKeep() {
-            if (Active && std::uncaught_exceptions() > Unwinding)
+            if (Active && !Committed && std::uncaught_exceptions() > Unwinding)
                 Swap();
         }
         void Swap() {
-            List.swap(D.FGridCalcList);
-            Cells.swap(D.FXYtoIndex);
             int64_t* const b[5] = {&D.FMinX, &D.FMinY, &D.FMaxX, &D.FMaxY, &D.FXSpace};
             for (int i = 0; i < 5; ++i)
                 std::swap(Bounds[i], *b[i]);
@@ -252,8 +251,7 @@ bool TInputData::Calcrate(const TProgress& Progress) {
         }
     } keep(*this, static_cast<bool>(Progress));
 
-    // The previous results go; their memory is kept for this run.
-    FGridCalcList.clear();
+    // The previous results go (the records where this run's begin); their memory is kept.
     FSumVolume = TGridCalcData{};
     FTotals = TCalcTotals{};
     FSaturatedMeshes = 0;
@@ -274,6 +272,8 @@ bool TInputData::Calcrate(const TProgress& Progress) {
     }
     ReportProgress(Progress, 0.05);
     if (live == 0) {
+        keep.Committed = true;
+        FGridCalcList.clear();
         FXYtoIndex.clear();
         SetPhase(2, false);
         return false;
@@ -488,7 +488,7 @@ bool TInputData::Calcrate(const TProgress& Progress) {
     const size_t step =
         static_cast<size_t>(std::max<uint64_t>(1, kStepCells / (dense ? xSpace : 1)));
     std::atomic<bool> stop{false};
-    const auto stepped = [&](size_t c, double from, double to,
+    const auto stepped = [&](size_t c, double from, double to, bool cancellable,
                              const std::function<void(size_t, size_t)>& work) {
         const size_t b0 = Begin(c), e0 = Begin(c + 1);
         for (size_t b = b0; b < e0;) {
@@ -497,29 +497,37 @@ bool TInputData::Calcrate(const TProgress& Progress) {
             const size_t e = e0 - b > step ? b + step : e0;
             work(b, e);
             b = e;
-            if (c == 0 && Progress) {
-                try {
-                    ReportProgress(Progress, from + (to - from) * static_cast<double>(b - b0) /
-                                                        static_cast<double>(e0 - b0));
-                } catch (const ECancelled&) {
-                    stop = true;
-                    throw;
-                }
+            if (c != 0 || !Progress)
+                continue;
+            const double done =
+                from + (to - from) * static_cast<double>(b - b0) / static_cast<double>(e0 - b0);
+            if (!cancellable) {
+                Progress(done);
+                continue;
+            }
+            try {
+                ReportProgress(Progress, done);
+            } catch (const ECancelled&) {
+                stop = true;
+                throw;
             }
         }
     };
     std::vector<size_t> first(chunks + 1, 0);
     inParallel([&](size_t c) {
-        stepped(c, 0.15, 0.3, [&](size_t b, size_t e) { first[c + 1] += candidates(b, e); });
+        stepped(c, 0.15, 0.3, true,
+                [&](size_t b, size_t e) { first[c + 1] += candidates(b, e); });
     });
     for (size_t c = 0; c < chunks; ++c)
         first[c + 1] += first[c];
+    keep.Committed = true;
+    FGridCalcList.clear();
     FGridCalcList.resize(first[chunks]);
     std::vector<TCalcPart> parts(chunks);
     for (size_t c = 0; c < chunks; ++c)
         parts[c].Out = FGridCalcList.data() + first[c];
     inParallel([&](size_t c) {
-        stepped(c, 0.3, 0.95, [&](size_t b, size_t e) { range(b, e, parts[c]); });
+        stepped(c, 0.3, 0.95, false, [&](size_t b, size_t e) { range(b, e, parts[c]); });
     });
     size_t kept = parts[0].Kept;
     for (size_t c = 1; c < chunks; ++c) {

@@ -79,17 +79,27 @@ TInputData Site(int Side, int CalcType, double Lift = 0.0) {
 // Counts the reports and answers false (cancel) at report CancelAt (1-based; 0: never).
 struct TCounter {
     int Calls = 0, CancelAt = 0;
-    double Last = -1.0;
+    std::vector<double> Done; // of every report
     bool Rising = true, InRange = true;
     TProgress Callback() {
-        return [this](double Done) {
-            Rising = Rising && Done >= Last;
-            InRange = InRange && Done >= 0.0 && Done <= 1.0;
-            Last = Done;
+        return [this](double D) {
+            Rising = Rising && (Done.empty() || D >= Done.back());
+            InRange = InRange && D >= 0.0 && D <= 1.0;
+            Done.push_back(D);
             return ++Calls != CancelAt;
         };
     }
+    // Reports at or below Share (where the work still hears a cancel).
+    int CallsUpTo(double Share) const {
+        int n = 0;
+        for (double d : Done)
+            n += d <= Share ? 1 : 0;
+        return n;
+    }
 };
+
+// A calculation hears a cancel while it prepares, up to this share of its work.
+constexpr double kCalcCancellable = 0.3;
 
 // Phase changes heard by the project's listener.
 struct TListener {
@@ -150,7 +160,9 @@ TEST_F(Progress, CancelledCalculationLeavesTheResults) {
         const TState kept(d);
         TListener listener;
         listener.Install(d);
-        for (int at : {1, 3, count.Calls}) {
+        const int last = count.CallsUpTo(kCalcCancellable);
+        ASSERT_GE(last, 3) << where;
+        for (int at : {1, 3, last}) {
             TCounter cancel;
             cancel.CancelAt = at;
             EXPECT_THROW(d.Calcrate(cancel.Callback()), ECancelled) << where << " at " << at;
@@ -158,6 +170,11 @@ TEST_F(Progress, CancelledCalculationLeavesTheResults) {
             EXPECT_TRUE(d.GetPhase(2));
             EXPECT_TRUE(listener.Heard.empty()) << where;
         }
+        // Too late: once the records are being written the calculation runs to its end.
+        TCounter late;
+        late.CancelAt = last + 1;
+        EXPECT_TRUE(d.Calcrate(late.Callback()));
+        ExpectSame(withProgress, TState(d), false, where + " cancelled too late");
         // Never calculated: the cancel leaves no results and phase 2 clear.
         TInputData e = fresh;
         TCounter cancel;
@@ -197,7 +214,10 @@ TEST_F(Progress, CancelledLoadLeavesTheProject) {
         ASSERT_GE(count.Calls, 4); // reading and recalculating both report
         EXPECT_EQ(listener.Heard, (std::vector<std::pair<int, bool>>{{3, true}}));
     }
-    for (int at = 1; at <= count.Calls; ++at) {
+    // Reading is half the share, the recalculation the other half.
+    const int cancellable = count.CallsUpTo(0.5 + 0.5 * kCalcCancellable);
+    ASSERT_LT(cancellable, count.Calls);
+    for (int at = 1; at <= cancellable; ++at) {
         TInputData e = open;
         TListener listener;
         listener.Install(e);
@@ -226,8 +246,8 @@ TEST_F(Progress, CancelledRateRecalculationKeepsTheOldRates) {
     TInputData e = d;
     ASSERT_TRUE(ApplyRateSimulationAndRecalc(e, sim, count.Callback()));
     ExpectSame(TState(plain), TState(e), false, "uncancelled");
-    ASSERT_GE(count.Calls, 3);
-    for (int at : {1, count.Calls}) {
+    ASSERT_GE(count.CallsUpTo(kCalcCancellable), 2);
+    for (int at : {1, count.CallsUpTo(kCalcCancellable)}) {
         TInputData c = d;
         TListener listener;
         listener.Install(c);
