@@ -253,7 +253,11 @@ void TPreViewBase::UpdatePageActions() {
     PageNextAction->setEnabled(FDrawPageNum < PageNum());
     PagePreAction->setEnabled(FDrawPageNum > 1);
     StatusPanels[0]->setText(QStringLiteral(" Scale %1 %").arg(FPaperScale, 0, 'f', 0));
-    StatusPanels[1]->setText(QStringLiteral("%1 / %2").arg(FDrawPageNum).arg(PageNum()));
+    const QString pages = QStringLiteral("%1 / %2").arg(FDrawPageNum).arg(PageNum());
+    StatusPanels[1]->setText(pages);
+    // Tens of thousands of pages need more room than the panel's own.
+    StatusPanels[1]->setFixedWidth(
+        std::max(60, StatusPanels[1]->fontMetrics().horizontalAdvance(pages) + 12));
     const qsizetype dot = FPrinterName.indexOf(QLatin1Char('.'));
     StatusPanels[2]->setText(dot >= 0 ? FPrinterName.left(dot) : FPrinterName);
 }
