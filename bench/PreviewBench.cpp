@@ -113,6 +113,7 @@ int PreviewOfFile(const char* File, const QString& Shots, bool AllAtOnce) {
     preview.Footer = {QString(), QStringLiteral("&P / &N"), QString()};
     preview.SetOnPaperChange([&](TPageDocument& P) { BuildReports(P, data, false, true); });
     auto shot = [&](const char* Name) {
+        QApplication::processEvents(); // the layout, as the event loop would settle it
         const QImage image = preview.grab().toImage();
         if (!Shots.isEmpty())
             image.save(Shots + QLatin1Char('/') + QLatin1String(Name) + QStringLiteral(".png"));
