@@ -155,7 +155,9 @@ void TPreViewForm::WritePrintRecord() const {
     info.FirstPage = FFromP;
     info.LastPage = FToP;
     info.Portrait = !TPreviewPrinter::Current().Caps().Landscape;
-    info.Pages = FDocument.PageRecordings();
+    // A page at a time: a report of tens of thousands of pages is never held whole.
+    info.PageCount = FDocument.PageNum();
+    info.PageAt = [this](int32_t Index) { return FDocument.PageRecording(Index); };
     // Read again: the shared window lives for the whole run, the settings may have changed.
     WriteSpoolFile(StoredSpoolSettings(), info);
 }

@@ -412,18 +412,20 @@ void TPageDocument::DrawSheet(QPainter& Painter, int Index) const {
 std::vector<std::string> TPageDocument::PageRecordings() const {
     std::vector<std::string> pages;
     // The pages held, or every page of a routine's report.
-    const bool all = FOnDemand && !FRunning;
-    const int count = all ? FPageTotal : static_cast<int>(FPageList.size());
-    for (int i = 0; i < count; ++i) {
-        const TPreviewPage& page = all ? Page(i) : *FPageList[static_cast<size_t>(i)];
-        // The page as one picture: its drawing, text runs, header and footer.
-        QPicture picture;
-        QPainter painter(&picture);
-        page.Draw(painter, QRectF(0, 0, page.Meta.Width(), page.Meta.Height()));
-        painter.end();
-        pages.emplace_back(picture.data(), picture.size());
-    }
+    const int count = FOnDemand && !FRunning ? FPageTotal : static_cast<int>(FPageList.size());
+    for (int i = 0; i < count; ++i)
+        pages.push_back(PageRecording(FOnDemand && !FRunning ? i : FFirstPage + i));
     return pages;
+}
+
+std::string TPageDocument::PageRecording(int Index) const {
+    const TPreviewPage& page = Page(Index);
+    // The page as one picture: its drawing, text runs, header and footer.
+    QPicture picture;
+    QPainter painter(&picture);
+    page.Draw(painter, QRectF(0, 0, page.Meta.Width(), page.Meta.Height()));
+    painter.end();
+    return std::string(picture.data(), picture.size());
 }
 
 struct TPdfSheets::TImpl {

@@ -171,6 +171,8 @@ public:
     // Every page's drawing (content, header, footer) as recorded picture bytes: the pages held,
     // or every page of a routine's report.
     std::vector<std::string> PageRecordings() const;
+    // Page Index's drawing (0-based) as recorded picture bytes.
+    std::string PageRecording(int Index) const;
 
 private:
     using TPages = std::vector<std::unique_ptr<TPreviewPage>>;
