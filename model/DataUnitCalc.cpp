@@ -5,6 +5,8 @@
 
 #include "DataUnitCalcRun.h"
 
+#include "platform/LargeMemory.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -256,6 +258,7 @@ bool TInputData::Calcrate() {
         dense = cells <= std::max(kDenseCellFloor, kDenseCellsPerPoint * live);
     if (dense) {
         try {
+            ReserveLarge(FXYtoIndex, cells);
             FXYtoIndex.assign(cells, 0);
         } catch (const std::bad_alloc&) {
             dense = false;
@@ -445,6 +448,7 @@ bool TInputData::Calcrate() {
     inParallel([&](size_t c) { first[c + 1] = candidates(Begin(c), Begin(c + 1)); });
     for (size_t c = 0; c < chunks; ++c)
         first[c + 1] += first[c];
+    ReserveLarge(FGridCalcList, first[chunks]);
     FGridCalcList.resize(first[chunks]);
     std::vector<TCalcPart> parts(chunks);
     for (size_t c = 0; c < chunks; ++c)
