@@ -42,6 +42,14 @@ int32_t TInputData::RoundVolume(double x, int RoundType) {
     return RoundWhole(x, RoundType);
 }
 
+// A point's share of each four-point prism it is a corner of.
+struct TPrismCorner {
+    long double top = 0.0L; // topsoil thickness times the quarter area, in extended precision
+    double f = 0.0;         // fill depth
+    double w = 0.0;         // cut depths times the quarter area (and rates), for the centroid
+    double parts[6] = {};   // the cut split over the layers
+};
+
 // One run of Calcrate: the per-cell methods over the shared steps.
 struct TCalcRun : TCalcSteps {
     using TCalcSteps::TCalcSteps;
@@ -69,27 +77,33 @@ struct TCalcRun : TCalcSteps {
         return true;
     }
 
-    bool Prism(int64_t X, int64_t Y, const TGridData* const g[4], TGridCalcData& r) const {
-        if (!g[0] && !g[1] && !g[2] && !g[3])
-            return false;
-        NewRecord(X, Y, r);
-        TCorner c[4];
-        double f[4];
-        double parts[4][6];
-        long double topsoil = 0.0L;
-        for (int k = 0; k < 4; ++k) {
-            if (g[k]) {
-                Prepare(*g[k], c[k]);
-                Adjust(c[k]);
-            }
-            topsoil += static_cast<long double>(c[k].top) * q;
-            f[k] = Split(c[k], parts[k]);
+    // A point's share of a four-point prism, the same in each of the four cells it is a corner
+    // of, so it is worked out once a point; a missing corner has the share of an empty one.
+    void Corner(const TGridData* g, TPrismCorner& e) const {
+        TCorner c;
+        if (g) {
+            Prepare(*g, c);
+            Adjust(c);
         }
+        e.top = static_cast<long double>(c.top) * q;
+        e.f = Split(c, e.parts);
+        double w = 0.0;
+        for (int i = 1; i <= L; ++i)
+            w += FillCorr ? e.parts[i] * q : e.parts[i] * q * R[i];
+        e.w = w;
+    }
+
+    bool Cell(int64_t X, int64_t Y, const TPrismCorner* const e[4], TGridCalcData& r) const {
+        NewRecord(X, Y, r);
+        long double topsoil = 0.0L;
+        for (int k = 0; k < 4; ++k)
+            topsoil += e[k]->top;
         if (Hyoudo)
             r.HV = RoundWhole(static_cast<double>(topsoil), RoundMode);
         double sumParts[6];
         for (int i = 0; i < 6; ++i)
-            sumParts[i] = parts[0][i] + parts[1][i] + parts[2][i] + parts[3][i];
+            sumParts[i] = e[0]->parts[i] + e[1]->parts[i] + e[2]->parts[i] + e[3]->parts[i];
+        const double f[4] = {e[0]->f, e[1]->f, e[2]->f, e[3]->f};
         Volumes(f[0] + f[1] + f[2] + f[3], sumParts, q, r);
         if (!(r.BV[1] > 0) && !(r.CV[1][0] > 0))
             return false;
@@ -100,9 +114,7 @@ struct TCalcRun : TCalcSteps {
         r.BYj = r.BV[0] > 0 ? mfy / r.BV[0] : 0.0;
         double mcx = 0.0, mcy = 0.0;
         for (int k = 0; k < 4; ++k) {
-            double w = 0.0;
-            for (int i = 1; i <= L; ++i)
-                w += FillCorr ? parts[k][i] * q : parts[k][i] * q * R[i];
+            const double w = e[k]->w;
             mcx += (k == 0 || k == 2) ? w * s / 4 : w * 3 * s / 4;
             mcy += (k == 0 || k == 1) ? w * s / 4 : w * 3 * s / 4;
         }
@@ -116,21 +128,22 @@ struct TCalcRun : TCalcSteps {
         return true;
     }
 
-    bool Average(int64_t X, int64_t Y, const TGridData* const g[4], TGridCalcData& r) const {
-        if (!g[0] && !g[1] && !g[2] && !g[3])
-            return false;
+    // The average elevation method averages the corners' profiles before adjusting them.
+    void Corner(const TGridData* g, TCorner& c) const {
+        c = TCorner{};
+        if (g)
+            Prepare(*g, c);
+    }
+
+    bool Cell(int64_t X, int64_t Y, const TCorner* const c[4], TGridCalcData& r) const {
         NewRecord(X, Y, r);
-        TCorner c[4];
-        for (int k = 0; k < 4; ++k)
-            if (g[k])
-                Prepare(*g[k], c[k]);
         TCorner a;
         for (int i = 0; i < L; ++i)
-            a.t[i] = (c[0].t[i] + c[1].t[i] + c[2].t[i] + c[3].t[i]) / 4;
-        a.h = (c[0].h + c[1].h + c[2].h + c[3].h) / 4;
-        a.top = (c[0].top + c[1].top + c[2].top + c[3].top) / 4;
-        a.csink = (c[0].csink + c[1].csink + c[2].csink + c[3].csink) / 4;
-        a.bsink = (c[0].bsink + c[1].bsink + c[2].bsink + c[3].bsink) / 4;
+            a.t[i] = (c[0]->t[i] + c[1]->t[i] + c[2]->t[i] + c[3]->t[i]) / 4;
+        a.h = (c[0]->h + c[1]->h + c[2]->h + c[3]->h) / 4;
+        a.top = (c[0]->top + c[1]->top + c[2]->top + c[3]->top) / 4;
+        a.csink = (c[0]->csink + c[1]->csink + c[2]->csink + c[3]->csink) / 4;
+        a.bsink = (c[0]->bsink + c[1]->bsink + c[2]->bsink + c[3]->bsink) / 4;
         Adjust(a);
         if (Hyoudo)
             r.HV = Volume(a.top, A);
@@ -171,18 +184,11 @@ struct TCellGrid {
     uint64_t XSpace;
 };
 
-// One cell (or point) of a method, kept in the part's records when it gives a mesh.
-void CalcCell(const TCalcRun& Run, const TCellGrid& Grid, int Method, int64_t X, int64_t Y,
-              const TGridData* const G[4], TCalcPart& Part) {
+// One cell (or point) of a method, kept in the part's records when Make gives a mesh there.
+template <class TMake>
+void CalcCell(const TCellGrid& Grid, int64_t X, int64_t Y, TCalcPart& Part, const TMake& Make) {
     TGridCalcData& r = Part.Out[Part.Kept];
-    bool kept;
-    if (Method == 1)
-        kept = Run.Prism(X, Y, G, r);
-    else if (Method == 2)
-        kept = Run.Average(X, Y, G, r);
-    else
-        kept = Run.OnePoint(X, Y, G[0], r);
-    if (!kept)
+    if (!Make(r))
         return;
     ++Part.Kept;
     // XYToCell + 1, or 0 when the cell number does not fit a 32-bit Num.
@@ -207,6 +213,79 @@ void CalcCell(const TCalcRun& Run, const TCellGrid& Grid, int Method, int64_t X,
         }
     }
     Part.Saturated += limit ? 1 : 0;
+}
+
+// A row of the cell table is worked on in pieces of this many cells at most.
+constexpr uint64_t kRowPiece = 4096;
+
+// A four-point method over rows [B, E) of the cell table. Each point's corner share is worked
+// out once for the cells of the row above it and once for those below: a row's shares are kept
+// for the next row while a row fits one piece; the pieces of longer rows are worked out anew.
+template <class TEntry>
+void FourPointRows(const TCalcRun& Run, const TCellGrid& Grid, const int32_t* Table,
+                   const TGridData* Base, size_t B, size_t E, TCalcPart& Part) {
+    const uint64_t xSpace = Grid.XSpace;
+    const uint64_t cellsInRow = xSpace - 1;
+    const bool whole = cellsInRow <= kRowPiece;
+    const size_t width = static_cast<size_t>(std::min(cellsInRow, kRowPiece)) + 1;
+    std::vector<TEntry> upper(width), lower(width);
+    TEntry empty;
+    Run.Corner(nullptr, empty);
+    const auto shares = [&](std::vector<TEntry>& out, const int32_t* row, uint64_t from,
+                            uint64_t n) {
+        for (uint64_t i = 0; i < n; ++i) {
+            const int32_t p = row[from + i];
+            if (p)
+                Run.Corner(Base + (p - 1), out[i]);
+            else
+                out[i] = empty;
+        }
+    };
+    bool upperReady = false;
+    for (size_t u = B; u < E; ++u) {
+        const int64_t Y = Grid.MinY + static_cast<int64_t>(u);
+        const int32_t* row = Table + u * xSpace;
+        const int32_t* next = row + xSpace;
+        for (uint64_t from = 0; from < cellsInRow; from += kRowPiece) {
+            const uint64_t n = std::min(kRowPiece, cellsInRow - from);
+            if (!whole || !upperReady)
+                shares(upper, row, from, n + 1);
+            shares(lower, next, from, n + 1);
+            for (uint64_t i = 0; i < n; ++i) {
+                const uint64_t x = from + i;
+                if ((row[x] | row[x + 1] | next[x] | next[x + 1]) == 0)
+                    continue;
+                const TEntry* e[4] = {&upper[i], &upper[i + 1], &lower[i], &lower[i + 1]};
+                const int64_t X = Grid.MinX + static_cast<int64_t>(x);
+                CalcCell(Grid, X, Y, Part,
+                         [&](TGridCalcData& r) { return Run.Cell(X, Y, e, r); });
+            }
+            if (whole) {
+                upper.swap(lower);
+                upperReady = true;
+            }
+        }
+    }
+}
+
+// A four-point method over cells [B, E) of the sorted index, whose corners are found by Seek.
+template <class TEntry, class TSeek>
+void FourPointCells(const TCalcRun& Run, const TCellGrid& Grid, const std::vector<TKey>& Cells,
+                    size_t B, size_t E, const TSeek& Seek, TCalcPart& Part) {
+    TEntry empty, own[4];
+    Run.Corner(nullptr, empty);
+    for (size_t u = B; u < E; ++u) {
+        const TKey& c = Cells[u];
+        const TGridData* g[4];
+        Seek(c, g);
+        const TEntry* e[4];
+        for (int k = 0; k < 4; ++k) {
+            e[k] = g[k] ? &own[k] : &empty;
+            if (g[k])
+                Run.Corner(g[k], own[k]);
+        }
+        CalcCell(Grid, c.x, c.y, Part, [&](TGridCalcData& r) { return Run.Cell(c.x, c.y, e, r); });
+    }
 }
 
 } // namespace
@@ -304,26 +383,22 @@ bool TInputData::Calcrate() {
             return n;
         };
         range = [&, base](size_t b, size_t e, TCalcPart& part) {
-            const auto at = [base](const int32_t* r, int64_t x) -> const TGridData* {
-                const int32_t p = r[x];
-                return p ? base + (p - 1) : nullptr;
-            };
-            for (size_t u = b; u < e; ++u) {
-                const int64_t Y = FMinY + static_cast<int64_t>(u);
-                const int32_t* row = FXYtoIndex.data() + u * xSpace;
-                if (method == 0) {
+            const int32_t* table = FXYtoIndex.data();
+            if (method == 1) {
+                FourPointRows<TPrismCorner>(run, grid, table, base, b, e, part);
+            } else if (method == 2) {
+                FourPointRows<TCorner>(run, grid, table, base, b, e, part);
+            } else {
+                for (size_t u = b; u < e; ++u) {
+                    const int64_t Y = FMinY + static_cast<int64_t>(u);
+                    const int32_t* row = table + u * xSpace;
                     for (int64_t x = 0; x < FXSpace; ++x) {
-                        const TGridData* g[4] = {at(row, x), nullptr, nullptr, nullptr};
-                        if (g[0])
-                            CalcCell(run, grid, method, FMinX + x, Y, g, part);
-                    }
-                } else {
-                    const int32_t* next = row + xSpace;
-                    for (int64_t x = 0; x + 1 < FXSpace; ++x) {
-                        const TGridData* g[4] = {at(row, x), at(row, x + 1), at(next, x),
-                                                 at(next, x + 1)};
-                        if (g[0] || g[1] || g[2] || g[3])
-                            CalcCell(run, grid, method, FMinX + x, Y, g, part);
+                        if (!row[x])
+                            continue;
+                        const TGridData* g = base + (row[x] - 1);
+                        const int64_t X = FMinX + x;
+                        CalcCell(grid, X, Y, part,
+                                 [&](TGridCalcData& r) { return run.OnePoint(X, Y, g, r); });
                     }
                 }
             }
@@ -348,8 +423,10 @@ bool TInputData::Calcrate() {
             units = keys.size();
             range = [&, base](size_t b, size_t e, TCalcPart& part) {
                 for (size_t u = b; u < e; ++u) {
-                    const TGridData* g[4] = {base + (keys[u].pos - 1), nullptr, nullptr, nullptr};
-                    CalcCell(run, grid, method, keys[u].x, keys[u].y, g, part);
+                    const TGridData* g = base + (keys[u].pos - 1);
+                    const TKey& k = keys[u];
+                    CalcCell(grid, k.x, k.y, part,
+                             [&](TGridCalcData& r) { return run.OnePoint(k.x, k.y, g, r); });
                 }
             };
         } else {
@@ -397,15 +474,16 @@ bool TInputData::Calcrate() {
                 size_t below = static_cast<size_t>(
                     std::lower_bound(keys.begin(), keys.end(), TKey{c0.y + 1, c0.x, 0}, KeyLess) -
                     keys.begin());
-                for (size_t u = b; u < e; ++u) {
-                    const TKey& c = cells4[u];
-                    const TGridData* g[4];
+                const auto corners = [&](const TKey& c, const TGridData* g[4]) {
                     g[0] = seek(row, c.y, c.x);
                     g[1] = seek(row, c.y, c.x + 1);
                     g[2] = seek(below, c.y + 1, c.x);
                     g[3] = seek(below, c.y + 1, c.x + 1);
-                    CalcCell(run, grid, method, c.x, c.y, g, part);
-                }
+                };
+                if (method == 1)
+                    FourPointCells<TPrismCorner>(run, grid, cells4, b, e, corners, part);
+                else
+                    FourPointCells<TCorner>(run, grid, cells4, b, e, corners, part);
             };
         }
     }
