@@ -130,7 +130,8 @@ public:
     int64_t SaturatedMeshCount() const { return FSaturatedMeshes; }
     void SetCellIndexMode(TCellIndexMode Mode) { FCellIndexMode = Mode; }
     // Threads of a calculation: 0 (the default) one per core on a large site, else exactly
-    // this many ranges of the work. The records and totals are the same for every choice.
+    // this many, with the work in as many blocks at least. The records and totals are the
+    // same for every choice.
     void SetCalcThreads(int Count) { FCalcThreads = Count; }
     // True when the last Calcrate used the dense cell table.
     bool LastCalcWasDense() const { return FLastCalcDense; }

@@ -8,12 +8,15 @@
 #include "platform/LargeMemory.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
-#include <ctime>
+#include <condition_variable>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <functional>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -26,6 +29,8 @@ constexpr uint64_t kDenseCellsPerPoint = 8;
 constexpr uint64_t kDenseCellCeiling = uint64_t{1} << 30;
 // Below this many points one thread is quicker than starting another.
 constexpr uint64_t kParallelFloor = uint64_t{1} << 15;
+// The cells of a block of work: its records stay in the cache until they go to the list.
+constexpr uint64_t kBlockCells = uint64_t{1} << 15;
 
 struct TKey {
     int64_t y, x;
@@ -215,19 +220,28 @@ void CalcCell(const TCellGrid& Grid, int64_t X, int64_t Y, TCalcPart& Part, cons
     Part.Saturated += limit ? 1 : 0;
 }
 
-// A row of the cell table is worked on in pieces of this many cells at most.
+// The units of work on the cell table: its rows, cut into pieces of at most kRowPiece cells
+// where they are longer. Unit u is piece u % Pieces of row u / Pieces.
 constexpr uint64_t kRowPiece = 4096;
 
-// A four-point method over rows [B, E) of the cell table. Each point's corner share is worked
-// out once for the cells of the row above it and once for those below: a row's shares are kept
-// for the next row while a row fits one piece; the pieces of longer rows are worked out anew.
+struct TRowUnits {
+    uint64_t RowCells; // cells of a row: a table row, or the cells between two table rows
+    uint64_t Pieces;   // pieces a row
+
+    uint64_t Row(size_t u) const { return u / Pieces; }
+    uint64_t From(size_t u) const { return (u % Pieces) * kRowPiece; }
+    uint64_t Count(size_t u) const { return std::min(kRowPiece, RowCells - From(u)); }
+};
+
+// A four-point method over units [B, E) of the cell table. Each point's corner share is worked
+// out once for the cells above it and once for those below: the shares of a whole row are kept
+// for the next; those of pieces of longer rows are worked out anew.
 template <class TEntry>
-void FourPointRows(const TCalcRun& Run, const TCellGrid& Grid, const int32_t* Table,
-                   const TGridData* Base, size_t B, size_t E, TCalcPart& Part) {
+void FourPointRows(const TCalcRun& Run, const TCellGrid& Grid, const TRowUnits& Units,
+                   const int32_t* Table, const TGridData* Base, size_t B, size_t E,
+                   TCalcPart& Part) {
     const uint64_t xSpace = Grid.XSpace;
-    const uint64_t cellsInRow = xSpace - 1;
-    const bool whole = cellsInRow <= kRowPiece;
-    const size_t width = static_cast<size_t>(std::min(cellsInRow, kRowPiece)) + 1;
+    const size_t width = static_cast<size_t>(std::min(Units.RowCells, kRowPiece)) + 1;
     std::vector<TEntry> upper(width), lower(width);
     TEntry empty;
     Run.Corner(nullptr, empty);
@@ -241,29 +255,27 @@ void FourPointRows(const TCalcRun& Run, const TCellGrid& Grid, const int32_t* Ta
                 out[i] = empty;
         }
     };
-    bool upperReady = false;
+    uint64_t upperRow = UINT64_MAX; // the row whose shares `upper` holds whole
     for (size_t u = B; u < E; ++u) {
-        const int64_t Y = Grid.MinY + static_cast<int64_t>(u);
-        const int32_t* row = Table + u * xSpace;
+        const uint64_t y = Units.Row(u), from = Units.From(u), n = Units.Count(u);
+        const int32_t* row = Table + y * xSpace;
         const int32_t* next = row + xSpace;
-        for (uint64_t from = 0; from < cellsInRow; from += kRowPiece) {
-            const uint64_t n = std::min(kRowPiece, cellsInRow - from);
-            if (!whole || !upperReady)
-                shares(upper, row, from, n + 1);
-            shares(lower, next, from, n + 1);
-            for (uint64_t i = 0; i < n; ++i) {
-                const uint64_t x = from + i;
-                if ((row[x] | row[x + 1] | next[x] | next[x + 1]) == 0)
-                    continue;
-                const TEntry* e[4] = {&upper[i], &upper[i + 1], &lower[i], &lower[i + 1]};
-                const int64_t X = Grid.MinX + static_cast<int64_t>(x);
-                CalcCell(Grid, X, Y, Part,
-                         [&](TGridCalcData& r) { return Run.Cell(X, Y, e, r); });
-            }
-            if (whole) {
-                upper.swap(lower);
-                upperReady = true;
-            }
+        if (upperRow != y)
+            shares(upper, row, from, n + 1);
+        shares(lower, next, from, n + 1);
+        const int64_t Y = Grid.MinY + static_cast<int64_t>(y);
+        for (uint64_t i = 0; i < n; ++i) {
+            const uint64_t x = from + i;
+            if ((row[x] | row[x + 1] | next[x] | next[x + 1]) == 0)
+                continue;
+            const TEntry* e[4] = {&upper[i], &upper[i + 1], &lower[i], &lower[i + 1]};
+            const int64_t X = Grid.MinX + static_cast<int64_t>(x);
+            CalcCell(Grid, X, Y, Part, [&](TGridCalcData& r) { return Run.Cell(X, Y, e, r); });
+        }
+        upperRow = UINT64_MAX;
+        if (Units.Pieces == 1) {
+            upper.swap(lower);
+            upperRow = y + 1;
         }
     }
 }
@@ -351,9 +363,10 @@ bool TInputData::Calcrate() {
 
     const TGridData* const base = FGridList.data();
     const TCellGrid grid{FMinX, FMinY, xSpace};
-    // The work is split into units (rows of the cell table, points or cells of the sorted
-    // index) that are calculated in ranges; each range fills its own records and sums.
+    // The work is a list of units (pieces of rows of the cell table, points or cells of the
+    // sorted index) that are calculated in blocks of neighbouring units.
     size_t units = 0;
+    uint64_t unitCells = 1; // the records of a unit at most
     std::function<void(size_t, size_t, TCalcPart&)> range;
     // The cells of a range that have a point among their corners: its records at most.
     std::function<size_t(size_t, size_t)> candidates = [](size_t b, size_t e) { return e - b; };
@@ -366,37 +379,42 @@ bool TInputData::Calcrate() {
                 FXYtoIndex[static_cast<uint64_t>(g.Y - FMinY) * xSpace +
                            static_cast<uint64_t>(g.X - FMinX)] = static_cast<int32_t>(i + 1);
         }
-        units = static_cast<size_t>(method == 0 ? ySpace : ySpace - 1);
-        candidates = [&](size_t b, size_t e) {
+        const uint64_t rowCells = method == 0 ? xSpace : xSpace - 1;
+        const TRowUnits rows{rowCells, (rowCells + kRowPiece - 1) / kRowPiece};
+        units = static_cast<size_t>((method == 0 ? ySpace : ySpace - 1) * rows.Pieces);
+        unitCells = std::min(rowCells, kRowPiece);
+        candidates = [&, rows](size_t b, size_t e) {
             size_t n = 0;
             for (size_t u = b; u < e; ++u) {
-                const int32_t* row = FXYtoIndex.data() + u * xSpace;
+                const int32_t* row = FXYtoIndex.data() + rows.Row(u) * xSpace;
+                const uint64_t from = rows.From(u), to = from + rows.Count(u);
                 if (method == 0) {
-                    for (uint64_t x = 0; x < xSpace; ++x)
+                    for (uint64_t x = from; x < to; ++x)
                         n += row[x] != 0;
                 } else {
                     const int32_t* next = row + xSpace;
-                    for (uint64_t x = 0; x + 1 < xSpace; ++x)
+                    for (uint64_t x = from; x < to; ++x)
                         n += (row[x] | row[x + 1] | next[x] | next[x + 1]) != 0;
                 }
             }
             return n;
         };
-        range = [&, base](size_t b, size_t e, TCalcPart& part) {
+        range = [&, base, rows](size_t b, size_t e, TCalcPart& part) {
             const int32_t* table = FXYtoIndex.data();
             if (method == 1) {
-                FourPointRows<TPrismCorner>(run, grid, table, base, b, e, part);
+                FourPointRows<TPrismCorner>(run, grid, rows, table, base, b, e, part);
             } else if (method == 2) {
-                FourPointRows<TCorner>(run, grid, table, base, b, e, part);
+                FourPointRows<TCorner>(run, grid, rows, table, base, b, e, part);
             } else {
                 for (size_t u = b; u < e; ++u) {
-                    const int64_t Y = FMinY + static_cast<int64_t>(u);
-                    const int32_t* row = table + u * xSpace;
-                    for (int64_t x = 0; x < FXSpace; ++x) {
+                    const int64_t Y = FMinY + static_cast<int64_t>(rows.Row(u));
+                    const int32_t* row = table + rows.Row(u) * xSpace;
+                    const uint64_t from = rows.From(u), to = from + rows.Count(u);
+                    for (uint64_t x = from; x < to; ++x) {
                         if (!row[x])
                             continue;
                         const TGridData* g = base + (row[x] - 1);
-                        const int64_t X = FMinX + x;
+                        const int64_t X = FMinX + static_cast<int64_t>(x);
                         CalcCell(grid, X, Y, part,
                                  [&](TGridCalcData& r) { return run.OnePoint(X, Y, g, r); });
                     }
@@ -488,19 +506,18 @@ bool TInputData::Calcrate() {
         }
     }
 
-    // The ranges in one thread per core. Each range writes its records straight into the list
-    // from where its cells begin; the records are then closed up in order, so they come out
-    // exactly as one thread makes them, and the totals are whole numbers whose sum does not
-    // depend on the split.
-    const size_t chunks = std::max<size_t>(
+    // One thread per core. Each takes the next block of units, makes its records in a buffer of
+    // its own and appends them to the list when the blocks before it are in: the records come
+    // out exactly as one thread makes them, each written to the list once, and the totals are
+    // whole numbers whose sum does not depend on the split.
+    const size_t threads = std::max<size_t>(
         1, std::min(units, FCalcThreads > 0 ? static_cast<size_t>(FCalcThreads)
                            : live < kParallelFloor
                                ? size_t{1}
                                : std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8)));
-    const auto Begin = [&](size_t c) { return units * c / chunks; };
-    const auto inParallel = [chunks](const std::function<void(size_t)>& work) {
+    const auto inParallel = [threads](const std::function<void(size_t)>& work) {
         std::vector<std::thread> helpers;
-        std::vector<std::exception_ptr> failed(chunks);
+        std::vector<std::exception_ptr> failed(threads);
         const auto guarded = [&](size_t c) {
             try {
                 work(c);
@@ -508,7 +525,7 @@ bool TInputData::Calcrate() {
                 failed[c] = std::current_exception();
             }
         };
-        for (size_t c = 1; c < chunks; ++c) {
+        for (size_t c = 1; c < threads; ++c) {
             try {
                 helpers.emplace_back(guarded, c);
             } catch (const std::system_error&) {
@@ -522,26 +539,55 @@ bool TInputData::Calcrate() {
             if (e)
                 std::rethrow_exception(e);
     };
-    std::vector<size_t> first(chunks + 1, 0);
-    inParallel([&](size_t c) { first[c + 1] = candidates(Begin(c), Begin(c + 1)); });
-    for (size_t c = 0; c < chunks; ++c)
-        first[c + 1] += first[c];
-    ReserveLarge(FGridCalcList, first[chunks]);
-    FGridCalcList.resize(first[chunks]);
-    std::vector<TCalcPart> parts(chunks);
-    for (size_t c = 0; c < chunks; ++c)
-        parts[c].Out = FGridCalcList.data() + first[c];
-    inParallel([&](size_t c) { range(Begin(c), Begin(c + 1), parts[c]); });
-    size_t kept = parts[0].Kept;
-    for (size_t c = 1; c < chunks; ++c) {
-        // Leftward within the list, possibly overlapping.
-        std::memmove(static_cast<void*>(FGridCalcList.data() + kept), parts[c].Out,
-                     parts[c].Kept * sizeof(TGridCalcData));
-        kept += parts[c].Kept;
-        parts[0].Add(parts[c]);
-    }
-    FGridCalcList.resize(kept);
-    const TCalcPart& sum = parts[0];
+    std::vector<size_t> most(threads, 0);
+    inParallel(
+        [&](size_t c) { most[c] = candidates(units * c / threads, units * (c + 1) / threads); });
+    size_t records = 0;
+    for (size_t n : most)
+        records += n;
+    ReserveLarge(FGridCalcList, records);
+
+    // Blocks of about kBlockCells cells, and at least one a thread where there are units enough.
+    const size_t blockUnits =
+        std::max<size_t>(1, std::min<size_t>(std::max<uint64_t>(1, kBlockCells / unitCells),
+                                             (units + threads - 1) / threads));
+    const size_t blocks = (units + blockUnits - 1) / blockUnits;
+    TCalcPart sum;
+    std::atomic<size_t> nextBlock{0};
+    std::mutex listLock;
+    std::condition_variable listTurn;
+    size_t turn = 0; // the block whose records go to the list next
+    std::atomic<bool> stopped{false};
+    inParallel([&](size_t) {
+        std::vector<TGridCalcData> out(static_cast<size_t>(blockUnits * unitCells));
+        for (;;) {
+            const size_t k = nextBlock++;
+            if (k >= blocks || stopped)
+                return;
+            TCalcPart part;
+            part.Out = out.data();
+            try {
+                range(k * blockUnits, std::min(units, (k + 1) * blockUnits), part);
+            } catch (...) {
+                {
+                    const std::lock_guard<std::mutex> hold(listLock);
+                    stopped = true;
+                }
+                listTurn.notify_all();
+                throw;
+            }
+            std::unique_lock<std::mutex> hold(listLock);
+            listTurn.wait(hold, [&] { return turn == k || stopped; });
+            if (stopped)
+                return;
+            FGridCalcList.insert(FGridCalcList.end(), out.begin(),
+                                 out.begin() + static_cast<std::ptrdiff_t>(part.Kept));
+            sum.Add(part);
+            ++turn;
+            hold.unlock();
+            listTurn.notify_all();
+        }
+    });
 
     FSumVolume.HV = Saturate(sum.HV);
     FTotals.HV = sum.HV;
