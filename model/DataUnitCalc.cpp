@@ -280,21 +280,34 @@ void FourPointRows(const TCalcRun& Run, const TCellGrid& Grid, const TRowUnits& 
     }
 }
 
-// A four-point method over cells [B, E) of the sorted index, whose corners are found by Seek.
+// A four-point method over cells [B, E) of the sorted index, whose corners Seek finds as
+// positions in Keys (SIZE_MAX for none). A point is a corner of two cells in each of two rows
+// of cells; its share is kept in a small table by its position until the cells are done.
 template <class TEntry, class TSeek>
-void FourPointCells(const TCalcRun& Run, const TCellGrid& Grid, const std::vector<TKey>& Cells,
-                    size_t B, size_t E, const TSeek& Seek, TCalcPart& Part) {
-    TEntry empty, own[4];
+void FourPointCells(const TCalcRun& Run, const TCellGrid& Grid, const std::vector<TKey>& Keys,
+                    const TGridData* Base, const std::vector<TKey>& Cells, size_t B, size_t E,
+                    const TSeek& Seek, TCalcPart& Part) {
+    constexpr size_t kKept = 4096;
+    std::vector<TEntry> kept(kKept);
+    std::vector<size_t> keptFor(kKept, SIZE_MAX);
+    TEntry empty;
     Run.Corner(nullptr, empty);
     for (size_t u = B; u < E; ++u) {
         const TKey& c = Cells[u];
-        const TGridData* g[4];
-        Seek(c, g);
+        size_t at[4];
+        Seek(c, at);
         const TEntry* e[4];
         for (int k = 0; k < 4; ++k) {
-            e[k] = g[k] ? &own[k] : &empty;
-            if (g[k])
-                Run.Corner(g[k], own[k]);
+            if (at[k] == SIZE_MAX) {
+                e[k] = &empty;
+                continue;
+            }
+            const size_t slot = at[k] % kKept;
+            if (keptFor[slot] != at[k]) {
+                Run.Corner(Base + (Keys[at[k]].pos - 1), kept[slot]);
+                keptFor[slot] = at[k];
+            }
+            e[k] = &kept[slot];
         }
         CalcCell(Grid, c.x, c.y, Part, [&](TGridCalcData& r) { return Run.Cell(c.x, c.y, e, r); });
     }
@@ -422,13 +435,15 @@ bool TInputData::Calcrate() {
             }
         };
     } else {
-        // Live points sorted by cell; a stable sort keeps list order among equal mesh numbers,
-        // so the last of each run is the point that wins.
-        keys.reserve(live);
+        // Live points sorted by cell and, among equal mesh numbers, by list position, so the
+        // last of each run is the point that wins.
+        ReserveLarge(keys, live);
         for (size_t i = 0; i < FGridList.size(); ++i)
             if (!FGridList[i].DelFlg)
                 keys.push_back({FGridList[i].Y, FGridList[i].X, static_cast<int32_t>(i + 1)});
-        std::stable_sort(keys.begin(), keys.end(), KeyLess);
+        std::sort(keys.begin(), keys.end(), [](const TKey& a, const TKey& b) {
+            return KeyLess(a, b) || (!KeyLess(b, a) && a.pos < b.pos);
+        });
         size_t w = 0;
         for (size_t i = 0; i < keys.size(); ++i) {
             if (w > 0 && keys[w - 1].y == keys[i].y && keys[w - 1].x == keys[i].x)
@@ -450,7 +465,7 @@ bool TInputData::Calcrate() {
         } else {
             // Every cell that has a point among its corners, in scan order: the points'
             // positions shifted by each corner's offset are four sorted lists, merged.
-            cells4.reserve(keys.size() * 4);
+            ReserveLarge(cells4, keys.size() * 4);
             const int64_t dy[4] = {-1, -1, 0, 0}, dx[4] = {-1, 0, -1, 0};
             size_t at[4] = {0, 0, 0, 0};
             for (;;) {
@@ -477,13 +492,11 @@ bool TInputData::Calcrate() {
                     return;
                 // The corners are found by two cursors, one in the cell's row of points and
                 // one in the next: both only move forward as the cells go on in scan order.
-                const auto seek = [&](size_t& i, int64_t Y, int64_t X) -> const TGridData* {
+                const auto seek = [&](size_t& i, int64_t Y, int64_t X) -> size_t {
                     const TKey probe{Y, X, 0};
                     while (i < keys.size() && KeyLess(keys[i], probe))
                         ++i;
-                    return (i < keys.size() && keys[i].y == Y && keys[i].x == X)
-                               ? base + (keys[i].pos - 1)
-                               : nullptr;
+                    return (i < keys.size() && keys[i].y == Y && keys[i].x == X) ? i : SIZE_MAX;
                 };
                 const TKey& c0 = cells4[b];
                 size_t row = static_cast<size_t>(
@@ -492,16 +505,17 @@ bool TInputData::Calcrate() {
                 size_t below = static_cast<size_t>(
                     std::lower_bound(keys.begin(), keys.end(), TKey{c0.y + 1, c0.x, 0}, KeyLess) -
                     keys.begin());
-                const auto corners = [&](const TKey& c, const TGridData* g[4]) {
+                const auto corners = [&](const TKey& c, size_t g[4]) {
                     g[0] = seek(row, c.y, c.x);
                     g[1] = seek(row, c.y, c.x + 1);
                     g[2] = seek(below, c.y + 1, c.x);
                     g[3] = seek(below, c.y + 1, c.x + 1);
                 };
                 if (method == 1)
-                    FourPointCells<TPrismCorner>(run, grid, cells4, b, e, corners, part);
+                    FourPointCells<TPrismCorner>(run, grid, keys, base, cells4, b, e, corners,
+                                                 part);
                 else
-                    FourPointCells<TCorner>(run, grid, cells4, b, e, corners, part);
+                    FourPointCells<TCorner>(run, grid, keys, base, cells4, b, e, corners, part);
             };
         }
     }
