@@ -14,7 +14,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -146,10 +146,12 @@ TEST_F(SiteMapWindow, FindingsAreListedAndClickingOneGoesThere) {
     }
     ASSERT_GE(hole, 0);
     ASSERT_GE(spike, 0);
-    EXPECT_EQ(form.FindingsList->count(), int(form.Findings().size()));
+    EXPECT_EQ(form.FindingsList->model()->rowCount(), int(form.Findings().size()));
     for (int row : {spike, hole}) {
-        QListWidgetItem* item = form.FindingsList->item(row);
-        const QRect r = form.FindingsList->visualItemRect(item);
+        const QModelIndex item = form.FindingsList->model()->index(row, 0);
+        EXPECT_EQ(item.data().toString().mid(2).toStdString(),
+                  form.Findings()[size_t(row)].Message);
+        const QRect r = form.FindingsList->visualRect(item);
         QTest::mouseClick(form.FindingsList->viewport(), Qt::LeftButton, Qt::NoModifier,
                           r.center());
         const TCheckFinding& f = form.Findings()[size_t(row)];
