@@ -12,13 +12,16 @@
 #include "results/CalcOutDetailUnit.h"
 #include "results/CalcOutView.h"
 #include "sitemap/SiteMapForm.h"
+#include "sitemap/SiteMapView.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QTreeWidget>
 
 #include <sys/resource.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 
@@ -82,5 +85,25 @@ int main(int argc, char** argv) {
         map.SetInputData(d);
         map.show();
     });
+    // Each step drawn as the screen gets it, with no cached image to help.
+    TSiteMapView* view = map.MapView;
+    const QPointF middle(view->width() / 2.0, view->height() / 2.0);
+    Step("map: zoom in a notch", [&]() {
+        view->ZoomAt(1.25, middle);
+        view->repaint();
+    });
+    Step("map: zoom in 8 notches", [&]() {
+        view->ZoomAt(std::pow(1.25, 8), middle);
+        view->repaint();
+    });
+    Step("map: pan 8 pixels", [&]() {
+        view->CentreOn(view->ToMesh(middle + QPointF(8, 0)), 0);
+        view->repaint();
+    });
+    Step("map: fit", [&]() {
+        view->Fit();
+        view->repaint();
+    });
+    Step("map: volume layer", [&]() { map.LayerBox->setCurrentIndex(1); });
     return 0;
 }
