@@ -74,9 +74,11 @@ class TFindingsModel : public QAbstractListModel {
 public:
     explicit TFindingsModel(QObject* AOwner) : QAbstractListModel(AOwner) {}
     // The rows of Findings (not owned; kept until the next call).
-    void SetFindings(const std::vector<TCheckFinding>* Findings) {
+    // RowHeight: every row that high (the view measures one), or 0: each row measured.
+    void SetFindings(const std::vector<TCheckFinding>* Findings, int RowHeight = 0) {
         beginResetModel();
         FFindings = Findings;
+        FRowHeight = RowHeight;
         endResetModel();
     }
     int rowCount(const QModelIndex& Parent = QModelIndex()) const override {
@@ -92,11 +94,14 @@ public:
                    Text(f.Message);
         if (Role == Qt::ToolTipRole)
             return Text(f.Message);
+        if (Role == Qt::SizeHintRole && FRowHeight > 0)
+            return QSize(1, FRowHeight);
         return QVariant();
     }
 
 private:
     const std::vector<TCheckFinding>* FFindings = nullptr;
+    int FRowHeight = 0;
 };
 
 TSiteMapForm& SharedSiteMapForm() {
@@ -140,8 +145,6 @@ TSiteMapForm::TSiteMapForm(QWidget* AOwner) : QDialog(AOwner) {
     FindingsList = new QListView(this);
     FindingsList->setWordWrap(true);
     FindingsList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Rows of many findings are measured a batch at a time while the window is in use.
-    FindingsList->setLayoutMode(QListView::Batched);
     FFindingsModel = new TFindingsModel(this);
     FindingsList->setModel(FFindingsModel);
     PointLabel = new QLabel(this);
@@ -266,7 +269,12 @@ void TSiteMapForm::UpdateFindings() {
     // The list lets go of the old findings before they are freed.
     FFindingsModel->SetFindings(nullptr);
     FFindings = std::move(findings);
-    FFindingsModel->SetFindings(&FFindings);
+    // Measuring every row of a long list takes seconds: past a few thousand, rows of three
+    // lines, which every finding's sentence fits at the list's width.
+    const bool many = FFindings.size() > 2000;
+    FindingsList->setUniformItemSizes(many);
+    FFindingsModel->SetFindings(&FFindings,
+                                many ? 3 * FindingsList->fontMetrics().lineSpacing() + 4 : 0);
     const int serious = TSiteCheck::SeriousCount(FFindings);
     FindingsLabel->setText(FFindings.empty() ? QStringLiteral("データチェック: 問題はありません。")
                                              : QStringLiteral("データチェック: %1 件（重大 %2 件）")
