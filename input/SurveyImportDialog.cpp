@@ -1,13 +1,13 @@
 #include "SurveyImportDialog.h"
 
 #include "controls/MessageBoxes.h"
+#include "controls/ProgressRun.h"
 #include "model/DataUnit.h"
 #include "platform/Failure.h"
 #include "survey/SurveyReader.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -16,15 +16,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProgressDialog>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
-#include <atomic>
 #include <cmath>
-#include <exception>
-#include <thread>
 
 namespace {
 
@@ -66,23 +61,25 @@ TSurveyImportForm::TSurveyImportForm(const TInputData& Data, QWidget* AOwner)
     OriginN = edit(QStringLiteral("原点 X（北）"), 0, 0, known ? text(geo.Frame.N0) : QString());
     OriginE = edit(QStringLiteral("原点 Y（東）"), 0, 2, known ? text(geo.Frame.E0) : QString());
     Angle = edit(QStringLiteral("回転角（度）"), 1, 0, text(known ? geo.Frame.Angle : 0.0));
-    MaxEdge = edit(QStringLiteral("最大辺長（m, 0 は制限なし）"), 1, 2,
-                   text(known ? geo.MaxEdge : 0.0));
+    MaxEdge =
+        edit(QStringLiteral("最大辺長（m, 0 は制限なし）"), 1, 2, text(known ? geo.MaxEdge : 0.0));
     pg->addWidget(new QLabel(QStringLiteral("点ファイルの列")), 2, 0);
     Order = new QComboBox;
     Order->addItems({QStringLiteral("X（北）, Y（東）"), QStringLiteral("東, 北")});
     pg->addWidget(Order, 2, 1);
     connect(Order, &QComboBox::currentIndexChanged, this, &TSurveyImportForm::Invalidate);
-    pg->addWidget(new QLabel(QStringLiteral("メッシュ間隔 %1 m（基本データ）")
-                                 .arg(Data.MeshSpan(), 0, 'g', 10)),
-                  2, 2, 1, 2);
+    pg->addWidget(
+        new QLabel(
+            QStringLiteral("メッシュ間隔 %1 m（基本データ）").arg(Data.MeshSpan(), 0, 'g', 10)),
+        2, 2, 1, 2);
 
     PreviewButton = new QPushButton(QStringLiteral("確認"));
     connect(PreviewButton, &QPushButton::clicked, this, &TSurveyImportForm::PreviewClick);
     Summary = new QPlainTextEdit;
     Summary->setReadOnly(true);
     Summary->setMinimumSize(560, 130);
-    Summary->setPlaceholderText(QStringLiteral("「確認」で読み込み、取り込まれる内容をここに示します。"));
+    Summary->setPlaceholderText(
+        QStringLiteral("「確認」で読み込み、取り込まれる内容をここに示します。"));
 
     auto* buttons = new QDialogButtonBox;
     OkButton = buttons->addButton(QStringLiteral("取込"), QDialogButtonBox::AcceptRole);
@@ -112,7 +109,8 @@ TSurveyImportForm::TFileRow TSurveyImportForm::FileRow(const QString& Label, QGr
     r.Path->setMinimumWidth(280);
     r.Browse = new QPushButton(QStringLiteral("参照..."));
     r.Kind = new QComboBox;
-    r.Kind->addItems({QStringLiteral("点ファイル"), QStringLiteral("SIMA"), QStringLiteral("LandXML")});
+    r.Kind->addItems(
+        {QStringLiteral("点ファイル"), QStringLiteral("SIMA"), QStringLiteral("LandXML")});
     r.Surface = new QComboBox;
     r.Surface->setEditable(true);
     r.Surface->setMinimumWidth(110);
@@ -154,7 +152,7 @@ void TSurveyImportForm::FileChosen(TFileRow& Row) {
         if (kind != TSurveyFileKind::LandXml)
             return;
         TSurveyFile file;
-        if (!RunWithProgress(this, QStringLiteral("面を調べています..."),
+        if (!RunWithProgress(this, windowTitle(), QStringLiteral("面を調べています..."),
                              [&](const TSurveyProgress& p) {
                                  file = ReadSurveyFile(LocalName(path), kind,
                                                        TSurveyOrder::NorthEast, p);
@@ -210,7 +208,7 @@ void TSurveyImportForm::PreviewClick() {
         return;
     std::unique_ptr<TSurveyImport> import;
     const bool ran = RunGuarded(this, [&]() {
-        if (!RunWithProgress(this, QStringLiteral("測量データを読み込んでいます..."),
+        if (!RunWithProgress(this, windowTitle(), QStringLiteral("測量データを読み込んでいます..."),
                              [&](const TSurveyProgress& p) {
                                  import = std::make_unique<TSurveyImport>(FData, o, p);
                              }))
@@ -221,45 +219,4 @@ void TSurveyImportForm::PreviewClick() {
     Summary->setPlainText(QString::fromStdString(SurveyImportSummaryText(import->Summary())));
     FImport = std::move(import);
     OkButton->setEnabled(true);
-}
-
-bool TSurveyImportForm::RunWithProgress(QWidget* Parent, const QString& Label,
-                                        const std::function<void(const TSurveyProgress&)>& Work) {
-    std::atomic<int> permille{0};
-    std::atomic<bool> cancel{false}, finished{false}, cancelled{false};
-    std::exception_ptr error;
-    QProgressDialog box(Label, QStringLiteral("キャンセル"), 0, 1000, Parent);
-    box.setWindowTitle(QStringLiteral("測量データの取込"));
-    box.setWindowModality(Qt::WindowModal);
-    box.setMinimumDuration(400);
-    std::thread worker([&]() {
-        try {
-            Work([&](double done) {
-                permille = static_cast<int>(std::clamp(done, 0.0, 1.0) * 1000);
-                return !cancel.load();
-            });
-        } catch (const ESurveyCancelled&) {
-            cancelled = true;
-        } catch (...) {
-            error = std::current_exception();
-        }
-        finished = true;
-    });
-    QEventLoop loop;
-    QTimer tick;
-    connect(&tick, &QTimer::timeout, &loop, [&]() {
-        if (box.wasCanceled())
-            cancel = true;
-        else
-            box.setValue(std::min(permille.load(), 999));
-        if (finished)
-            loop.quit();
-    });
-    tick.start(30);
-    loop.exec();
-    worker.join();
-    box.reset();
-    if (error)
-        std::rethrow_exception(error);
-    return !cancelled;
 }

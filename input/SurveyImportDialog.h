@@ -27,11 +27,6 @@ public:
     // The import worked out by the last preview; null before one.
     const TSurveyImport* Import() const { return FImport.get(); }
 
-    // Runs Work on a worker thread under a progress box with a cancel button. False when the
-    // user cancelled; a failure of Work is passed on.
-    static bool RunWithProgress(QWidget* Parent, const QString& Label,
-                                const std::function<void(const TSurveyProgress&)>& Work);
-
     struct TFileRow {
         QLineEdit* Path;
         QComboBox* Kind;

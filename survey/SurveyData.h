@@ -3,6 +3,8 @@
 // plane (northing, easting, elevation, as Japanese surveying writes them: X north, Y east) and
 // surfaces, which are either scattered points or a triangulated network. No Qt here.
 
+#include "platform/Progress.h"
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -46,6 +48,5 @@ struct TSurveyFile {
 
 // Progress of a long read: the share done (0..1). Answers false to cancel, which ends the
 // read with ESurveyCancelled.
-using TSurveyProgress = std::function<bool(double Done)>;
-
-struct ESurveyCancelled {};
+using TSurveyProgress = TProgress;
+using ESurveyCancelled = ECancelled;
