@@ -275,7 +275,6 @@ void TEarthAllocationForm::PrintButtonClick() {
     RunGuarded(this, [&]() {
         preview.SetOnPaperChange(
             [this](TPageDocument& D) { BuildAllocationReports(D, *FInputData, FAllocation); });
-        BuildAllocationReports(preview.Document(), *FInputData, FAllocation);
         preview.Execute();
     });
     preview.SetOnPaperChange(nullptr);

@@ -4,9 +4,9 @@
 // diverging class breaks around zero, and the zero line and contours by marching squares over
 // the mesh points. No Qt: the map window, the printed map page and doryou-cli map draw it.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class TInputData;
@@ -49,6 +49,8 @@ public:
     bool ValueAt(int64_t X, int64_t Y, double& Value) const;
     // The point's index in Points(), -1 where there is none.
     int IndexAt(int64_t X, int64_t Y) const;
+    // The index of the first point at or after (X, Y) in scan order.
+    size_t LowerBound(int64_t X, int64_t Y) const;
 
     // Class breaks, ascending and symmetric about zero: ±Step, ±2 Step, … ±Classes Step. A
     // round step (1, 2 or 5 times a power of ten) chosen so that the classes cover nearly all
@@ -70,10 +72,13 @@ public:
     static std::string LayerUnit(TMapLayer Layer);
 
 private:
+    // Cell(X, Y, V) for every cell whose four corners hold finite values V (counter-clockwise
+    // from (X, Y)), in scan order.
+    template <class TCell> void ForEachCell(const TCell& Cell) const;
+
     TMapLayer FLayer = TMapLayer::Height;
     double FMeshSpan = 0;
     double FCellOffset = 0;
-    std::vector<TMapPoint> FPoints;
-    std::unordered_map<uint64_t, int> FIndex;
+    std::vector<TMapPoint> FPoints; // in scan order, found by binary search
     int64_t FMinX = 0, FMinY = 0, FMaxX = -1, FMaxY = -1;
 };

@@ -47,13 +47,23 @@ struct TCheckRules {
     int SpikeNeighbours = 5;
 };
 
+// How Run finds a point's neighbours and how many threads share the points. Everyone but the
+// tests takes the defaults; the findings are the same whichever is chosen.
+struct TCheckRun {
+    // Auto: a table over the site's box of mesh numbers when the box is not much larger than
+    // the number of points, else the points sorted by place. Dense falls back to the sorted
+    // points where the box could not be allocated.
+    enum class TIndex { Auto, Dense, Sparse } Index = TIndex::Auto;
+    int Threads = 0; // 0: one a core for large sites
+};
+
 class TSiteCheck {
 public:
     explicit TSiteCheck(TCheckRules Rules = {}) : FRules(Rules) {}
 
-    // Every finding, ordered by Y, then X, then kind. The calculated volumes are checked when
-    // the project holds valid results.
-    std::vector<TCheckFinding> Run(const TInputData& Data) const;
+    // Every finding, ordered by Y, then X, then kind, then field. The calculated volumes are
+    // checked when the project holds valid results.
+    std::vector<TCheckFinding> Run(const TInputData& Data, const TCheckRun& How = {}) const;
 
     static int SeriousCount(const std::vector<TCheckFinding>& Findings);
     // "hole", "duplicate", ... for machine-readable output.

@@ -1,5 +1,11 @@
 // Composing and painting report pages, as the preview does: the calculation list of a large
 // site (composed and stamped with header and footer), and one page painted at 100 %.
+//
+// With a project file, the preview of its calculation list as the user meets it instead: time
+// and memory to open it, to turn a page, to go to the last page and to the middle one, and to
+// scroll the thumbnails; PNG pictures of the window with --shots=FOLDER, every page composed at
+// once (as the preview once did) with --all-at-once.
+//   doryou_preview_bench SITE.msh [--shots=FOLDER] [--all-at-once]
 
 #include "SyntheticSite.h"
 #include "app/AppSetup.h"
@@ -10,6 +16,15 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <string>
 
 #include <benchmark/benchmark.h>
 
@@ -67,6 +82,87 @@ void BM_PaintPage100(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintPage100)->Unit(benchmark::kMillisecond);
 
+long CurrentRssMb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6)) / 1024;
+    return 0;
+}
+
+double Step(const char* Name, const std::function<void()>& Work) {
+    const auto start = std::chrono::steady_clock::now();
+    Work();
+    const double s =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%-34s %8.3f s   rss %5ld MB   peak %5ld MB\n", Name, s, CurrentRssMb(),
+                PeakRssMb());
+    std::fflush(stdout);
+    return s;
+}
+
+int PreviewOfFile(const char* File, const QString& Shots, bool AllAtOnce) {
+    TInputData data;
+    Step("open the project", [&]() { data.FileLoad(File); });
+    if (!data.GetPhase(2))
+        Step("calculate", [&]() { data.Calcrate(); });
+    TPreViewForm& preview = SharedPreviewForm();
+    if (AllAtOnce)
+        preview.Document().SetPageCache(1 << 30, 1 << 30);
+    preview.Footer = {QString(), QStringLiteral("&P / &N"), QString()};
+    preview.SetOnPaperChange([&](TPageDocument& P) { BuildReports(P, data, false, true); });
+    auto shot = [&](const char* Name) {
+        QApplication::processEvents(); // the layout, as the event loop would settle it
+        const QImage image = preview.grab().toImage();
+        if (!Shots.isEmpty())
+            image.save(Shots + QLatin1Char('/') + QLatin1String(Name) + QStringLiteral(".png"));
+    };
+    preview.resize(1280, 1000);
+    Step("open the preview (shown)", [&]() {
+        preview.RebuildPages();
+        preview.show();
+        QApplication::processEvents();
+        shot("first-page");
+    });
+    std::printf("pages %d, composed pages held %d, thumbnail widgets %d\n", preview.PageNum(),
+                preview.Document().HeldPages(), preview.SumnailWidgetCount());
+    const int turns = 20;
+    const double t = Step("20 page turns (painted)", [&]() {
+        for (int i = 0; i < turns; ++i) {
+            preview.PageNextActionExecute();
+            shot("turn");
+        }
+    });
+    std::printf("  a page turn: %.1f ms\n", t * 1000 / turns);
+    Step("to the last page", [&]() {
+        preview.SetDrawPageNum(preview.PageNum());
+        shot("last-page");
+    });
+    Step("to the middle page", [&]() {
+        preview.SetDrawPageNum(preview.PageNum() / 2);
+        shot("middle-page");
+    });
+    Step("thumbnails scrolled a third down", [&]() {
+        QScrollBar* bar = preview.ScrollBox2->verticalScrollBar();
+        bar->setValue(bar->maximum() / 3);
+        shot("thumbnails-scrolled");
+    });
+    Step("every page in turn, 300 pages", [&]() {
+        for (int i = 0; i < 300; ++i) {
+            preview.PageNextActionExecute();
+            QImage image(preview.View->size(), QImage::Format_ARGB32_Premultiplied);
+            QPainter painter(&image);
+            preview.PaintView(painter);
+        }
+    });
+    std::printf("pages %d, composed pages held %d, thumbnail widgets %d\n", preview.PageNum(),
+                preview.Document().HeldPages(), preview.SumnailWidgetCount());
+    preview.hide();
+    preview.SetOnPaperChange(nullptr);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -74,6 +170,17 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     SetupApplication();
+    if (argc > 1 && argv[1][0] != '-') {
+        QString shots;
+        bool allAtOnce = false;
+        for (int i = 2; i < argc; ++i) {
+            if (std::strncmp(argv[i], "--shots=", 8) == 0)
+                shots = QString::fromLocal8Bit(argv[i] + 8);
+            else if (std::strcmp(argv[i], "--all-at-once") == 0)
+                allAtOnce = true;
+        }
+        return PreviewOfFile(argv[1], shots, allAtOnce);
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -15,7 +15,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <exception>
+#include <functional>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -240,48 +244,78 @@ void PrintCalcJson(std::FILE* out, const TInputData& Data) {
                  "\"layer\":%d,\"meshSpan\":%s,\"meshes\":[",
                  JsonString(Data.Title()).c_str(), Data.CalcType(), Data.RoundType(),
                  Data.RateType(), Data.Layer(), JsonNumber(Data.MeshSpan()).c_str());
-    bool first = true;
-    std::string block;
-    block.reserve(1 << 20);
-    for (const TGridCalcData& r : Data.CalcList()) {
-        block += first ? "\n{\"Num\":" : ",\n{\"Num\":";
-        AppendInt(block, r.Num);
-        block += ",\"X\":";
-        AppendInt(block, r.X);
-        block += ",\"Y\":";
-        AppendInt(block, r.Y);
-        block += ",\"BV\":[";
-        AppendInt(block, r.BV[0]);
-        block += ',';
-        AppendInt(block, r.BV[1]);
-        block += "],\"CV\":[";
-        for (int k = 0; k < 2; ++k) {
-            block += k ? ",[" : "[";
-            for (int i = 0; i < 6; ++i) {
-                if (i)
-                    block += ',';
-                AppendInt(block, r.CV[k][i]);
+    // Records [From, To) as text, each after its separator.
+    const std::vector<TGridCalcData>& list = Data.CalcList();
+    const auto format = [&list](size_t From, size_t To, std::string& block) {
+        block.clear();
+        for (size_t i = From; i < To; ++i) {
+            const TGridCalcData& r = list[i];
+            block += i == 0 ? "\n{\"Num\":" : ",\n{\"Num\":";
+            AppendInt(block, r.Num);
+            block += ",\"X\":";
+            AppendInt(block, r.X);
+            block += ",\"Y\":";
+            AppendInt(block, r.Y);
+            block += ",\"BV\":[";
+            AppendInt(block, r.BV[0]);
+            block += ',';
+            AppendInt(block, r.BV[1]);
+            block += "],\"CV\":[";
+            for (int k = 0; k < 2; ++k) {
+                block += k ? ",[" : "[";
+                for (int j = 0; j < 6; ++j) {
+                    if (j)
+                        block += ',';
+                    AppendInt(block, r.CV[k][j]);
+                }
+                block += ']';
             }
-            block += ']';
+            block += "],\"HV\":";
+            AppendInt(block, r.HV);
+            block += ",\"CXj\":";
+            AppendJsonNumber(block, r.CXj);
+            block += ",\"CYj\":";
+            AppendJsonNumber(block, r.CYj);
+            block += ",\"BXj\":";
+            AppendJsonNumber(block, r.BXj);
+            block += ",\"BYj\":";
+            AppendJsonNumber(block, r.BYj);
+            block += '}';
         }
-        block += "],\"HV\":";
-        AppendInt(block, r.HV);
-        block += ",\"CXj\":";
-        AppendJsonNumber(block, r.CXj);
-        block += ",\"CYj\":";
-        AppendJsonNumber(block, r.CYj);
-        block += ",\"BXj\":";
-        AppendJsonNumber(block, r.BXj);
-        block += ",\"BYj\":";
-        AppendJsonNumber(block, r.BYj);
-        block += '}';
-        first = false;
-        if (block.size() > (1 << 20) - 512) {
-            std::fwrite(block.data(), 1, block.size(), out);
-            block.clear();
+    };
+    // Two blocks at a time, the second formatted by another thread, written in order.
+    constexpr size_t kBlock = 4096;
+    std::string blocks[2];
+    for (std::string& b : blocks)
+        b.reserve(kBlock * 256);
+    for (size_t at = 0; at < list.size(); at += 2 * kBlock) {
+        const size_t mid = std::min(list.size(), at + kBlock);
+        const size_t end = std::min(list.size(), mid + kBlock);
+        std::exception_ptr failed;
+        const auto second = [&] {
+            try {
+                format(mid, end, blocks[1]);
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        };
+        std::thread helper;
+        if (mid < end) {
+            try {
+                helper = std::thread(second);
+            } catch (const std::system_error&) {
+                second(); // no thread to be had: this one does it
+            }
         }
+        format(at, mid, blocks[0]);
+        if (helper.joinable())
+            helper.join();
+        if (failed)
+            std::rethrow_exception(failed);
+        std::fwrite(blocks[0].data(), 1, blocks[0].size(), out);
+        if (mid < end)
+            std::fwrite(blocks[1].data(), 1, blocks[1].size(), out);
     }
-    std::fwrite(block.data(), 1, block.size(), out);
     // The totals in 64 bits, with the count of meshes whose own volumes stopped at 32 bits.
     std::fprintf(out, "],\n\"total\":{%s},\"saturatedMeshes\":%lld}\n",
                  TotalsJson(TVolumeTotals(Data.GetCalcTotals())).c_str(),

@@ -96,9 +96,20 @@ int Export(const std::string& command, const std::vector<std::string>& args) {
     if (command == "export-mesh") {
         LoadProject(data, args[0]);
         text = MeshCsvText(data);
-    } else {
+    } else if (command == "export-summary") {
         LoadCalculated(data, args[0]);
-        text = command == "export-summary" ? CalcSummaryCsvText(data) : DetailCsvText(data);
+        text = CalcSummaryCsvText(data);
+    } else {
+        // A line a mesh: written as it is made, never held whole.
+        LoadCalculated(data, args[0]);
+        const std::unique_ptr<TOutputSink> out = OpenOutput(args[1]);
+        DetailCsvPieces(data, [&out](const std::string& piece) {
+            const std::string bytes = Utf8ToCp932(piece);
+            if (!out->Write(bytes.data(), bytes.size()))
+                out->Commit(); // stops here with the failure's message
+        });
+        out->Commit();
+        return 0;
     }
     WriteCp932Output(args[1], text);
     return 0;

@@ -23,6 +23,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -230,10 +231,10 @@ int main(int argc, char* argv[]) {
             f->resize(1000, 680);
             QTest::qWait(100);
             f->MapView->Fit();
-            if (f->FindingsList->count() > 0)
-                QTest::mouseClick(
-                    f->FindingsList->viewport(), Qt::LeftButton, {},
-                    f->FindingsList->visualItemRect(f->FindingsList->item(0)).center());
+            const QModelIndex first = f->FindingsList->model()->index(0, 0);
+            if (first.isValid())
+                QTest::mouseClick(f->FindingsList->viewport(), Qt::LeftButton, {},
+                                  f->FindingsList->visualRect(first).center());
             f->MapView->Fit();
             Shot(f, QStringLiteral("map-findings"));
             f->reject();

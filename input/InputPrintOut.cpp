@@ -8,7 +8,6 @@ void InputPrintOut(QWidget* Parent, const TInputData& Data) {
     TPreViewForm& preview = SharedPreviewForm();
     RunGuarded(Parent, [&]() {
         preview.SetOnPaperChange([&Data](TPageDocument& Sender) { BuildListing(Sender, Data); });
-        BuildListing(preview.Document(), Data);
         preview.Execute();
     });
     // The routine refers to Data, which need not outlive this call.

@@ -22,11 +22,19 @@ bool DetailIsFourPoint(const TInputData& Data) {
 }
 
 std::string DetailCsvText(const TInputData& Data) {
+    std::string text;
+    text.reserve(64 + static_cast<size_t>(Data.CalcMeshCount()) * (40 + 12 * Data.Layer()));
+    DetailCsvPieces(Data, [&text](const std::string& piece) { text += piece; });
+    return text;
+}
+
+void DetailCsvPieces(const TInputData& Data, const std::function<void(const std::string&)>& Out) {
+    constexpr size_t kPiece = 1 << 20;
     const bool topsoil = Data.Hyoudo();
     const int L = Data.Layer();
     const bool four = DetailIsFourPoint(Data);
     std::string text;
-    text.reserve(64 + static_cast<size_t>(Data.CalcMeshCount()) * (40 + 12 * L));
+    text.reserve(kPiece + 512);
     AddLine(text, "土量計算一覧表");
     AddLine(text, "");
     std::string heading = "メッシュ,Ｘ番号,Ｙ番号";
@@ -38,38 +46,36 @@ std::string DetailCsvText(const TInputData& Data) {
             heading += "," + CsvText(Data.GetSolidName(i));
     AddLine(text, heading);
 
-    std::string line;
-    const auto volume = [&line](int32_t v) {
-        line += ',';
+    const auto volume = [&text](int32_t v) {
+        text += ',';
         if (v != 0) {
-            line += '"';
-            AppendThousands(line, v);
-            line += '"';
+            text += '"';
+            AppendThousands(text, v);
+            text += '"';
         }
     };
     for (const TGridCalcData& r : Data.CalcList()) {
         // As "%6d".
-        line.clear();
         char num[16];
         const size_t n = static_cast<size_t>(std::to_chars(num, num + sizeof num, r.Num).ptr - num);
         if (n < 6)
-            line.append(6 - n, ' ');
-        line.append(num, n);
+            text.append(6 - n, ' ');
+        text.append(num, n);
         if (four) {
-            line += ",\"";
-            AppendInt(line, r.X);
-            line += ',';
-            AppendInt(line, int64_t{r.X} + 1);
-            line += "\",\"";
-            AppendInt(line, r.Y);
-            line += ',';
-            AppendInt(line, int64_t{r.Y} + 1);
-            line += '"';
+            text += ",\"";
+            AppendInt(text, r.X);
+            text += ',';
+            AppendInt(text, int64_t{r.X} + 1);
+            text += "\",\"";
+            AppendInt(text, r.Y);
+            text += ',';
+            AppendInt(text, int64_t{r.Y} + 1);
+            text += '"';
         } else {
-            line += ',';
-            AppendInt(line, r.X);
-            line += ',';
-            AppendInt(line, r.Y);
+            text += ',';
+            AppendInt(text, r.X);
+            text += ',';
+            AppendInt(text, r.Y);
         }
         if (topsoil)
             volume(r.HV);
@@ -78,7 +84,12 @@ std::string DetailCsvText(const TInputData& Data) {
         if (L > 1)
             for (int i = 1; i <= L; ++i)
                 volume(r.CV[1][i]);
-        AddLine(text, line);
+        text += "\r\n";
+        if (text.size() >= kPiece) {
+            Out(text);
+            text.clear();
+        }
     }
-    return text;
+    if (!text.empty())
+        Out(text);
 }

@@ -16,17 +16,18 @@
 
 class TFileReader;
 
-// One input mesh point.
+// One input mesh point. The flag sits beside the numbers, where it takes no room of its own:
+// a point is as large as its record in the project file.
 struct TGridData {
     int32_t Index = 0; // 1-based list position; 0: no such point / a new point
     int32_t X = 0;
     int32_t Y = 0;
+    bool DelFlg = false;
     double GH = 0.0;      // ground height
     double FH = 0.0;      // planned height
     double LAYER[5] = {}; // [0] topsoil; [1..4] layer thickness or layer top elevation
     double CSink = 0.0;   // stepping-in settlement
     double BSink = 0.0;   // consolidation settlement
-    bool DelFlg = false;
 };
 
 // One calculated mesh, or the project totals. Volumes in whole cubic metres.
@@ -137,7 +138,8 @@ public:
     int64_t SaturatedMeshCount() const { return FSaturatedMeshes; }
     void SetCellIndexMode(TCellIndexMode Mode) { FCellIndexMode = Mode; }
     // Threads of a calculation: 0 (the default) one per core on a large site, else exactly
-    // this many ranges of the work. The records and totals are the same for every choice.
+    // this many, with the work in as many blocks at least. The records and totals are the
+    // same for every choice.
     void SetCalcThreads(int Count) { FCalcThreads = Count; }
     // True when the last Calcrate used the dense cell table.
     bool LastCalcWasDense() const { return FLastCalcDense; }

@@ -5,14 +5,18 @@
 
 #include "DataUnitCalcRun.h"
 
+#include "platform/LargeMemory.h"
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cmath>
-#include <ctime>
+#include <condition_variable>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <functional>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -25,8 +29,8 @@ constexpr uint64_t kDenseCellsPerPoint = 8;
 constexpr uint64_t kDenseCellCeiling = uint64_t{1} << 30;
 // Below this many points one thread is quicker than starting another.
 constexpr uint64_t kParallelFloor = uint64_t{1} << 15;
-// Cells between two looks at a cancel: a few milliseconds of work.
-constexpr uint64_t kStepCells = uint64_t{1} << 16;
+// The cells of a block of work: its records stay in the cache until they go to the list.
+constexpr uint64_t kBlockCells = uint64_t{1} << 15;
 
 struct TKey {
     int64_t y, x;
@@ -42,6 +46,14 @@ bool KeyLess(const TKey& a, const TKey& b) {
 int32_t TInputData::RoundVolume(double x, int RoundType) {
     return RoundWhole(x, RoundType);
 }
+
+// A point's share of each four-point prism it is a corner of.
+struct TPrismCorner {
+    long double top = 0.0L; // topsoil thickness times the quarter area, in extended precision
+    double f = 0.0;         // fill depth
+    double w = 0.0;         // cut depths times the quarter area (and rates), for the centroid
+    double parts[6] = {};   // the cut split over the layers
+};
 
 // One run of Calcrate: the per-cell methods over the shared steps.
 struct TCalcRun : TCalcSteps {
@@ -70,27 +82,33 @@ struct TCalcRun : TCalcSteps {
         return true;
     }
 
-    bool Prism(int64_t X, int64_t Y, const TGridData* const g[4], TGridCalcData& r) const {
-        if (!g[0] && !g[1] && !g[2] && !g[3])
-            return false;
-        NewRecord(X, Y, r);
-        TCorner c[4];
-        double f[4];
-        double parts[4][6];
-        long double topsoil = 0.0L;
-        for (int k = 0; k < 4; ++k) {
-            if (g[k]) {
-                Prepare(*g[k], c[k]);
-                Adjust(c[k]);
-            }
-            topsoil += static_cast<long double>(c[k].top) * q;
-            f[k] = Split(c[k], parts[k]);
+    // A point's share of a four-point prism, the same in each of the four cells it is a corner
+    // of, so it is worked out once a point; a missing corner has the share of an empty one.
+    void Corner(const TGridData* g, TPrismCorner& e) const {
+        TCorner c;
+        if (g) {
+            Prepare(*g, c);
+            Adjust(c);
         }
+        e.top = static_cast<long double>(c.top) * q;
+        e.f = Split(c, e.parts);
+        double w = 0.0;
+        for (int i = 1; i <= L; ++i)
+            w += FillCorr ? e.parts[i] * q : e.parts[i] * q * R[i];
+        e.w = w;
+    }
+
+    bool Cell(int64_t X, int64_t Y, const TPrismCorner* const e[4], TGridCalcData& r) const {
+        NewRecord(X, Y, r);
+        long double topsoil = 0.0L;
+        for (int k = 0; k < 4; ++k)
+            topsoil += e[k]->top;
         if (Hyoudo)
             r.HV = RoundWhole(static_cast<double>(topsoil), RoundMode);
         double sumParts[6];
         for (int i = 0; i < 6; ++i)
-            sumParts[i] = parts[0][i] + parts[1][i] + parts[2][i] + parts[3][i];
+            sumParts[i] = e[0]->parts[i] + e[1]->parts[i] + e[2]->parts[i] + e[3]->parts[i];
+        const double f[4] = {e[0]->f, e[1]->f, e[2]->f, e[3]->f};
         Volumes(f[0] + f[1] + f[2] + f[3], sumParts, q, r);
         if (!(r.BV[1] > 0) && !(r.CV[1][0] > 0))
             return false;
@@ -101,9 +119,7 @@ struct TCalcRun : TCalcSteps {
         r.BYj = r.BV[0] > 0 ? mfy / r.BV[0] : 0.0;
         double mcx = 0.0, mcy = 0.0;
         for (int k = 0; k < 4; ++k) {
-            double w = 0.0;
-            for (int i = 1; i <= L; ++i)
-                w += FillCorr ? parts[k][i] * q : parts[k][i] * q * R[i];
+            const double w = e[k]->w;
             mcx += (k == 0 || k == 2) ? w * s / 4 : w * 3 * s / 4;
             mcy += (k == 0 || k == 1) ? w * s / 4 : w * 3 * s / 4;
         }
@@ -117,21 +133,22 @@ struct TCalcRun : TCalcSteps {
         return true;
     }
 
-    bool Average(int64_t X, int64_t Y, const TGridData* const g[4], TGridCalcData& r) const {
-        if (!g[0] && !g[1] && !g[2] && !g[3])
-            return false;
+    // The average elevation method averages the corners' profiles before adjusting them.
+    void Corner(const TGridData* g, TCorner& c) const {
+        c = TCorner{};
+        if (g)
+            Prepare(*g, c);
+    }
+
+    bool Cell(int64_t X, int64_t Y, const TCorner* const c[4], TGridCalcData& r) const {
         NewRecord(X, Y, r);
-        TCorner c[4];
-        for (int k = 0; k < 4; ++k)
-            if (g[k])
-                Prepare(*g[k], c[k]);
         TCorner a;
         for (int i = 0; i < L; ++i)
-            a.t[i] = (c[0].t[i] + c[1].t[i] + c[2].t[i] + c[3].t[i]) / 4;
-        a.h = (c[0].h + c[1].h + c[2].h + c[3].h) / 4;
-        a.top = (c[0].top + c[1].top + c[2].top + c[3].top) / 4;
-        a.csink = (c[0].csink + c[1].csink + c[2].csink + c[3].csink) / 4;
-        a.bsink = (c[0].bsink + c[1].bsink + c[2].bsink + c[3].bsink) / 4;
+            a.t[i] = (c[0]->t[i] + c[1]->t[i] + c[2]->t[i] + c[3]->t[i]) / 4;
+        a.h = (c[0]->h + c[1]->h + c[2]->h + c[3]->h) / 4;
+        a.top = (c[0]->top + c[1]->top + c[2]->top + c[3]->top) / 4;
+        a.csink = (c[0]->csink + c[1]->csink + c[2]->csink + c[3]->csink) / 4;
+        a.bsink = (c[0]->bsink + c[1]->bsink + c[2]->bsink + c[3]->bsink) / 4;
         Adjust(a);
         if (Hyoudo)
             r.HV = Volume(a.top, A);
@@ -172,18 +189,11 @@ struct TCellGrid {
     uint64_t XSpace;
 };
 
-// One cell (or point) of a method, kept in the part's records when it gives a mesh.
-void CalcCell(const TCalcRun& Run, const TCellGrid& Grid, int Method, int64_t X, int64_t Y,
-              const TGridData* const G[4], TCalcPart& Part) {
+// One cell (or point) of a method, kept in the part's records when Make gives a mesh there.
+template <class TMake>
+void CalcCell(const TCellGrid& Grid, int64_t X, int64_t Y, TCalcPart& Part, const TMake& Make) {
     TGridCalcData& r = Part.Out[Part.Kept];
-    bool kept;
-    if (Method == 1)
-        kept = Run.Prism(X, Y, G, r);
-    else if (Method == 2)
-        kept = Run.Average(X, Y, G, r);
-    else
-        kept = Run.OnePoint(X, Y, G[0], r);
-    if (!kept)
+    if (!Make(r))
         return;
     ++Part.Kept;
     // XYToCell + 1, or 0 when the cell number does not fit a 32-bit Num.
@@ -208,6 +218,99 @@ void CalcCell(const TCalcRun& Run, const TCellGrid& Grid, int Method, int64_t X,
         }
     }
     Part.Saturated += limit ? 1 : 0;
+}
+
+// The units of work on the cell table: its rows, cut into pieces of at most kRowPiece cells
+// where they are longer. Unit u is piece u % Pieces of row u / Pieces.
+constexpr uint64_t kRowPiece = 4096;
+
+struct TRowUnits {
+    uint64_t RowCells; // cells of a row: a table row, or the cells between two table rows
+    uint64_t Pieces;   // pieces a row
+
+    uint64_t Row(size_t u) const { return u / Pieces; }
+    uint64_t From(size_t u) const { return (u % Pieces) * kRowPiece; }
+    uint64_t Count(size_t u) const { return std::min(kRowPiece, RowCells - From(u)); }
+};
+
+// A four-point method over units [B, E) of the cell table. Each point's corner share is worked
+// out once for the cells above it and once for those below: the shares of a whole row are kept
+// for the next; those of pieces of longer rows are worked out anew.
+template <class TEntry>
+void FourPointRows(const TCalcRun& Run, const TCellGrid& Grid, const TRowUnits& Units,
+                   const int32_t* Table, const TGridData* Base, size_t B, size_t E,
+                   TCalcPart& Part) {
+    const uint64_t xSpace = Grid.XSpace;
+    const size_t width = static_cast<size_t>(std::min(Units.RowCells, kRowPiece)) + 1;
+    std::vector<TEntry> upper(width), lower(width);
+    TEntry empty;
+    Run.Corner(nullptr, empty);
+    const auto shares = [&](std::vector<TEntry>& out, const int32_t* row, uint64_t from,
+                            uint64_t n) {
+        for (uint64_t i = 0; i < n; ++i) {
+            const int32_t p = row[from + i];
+            if (p)
+                Run.Corner(Base + (p - 1), out[i]);
+            else
+                out[i] = empty;
+        }
+    };
+    uint64_t upperRow = UINT64_MAX; // the row whose shares `upper` holds whole
+    for (size_t u = B; u < E; ++u) {
+        const uint64_t y = Units.Row(u), from = Units.From(u), n = Units.Count(u);
+        const int32_t* row = Table + y * xSpace;
+        const int32_t* next = row + xSpace;
+        if (upperRow != y)
+            shares(upper, row, from, n + 1);
+        shares(lower, next, from, n + 1);
+        const int64_t Y = Grid.MinY + static_cast<int64_t>(y);
+        for (uint64_t i = 0; i < n; ++i) {
+            const uint64_t x = from + i;
+            if ((row[x] | row[x + 1] | next[x] | next[x + 1]) == 0)
+                continue;
+            const TEntry* e[4] = {&upper[i], &upper[i + 1], &lower[i], &lower[i + 1]};
+            const int64_t X = Grid.MinX + static_cast<int64_t>(x);
+            CalcCell(Grid, X, Y, Part, [&](TGridCalcData& r) { return Run.Cell(X, Y, e, r); });
+        }
+        upperRow = UINT64_MAX;
+        if (Units.Pieces == 1) {
+            upper.swap(lower);
+            upperRow = y + 1;
+        }
+    }
+}
+
+// A four-point method over cells [B, E) of the sorted index, whose corners Seek finds as
+// positions in Keys (SIZE_MAX for none). A point is a corner of two cells in each of two rows
+// of cells; its share is kept in a small table by its position until the cells are done.
+template <class TEntry, class TSeek>
+void FourPointCells(const TCalcRun& Run, const TCellGrid& Grid, const std::vector<TKey>& Keys,
+                    const TGridData* Base, const std::vector<TKey>& Cells, size_t B, size_t E,
+                    const TSeek& Seek, TCalcPart& Part) {
+    constexpr size_t kKept = 4096;
+    std::vector<TEntry> kept(kKept);
+    std::vector<size_t> keptFor(kKept, SIZE_MAX);
+    TEntry empty;
+    Run.Corner(nullptr, empty);
+    for (size_t u = B; u < E; ++u) {
+        const TKey& c = Cells[u];
+        size_t at[4];
+        Seek(c, at);
+        const TEntry* e[4];
+        for (int k = 0; k < 4; ++k) {
+            if (at[k] == SIZE_MAX) {
+                e[k] = &empty;
+                continue;
+            }
+            const size_t slot = at[k] % kKept;
+            if (keptFor[slot] != at[k]) {
+                Run.Corner(Base + (Keys[at[k]].pos - 1), kept[slot]);
+                keptFor[slot] = at[k];
+            }
+            e[k] = &kept[slot];
+        }
+        CalcCell(Grid, c.x, c.y, Part, [&](TGridCalcData& r) { return Run.Cell(c.x, c.y, e, r); });
+    }
 }
 
 } // namespace
@@ -296,6 +399,7 @@ bool TInputData::Calcrate(const TProgress& Progress) {
         dense = cells <= std::max(kDenseCellFloor, kDenseCellsPerPoint * live);
     if (dense) {
         try {
+            ReserveLarge(FXYtoIndex, cells);
             FXYtoIndex.assign(cells, 0);
         } catch (const std::bad_alloc&) {
             dense = false;
@@ -309,9 +413,10 @@ bool TInputData::Calcrate(const TProgress& Progress) {
 
     const TGridData* const base = FGridList.data();
     const TCellGrid grid{FMinX, FMinY, xSpace};
-    // The work is split into units (rows of the cell table, points or cells of the sorted
-    // index) that are calculated in ranges; each range fills its own records and sums.
+    // The work is a list of units (pieces of rows of the cell table, points or cells of the
+    // sorted index) that are calculated in blocks of neighbouring units.
     size_t units = 0;
+    uint64_t unitCells = 1; // the records of a unit at most
     std::function<void(size_t, size_t, TCalcPart&)> range;
     // The cells of a range that have a point among their corners: its records at most.
     std::function<size_t(size_t, size_t)> candidates = [](size_t b, size_t e) { return e - b; };
@@ -324,55 +429,58 @@ bool TInputData::Calcrate(const TProgress& Progress) {
                 FXYtoIndex[static_cast<uint64_t>(g.Y - FMinY) * xSpace +
                            static_cast<uint64_t>(g.X - FMinX)] = static_cast<int32_t>(i + 1);
         }
-        units = static_cast<size_t>(method == 0 ? ySpace : ySpace - 1);
-        candidates = [&](size_t b, size_t e) {
+        const uint64_t rowCells = method == 0 ? xSpace : xSpace - 1;
+        const TRowUnits rows{rowCells, (rowCells + kRowPiece - 1) / kRowPiece};
+        units = static_cast<size_t>((method == 0 ? ySpace : ySpace - 1) * rows.Pieces);
+        unitCells = std::min(rowCells, kRowPiece);
+        candidates = [&, rows](size_t b, size_t e) {
             size_t n = 0;
             for (size_t u = b; u < e; ++u) {
-                const int32_t* row = FXYtoIndex.data() + u * xSpace;
+                const int32_t* row = FXYtoIndex.data() + rows.Row(u) * xSpace;
+                const uint64_t from = rows.From(u), to = from + rows.Count(u);
                 if (method == 0) {
-                    for (uint64_t x = 0; x < xSpace; ++x)
+                    for (uint64_t x = from; x < to; ++x)
                         n += row[x] != 0;
                 } else {
                     const int32_t* next = row + xSpace;
-                    for (uint64_t x = 0; x + 1 < xSpace; ++x)
+                    for (uint64_t x = from; x < to; ++x)
                         n += (row[x] | row[x + 1] | next[x] | next[x + 1]) != 0;
                 }
             }
             return n;
         };
-        range = [&, base](size_t b, size_t e, TCalcPart& part) {
-            const auto at = [base](const int32_t* r, int64_t x) -> const TGridData* {
-                const int32_t p = r[x];
-                return p ? base + (p - 1) : nullptr;
-            };
-            for (size_t u = b; u < e; ++u) {
-                const int64_t Y = FMinY + static_cast<int64_t>(u);
-                const int32_t* row = FXYtoIndex.data() + u * xSpace;
-                if (method == 0) {
-                    for (int64_t x = 0; x < FXSpace; ++x) {
-                        const TGridData* g[4] = {at(row, x), nullptr, nullptr, nullptr};
-                        if (g[0])
-                            CalcCell(run, grid, method, FMinX + x, Y, g, part);
-                    }
-                } else {
-                    const int32_t* next = row + xSpace;
-                    for (int64_t x = 0; x + 1 < FXSpace; ++x) {
-                        const TGridData* g[4] = {at(row, x), at(row, x + 1), at(next, x),
-                                                 at(next, x + 1)};
-                        if (g[0] || g[1] || g[2] || g[3])
-                            CalcCell(run, grid, method, FMinX + x, Y, g, part);
+        range = [&, base, rows](size_t b, size_t e, TCalcPart& part) {
+            const int32_t* table = FXYtoIndex.data();
+            if (method == 1) {
+                FourPointRows<TPrismCorner>(run, grid, rows, table, base, b, e, part);
+            } else if (method == 2) {
+                FourPointRows<TCorner>(run, grid, rows, table, base, b, e, part);
+            } else {
+                for (size_t u = b; u < e; ++u) {
+                    const int64_t Y = FMinY + static_cast<int64_t>(rows.Row(u));
+                    const int32_t* row = table + rows.Row(u) * xSpace;
+                    const uint64_t from = rows.From(u), to = from + rows.Count(u);
+                    for (uint64_t x = from; x < to; ++x) {
+                        if (!row[x])
+                            continue;
+                        const TGridData* g = base + (row[x] - 1);
+                        const int64_t X = FMinX + static_cast<int64_t>(x);
+                        CalcCell(grid, X, Y, part,
+                                 [&](TGridCalcData& r) { return run.OnePoint(X, Y, g, r); });
                     }
                 }
             }
         };
     } else {
-        // Live points sorted by cell; a stable sort keeps list order among equal mesh numbers,
-        // so the last of each run is the point that wins.
-        keys.reserve(live);
+        // Live points sorted by cell and, among equal mesh numbers, by list position, so the
+        // last of each run is the point that wins.
+        ReserveLarge(keys, live);
         for (size_t i = 0; i < FGridList.size(); ++i)
             if (!FGridList[i].DelFlg)
                 keys.push_back({FGridList[i].Y, FGridList[i].X, static_cast<int32_t>(i + 1)});
-        std::stable_sort(keys.begin(), keys.end(), KeyLess);
+        std::sort(keys.begin(), keys.end(), [](const TKey& a, const TKey& b) {
+            return KeyLess(a, b) || (!KeyLess(b, a) && a.pos < b.pos);
+        });
         size_t w = 0;
         for (size_t i = 0; i < keys.size(); ++i) {
             if (w > 0 && keys[w - 1].y == keys[i].y && keys[w - 1].x == keys[i].x)
@@ -385,14 +493,16 @@ bool TInputData::Calcrate(const TProgress& Progress) {
             units = keys.size();
             range = [&, base](size_t b, size_t e, TCalcPart& part) {
                 for (size_t u = b; u < e; ++u) {
-                    const TGridData* g[4] = {base + (keys[u].pos - 1), nullptr, nullptr, nullptr};
-                    CalcCell(run, grid, method, keys[u].x, keys[u].y, g, part);
+                    const TGridData* g = base + (keys[u].pos - 1);
+                    const TKey& k = keys[u];
+                    CalcCell(grid, k.x, k.y, part,
+                             [&](TGridCalcData& r) { return run.OnePoint(k.x, k.y, g, r); });
                 }
             };
         } else {
             // Every cell that has a point among its corners, in scan order: the points'
             // positions shifted by each corner's offset are four sorted lists, merged.
-            cells4.reserve(keys.size() * 4);
+            ReserveLarge(cells4, keys.size() * 4);
             const int64_t dy[4] = {-1, -1, 0, 0}, dx[4] = {-1, 0, -1, 0};
             size_t at[4] = {0, 0, 0, 0};
             for (;;) {
@@ -419,13 +529,11 @@ bool TInputData::Calcrate(const TProgress& Progress) {
                     return;
                 // The corners are found by two cursors, one in the cell's row of points and
                 // one in the next: both only move forward as the cells go on in scan order.
-                const auto seek = [&](size_t& i, int64_t Y, int64_t X) -> const TGridData* {
+                const auto seek = [&](size_t& i, int64_t Y, int64_t X) -> size_t {
                     const TKey probe{Y, X, 0};
                     while (i < keys.size() && KeyLess(keys[i], probe))
                         ++i;
-                    return (i < keys.size() && keys[i].y == Y && keys[i].x == X)
-                               ? base + (keys[i].pos - 1)
-                               : nullptr;
+                    return (i < keys.size() && keys[i].y == Y && keys[i].x == X) ? i : SIZE_MAX;
                 };
                 const TKey& c0 = cells4[b];
                 size_t row = static_cast<size_t>(
@@ -434,34 +542,35 @@ bool TInputData::Calcrate(const TProgress& Progress) {
                 size_t below = static_cast<size_t>(
                     std::lower_bound(keys.begin(), keys.end(), TKey{c0.y + 1, c0.x, 0}, KeyLess) -
                     keys.begin());
-                for (size_t u = b; u < e; ++u) {
-                    const TKey& c = cells4[u];
-                    const TGridData* g[4];
+                const auto corners = [&](const TKey& c, size_t g[4]) {
                     g[0] = seek(row, c.y, c.x);
                     g[1] = seek(row, c.y, c.x + 1);
                     g[2] = seek(below, c.y + 1, c.x);
                     g[3] = seek(below, c.y + 1, c.x + 1);
-                    CalcCell(run, grid, method, c.x, c.y, g, part);
-                }
+                };
+                if (method == 1)
+                    FourPointCells<TPrismCorner>(run, grid, keys, base, cells4, b, e, corners,
+                                                 part);
+                else
+                    FourPointCells<TCorner>(run, grid, keys, base, cells4, b, e, corners, part);
             };
         }
     }
 
     ReportProgress(Progress, 0.15);
 
-    // The ranges in one thread per core. Each range writes its records straight into the list
-    // from where its cells begin; the records are then closed up in order, so they come out
-    // exactly as one thread makes them, and the totals are whole numbers whose sum does not
-    // depend on the split.
-    const size_t chunks = std::max<size_t>(
+    // One thread per core. Each takes the next block of units, makes its records in a buffer of
+    // its own and appends them to the list when the blocks before it are in: the records come
+    // out exactly as one thread makes them, each written to the list once, and the totals are
+    // whole numbers whose sum does not depend on the split.
+    const size_t threads = std::max<size_t>(
         1, std::min(units, FCalcThreads > 0 ? static_cast<size_t>(FCalcThreads)
                            : live < kParallelFloor
                                ? size_t{1}
                                : std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8)));
-    const auto Begin = [&](size_t c) { return units * c / chunks; };
-    const auto inParallel = [chunks](const std::function<void(size_t)>& work) {
+    const auto inParallel = [threads](const std::function<void(size_t)>& work) {
         std::vector<std::thread> helpers;
-        std::vector<std::exception_ptr> failed(chunks);
+        std::vector<std::exception_ptr> failed(threads);
         const auto guarded = [&](size_t c) {
             try {
                 work(c);
@@ -469,7 +578,7 @@ bool TInputData::Calcrate(const TProgress& Progress) {
                 failed[c] = std::current_exception();
             }
         };
-        for (size_t c = 1; c < chunks; ++c) {
+        for (size_t c = 1; c < threads; ++c) {
             try {
                 helpers.emplace_back(guarded, c);
             } catch (const std::system_error&) {
@@ -483,62 +592,63 @@ bool TInputData::Calcrate(const TProgress& Progress) {
             if (e)
                 std::rethrow_exception(e);
     };
-    // Each range goes in steps of about kStepCells cells. Between steps the first range tells
-    // Progress how far it has come (the others keep pace), and every range stops at a cancel.
-    const size_t step =
-        static_cast<size_t>(std::max<uint64_t>(1, kStepCells / (dense ? xSpace : 1)));
-    std::atomic<bool> stop{false};
-    const auto stepped = [&](size_t c, double from, double to, bool cancellable,
-                             const std::function<void(size_t, size_t)>& work) {
-        const size_t b0 = Begin(c), e0 = Begin(c + 1);
-        for (size_t b = b0; b < e0;) {
-            if (stop.load(std::memory_order_relaxed))
-                throw ECancelled{};
-            const size_t e = e0 - b > step ? b + step : e0;
-            work(b, e);
-            b = e;
-            if (c != 0 || !Progress)
-                continue;
-            const double done =
-                from + (to - from) * static_cast<double>(b - b0) / static_cast<double>(e0 - b0);
-            if (!cancellable) {
-                Progress(done);
-                continue;
-            }
-            try {
-                ReportProgress(Progress, done);
-            } catch (const ECancelled&) {
-                stop = true;
-                throw;
-            }
-        }
-    };
-    std::vector<size_t> first(chunks + 1, 0);
-    inParallel([&](size_t c) {
-        stepped(c, 0.15, 0.3, true,
-                [&](size_t b, size_t e) { first[c + 1] += candidates(b, e); });
-    });
-    for (size_t c = 0; c < chunks; ++c)
-        first[c + 1] += first[c];
+    std::vector<size_t> most(threads, 0);
+    inParallel(
+        [&](size_t c) { most[c] = candidates(units * c / threads, units * (c + 1) / threads); });
+    size_t records = 0;
+    for (size_t n : most)
+        records += n;
+    ReportProgress(Progress, 0.3);
+    // From here on the records are written: the run goes to its end, cancelled or not.
     keep.Committed = true;
     FGridCalcList.clear();
-    FGridCalcList.resize(first[chunks]);
-    std::vector<TCalcPart> parts(chunks);
-    for (size_t c = 0; c < chunks; ++c)
-        parts[c].Out = FGridCalcList.data() + first[c];
+    ReserveLarge(FGridCalcList, records);
+
+    // Blocks of about kBlockCells cells, and at least one a thread where there are units enough.
+    const size_t blockUnits =
+        std::max<size_t>(1, std::min<size_t>(std::max<uint64_t>(1, kBlockCells / unitCells),
+                                             (units + threads - 1) / threads));
+    const size_t blocks = (units + blockUnits - 1) / blockUnits;
+    TCalcPart sum;
+    std::atomic<size_t> nextBlock{0};
+    std::mutex listLock;
+    std::condition_variable listTurn;
+    size_t turn = 0; // the block whose records go to the list next
+    std::atomic<bool> stopped{false};
     inParallel([&](size_t c) {
-        stepped(c, 0.3, 0.95, false, [&](size_t b, size_t e) { range(b, e, parts[c]); });
+        std::vector<TGridCalcData> out(static_cast<size_t>(blockUnits * unitCells));
+        for (;;) {
+            const size_t k = nextBlock++;
+            if (k >= blocks || stopped)
+                return;
+            TCalcPart part;
+            part.Out = out.data();
+            try {
+                range(k * blockUnits, std::min(units, (k + 1) * blockUnits), part);
+            } catch (...) {
+                {
+                    const std::lock_guard<std::mutex> hold(listLock);
+                    stopped = true;
+                }
+                listTurn.notify_all();
+                throw;
+            }
+            std::unique_lock<std::mutex> hold(listLock);
+            listTurn.wait(hold, [&] { return turn == k || stopped; });
+            if (stopped)
+                return;
+            FGridCalcList.insert(FGridCalcList.end(), out.begin(),
+                                 out.begin() + static_cast<std::ptrdiff_t>(part.Kept));
+            sum.Add(part);
+            ++turn;
+            const double done =
+                0.3 + 0.65 * static_cast<double>(turn) / static_cast<double>(blocks);
+            hold.unlock();
+            listTurn.notify_all();
+            if (c == 0 && Progress)
+                Progress(done);
+        }
     });
-    size_t kept = parts[0].Kept;
-    for (size_t c = 1; c < chunks; ++c) {
-        // Leftward within the list, possibly overlapping.
-        std::memmove(static_cast<void*>(FGridCalcList.data() + kept), parts[c].Out,
-                     parts[c].Kept * sizeof(TGridCalcData));
-        kept += parts[c].Kept;
-        parts[0].Add(parts[c]);
-    }
-    FGridCalcList.resize(kept);
-    const TCalcPart& sum = parts[0];
 
     FSumVolume.HV = Saturate(sum.HV);
     FTotals.HV = sum.HV;

@@ -16,6 +16,7 @@
 #include "platform/CodePage.h"
 #include "platform/Failure.h"
 #include "platform/FileUtil.h"
+#include "platform/LargeMemory.h"
 
 #include <algorithm>
 #include <cstring>
@@ -237,7 +238,7 @@ struct TInputData::TFileContent {
         // Only a count that the file is known to hold is reserved; otherwise the list grows
         // with the records actually read.
         if (sized)
-            Grid.reserve(static_cast<size_t>(count));
+            ReserveLarge(Grid, static_cast<size_t>(count));
         constexpr size_t kChunk = 4096;
         std::vector<char> buf(kChunk * kMeshRecordSize);
         for (size_t done = 0; done < static_cast<size_t>(count);) {

@@ -5,9 +5,11 @@
 #include "preview/PreviewPrinter.h"
 
 #include "controls/MessageBoxes.h"
+#include "controls/ProgressRun.h"
 #include "platform/Failure.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
@@ -86,11 +88,26 @@ void TPreViewForm::CalcDrawArea() {
 }
 
 void TPreViewForm::RebuildPages() {
-    // The thumbnails go first: the compose routine replaces the pages they show.
+    // The thumbnails go first: the compose routine replaces the pages they show. With no page
+    // to show, the view paints no page while the routine runs.
     ClearSumnails();
     FDrawPageNum = 0;
     CalcLayout();
-    FDocument.Compose();
+    if (FDocument.OnPaperChange()) {
+        // The routine runs on a worker thread (it draws on pictures only) under a progress box
+        // that comes when it takes long.
+        QWidget* parent = isVisible() ? this : QApplication::activeWindow();
+        const bool done = RunWithProgress(
+            parent, ApplicationTitle(), QStringLiteral("印刷イメージを作成しています..."),
+            [this](const TProgress& Progress) { FDocument.Compose(Progress); });
+        if (!done) {
+            UpdatePageActions();
+            View->update();
+            throw ECancelled{};
+        }
+    } else {
+        FDocument.Compose();
+    }
     AddSumnails(true);
     SetDrawPageNum(1);
 }

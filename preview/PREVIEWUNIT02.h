@@ -36,6 +36,8 @@ public:
     void SetOnPaperChange(TPaperChange Value) { FDocument.SetOnPaperChange(std::move(Value)); }
     void SetFontTable(TPreviewItem* Item) { FDocument.SetFontTable(Item); }
 
+    // Composes the pages anew (see TPageDocument::Compose); a long composition shows progress.
+    // Cancelled, the document holds no pages and ECancelled is thrown.
     void RebuildPages() override;
     void InitPreview() override;
     void DrawPage(QPainter& Canvas) override;
@@ -57,13 +59,15 @@ public:
     // one job in Layout (0 normal, 1 turned, 2 two a sheet on the other orientation, 3 and 4
     // four a sheet). The built-in PDF printer gets copies and collation done here, so its file
     // holds every sheet asked for. The printer's orientation and copy count are put back, also
-    // after a failure; failures throw EFailure. No page in the range sends no job.
+    // after a failure; failures throw EFailure. No page in the range sends no job. Cancelled in
+    // the progress window, the job is dropped (the PDF file stays as it was) and ECancelled is
+    // thrown.
     void PrintPages(int From, int To, int Layout, bool Collate, int Copies);
     // "印刷...": the print dialog, then the job; the built-in PDF printer asks for a file.
     // Failures end in the error box.
     void PrintActionExecute();
     // Rebuilds the pages and prints them as "印刷..." does, without showing the window;
-    // failures, no page among them, throw EFailure.
+    // failures, no page among them, throw EFailure. A cancel prints nothing.
     void PrintExecute();
     // The range of the last print command.
     int FromP() const { return FFromP; }

@@ -71,7 +71,11 @@ void TPreViewBase::InitPreview() {
 }
 
 void TPreViewBase::Execute() {
-    RebuildPagesWaiting();
+    try {
+        RebuildPagesWaiting();
+    } catch (const ECancelled&) {
+        return;
+    }
     if (PageNum() == 0)
         throw EFailure("表示するページがありません。");
     exec();
@@ -108,21 +112,65 @@ void TPreViewBase::ClearPages() {
 }
 
 TSumnail* TPreViewBase::Sumnail(int Index) const {
-    return Index >= 0 && Index < static_cast<int>(FSumnails.size()) ? FSumnails[Index] : nullptr;
+    const auto it = FSumnails.find(Index);
+    return it != FSumnails.end() ? it->second : nullptr;
 }
 
 void TPreViewBase::ClearSumnails() {
-    for (TSumnail* s : FSumnails)
-        delete s;
+    // Later: a thumbnail may be going away from within its own click. Hidden and without its
+    // document now: the pages may be composed anew on another thread meanwhile.
+    for (const auto& [index, s] : FSumnails) {
+        s->hide();
+        s->SetDocument(nullptr);
+        s->deleteLater();
+    }
     FSumnails.clear();
+    FSumnailCount = 0;
+    FSumnailReview = false;
     if (SumnailPane)
         SumnailPane->resize(SumnailPane->width(), 0);
 }
 
+int TPreViewBase::SumnailStep() const {
+    return TSumnail::HeightFor(FDocument.PaperW(), FDocument.PaperH()) + 5;
+}
+
 void TPreViewBase::AddSumnails(bool ReviewOn) {
+    FSumnailCount = PageNum();
+    FSumnailReview = FSumnailReview || ReviewOn;
+    for (const auto& [index, s] : FSumnails)
+        s->SetReviewOn(FSumnailReview);
+    SumnailPane->resize(SumnailPane->width(), FSumnailCount * SumnailStep());
+    ShowSumnails();
+}
+
+void TPreViewBase::ShowSumnails() {
+    if (!SumnailPane)
+        return;
+    // Tens of thousands of pages make tens of thousands of thumbnails: only those in sight,
+    // and a few either side for the wheel, are widgets.
+    constexpr int spare = 8;
+    const int step = SumnailStep();
+    const int top = ScrollBox2->verticalScrollBar()->value();
+    const int first = std::max(0, top / step - spare);
+    const int last =
+        std::min(FSumnailCount - 1, (top + ScrollBox2->viewport()->height()) / step + spare);
+    for (auto it = FSumnails.begin(); it != FSumnails.end();) {
+        if (it->first < first || it->first > last) {
+            it->second->hide();
+            it->second->deleteLater();
+            it = FSumnails.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (first > last)
+        return;
     const TPrinterCaps caps = TPreviewPrinter::Current().Caps();
     const std::array<int, 6>& m = FDocument.Marzins();
-    for (int i = static_cast<int>(FSumnails.size()); i < PageNum(); ++i) {
+    for (int i = first; i <= last; ++i) {
+        if (FSumnails.count(i))
+            continue;
         auto* s = new TSumnail(SumnailPane);
         s->SetPaperHeight(FDocument.PaperH());
         s->SetPaperWidth(FDocument.PaperW());
@@ -131,11 +179,11 @@ void TPreViewBase::AddSumnails(bool ReviewOn) {
         if (caps.DpiY > 0)
             s->SetPrinterPaperHeight(caps.PaperH * 254.0 / caps.DpiY);
         s->SetDocument(&FDocument);
-        s->SetReviewOn(ReviewOn);
+        s->SetReviewOn(FSumnailReview);
+        s->SetSelected(i + 1 == FDrawPageNum);
         s->OnClick = [this](TSumnail& Sender) { SetDrawPageNum(Sender.Number()); };
-        SumnailPane->resize(SumnailPane->width(), s->y() + s->height() + 5);
         s->show();
-        FSumnails.push_back(s);
+        FSumnails.emplace(i, s);
     }
 }
 
@@ -205,7 +253,11 @@ void TPreViewBase::UpdatePageActions() {
     PageNextAction->setEnabled(FDrawPageNum < PageNum());
     PagePreAction->setEnabled(FDrawPageNum > 1);
     StatusPanels[0]->setText(QStringLiteral(" Scale %1 %").arg(FPaperScale, 0, 'f', 0));
-    StatusPanels[1]->setText(QStringLiteral("%1 / %2").arg(FDrawPageNum).arg(PageNum()));
+    const QString pages = QStringLiteral("%1 / %2").arg(FDrawPageNum).arg(PageNum());
+    StatusPanels[1]->setText(pages);
+    // Tens of thousands of pages need more room than the panel's own.
+    StatusPanels[1]->setFixedWidth(
+        std::max(60, StatusPanels[1]->fontMetrics().horizontalAdvance(pages) + 12));
     const qsizetype dot = FPrinterName.indexOf(QLatin1Char('.'));
     StatusPanels[2]->setText(dot >= 0 ? FPrinterName.left(dot) : FPrinterName);
 }
@@ -231,14 +283,14 @@ void TPreViewBase::SetDrawPageNum(int Value) {
 }
 
 void TPreViewBase::ScrollSumnailIntoView() {
-    TSumnail* s = Sumnail(FDrawPageNum - 1);
-    if (!s)
+    if (FDrawPageNum < 1 || FDrawPageNum > FSumnailCount)
         return;
     QScrollBar* bar = ScrollBox2->verticalScrollBar();
     // Thumbnail tops are pane coordinates; the pane's visible top is the scroll position.
-    const int top = s->y() - bar->value();
-    const int pos = top + bar->value() - (ScrollBox2->viewport()->height() - s->height()) / 2;
+    const int step = SumnailStep();
+    const int pos = (FDrawPageNum - 1) * step - (ScrollBox2->viewport()->height() - (step - 5)) / 2;
     bar->setValue(std::max(0, pos));
+    ShowSumnails();
 }
 
 void TPreViewBase::ZoomInActionExecute() {
@@ -314,6 +366,8 @@ bool TPreViewBase::WheelOverSumnails(QWheelEvent* Event) {
 }
 
 bool TPreViewBase::eventFilter(QObject* Watched, QEvent* Event) {
+    if (Event->type() == QEvent::Resize && Watched == ScrollBox2->viewport())
+        ShowSumnails();
     if (Event->type() == QEvent::Wheel) {
         auto* wheel = static_cast<QWheelEvent*>(Event);
         if (Watched == View || Watched == ScrollBox1->viewport())
@@ -374,7 +428,16 @@ void TPreViewBase::PaintView(QPainter& Canvas) {
     Canvas.fillRect(FViewArea, Qt::white);
     Canvas.save();
     Canvas.setRenderHint(QPainter::TextAntialiasing);
-    DrawPage(Canvas);
+    try {
+        DrawPage(Canvas);
+    } catch (const std::exception& e) {
+        // A page composed when first shown can fail only as its report does; say so on it.
+        Canvas.restore();
+        Canvas.save();
+        Canvas.setPen(Qt::red);
+        Canvas.drawText(FViewArea, Qt::AlignCenter | Qt::TextWordWrap,
+                        QString::fromStdString(FailureText(e)));
+    }
     Canvas.restore();
     if (MarginViewChecked->isChecked()) {
         QPen pen(QColor(128, 128, 128), 0, Qt::DashLine);

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <array>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -43,6 +44,8 @@ public:
     explicit TPreViewBase(QWidget* AOwner = nullptr);
     ~TPreViewBase() override;
 
+    // Composes the pages (with a progress box and a cancel button when that takes long) and
+    // shows them. Cancelled, the window does not open.
     virtual void Execute();
 
     // The document shown.
@@ -65,8 +68,10 @@ public:
     void SetDrawPageNum(int Value);
     int PageNum() const { return FDocument.PageNum(); }
     const TPreviewPage& Page(int Index) const { return FDocument.Page(Index); }
-    // The thumbnail of page Index (0-based); null before the pages were shown.
+    // The thumbnail of page Index (0-based); null before the pages were shown, and for pages
+    // far from the visible part of the pane: only the thumbnails in and near it are made.
     TSumnail* Sumnail(int Index) const;
+    int SumnailWidgetCount() const { return static_cast<int>(FSumnails.size()); }
     bool FontTabVisible() const { return FFontTabVisible; }
     void SetFontTabVisible(bool Value) { FFontTabVisible = Value; }
     // Visibility of the two export commands (index 0 Word, 1 RTF); hidden at start.
@@ -161,6 +166,8 @@ public:
     void WordActionExecute();
     // "ページ設定...": the page setup dialog, then the pages rebuilt on the new settings.
     void ActPageSetupExecute();
+    // Its work: the dialog and the new pages; throws.
+    void PageSetup();
     void ExitActionExecute();
     // Esc and the title bar's close button; refused while "閉じる" is off, as during a print job.
     void reject() override;
@@ -177,11 +184,17 @@ protected:
     void CalcLayout();
     void ClearItems();
     virtual void ClearPages();
-    // Thumbnails of the document's pages from FSumnails.size() on.
+    // Thumbnails of every page of the document; those painted when ReviewOn.
     void AddSumnails(bool ReviewOn);
     void ClearSumnails();
+    // Makes the thumbnails in and near the visible part of the pane, drops the others.
+    void ShowSumnails();
+    // The thumbnail's height and the distance from one to the next, in pixels.
+    int SumnailStep() const;
 
-    std::vector<TSumnail*> FSumnails;
+    std::map<int, TSumnail*> FSumnails; // by page index, the thumbnails made
+    int FSumnailCount = 0;
+    bool FSumnailReview = false;
     int FDrawPageNum = 0;
     TOrientation FOrientation = TOrientation::voNone;
     double FPaperScale = 100.0;

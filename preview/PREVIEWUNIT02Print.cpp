@@ -79,11 +79,16 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
     progress.Execute();
     progress.SetValue(0);
     QPainter painter;
+    bool finished = false;
     // Whatever happens, the printer and the commands are as they were before the job.
     struct TRestore {
         std::function<void()> Run;
         ~TRestore() { Run(); }
     } restore{[&]() {
+        // A job that did not run through is dropped: the printer gets none of it; the PDF
+        // file's writer is not committed.
+        if (!finished && painter.isActive() && !builtIn)
+            printer.abort();
         if (painter.isActive())
             painter.end();
         printer.setCopyCount(printerCopies);
@@ -125,11 +130,14 @@ void TPreViewForm::PrintPages(int From, int To, int Layout, bool Collate, int Co
             throw EFailure("印刷中にプリンタでエラーが発生しました。");
         for (const TSheetPage& p : sheets[s]) {
             progress.SetValue(p.Page - From);
+            if (progress.Cancelled())
+                throw ECancelled{};
             const TPrintRect r = GetPrintRect(Layout, p.Slot);
             Page(p.Page - 1)
                 .Draw(painter, QRectF(QPointF(r.Left, r.Top), QPointF(r.Right, r.Bottom)));
         }
     }
+    finished = true;
     if (!painter.end())
         throw EFailure("印刷中にプリンタでエラーが発生しました。");
     if (file)
@@ -147,7 +155,9 @@ void TPreViewForm::WritePrintRecord() const {
     info.FirstPage = FFromP;
     info.LastPage = FToP;
     info.Portrait = !TPreviewPrinter::Current().Caps().Landscape;
-    info.Pages = FDocument.PageRecordings();
+    // A page at a time: a report of tens of thousands of pages is never held whole.
+    info.PageCount = FDocument.PageNum();
+    info.PageAt = [this](int32_t Index) { return FDocument.PageRecording(Index); };
     // Read again: the shared window lives for the whole run, the settings may have changed.
     WriteSpoolFile(StoredSpoolSettings(), info);
 }
@@ -157,8 +167,11 @@ void TPreViewForm::PrintActionExecute() {
 }
 
 void TPreViewForm::PrintExecute() {
-    RebuildPagesWaiting();
-    PrintDocument();
+    try {
+        RebuildPagesWaiting();
+        PrintDocument();
+    } catch (const ECancelled&) {
+    }
 }
 
 void TPreViewForm::PrintDocument() {
@@ -198,7 +211,11 @@ void TPreViewForm::PrintDocument() {
                 return;
             current.Printer().setOutputFileName(files.selectedFiles().first());
         }
-        PrintPages(from, to, dialog.SpecialNumber, dialog.Collate, dialog.Copies);
+        try {
+            PrintPages(from, to, dialog.SpecialNumber, dialog.Collate, dialog.Copies);
+        } catch (const ECancelled&) {
+            return; // nothing printed, nothing recorded
+        }
     }
     // The range as printed, brought within the document.
     FFromP = std::max(from, 1);

@@ -19,44 +19,51 @@ bool SameGeometry(const TPrinterCaps& A, const TPrinterCaps& B) {
 } // namespace
 
 void TPreViewBase::ActPageSetupExecute() {
-    RunGuarded(this, [this]() {
-        TPreviewPrinter& printer = TPreviewPrinter::Current();
-        const TPrinterCaps before = printer.Caps();
-        TPreSetupForm02 dialog(this);
-        dialog.SetFontTabVisible(FFontTabVisible);
-        dialog.SetFontStyle(FDocument.FontList());
-        for (int k = 0; k < 3; ++k) {
-            dialog.SetHeaderText(k, 0, Header[k]);
-            dialog.SetHeaderText(k, 1, Footer[k]);
+    try {
+        RunGuarded(this, [this]() { PageSetup(); });
+    } catch (const ECancelled&) {
+        // Pages cancelled while being composed anew are none to show: the window closes.
+        done(QDialog::Rejected);
+    }
+}
+
+void TPreViewBase::PageSetup() {
+    TPreviewPrinter& printer = TPreviewPrinter::Current();
+    const TPrinterCaps before = printer.Caps();
+    TPreSetupForm02 dialog(this);
+    dialog.SetFontTabVisible(FFontTabVisible);
+    dialog.SetFontStyle(FDocument.FontList());
+    for (int k = 0; k < 3; ++k) {
+        dialog.SetHeaderText(k, 0, Header[k]);
+        dialog.SetHeaderText(k, 1, Footer[k]);
+    }
+    for (int k = 0; k < 6; ++k)
+        dialog.SetMargin(k, FDocument.Marzins()[k]);
+    if (!dialog.Execute()) {
+        // A paper chosen in the dialog stays on the printer: the pages follow it, or they
+        // would be shown and printed stretched onto the other sheet.
+        if (!SameGeometry(before, printer.Caps())) {
+            RebuildPages();
+            View->update();
         }
-        for (int k = 0; k < 6; ++k)
-            dialog.SetMargin(k, FDocument.Marzins()[k]);
-        if (!dialog.Execute()) {
-            // A paper chosen in the dialog stays on the printer: the pages follow it, or they
-            // would be shown and printed stretched onto the other sheet.
-            if (!SameGeometry(before, printer.Caps())) {
-                RebuildPages();
-                View->update();
-            }
-            return;
-        }
-        for (int k = 0; k < 3; ++k) {
-            Header[k] = dialog.GetHeaderText(k, 0);
-            Footer[k] = dialog.GetHeaderText(k, 1);
-        }
-        FDocument.SetStPNum(dialog.PageNum());
-        dialog.GetFontStyle(FDocument.FontList());
-        std::array<int, 6> margins{};
-        for (int k = 0; k < 6; ++k)
-            margins[k] = dialog.GetMargin(k);
-        FDocument.SetMarzins(margins);
-        if (FOrientation == TOrientation::voLandLock)
-            printer.SetLandscape(true);
-        else if (FOrientation == TOrientation::voPortLock)
-            printer.SetLandscape(false);
-        if (dialog.Default())
-            SaveSettings();
-        RebuildPages();
-        View->update();
-    });
+        return;
+    }
+    for (int k = 0; k < 3; ++k) {
+        Header[k] = dialog.GetHeaderText(k, 0);
+        Footer[k] = dialog.GetHeaderText(k, 1);
+    }
+    FDocument.SetStPNum(dialog.PageNum());
+    dialog.GetFontStyle(FDocument.FontList());
+    std::array<int, 6> margins{};
+    for (int k = 0; k < 6; ++k)
+        margins[k] = dialog.GetMargin(k);
+    FDocument.SetMarzins(margins);
+    if (FOrientation == TOrientation::voLandLock)
+        printer.SetLandscape(true);
+    else if (FOrientation == TOrientation::voPortLock)
+        printer.SetLandscape(false);
+    if (dialog.Default())
+        SaveSettings();
+    RebuildPages();
+    View->update();
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 
 TSumnail::TSumnail(QWidget* Parent) : QWidget(Parent) {
     setGeometry(0, 0, 100, 100);
@@ -35,8 +36,12 @@ void TSumnail::SetPaperWidth(int Value) {
     UpdateHeight();
 }
 
+int TSumnail::HeightFor(int PaperWidth, int PaperHeight) {
+    return std::max(10, PaperHeight) * 90 / std::max(10, PaperWidth) + 10;
+}
+
 void TSumnail::UpdateHeight() {
-    resize(width(), FPaperHeight * 90 / FPaperWidth + 10);
+    resize(width(), HeightFor(FPaperWidth, FPaperHeight));
 }
 
 void TSumnail::SetSelected(bool Value) {
@@ -68,7 +73,11 @@ void TSumnail::paintEvent(QPaintEvent*) {
         p.setRenderHint(QPainter::Antialiasing);
         p.setRenderHint(QPainter::TextAntialiasing);
         p.setClipRect(paper);
-        FDocument->Page(FNumber - 1).Draw(p, target);
+        try {
+            FDocument->Page(FNumber - 1).Draw(p, target);
+        } catch (const std::exception&) {
+            // A page that cannot be composed stays blank here; the page view says why.
+        }
         p.setClipping(false);
     }
     if (FSelected) {

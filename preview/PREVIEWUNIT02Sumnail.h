@@ -30,6 +30,8 @@ public:
     void SetDocument(const TPageDocument* Document) { FDocument = Document; }
     // Physical paper height in 0.1 mm, from the printer.
     void SetPrinterPaperHeight(double Value) { FPrinterPaperHeight = Value; }
+    // The height of a thumbnail of a paper PaperWidth x PaperHeight.
+    static int HeightFor(int PaperWidth, int PaperHeight);
 
     std::function<void(TSumnail&)> OnClick;
 

@@ -157,6 +157,8 @@ void TPreViewBase::CreateWindowParts() {
     SumnailPane->resize(100, 0);
     ScrollBox2->setWidget(SumnailPane);
     ScrollBox2->setWidgetResizable(false);
+    connect(ScrollBox2->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            [this]() { ShowSumnails(); });
 
     ScrollBox1 = new QScrollArea;
     ScrollBox1->setBackgroundRole(QPalette::Dark);

@@ -101,13 +101,33 @@ void TPageDocument::CloseCanvas() {
             last.Canvas.reset();
         }
     }
+    FScratchCanvas.reset();
+    FScratch.reset();
     FViewCanvas = nullptr;
+}
+
+QPainter* TPageDocument::ViewCanvas() const {
+    if (!FViewCanvas && FOpened > 0 && !Keeps(FOpened - 1)) {
+        // Most reports skip the drawing on a page only counted; the others draw it here.
+        FScratch = std::make_unique<TMetafileEx>(PaperWidth(), PaperHeight());
+        FScratchCanvas = std::make_unique<QPainter>(FScratch.get());
+        FScratchCanvas->setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -30));
+        FViewCanvas = FScratchCanvas.get();
+    }
+    return FViewCanvas;
 }
 
 void TPageDocument::NewPage() {
     CloseCanvas();
     if (FSink && static_cast<int>(FPageList.size()) >= FBatch)
         FlushPages();
+    const int index = FOpened++;
+    if (FProgress)
+        ReportProgress(*FProgress, FExpected > 0 ? double(index) / FExpected : 0.0);
+    if (!Keeps(index))
+        return;
+    if (FPageList.empty())
+        FFirstPage = index;
     auto page = std::make_unique<TPreviewPage>();
     page->Meta = TMetafileEx(PaperWidth(), PaperHeight());
     page->Canvas = std::make_unique<QPainter>(&page->Meta);
@@ -129,6 +149,44 @@ void TPageDocument::ClearPages() {
     CloseCanvas();
     FPageList.clear();
     FFirstPage = 0;
+    FOpened = 0;
+    if (FRunning)
+        return;
+    FOnDemand = false;
+    FCache.clear();
+    FUsed.clear();
+    FHeld = 0;
+    FPageTotal = -1;
+}
+
+void TPageDocument::SetOnPaperChange(TPaperChange Value) {
+    if (FOnDemand)
+        ClearPages();
+    FOnPaperChange = std::move(Value);
+}
+
+void TPageDocument::SetPageCache(int Run, int Held) {
+    FRun = std::max(Run, 1);
+    FHeldLimit = std::max(Held, FRun);
+}
+
+int TPageDocument::PageNum() const {
+    return FOnDemand && !FRunning ? FPageTotal : FOpened;
+}
+
+const TPreviewPage& TPageDocument::Page(int Index) const {
+    if (!FOnDemand || FRunning) {
+        if (Index < FFirstPage || Index >= FFirstPage + static_cast<int>(FPageList.size()))
+            throw EFailure("ページがありません。");
+        return *FPageList[static_cast<size_t>(Index - FFirstPage)];
+    }
+    if (Index < 0 || Index >= FPageTotal)
+        throw EFailure("ページがありません。");
+    if (!FCache[Index])
+        // Composing changes what is held, not what the document shows.
+        const_cast<TPageDocument*>(this)->ComposeRunOf(Index);
+    FUsed[Index] = ++FClock;
+    return *FCache[Index];
 }
 
 void TPageDocument::StampPage(TPreviewPage& Page, int PageIndex) const {
@@ -143,58 +201,122 @@ void TPageDocument::StampPage(TPreviewPage& Page, int PageIndex) const {
     Page.Stamps.push_back(std::move(stamp));
 }
 
-void TPageDocument::Compose() {
-    if (FOnPaperChange)
-        FOnPaperChange(*this);
+int TPageDocument::RunRoutine(int First, int End, TPages& Kept, const TProgress* Progress,
+                              int Expected) {
+    // Whatever happens, the document composes as an ordinary one again afterwards.
+    struct TRestore {
+        TPageDocument& D;
+        ~TRestore() {
+            D.CloseCanvas();
+            D.FPageList.clear();
+            D.FOpened = 0;
+            D.FFirstPage = 0;
+            D.FKeepFirst = 0;
+            D.FKeepEnd = 0x7fffffff;
+            D.FProgress = nullptr;
+            D.FRunning = false;
+        }
+    } restore{*this};
     CloseCanvas();
-    for (int i = 0; i < PageNum(); ++i)
-        StampPage(*FPageList[i], i + 1);
+    FPageList.clear();
+    FOpened = 0;
+    FKeepFirst = First;
+    FKeepEnd = End;
+    FProgress = Progress;
+    FExpected = Expected;
+    FRunning = true;
+    FOnPaperChange(*this);
+    CloseCanvas();
+    if (FSink)
+        FlushPages();
+    Kept = std::move(FPageList);
+    return FOpened;
 }
 
-// Hands the held pages on (stamped, unless they are only counted) and drops them.
+void TPageDocument::Compose(const TProgress& Progress) {
+    if (!FOnPaperChange) {
+        CloseCanvas();
+        for (int i = 0; i < static_cast<int>(FPageList.size()); ++i)
+            StampPage(*FPageList[i], FFirstPage + i + 1);
+        return;
+    }
+    ClearPages();
+    TPages first;
+    const int total = RunRoutine(0, FRun, first, Progress ? &Progress : nullptr, 0);
+    FPageTotal = total;
+    FCache.resize(static_cast<size_t>(total));
+    FUsed.assign(static_cast<size_t>(total), 0);
+    for (size_t i = 0; i < first.size(); ++i) {
+        StampPage(*first[i], static_cast<int>(i) + 1);
+        FCache[i] = std::move(first[i]);
+        FUsed[i] = ++FClock;
+    }
+    FHeld = static_cast<int>(first.size());
+    FOnDemand = true;
+}
+
+void TPageDocument::ComposeRunOf(int Index) {
+    const int first = Index / FRun * FRun;
+    const int end = std::min(first + FRun, FPageTotal);
+    TPages pages;
+    if (RunRoutine(first, end, pages, nullptr, FPageTotal) != FPageTotal ||
+        static_cast<int>(pages.size()) != end - first)
+        // A routine whose pages depend on whether they are drawn would show the wrong pages.
+        throw EFailure("ページ数が一定しません。");
+    // The least recently used pages make room, never those of this run.
+    const size_t room = static_cast<size_t>(std::max(FHeldLimit - (end - first), 0));
+    std::vector<std::pair<uint64_t, int>> others;
+    for (int k = 0; k < FPageTotal && FHeld > 0; ++k)
+        if (FCache[k] && (k < first || k >= end))
+            others.emplace_back(FUsed[k], k);
+    if (others.size() > room) {
+        const size_t drop = others.size() - room;
+        std::nth_element(others.begin(), others.begin() + (drop - 1), others.end());
+        for (size_t k = 0; k < drop; ++k) {
+            FCache[others[k].second].reset();
+            --FHeld;
+        }
+    }
+    for (int i = first; i < end; ++i) {
+        TPages::value_type& page = pages[i - first];
+        StampPage(*page, i + 1);
+        if (!FCache[i])
+            ++FHeld;
+        FCache[i] = std::move(page);
+        FUsed[i] = ++FClock;
+    }
+}
+
+// Hands the held pages on (stamped) and drops them.
 void TPageDocument::FlushPages() {
     CloseCanvas();
     const int count = static_cast<int>(FPageList.size());
-    if (!FCounting) {
+    if (count > 0) {
         for (int i = 0; i < count; ++i)
             StampPage(*FPageList[i], FFirstPage + i + 1);
         (*FSink)(*this, FFirstPage, count);
     }
     FPageList.clear();
-    FFirstPage += count;
 }
 
 void TPageDocument::ComposeStreamed(const TPageSink& Sink, int Batch) {
-    const TPageSink none = [](const TPageDocument&, int, int) {};
-    // Whatever happens, the document is an ordinary one again afterwards.
     struct TRestore {
         TPageDocument& D;
         ~TRestore() {
-            D.ClearPages();
             D.FSink = nullptr;
-            D.FCounting = false;
-            D.FPageTotal = -1;
+            D.ClearPages();
         }
     } restore{*this};
     ClearPages();
     if (!FOnPaperChange)
         return;
-    FCounting = true;
-    FSink = &none;
-    FBatch = 1;
-    FOnPaperChange(*this);
-    CloseCanvas();
-    const int total = PageNum();
-    ClearPages();
-
-    FCounting = false;
+    TPages none;
+    const int total = RunRoutine(0, 0, none, nullptr, 0);
     FPageTotal = total;
     FSink = &Sink;
     FBatch = std::max(Batch, 1);
-    FOnPaperChange(*this);
-    FlushPages();
     // A routine whose pages depend on whether they are drawn would number them wrongly.
-    if (PageNum() != total)
+    if (RunRoutine(0, 0x7fffffff, none, nullptr, total) != total)
         throw EFailure("ページ数が一定しません。");
 }
 
@@ -289,15 +411,21 @@ void TPageDocument::DrawSheet(QPainter& Painter, int Index) const {
 
 std::vector<std::string> TPageDocument::PageRecordings() const {
     std::vector<std::string> pages;
-    for (const auto& page : FPageList) {
-        // The page as one picture: its drawing, text runs, header and footer.
-        QPicture picture;
-        QPainter painter(&picture);
-        page->Draw(painter, QRectF(0, 0, page->Meta.Width(), page->Meta.Height()));
-        painter.end();
-        pages.emplace_back(picture.data(), picture.size());
-    }
+    // The pages held, or every page of a routine's report.
+    const int count = FOnDemand && !FRunning ? FPageTotal : static_cast<int>(FPageList.size());
+    for (int i = 0; i < count; ++i)
+        pages.push_back(PageRecording(FOnDemand && !FRunning ? i : FFirstPage + i));
     return pages;
+}
+
+std::string TPageDocument::PageRecording(int Index) const {
+    const TPreviewPage& page = Page(Index);
+    // The page as one picture: its drawing, text runs, header and footer.
+    QPicture picture;
+    QPainter painter(&picture);
+    page.Draw(painter, QRectF(0, 0, page.Meta.Width(), page.Meta.Height()));
+    painter.end();
+    return std::string(picture.data(), picture.size());
 }
 
 struct TPdfSheets::TImpl {

@@ -8,13 +8,18 @@
 // A report: SetOnPaperChange(compose); Compose(). The compose routine: AllPageClear(); per
 // page NewPage() and drawing on ViewCanvas(); at the end ViewEnd().
 //
-// A report of tens of thousands of pages need not be held whole: ComposeStreamed() hands the
-// pages on in batches as they are composed (to a PDF file) and drops them.
+// A report of tens of thousands of pages need not be held whole. With a compose routine,
+// Compose() only counts the pages (composing the first run of them); the others are composed
+// when first asked for (Page()), a run of pages at a time, and only the pages used last are
+// held. ComposeStreamed() hands the pages on in batches as they are composed (to a PDF file)
+// and drops them.
 
 #include "preview/MetafileEx.h"
 #include "preview/NlvTools.h"
 #include "preview/PREVIEWUNIT02Items.h"
 #include "preview/PrintRecord.h"
+
+#include "platform/Progress.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -67,17 +72,31 @@ public:
     // --- Composing
     void NewPage();
     void ViewEnd();
-    QPainter* ViewCanvas() const { return FViewCanvas; }
+    // The open page's canvas. A page that is only counted gets a scratch canvas, made when
+    // first asked for, whose drawing is dropped.
+    QPainter* ViewCanvas() const;
     void AllPageClear();
+    // Inside a compose routine: starts the pages over. Outside: drops every page.
     void ClearPages();
-    // Runs the compose routine (if any) and stamps every page's header and footer.
-    void Compose();
+    // With a compose routine: runs it once, counting the pages and keeping the first run of
+    // them, stamped; the others are composed when asked for. Without: stamps every page held.
+    // Progress hears of every page opened; a cancel (ECancelled) leaves no pages.
+    void Compose(const TProgress& Progress = {});
     const TPaperChange& OnPaperChange() const { return FOnPaperChange; }
-    void SetOnPaperChange(TPaperChange Value) { FOnPaperChange = std::move(Value); }
+    // Pages composed by the routine replaced go with it: it alone could compose the others.
+    void SetOnPaperChange(TPaperChange Value);
 
-    // Pages composed so far; while streaming, only the batch being composed is held.
-    int PageNum() const { return FFirstPage + static_cast<int>(FPageList.size()); }
-    const TPreviewPage& Page(int Index) const { return *FPageList[Index - FFirstPage]; }
+    // The number of pages: those composed so far, or the counted pages of a routine's report.
+    int PageNum() const;
+    // Page Index (0-based). A page of a routine's report is composed when first asked for
+    // (with the run of pages it belongs to); the reference holds until another page is asked
+    // for. Throws EFailure when the routine composes a different number of pages than counted.
+    const TPreviewPage& Page(int Index) const;
+    // Pages composed together when one is asked for, and the most held at once (the pages
+    // used last stay).
+    void SetPageCache(int Run, int Held);
+    // The pages of a routine's report held composed now.
+    int HeldPages() const { return FHeld; }
 
     // Runs the compose routine twice: first only counting the pages (for "&N" in headers;
     // nothing is kept), then composing them, calling Sink with every Batch pages composed and
@@ -85,9 +104,12 @@ public:
     // the document holds no pages.
     using TPageSink = std::function<void(const TPageDocument& Sender, int First, int Count)>;
     void ComposeStreamed(const TPageSink& Sink, int Batch);
-    // False while the pages are only counted: a report may then open its pages and skip the
+    // Whether the drawing on the next page opened is kept: false while pages are only counted,
+    // or lie outside the run being composed. A report may then open its pages and skip the
     // drawing on them.
-    bool Recording() const { return !FCounting; }
+    bool Recording() const { return Keeps(FOpened); }
+    // Whether the drawing on the page open now is kept (see Recording()).
+    bool PageRecorded() const { return FOpened > 0 && Keeps(FOpened - 1); }
 
     // --- Paper
     // The paper of a device: its size, the unprintable border and the layout PDF files take.
@@ -146,15 +168,26 @@ public:
     std::array<QString, 6> HeaderFooterTexts(int PageIndex) const;
     // Draws page Index (0-based) as a whole sheet: the painter in 0.1 mm from the paper's corner.
     void DrawSheet(QPainter& Painter, int Index) const;
-    // Every page's drawing (content, header, footer) as recorded picture bytes.
+    // Every page's drawing (content, header, footer) as recorded picture bytes: the pages held,
+    // or every page of a routine's report.
     std::vector<std::string> PageRecordings() const;
+    // Page Index's drawing (0-based) as recorded picture bytes.
+    std::string PageRecording(int Index) const;
 
 private:
+    using TPages = std::vector<std::unique_ptr<TPreviewPage>>;
+    bool Keeps(int Index) const { return Index >= FKeepFirst && Index < FKeepEnd; }
     void CloseCanvas();
     void StampPage(TPreviewPage& Page, int PageIndex) const;
     void FlushPages();
+    // Runs the routine keeping (stamped) the pages First .. End - 1; answers the page count.
+    int RunRoutine(int First, int End, TPages& Kept, const TProgress* Progress, int Expected);
+    // Composes the run of pages Index belongs to into the cache, dropping the pages used least
+    // recently beyond the limit.
+    void ComposeRunOf(int Index);
 
-    std::vector<std::unique_ptr<TPreviewPage>> FPageList;
+    // Pages held: FPageList[k] is page FFirstPage + k.
+    TPages FPageList;
     std::vector<TPreviewItem*> FItemList;                   // in order; may repeat
     std::vector<std::unique_ptr<TPreviewItem>> FOwnedItems; // each item once
     std::vector<TMokujiEntry> FMokujiList;
@@ -165,15 +198,33 @@ private:
     QPageLayout FPageLayout;
     int FStPNum = 1;
     QString FFileName;
-    QPainter* FViewCanvas = nullptr;
+    mutable QPainter* FViewCanvas = nullptr;
     TPaperChange FOnPaperChange;
+    // Pages opened so far; pages outside FKeepFirst .. FKeepEnd - 1 are only counted, their
+    // drawing (if any) goes to the scratch page.
+    int FOpened = 0;
+    int FKeepFirst = 0;
+    int FKeepEnd = 0x7fffffff;
+    mutable std::unique_ptr<TMetafileEx> FScratch;
+    mutable std::unique_ptr<QPainter> FScratchCanvas;
+    bool FRunning = false;
+    const TProgress* FProgress = nullptr;
+    int FExpected = 0;
     // Streaming: pages before FFirstPage were handed to FSink and dropped; FPageTotal is the
     // counted number of pages ("&N"), -1 when every page is held.
     int FFirstPage = 0;
     int FPageTotal = -1;
     int FBatch = 0;
-    bool FCounting = false;
     const TPageSink* FSink = nullptr;
+    // A routine's report composed on demand: page k in FCache[k] when held, last used at
+    // FUsed[k] (a tick of FClock).
+    bool FOnDemand = false;
+    mutable TPages FCache;
+    mutable std::vector<uint64_t> FUsed;
+    mutable uint64_t FClock = 0;
+    mutable int FHeld = 0;
+    int FRun = 50;
+    int FHeldLimit = 400;
 };
 
 // Sheets of one or more documents in one PDF file, each on its document's paper. Throws

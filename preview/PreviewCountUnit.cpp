@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
 
 #include <algorithm>
@@ -38,7 +39,7 @@ TPreviewCountForm::TPreviewCountForm(QWidget* AOwner) : QDialog(AOwner) {
     setWindowTitle(ApplicationTitle());
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowStaysOnTopHint);
-    setFixedSize(212, 47);
+    setFixedSize(212, 78);
     QFont f(QStringLiteral("ＭＳ Ｐゴシック"));
     f.setPixelSize(12);
     setFont(f);
@@ -66,6 +67,12 @@ TPreviewCountForm::TPreviewCountForm(QWidget* AOwner) : QDialog(AOwner) {
     CntLabel = new QLabel(this);
     CntLabel->setFont(fixed);
     CntLabel->setGeometry(154, 27, 44, 14);
+    CancelButton = new QPushButton(QStringLiteral("キャンセル"), this);
+    CancelButton->setGeometry(66, 48, 80, 24);
+    connect(CancelButton, &QPushButton::clicked, this, [this]() {
+        FCancelled = true;
+        CancelButton->setEnabled(false);
+    });
 }
 
 void TPreviewCountForm::Execute() {

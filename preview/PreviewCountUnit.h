@@ -1,11 +1,13 @@
 #pragma once
-// The progress window of a print job: pages sent so far out of the pages to send. Setting the
-// value lets the window system catch up, so the windows stay painted during printing.
+// The progress window of a print job: pages sent so far out of the pages to send, and a button
+// that cancels the job. Setting the value lets the window system catch up, so the windows stay
+// painted during printing.
 
 #include <QDialog>
 #include <QImage>
 
 class QLabel;
+class QPushButton;
 class TLabel3D;
 
 // How a progress animation strip of 32 x 32 frames is shown: frame by frame, or as a
@@ -55,11 +57,14 @@ public:
     void SetValue(int Value);
     int Count() const { return FCount; }
     void SetCount(int Value);
+    // The cancel button was pressed.
+    bool Cancelled() const { return FCancelled; }
 
     QLabel* Image1 = nullptr;
     TLabel3D* Heading = nullptr;
     QLabel* PosLabel = nullptr;
     QLabel* CntLabel = nullptr;
+    QPushButton* CancelButton = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
@@ -73,4 +78,5 @@ private:
     int FViewBMP = -1;
     bool FVHType = false; // horizontal strip
     int FMaxSize = 0;
+    bool FCancelled = false;
 };

@@ -60,14 +60,6 @@ struct TTempFile {
     }
 };
 
-bool ReadWhole(const std::string& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), {});
-    return !in.bad();
-}
-
 // Local time as days since 30 December 1899, the time of day as the fraction.
 double DayNumber(time_t t) {
     tm local{};
@@ -115,8 +107,12 @@ std::string PrintPageStream(const std::vector<std::string>& pages) {
 
 std::string PrintRecordBytes(const TPrintRecordInfo& info, uint8_t packFlag,
                              const std::string& block) {
+    return PrintRecordHead(info, packFlag, static_cast<uint32_t>(block.size())) + block;
+}
+
+std::string PrintRecordHead(const TPrintRecordInfo& info, uint8_t packFlag, uint32_t blockSize) {
     std::string r;
-    r.reserve(566 + block.size());
+    r.reserve(566);
     char work[256] = {};
     std::memcpy(work, kPrintRecordSignature, 20);
     r.append(work, 20);
@@ -129,7 +125,7 @@ std::string PrintRecordBytes(const TPrintRecordInfo& info, uint8_t packFlag,
     r.append(work, 128);
     const double when = DayNumber(info.Written ? info.Written : time(nullptr));
     r.append(reinterpret_cast<const char*>(&when), 8);
-    Put32(r, static_cast<uint32_t>(info.Pages.size()));
+    Put32(r, static_cast<uint32_t>(info.PageAt ? info.PageCount : info.Pages.size()));
     const std::string* texts[6] = {&info.Header[0], &info.Footer[0], &info.Header[1],
                                    &info.Footer[1], &info.Header[2], &info.Footer[2]};
     for (const std::string* t : texts) {
@@ -143,8 +139,7 @@ std::string PrintRecordBytes(const TPrintRecordInfo& info, uint8_t packFlag,
     Put32(r, static_cast<uint32_t>(info.LastPage));
     r.push_back(info.Portrait ? 1 : 0);
     r.push_back(static_cast<char>(packFlag));
-    Put32(r, static_cast<uint32_t>(block.size()));
-    r += block;
+    Put32(r, blockSize);
     return r;
 }
 
@@ -154,14 +149,28 @@ std::string WriteSpoolFile(const TSpoolSettings& settings, const TPrintRecordInf
     const std::string temp = Folder(settings.TempFolder);
 
     TTempFile meta{UniqueFile(temp, "META", ".tmp")};
-    const std::string stream = PrintPageStream(info.Pages);
-    WriteFileAtomic(meta.Path, stream);
+    {
+        TAtomicFile stream(meta.Path);
+        auto put = [&](const std::string& page) {
+            std::string head;
+            Put32(head, 0);
+            Put32(head, static_cast<uint32_t>(page.size()));
+            stream.Write(head.data(), head.size());
+            stream.Write(page.data(), page.size());
+        };
+        if (info.PageAt)
+            for (int32_t k = 0; k < info.PageCount; ++k)
+                put(info.PageAt(k));
+        else
+            for (const std::string& page : info.Pages)
+                put(page);
+        stream.Commit();
+    }
 
     // The archive's name is reserved, then freed for the archiver to create.
     TTempFile archive{UniqueFile(temp, "ARCH", ".lzh")};
     ::unlink(archive.Path.c_str());
     uint8_t flag = 1;
-    std::string block;
     try {
         TArchiveFile arc;
         arc.SetFileName(archive.Path);
@@ -171,16 +180,34 @@ std::string WriteSpoolFile(const TSpoolSettings& settings, const TPrintRecordInf
         arc.Options().jso = 1;
         const int result = arc.PackFiles(nullptr, nullptr, "", {meta.Path});
         // An error code, or no archive at all, falls back as a failure does.
-        if (result == 0 && ReadWhole(archive.Path, block) && !block.empty())
+        struct stat st {};
+        if (result == 0 && ::stat(archive.Path.c_str(), &st) == 0 && st.st_size > 0)
             flag = 0;
     } catch (const EArchiver&) {
     }
-    if (flag == 1)
-        block = stream;
+    const std::string& blockFile = flag == 0 ? archive.Path : meta.Path;
 
     const std::string record = UniqueFile(spool, "SPL", ".spl");
     try {
-        WriteFileAtomic(record, PrintRecordBytes(info, flag, block));
+        std::FILE* in = std::fopen(blockFile.c_str(), "rb");
+        if (!in)
+            throw EFailure(StrFormat("ファイル「%s」を読み込めません。", blockFile.c_str()));
+        struct TClose {
+            std::FILE* F;
+            ~TClose() { std::fclose(F); }
+        } close{in};
+        struct stat st {};
+        if (::fstat(fileno(in), &st) != 0 || st.st_size > 0xffffffffLL)
+            throw EFailure(StrFormat("ファイル「%s」を読み込めません。", blockFile.c_str()));
+        TAtomicFile out(record);
+        const std::string head = PrintRecordHead(info, flag, static_cast<uint32_t>(st.st_size));
+        out.Write(head.data(), head.size());
+        std::vector<char> piece(1 << 16);
+        for (size_t n; (n = std::fread(piece.data(), 1, piece.size(), in)) > 0;)
+            out.Write(piece.data(), n);
+        if (std::ferror(in))
+            throw EFailure(StrFormat("ファイル「%s」を読み込めません。", blockFile.c_str()));
+        out.Commit();
     } catch (...) {
         ::unlink(record.c_str());
         throw;

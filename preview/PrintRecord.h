@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ struct TPrintRecordInfo {
     int32_t LastPage = 1;
     bool Portrait = true;           // the printer's orientation after printing
     std::vector<std::string> Pages; // every page's recorded drawing, in page order
+    // Instead of Pages, for documents too large to hold every drawing at once: the number of
+    // pages and what answers page k's drawing (0-based), asked once for each page, in order.
+    int32_t PageCount = 0;
+    std::function<std::string(int32_t)> PageAt;
     time_t Written = 0;             // 0: now
 };
 
@@ -39,10 +44,14 @@ std::string PrintPageStream(const std::vector<std::string>& pages);
 // itself when `packFlag` is 1.
 std::string PrintRecordBytes(const TPrintRecordInfo& info, uint8_t packFlag,
                              const std::string& block);
+// The record's bytes before a block of blockSize bytes.
+std::string PrintRecordHead(const TPrintRecordInfo& info, uint8_t packFlag, uint32_t blockSize);
 
-// Writes a record into the spool folder (created when missing) and answers its file name.
-// Packing that fails for any reason falls back to the unpacked page stream; no temporary file
-// stays behind. Throws EFailure when the record itself cannot be written.
+// Writes a record into the spool folder (created when missing) and answers its file name. The
+// page stream and the record go through files a page and a piece at a time, so a document of
+// any size is written without being held whole. Packing that fails for any reason falls back to
+// the unpacked page stream; no temporary file stays behind. Throws EFailure when the record
+// itself cannot be written.
 std::string WriteSpoolFile(const TSpoolSettings& settings, const TPrintRecordInfo& info);
 
 // Deletes the records (files "*.spl" that begin with the signature) whose last-write day lies

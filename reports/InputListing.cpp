@@ -87,48 +87,42 @@ void BuildListing(TPageDocument& Document, const TInputData& Data) {
     const QColor rule(128, 128, 128);
     const QString space = QStringLiteral(" ");
     const std::vector<TGridData> order = ListingOrder(Data);
-    if (!Document.Recording()) {
-        // Only the number of pages is asked for: the rows a page holds, as below.
-        const size_t rows = static_cast<size_t>(std::max(R - 1, 1));
-        for (size_t k = 0; k < order.size(); k += rows)
-            Document.NewPage();
-        Document.ViewEnd();
-        return;
-    }
-    int p = 0;
-    for (const TGridData& g : order) {
-        if (p == 0) {
-            Document.NewPage();
-            QPainter& C = *Document.ViewCanvas();
-            C.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -35));
-            TextOutTopLeft(C, 180, 100, title);
-            ReportName(C, table.ColumnX(n), 100, QStringLiteral("入力データ一覧表"),
-                       QStringLiteral("m"));
-            C.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -30));
-            table.CellText(C, 0, 0, QStringLiteral("Ｘ"), TCellAlign::Center);
-            table.CellText(C, 1, 0, QStringLiteral("Ｙ"), TCellAlign::Center);
-            for (int k = 0; k < static_cast<int>(values.size()); ++k)
-                table.CellText(C, 2 + k, 0, values[k].Heading, TCellAlign::Center);
-            for (int c = 1; c <= n - 1; ++c)
-                table.Line(C, c, 0, c, R, 1, Qt::SolidLine, rule);
-            for (int r = 1; r <= R - 1; ++r)
-                table.Line(C, 0, r, n, r, 1, Qt::SolidLine, rule);
-            table.Line(C, 0, 0, 0, R, 5, Qt::SolidLine, rule);
-            table.Line(C, n, 0, n, R, 5, Qt::SolidLine, rule);
-            table.Line(C, 0, 0, n, 0, 5, Qt::SolidLine, rule);
-            table.Line(C, 0, R, n, R, 5, Qt::SolidLine, rule);
-            p = 1;
-        }
+    // A page a run of rows; the drawing is skipped on pages only counted or not asked for.
+    const size_t rows = static_cast<size_t>(std::max(R - 1, 1));
+    for (size_t first = 0; first < order.size(); first += rows) {
+        Document.NewPage();
+        if (!Document.PageRecorded())
+            continue;
         QPainter& C = *Document.ViewCanvas();
-        table.CellText(C, 0, p, QString::number(g.X) + space, TCellAlign::Right);
-        table.CellText(C, 1, p, QString::number(g.Y) + space, TCellAlign::Right);
+        C.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -35));
+        TextOutTopLeft(C, 180, 100, title);
+        ReportName(C, table.ColumnX(n), 100, QStringLiteral("入力データ一覧表"),
+                   QStringLiteral("m"));
+        C.setFont(PageFont(QStringLiteral("ＭＳ 明朝"), -30));
+        table.CellText(C, 0, 0, QStringLiteral("Ｘ"), TCellAlign::Center);
+        table.CellText(C, 1, 0, QStringLiteral("Ｙ"), TCellAlign::Center);
         for (int k = 0; k < static_cast<int>(values.size()); ++k)
-            table.CellText(
-                C, 2 + k, p,
-                QString::fromStdString(FormatFixed(values[k].Value(g, values[k].Arg), 3)) + space,
-                TCellAlign::Right);
-        if (++p >= R)
-            p = 0;
+            table.CellText(C, 2 + k, 0, values[k].Heading, TCellAlign::Center);
+        for (int c = 1; c <= n - 1; ++c)
+            table.Line(C, c, 0, c, R, 1, Qt::SolidLine, rule);
+        for (int r = 1; r <= R - 1; ++r)
+            table.Line(C, 0, r, n, r, 1, Qt::SolidLine, rule);
+        table.Line(C, 0, 0, 0, R, 5, Qt::SolidLine, rule);
+        table.Line(C, n, 0, n, R, 5, Qt::SolidLine, rule);
+        table.Line(C, 0, 0, n, 0, 5, Qt::SolidLine, rule);
+        table.Line(C, 0, R, n, R, 5, Qt::SolidLine, rule);
+        int p = 1;
+        for (size_t i = first; i < std::min(first + rows, order.size()); ++i, ++p) {
+            const TGridData& g = order[i];
+            table.CellText(C, 0, p, QString::number(g.X) + space, TCellAlign::Right);
+            table.CellText(C, 1, p, QString::number(g.Y) + space, TCellAlign::Right);
+            for (int k = 0; k < static_cast<int>(values.size()); ++k)
+                table.CellText(
+                    C, 2 + k, p,
+                    QString::fromStdString(FormatFixed(values[k].Value(g, values[k].Arg), 3)) +
+                        space,
+                    TCellAlign::Right);
+        }
     }
     Document.ViewEnd();
 }

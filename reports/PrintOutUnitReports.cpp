@@ -185,15 +185,6 @@ void BuildCalcList(TPageDocument& Document, const TInputData& Data) {
     const int R = (Document.PaperHeight() - 350) / 60;
     for (int r = 0; r <= R; ++r)
         table.AddRow(60 * r);
-    if (!Document.Recording()) {
-        // Only the number of pages is asked for: the rows a page holds, as the loop below
-        // fills them.
-        const size_t rows = static_cast<size_t>(std::max(R - 2, 1));
-        for (size_t n = 0; n < Data.CalcList().size(); n += rows)
-            Document.NewPage();
-        return;
-    }
-
     const QString title = QString::fromStdString(Data.Title());
     const int dataHeight = FittingHeight(QStringLiteral("99,990"), w - 20);
     QFont dataFont = PageFont(Mincho(), dataHeight);
@@ -257,42 +248,45 @@ void BuildCalcList(TPageDocument& Document, const TInputData& Data) {
         table.Line(C, 0, R, K, R, kBorder, Qt::SolidLine, kRule);
     };
 
-    int p = 0;
-    for (const TGridCalcData& mesh : Data.CalcList()) {
-        if (p == 0) {
-            Document.NewPage();
-            heading(*Document.ViewCanvas());
-            p = 2;
-        }
+    // A page a run of rows; the drawing is skipped on pages only counted or not asked for.
+    const std::vector<TGridCalcData>& list = Data.CalcList();
+    const size_t rows = static_cast<size_t>(std::max(R - 2, 1));
+    for (size_t first = 0; first < list.size(); first += rows) {
+        Document.NewPage();
+        if (!Document.PageRecorded())
+            continue;
         QPainter& C = *Document.ViewCanvas();
-        C.setFont(dataFont);
-        table.CellText(C, 0, p, QString::number(mesh.Num) + space, TCellAlign::Right);
-        // Labelled as the detail list labels them: a method number of a foreign file that
-        // calculates by points also prints as points.
-        if (!DetailIsFourPoint(Data)) {
-            table.CellText(C, 1, p, QString::number(mesh.X) + space, TCellAlign::Right);
-            table.CellText(C, 2, p, QString::number(mesh.Y) + space, TCellAlign::Right);
-        } else {
-            auto pair = [](int32_t V) {
-                return QStringLiteral("%1,%2").arg(V).arg(int64_t(V) + 1);
-            };
-            table.CellText(C, 1, p, pair(mesh.X), TCellAlign::Center);
-            table.CellText(C, 2, p, pair(mesh.Y), TCellAlign::Center);
-        }
-        int c = 3;
-        if (T)
-            table.CellText(C, c++, p, Volume(mesh.HV), TCellAlign::Right);
-        for (int k = 0; k < 2; ++k) {
-            C.setFont(dataBold);
-            table.CellText(C, c++, p, Volume(mesh.BV[k]), TCellAlign::Right);
-            table.CellText(C, c++, p, Volume(mesh.CV[k][0]), TCellAlign::Right);
+        heading(C);
+        int p = 2;
+        for (size_t m = first; m < std::min(first + rows, list.size()); ++m, ++p) {
+            const TGridCalcData& mesh = list[m];
             C.setFont(dataFont);
-            if (L > 1)
-                for (int i = 1; i <= L; ++i)
-                    table.CellText(C, c++, p, Volume(mesh.CV[k][i]), TCellAlign::Right);
+            table.CellText(C, 0, p, QString::number(mesh.Num) + space, TCellAlign::Right);
+            // Labelled as the detail list labels them: a method number of a foreign file that
+            // calculates by points also prints as points.
+            if (!DetailIsFourPoint(Data)) {
+                table.CellText(C, 1, p, QString::number(mesh.X) + space, TCellAlign::Right);
+                table.CellText(C, 2, p, QString::number(mesh.Y) + space, TCellAlign::Right);
+            } else {
+                auto pair = [](int32_t V) {
+                    return QStringLiteral("%1,%2").arg(V).arg(int64_t(V) + 1);
+                };
+                table.CellText(C, 1, p, pair(mesh.X), TCellAlign::Center);
+                table.CellText(C, 2, p, pair(mesh.Y), TCellAlign::Center);
+            }
+            int c = 3;
+            if (T)
+                table.CellText(C, c++, p, Volume(mesh.HV), TCellAlign::Right);
+            for (int k = 0; k < 2; ++k) {
+                C.setFont(dataBold);
+                table.CellText(C, c++, p, Volume(mesh.BV[k]), TCellAlign::Right);
+                table.CellText(C, c++, p, Volume(mesh.CV[k][0]), TCellAlign::Right);
+                C.setFont(dataFont);
+                if (L > 1)
+                    for (int i = 1; i <= L; ++i)
+                        table.CellText(C, c++, p, Volume(mesh.CV[k][i]), TCellAlign::Right);
+            }
         }
-        if (++p >= R)
-            p = 0;
     }
 }
 

@@ -72,20 +72,27 @@ QColor TSiteMapPainter::ClassColour(int Class, int Classes) {
 TSiteMapPainter::TSiteMapPainter(const TCutFillMap& Map, int Classes)
     : FMap(Map), FBreaks(Map.Breaks(std::clamp(Classes, 1, 9))),
       FClasses(std::clamp(Classes, 1, 9)) {
+    for (int c = 0; c <= int(FBreaks.size()); ++c)
+        FColours.push_back(ClassColour(c, FClasses).rgba());
     if (Map.Empty())
         return;
     const int64_t w = Map.MaxX() - Map.MinX() + 1, h = Map.MaxY() - Map.MinY() + 1;
-    // One pixel a mesh while that stays within 64 MB; scattered sites draw cell by cell.
-    if (w * h > 16'000'000)
+    // One pixel a mesh while that stays within 64 MB; scattered sites draw the cells in view.
+    if (w > 16'000'000 || h > 16'000'000 / w)
         return;
     FImage = QImage(int(w), int(h), QImage::Format_ARGB32);
     FImage.fill(Qt::transparent);
-    for (const TMapPoint& p : Map.Points()) {
-        const QColor c = std::isfinite(p.Value)
-                             ? ClassColour(TCutFillMap::ClassOf(p.Value, FBreaks), FClasses)
-                             : QColor(128, 128, 128);
-        FImage.setPixelColor(int(p.X - Map.MinX()), int(p.Y - Map.MinY()), c);
-    }
+    // Straight into the rows: ten million points through setPixelColor take a second.
+    uchar* bits = FImage.bits();
+    const qsizetype stride = FImage.bytesPerLine();
+    for (const TMapPoint& p : Map.Points())
+        reinterpret_cast<QRgb*>(bits + (p.Y - Map.MinY()) * stride)[p.X - Map.MinX()] =
+            ColourOf(p.Value);
+}
+
+QRgb TSiteMapPainter::ColourOf(double Value) const {
+    return std::isfinite(Value) ? FColours[size_t(TCutFillMap::ClassOf(Value, FBreaks))]
+                                : qRgb(128, 128, 128);
 }
 
 QRectF TSiteMapPainter::SiteFrame() const {
@@ -115,6 +122,8 @@ void TSiteMapPainter::PaintCells(QPainter& Painter, const QRectF& Target, const 
                           FImage.width(), FImage.height());
         Painter.drawImage(site, FImage);
         Painter.restore();
+    } else if (FMap.Points().size() > 50'000) {
+        PaintVisibleCells(Painter, Target, Frame);
     } else {
         Painter.setPen(Qt::NoPen);
         Painter.setRenderHint(QPainter::Antialiasing, false);
@@ -153,6 +162,58 @@ void TSiteMapPainter::PaintCells(QPainter& Painter, const QRectF& Target, const 
         PaintAllocation(Painter, Target, Frame, *Style.Allocation, Style.LineUnit);
 }
 
+void TSiteMapPainter::PaintVisibleCells(QPainter& Painter, const QRectF& Target,
+                                        const QRectF& Frame) const {
+    // The device's pixels under Target, at most 4096 a side.
+    const QRectF device = Painter.transform().mapRect(Target);
+    const int w = std::clamp(int(std::ceil(std::min(device.width(), 4096.0))), 1, 4096);
+    const int h = std::clamp(int(std::ceil(std::min(device.height(), 4096.0))), 1, 4096);
+    QImage image(w, h, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    const double sx = w / Frame.width(), sy = h / Frame.height(); // pixels a mesh
+    const double o = FMap.CellOffset();
+    uchar* bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const auto paint = [&](const TMapPoint& P) {
+        // The pixels whose centres the cell covers; at least the one it lies in.
+        const double left = (P.X - 0.5 + o - Frame.left()) * sx;
+        const double top = (Frame.bottom() - (P.Y + 0.5 + o)) * sy;
+        const double x0 = std::round(left), y0 = std::round(top);
+        const double x1 = std::max(x0 + 1, std::round(left + sx));
+        const double y1 = std::max(y0 + 1, std::round(top + sy));
+        if (x1 <= 0 || y1 <= 0 || x0 >= w || y0 >= h)
+            return;
+        const QRgb c = ColourOf(P.Value);
+        const int xa = int(std::max(x0, 0.0)), xb = int(std::min(x1, double(w)));
+        for (int y = int(std::max(y0, 0.0)); y < int(std::min(y1, double(h))); ++y)
+            std::fill(reinterpret_cast<QRgb*>(bits + y * stride) + xa,
+                      reinterpret_cast<QRgb*>(bits + y * stride) + xb, c);
+    };
+    // The rows and columns of mesh numbers in view, within the site.
+    const std::vector<TMapPoint>& points = FMap.Points();
+    const double yLow = std::max(std::ceil(Frame.top() - o - 0.5), double(FMap.MinY()));
+    const double yHigh = std::min(std::floor(Frame.bottom() - o + 0.5), double(FMap.MaxY()));
+    const double xLow = std::max(std::ceil(Frame.left() - o - 0.5), double(FMap.MinX()));
+    const double xHigh = std::min(std::floor(Frame.right() - o + 0.5), double(FMap.MaxX()));
+    if (yLow > yHigh || xLow > xHigh)
+        return;
+    if (yHigh - yLow < double(points.size()) / 4) {
+        // Few rows in view: each row's points in view, found by their place.
+        for (int64_t y = int64_t(yLow); y <= int64_t(yHigh); ++y)
+            for (size_t i = FMap.LowerBound(int64_t(xLow), y);
+                 i < points.size() && points[i].Y == y && points[i].X <= xHigh; ++i)
+                paint(points[i]);
+    } else {
+        for (const TMapPoint& p : points)
+            if (p.X >= xLow && p.X <= xHigh && p.Y >= yLow && p.Y <= yHigh)
+                paint(p);
+    }
+    Painter.save();
+    Painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    Painter.drawImage(Target, image);
+    Painter.restore();
+}
+
 QRectF TSiteMapPainter::PlanFrame(const TAllocation& Plan) const {
     QRectF frame = SiteFrame();
     const double span = FMap.MeshSpan();
@@ -174,9 +235,8 @@ QRectF TSiteMapPainter::PlanFrame(const TAllocation& Plan) const {
     return frame == SiteFrame() ? frame : frame.adjusted(-m, -m, 6 * m, m);
 }
 
-void TSiteMapPainter::PaintAllocation(QPainter& Painter, const QRectF& Target,
-                                      const QRectF& Frame, const TAllocation& Plan,
-                                      double LineUnit) const {
+void TSiteMapPainter::PaintAllocation(QPainter& Painter, const QRectF& Target, const QRectF& Frame,
+                                      const TAllocation& Plan, double LineUnit) const {
     const double span = FMap.MeshSpan();
     if (!Plan.Solved || Frame.isEmpty() || !(span > 0) || !std::isfinite(span))
         return;
@@ -201,8 +261,8 @@ void TSiteMapPainter::PaintAllocation(QPainter& Painter, const QRectF& Target,
             continue;
         const QPointF a = at(Plan.Sources[size_t(f.From)]), b = at(Plan.Sinks[size_t(f.To)]);
         // Widths by volume: the area of the line's section follows the volume.
-        const double w =
-            std::max(base * 0.6, widest * std::sqrt(double(f.Volume) / double(std::max<int64_t>(most, 1))));
+        const double w = std::max(
+            base * 0.6, widest * std::sqrt(double(f.Volume) / double(std::max<int64_t>(most, 1))));
         const QLineF line(a, b);
         const double length = line.length();
         const double head = std::min(length * 0.45, std::max(w * 2.2, base * 4));
@@ -338,7 +398,7 @@ void TSiteMapPainter::Paint(QPainter& Painter, const QRectF& Target, const TSite
         Painter.restore();
         return;
     }
-    const QRectF frame = !Frame.isEmpty() ? Frame
+    const QRectF frame = !Frame.isEmpty()   ? Frame
                          : Style.Allocation ? PlanFrame(*Style.Allocation)
                                             : SiteFrame();
     QRectF mapBox = area;

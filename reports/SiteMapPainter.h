@@ -71,9 +71,16 @@ public:
     ContourLines(double Interval) const;
 
 private:
+    // The colour of a value's class; grey where it is no number.
+    QRgb ColourOf(double Value) const;
+    // The cells within Frame shown in Target, into an image at the target's resolution: a cell
+    // smaller than a pixel costs one pixel. For large sites without the one-pixel-a-mesh image.
+    void PaintVisibleCells(QPainter& Painter, const QRectF& Target, const QRectF& Frame) const;
+
     const TCutFillMap& FMap;
     std::vector<double> FBreaks;
     int FClasses;
+    std::vector<QRgb> FColours; // by class
     QImage FImage;
     mutable bool FZeroReady = false;
     mutable std::vector<TMapSegment> FZeroLine;

@@ -103,15 +103,10 @@ void TPrintoutForm::PrintListBoxClick() {
     PrintOutBtn->setEnabled(any);
 }
 
-void TPrintoutForm::BuildReports() {
-    ::BuildReports(SharedPreviewForm().Document(), *FInputData,
-                   PrintListBox->item(0)->checkState() == Qt::Checked,
-                   PrintListBox->item(1)->checkState() == Qt::Checked,
-                   FComparison ? &*FComparison : nullptr,
-                   PrintListBox->item(3)->checkState() == Qt::Checked,
-                   FAllocation ? &*FAllocation : nullptr,
-                   PrintListBox->item(4)->checkState() == Qt::Checked,
-                   PrintListBox->item(5)->checkState() == Qt::Checked);
+void TPrintoutForm::BuildReports(TPageDocument& Document) const {
+    ::BuildReports(Document, *FInputData, FChosen[0], FChosen[1],
+                   FComparison ? &*FComparison : nullptr, FChosen[3],
+                   FAllocation ? &*FAllocation : nullptr, FChosen[4], FChosen[5]);
 }
 
 void TPrintoutForm::PrintOutBtnClick() {
@@ -119,6 +114,9 @@ void TPrintoutForm::PrintOutBtnClick() {
         return;
     TPreViewForm& preview = SharedPreviewForm();
     RunGuarded(this, [&]() {
+        // Read here: the pages are composed on a worker thread, which leaves the list alone.
+        for (int i = 0; i < 6; ++i)
+            FChosen[i] = PrintListBox->item(i)->checkState() == Qt::Checked;
         FComparison.reset();
         if (PrintListBox->item(2)->checkState() == Qt::Checked)
             FComparison = BuildComparisonTable(*FInputData, CompareMethods(*FInputData));
@@ -131,8 +129,7 @@ void TPrintoutForm::PrintOutBtnClick() {
             if (!FAllocation->Solved)
                 throw EFailure(FAllocation->Message);
         }
-        preview.SetOnPaperChange([this](TPageDocument&) { BuildReports(); });
-        BuildReports();
+        preview.SetOnPaperChange([this](TPageDocument& D) { BuildReports(D); });
         preview.Execute();
     });
     preview.SetOnPaperChange(nullptr);

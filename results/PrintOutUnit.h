@@ -13,6 +13,7 @@
 class QListWidget;
 class QPushButton;
 class TInputData;
+class TPageDocument;
 
 class TPrintoutForm : public QDialog {
     Q_OBJECT
@@ -25,8 +26,8 @@ public:
 
     void PrintListBoxClick();
     void PrintOutBtnClick();
-    // Composes the checked reports on the shared preview's pages.
-    void BuildReports();
+    // Composes the reports checked when printing began on Document.
+    void BuildReports(TPageDocument& Document) const;
 
     QListWidget* PrintListBox;
     QPushButton* PrintOutBtn;
@@ -34,6 +35,7 @@ public:
 
 private:
     TInputData* FInputData = nullptr;
+    bool FChosen[6] = {};
     // The comparison as computed for this preview, when checked.
     std::optional<TComparisonTable> FComparison;
     // The allocation printed, when its pages are checked: the window's plan or the stored one.

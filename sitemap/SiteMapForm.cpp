@@ -9,6 +9,7 @@
 #include "reports/SiteMapPainter.h"
 #include "sitemap/SiteMapView.h"
 
+#include <QAbstractListModel>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,7 +19,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
@@ -67,6 +68,42 @@ QString Text(const std::string& S) {
 
 } // namespace
 
+// The findings as list rows, formatted only when the view asks: a large site may have hundreds
+// of thousands.
+class TFindingsModel : public QAbstractListModel {
+public:
+    explicit TFindingsModel(QObject* AOwner) : QAbstractListModel(AOwner) {}
+    // The rows of Findings (not owned; kept until the next call).
+    // RowHeight: every row that high (the view measures one), or 0: each row measured.
+    void SetFindings(const std::vector<TCheckFinding>* Findings, int RowHeight = 0) {
+        beginResetModel();
+        FFindings = Findings;
+        FRowHeight = RowHeight;
+        endResetModel();
+    }
+    int rowCount(const QModelIndex& Parent = QModelIndex()) const override {
+        return Parent.isValid() || !FFindings ? 0 : int(FFindings->size());
+    }
+    QVariant data(const QModelIndex& Index, int Role) const override {
+        if (!FFindings || !Index.isValid() || size_t(Index.row()) >= FFindings->size())
+            return QVariant();
+        const TCheckFinding& f = (*FFindings)[size_t(Index.row())];
+        if (Role == Qt::DisplayRole)
+            return (f.Severity == TCheckSeverity::Serious ? QStringLiteral("● ")
+                                                          : QStringLiteral("○ ")) +
+                   Text(f.Message);
+        if (Role == Qt::ToolTipRole)
+            return Text(f.Message);
+        if (Role == Qt::SizeHintRole && FRowHeight > 0)
+            return QSize(1, FRowHeight);
+        return QVariant();
+    }
+
+private:
+    const std::vector<TCheckFinding>* FFindings = nullptr;
+    int FRowHeight = 0;
+};
+
 TSiteMapForm& SharedSiteMapForm() {
     if (!gSharedSiteMap) {
         gSharedSiteMap = new TSiteMapForm;
@@ -105,8 +142,11 @@ TSiteMapForm::TSiteMapForm(QWidget* AOwner) : QDialog(AOwner) {
     ExportButton = new QPushButton(QStringLiteral("書き出し..."), this);
     CloseButton = new QPushButton(QStringLiteral("閉じる"), this);
     FindingsLabel = new QLabel(this);
-    FindingsList = new QListWidget(this);
+    FindingsList = new QListView(this);
     FindingsList->setWordWrap(true);
+    FindingsList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    FFindingsModel = new TFindingsModel(this);
+    FindingsList->setModel(FFindingsModel);
     PointLabel = new QLabel(this);
     PointLabel->setMinimumHeight(18);
     PointLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -152,7 +192,7 @@ TSiteMapForm::TSiteMapForm(QWidget* AOwner) : QDialog(AOwner) {
     connect(FitButton, &QPushButton::clicked, MapView, &TSiteMapView::Fit);
     connect(ExportButton, &QPushButton::clicked, this, &TSiteMapForm::ExportButtonClick);
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(FindingsList, &QListWidget::itemClicked, this, &TSiteMapForm::FindingClick);
+    connect(FindingsList, &QListView::clicked, this, &TSiteMapForm::FindingClick);
     connect(MapView, &TSiteMapView::PointHovered, this, &TSiteMapForm::ShowPoint);
     connect(MapView, &TSiteMapView::PointActivated, this, &TSiteMapForm::OpenPoint);
 }
@@ -170,6 +210,7 @@ void TSiteMapForm::SetInputData(TInputData& Value) {
         LayerBox->setCurrentIndex(0);
     LayerBox->blockSignals(false);
     UpdateAllocation();
+    UpdateFindings();
     Rebuild(false);
 }
 
@@ -216,28 +257,42 @@ void TSiteMapForm::Rebuild(bool KeepView) {
     FPainter = std::move(painter);
     FMap = std::move(map);
 
-    FFindings = TSiteCheck().Run(*FInputData);
+    UpdateMarks();
+    PointLabel->setText(QStringLiteral("ホイールで拡大・縮小、ドラッグで移動、"
+                                       "ダブルクリックでメッシュデータを開きます。"));
+}
+
+void TSiteMapForm::UpdateFindings() {
+    if (!FInputData)
+        return;
+    std::vector<TCheckFinding> findings = TSiteCheck().Run(*FInputData);
+    // The list lets go of the old findings before they are freed.
+    FFindingsModel->SetFindings(nullptr);
+    FFindings = std::move(findings);
+    // Measuring every row of a long list takes seconds: past a few thousand, rows of three
+    // lines, which every finding's sentence fits at the list's width.
+    const bool many = FFindings.size() > 2000;
+    FindingsList->setUniformItemSizes(many);
+    FFindingsModel->SetFindings(&FFindings,
+                                many ? 3 * FindingsList->fontMetrics().lineSpacing() + 4 : 0);
     const int serious = TSiteCheck::SeriousCount(FFindings);
     FindingsLabel->setText(FFindings.empty() ? QStringLiteral("データチェック: 問題はありません。")
                                              : QStringLiteral("データチェック: %1 件（重大 %2 件）")
                                                    .arg(FFindings.size())
                                                    .arg(serious));
-    FindingsList->clear();
+}
+
+void TSiteMapForm::UpdateMarks() {
+    if (!FMap)
+        return;
     std::vector<QPointF> marks;
     marks.reserve(FFindings.size());
     for (const TCheckFinding& f : FFindings) {
-        auto* item = new QListWidgetItem(
-            (f.Severity == TCheckSeverity::Serious ? QStringLiteral("● ") : QStringLiteral("○ ")) +
-                Text(f.Message),
-            FindingsList);
-        item->setToolTip(Text(f.Message));
         // A saturated volume belongs to a mesh, which lies where the map draws the mesh.
         const double o = f.Kind == TCheckKind::Saturated ? FMap->CellOffset() : 0;
         marks.emplace_back(f.X + o, f.Y + o);
     }
     MapView->SetMarks(std::move(marks));
-    PointLabel->setText(QStringLiteral("ホイールで拡大・縮小、ドラッグで移動、"
-                                       "ダブルクリックでメッシュデータを開きます。"));
 }
 
 void TSiteMapForm::LayerBoxChange() {
@@ -261,7 +316,7 @@ void TSiteMapForm::AllocationCheckClick() {
 }
 
 void TSiteMapForm::FindingClick() {
-    const int row = FindingsList->currentRow();
+    const int row = FindingsList->currentIndex().row();
     if (row < 0 || size_t(row) >= FFindings.size())
         return;
     const TCheckFinding& f = FFindings[size_t(row)];
@@ -311,6 +366,7 @@ void TSiteMapForm::OpenPoint(int X, int Y) {
         SetInputData(*FInputData);
     } else {
         UpdateAllocation();
+        UpdateFindings();
         Rebuild(true);
     }
 }

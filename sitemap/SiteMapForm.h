@@ -17,7 +17,7 @@ class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
-class QListWidget;
+class QListView;
 class QPushButton;
 class TInputData;
 struct TAllocation;
@@ -35,8 +35,11 @@ public:
     void SetInputData(TInputData& Value);
     void Execute();
 
-    // Rebuilds the map of the layer chosen and runs the checks again.
+    // Rebuilds the map of the layer chosen; the checks' findings stay (they follow the
+    // project, not the layer).
     void Rebuild(bool KeepView);
+    // Runs the checks again and lists their findings: the project changed.
+    void UpdateFindings();
     void LayerBoxChange();
     void StyleChange();
     // Shows or hides the allocation's arrows, the view fitted to what is drawn.
@@ -64,18 +67,22 @@ public:
     QPushButton* ExportButton;
     QPushButton* CloseButton;
     QLabel* FindingsLabel;
-    QListWidget* FindingsList;
+    QListView* FindingsList; // over Findings(), rows formatted when drawn
     QLabel* PointLabel;
 
 private:
     // Solves the allocation stored with the project, when it has results and stored places.
     void UpdateAllocation();
 
+    // The findings' marks on the map, where the layer shown draws their places.
+    void UpdateMarks();
+
     TInputData* FInputData = nullptr;
     std::unique_ptr<TAllocation> FAllocation; // a solved plan, or none
     std::unique_ptr<TCutFillMap> FMap;
     std::unique_ptr<TSiteMapPainter> FPainter;
     std::vector<TCheckFinding> FFindings;
+    class TFindingsModel* FFindingsModel;
 };
 
 // The one map window of the run, made on first use.

@@ -184,12 +184,23 @@ const TSiteMapView::TCache& TSiteMapView::CacheFor(const QRectF& Visible) {
             rp.setPen(QPen(QColor(255, 140, 0), 2));
             rp.drawEllipse(QPointF(side / 2.0, side / 2.0), r, r);
         }
+        // Zoomed out, many findings share a pixel: each pixel's ring is stamped once.
         const QRectF near = c.Frame.adjusted(-1, -1, 1, 1);
-        for (const QPointF& m : FMarks)
-            if (near.contains(m))
-                p.drawImage(QPointF((m.x() - c.Frame.left()) * FScale - side / 2.0,
-                                    (c.Frame.bottom() - m.y()) * FScale - side / 2.0),
-                            ring);
+        std::vector<bool> stamped(size_t(w) * size_t(h));
+        for (const QPointF& m : FMarks) {
+            if (!near.contains(m))
+                continue;
+            const QPoint at(int(std::lround((m.x() - c.Frame.left()) * FScale - side / 2.0)),
+                            int(std::lround((c.Frame.bottom() - m.y()) * FScale - side / 2.0)));
+            const QPoint middle = at + QPoint(side / 2, side / 2);
+            if (middle.x() >= 0 && middle.x() < w && middle.y() >= 0 && middle.y() < h) {
+                auto&& seen = stamped[size_t(middle.y()) * size_t(w) + size_t(middle.x())];
+                if (seen)
+                    continue;
+                seen = true;
+            }
+            p.drawImage(at, ring);
+        }
     }
     ++FCacheRenders;
     FCaches.push_back(std::move(c));

@@ -482,6 +482,57 @@ TEST(Calcrate, ThreadsMatchOneThread) {
     }
 }
 
+// Rows longer than the pieces the cell table's rows are calculated in, and more points in a row
+// than the sorted index keeps corner shares for: both ways and any split give the same records.
+TEST(Calcrate, LongRowsMatchEveryWay) {
+    std::mt19937 rng(20261212);
+    std::uniform_real_distribution<double> h(5.0, 15.0), thick(0.0, 2.0);
+    for (int calcType : {0, 1, 2}) {
+        TInputData d = Site(3, calcType);
+        d.SetHyoudo(true);
+        d.SetFumikomi(true);
+        d.SetAtumitu(true);
+        for (int y : {0, 1, 2, 5})
+            for (int x = 0; x < 12000; ++x) {
+                if (rng() % 4 == 0)
+                    continue;
+                TGridData g;
+                g.X = x;
+                g.Y = y;
+                g.GH = h(rng);
+                g.FH = h(rng);
+                g.LAYER[0] = thick(rng) / 4;
+                g.LAYER[1] = thick(rng);
+                g.LAYER[2] = thick(rng);
+                g.CSink = thick(rng) / 8;
+                g.BSink = thick(rng) / 8;
+                d.SetMeshData(g);
+            }
+        for (int i = 0; i < 50; ++i) { // points given again: the later one counts
+            TGridData g;
+            g.X = static_cast<int>(rng() % 12000);
+            g.Y = 1;
+            g.GH = h(rng);
+            g.FH = h(rng);
+            d.SetMeshData(g);
+        }
+        d.SetCellIndexMode(TCellIndexMode::Dense);
+        d.SetCalcThreads(1);
+        const TCalcOutcome one = CalcOutcome(d);
+        ASSERT_TRUE(d.LastCalcWasDense());
+        ASSERT_GT(one.Records.size(), 30000u);
+        for (TCellIndexMode mode : {TCellIndexMode::Dense, TCellIndexMode::Sparse})
+            for (int threads : {1, 3}) {
+                d.SetCellIndexMode(mode);
+                d.SetCalcThreads(threads);
+                ExpectSameOutcome(one, CalcOutcome(d),
+                                  "method " + std::to_string(calcType) + " threads " +
+                                      std::to_string(threads) +
+                                      (mode == TCellIndexMode::Dense ? " dense" : " sparse"));
+            }
+    }
+}
+
 TEST(Calcrate, MeshNumbersFarApartUseLittleMemory) {
     for (int calcType : {0, 1, 2}) {
         TInputData d = Site(1, calcType);

@@ -104,3 +104,60 @@ TEST(CutFillMap, VolumeLayerNeedsResultsAndSitsBetweenPoints) {
     ASSERT_TRUE(map.ValueAt(1, 0, v)); // cell (1, 0): corners 0, 1, 0, 1 m of fill
     EXPECT_EQ(v, 50);
 }
+
+// The contours of every level in one pass are those of each level alone, and points at the ends
+// of the 32-bit range are found by their place and make no cells past it.
+TEST(CutFillMap, ContoursInOnePassAndPlacesAtTheRangesEnds) {
+    TInputData d;
+    d.SetLayer(1);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 15; ++x) {
+            if ((x * 7 + y * 3) % 11 == 0)
+                continue; // gaps: cells without four corners
+            TGridData g;
+            g.X = x;
+            g.Y = y;
+            g.FH = 3 * std::sin(x * 0.7) + 2 * std::cos(y * 0.5) + (x == 6 && y == 6 ? 0.5 : 0);
+            d.SetMeshData(g);
+        }
+    const TCutFillMap map(d, TMapLayer::Height);
+    const auto levels = map.Contours(0.5);
+    ASSERT_FALSE(levels.empty());
+    size_t pieces = 0;
+    for (const auto& [level, line] : levels) {
+        const std::vector<TMapSegment> alone = map.Contour(level);
+        ASSERT_EQ(line.size(), alone.size()) << level;
+        for (size_t i = 0; i < line.size(); ++i)
+            EXPECT_TRUE(line[i].X1 == alone[i].X1 && line[i].Y1 == alone[i].Y1 &&
+                        line[i].X2 == alone[i].X2 && line[i].Y2 == alone[i].Y2)
+                << level << " piece " << i;
+        pieces += line.size();
+    }
+    EXPECT_GT(pieces, 50u);
+
+    TInputData edge;
+    edge.SetLayer(1);
+    for (int64_t y : {int64_t(INT32_MAX) - 1, int64_t(INT32_MAX)})
+        for (int64_t x : {int64_t(INT32_MIN), int64_t(INT32_MIN) + 1, int64_t(INT32_MAX)}) {
+            TGridData g;
+            g.X = int32_t(x);
+            g.Y = int32_t(y);
+            g.FH = x > 0 ? 1 : -1;
+            edge.SetMeshData(g);
+        }
+    const TCutFillMap far(edge, TMapLayer::Height);
+    EXPECT_EQ(far.Points().size(), 6u);
+    double v = 0;
+    EXPECT_TRUE(far.ValueAt(INT32_MAX, INT32_MAX, v));
+    EXPECT_EQ(v, 1);
+    EXPECT_TRUE(far.ValueAt(INT32_MIN, INT32_MAX - 1, v));
+    EXPECT_EQ(v, -1);
+    EXPECT_FALSE(far.ValueAt(int64_t(INT32_MAX) + 1, INT32_MAX, v));
+    EXPECT_FALSE(far.ValueAt(INT32_MIN, int64_t(INT32_MIN) - 1, v));
+    EXPECT_EQ(far.IndexAt(0, INT32_MAX), -1);
+    EXPECT_EQ(far.LowerBound(int64_t(INT32_MAX) + 5, INT32_MAX), far.Points().size());
+    EXPECT_EQ(far.LowerBound(int64_t(INT32_MIN) - 5, INT32_MAX), 3u);
+    // One cell, between the first two columns; nothing wraps round from X = INT32_MAX.
+    EXPECT_EQ(far.Contour(0.5).size(), 0u);
+    EXPECT_EQ(far.Contour(-0.5).size(), 0u);
+}

@@ -133,6 +133,28 @@ TEST_F(PrintRecord, FallsBackToThePlainStream) {
     }
 }
 
+// Pages asked for one at a time make the record their list would make.
+TEST_F(PrintRecord, PagesAskedForOneAtATime) {
+    info.Written = 1700000000;
+    TPrintRecordInfo asked = info;
+    asked.Pages.clear();
+    asked.PageCount = static_cast<int32_t>(info.Pages.size());
+    std::vector<int32_t> order;
+    asked.PageAt = [&](int32_t k) {
+        order.push_back(k);
+        return info.Pages[static_cast<size_t>(k)];
+    };
+    Use(dir.string()); // no archiver: the plain stream, byte for byte
+    EXPECT_EQ(Read(WriteSpoolFile(settings, asked)), Read(WriteSpoolFile(settings, info)));
+    EXPECT_EQ(order, (std::vector<int32_t>{0, 1, 2}));
+    Use(DORYOU_BUILD_DIR);
+    const std::string r = Read(WriteSpoolFile(settings, asked));
+    EXPECT_EQ(r[561], 0); // packed
+    EXPECT_EQ(U32(r, 24 + 128 + 8), 3u);
+    EXPECT_EQ(r.size(), 566 + U32(r, 562));
+    EXPECT_TRUE(TempFolderEmpty());
+}
+
 TEST_F(PrintRecord, CleaningKeepsTheLimitDayAndForeignFiles) {
     fs::create_directories(settings.Path);
     // "Today" is the 10th at noon: with 7 days, the 2nd goes and the 3rd stays.

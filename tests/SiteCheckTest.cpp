@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <random>
 
 namespace {
 
@@ -104,6 +106,22 @@ TEST(SiteCheck, FindingsOfSmallSites) {
                  g.BSink = 0.5;
          },
          {{TCheckKind::Settlement, 1, 1, "圧密沈下"}}},
+        {"a corner has too few neighbours to be a spike; a point beside a NaN still is one",
+         [&](TInputData&, TGridData& g) {
+             if (At(g, 0, 0))
+                 g.GH = 40;
+             if (At(g, 2, 3))
+                 g.FH = 30;
+             if (At(g, 2, 2))
+                 g.FH = nan;
+         },
+         {{TCheckKind::NonFinite, 2, 2, "計画高"}, {TCheckKind::Spike, 2, 3, "計画高"}}},
+        {"two holes side by side are none: neither has four neighbours",
+         [&](TInputData&, TGridData& g) {
+             if (At(g, 1, 2) || At(g, 2, 2))
+                 g.CSink = nan;
+         },
+         {}},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -149,4 +167,89 @@ TEST(SiteCheck, SharedMeshNumbersAndSaturatedVolumes) {
     ASSERT_EQ(TSiteCheck::SeriousCount(found), 1);
     EXPECT_EQ(found[0].Kind, TCheckKind::Saturated);
     EXPECT_STREQ(TSiteCheck::KindName(found[0].Kind), "saturated");
+}
+
+namespace {
+
+// A random site of about W x H points at (X0, Y0) onwards, or far apart in two halves when
+// Spread: gaps, holes, points sharing places, deleted points, spikes, NaNs and negative or
+// disordered layers, so that every rule speaks somewhere.
+TInputData RandomSite(std::mt19937& Random, int W, int H, int64_t X0, int64_t Y0, bool Spread) {
+    std::uniform_real_distribution<double> unit(0, 1);
+    TInputData d;
+    d.SetLayer(3);
+    if (unit(Random) < 0.3)
+        d.SetSolidType(1);
+    d.SetHyoudo(unit(Random) < 0.5);
+    d.SetAtumitu(true);
+    const bool elevations = d.SolidType() == 1;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const double r = unit(Random);
+            if (r < 0.12)
+                continue; // a gap, or a hole when its neighbours are there
+            TGridData g;
+            // Half the site a million meshes further on: no neighbours across the split.
+            const int64_t far = Spread && x >= W / 2 ? 1'000'000'000 : 0;
+            g.X = int32_t(X0 + x - far);
+            g.Y = int32_t(Y0 + y - far / 2);
+            g.GH = 10 + 0.1 * x + 0.05 * y + (unit(Random) < 0.04 ? 8 * (unit(Random) - 0.5) : 0);
+            g.FH = 10.2 + (unit(Random) < 0.04 ? 30 : 0);
+            if (unit(Random) < 0.02)
+                g.GH = std::numeric_limits<double>::quiet_NaN();
+            g.LAYER[0] = unit(Random) < 0.03 ? -0.1 : 0.2;
+            g.LAYER[1] = elevations ? g.GH - 1 : 1;
+            g.LAYER[2] = elevations ? g.GH - (unit(Random) < 0.05 ? 0.5 : 2) : 1;
+            g.BSink = unit(Random) < 0.1 ? 0.5 : 0;
+            d.SetMeshData(g);
+            if (unit(Random) < 0.03) {
+                TGridData again = g;
+                again.Index = 0;
+                again.GH += 1;
+                d.SetMeshData(again);
+            }
+            if (unit(Random) < 0.03)
+                d.DeleteMeshData(g.X, g.Y);
+        }
+    return d;
+}
+
+bool Same(const TCheckFinding& A, const TCheckFinding& B) {
+    return A.Kind == B.Kind && A.Severity == B.Severity && A.X == B.X && A.Y == B.Y &&
+           A.Field == B.Field && A.Message == B.Message;
+}
+
+} // namespace
+
+// The table over the site's box and the sorted points find the same, in the same order, with
+// one thread or several, wherever in the 32-bit range the site lies.
+TEST(SiteCheck, DenseAndSparseIndexesAgreeOnRandomSites) {
+    std::mt19937 random(19);
+    using TIndex = TCheckRun::TIndex;
+    const int64_t origins[][2] = {
+        {0, 0}, {INT32_MIN, INT32_MIN}, {INT32_MAX - 20, INT32_MAX - 15}, {-7, INT32_MAX - 3}};
+    int kinds[9] = {};
+    for (int round = 0; round < 24; ++round) {
+        const auto& o = origins[round % 4];
+        const bool spread = round % 8 == 5;
+        const TInputData d = RandomSite(random, 21 + round % 5, 16 + round % 3, o[0], o[1], spread);
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        const std::vector<TCheckFinding> sparse = TSiteCheck().Run(d, {TIndex::Sparse, 1});
+        for (const TCheckRun how : {TCheckRun{TIndex::Dense, 1}, TCheckRun{TIndex::Dense, 3},
+                                    TCheckRun{TIndex::Sparse, 4}, TCheckRun{}}) {
+            const std::vector<TCheckFinding> other = TSiteCheck().Run(d, how);
+            ASSERT_EQ(other.size(), sparse.size()) << int(how.Index) << " " << how.Threads;
+            for (size_t i = 0; i < other.size(); ++i)
+                ASSERT_TRUE(Same(other[i], sparse[i]))
+                    << int(how.Index) << " " << how.Threads << ": " << other[i].Message << " / "
+                    << sparse[i].Message;
+        }
+        for (const TCheckFinding& f : sparse)
+            ++kinds[int(f.Kind)];
+    }
+    // The sites gave every rule of the points something to find.
+    for (TCheckKind k :
+         {TCheckKind::Hole, TCheckKind::Duplicate, TCheckKind::NonFinite, TCheckKind::Negative,
+          TCheckKind::LayerOrder, TCheckKind::Settlement, TCheckKind::Spike})
+        EXPECT_GT(kinds[int(k)], 0) << TSiteCheck::KindName(k);
 }

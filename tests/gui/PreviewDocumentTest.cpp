@@ -48,8 +48,14 @@ TEST(PreviewDocument, ComposingRebuildingAndStamping) {
         EXPECT_TRUE(preview.Sumnail(i)->ReviewOn());
     }
 
-    // Without a compose routine the pages stay and gain a second stamp over the first.
+    // The pages a routine composed go with it; pages composed straight onto the document stay
+    // without one, and gain a second stamp over the first.
     preview.SetOnPaperChange(nullptr);
+    EXPECT_EQ(preview.PageNum(), 0);
+    preview.NewPage();
+    preview.ViewEnd();
+    preview.RebuildPages();
+    EXPECT_EQ(preview.Page(0).Stamps.size(), 1u);
     preview.RebuildPages();
     EXPECT_EQ(preview.Page(0).Stamps.size(), 2u);
 }

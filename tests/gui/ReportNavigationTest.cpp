@@ -64,12 +64,15 @@ TEST(ReportNavigation, PrintButtonsOpenTheListingAndTheReports) {
     WhenModal([&](QWidget* W) {
         auto* form = qobject_cast<TPrintoutForm*>(W);
         ASSERT_NE(form, nullptr);
-        WhenModal([&](QWidget* P) {
-            auto* preview = static_cast<TPreViewForm*>(P);
-            reportPages = preview->PageNum();
-            summaryFirst = GrabPage(*preview, 0).Has(QStringLiteral(" 盛　土　量"));
-            preview->ExitAction->trigger();
-        });
+        // The report dialog stays modal while the preview composes its pages.
+        WhenModal(
+            [&](QWidget* P) {
+                auto* preview = static_cast<TPreViewForm*>(P);
+                reportPages = preview->PageNum();
+                summaryFirst = GrabPage(*preview, 0).Has(QStringLiteral(" 盛　土　量"));
+                preview->ExitAction->trigger();
+            },
+            [](QWidget* M) { return qobject_cast<TPreViewForm*>(M) != nullptr; });
         QTest::mouseClick(form->PrintOutBtn, Qt::LeftButton);
         // Back from the preview the dialog is still open.
         EXPECT_TRUE(form->isVisible());

@@ -14,7 +14,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -146,10 +146,12 @@ TEST_F(SiteMapWindow, FindingsAreListedAndClickingOneGoesThere) {
     }
     ASSERT_GE(hole, 0);
     ASSERT_GE(spike, 0);
-    EXPECT_EQ(form.FindingsList->count(), int(form.Findings().size()));
+    EXPECT_EQ(form.FindingsList->model()->rowCount(), int(form.Findings().size()));
     for (int row : {spike, hole}) {
-        QListWidgetItem* item = form.FindingsList->item(row);
-        const QRect r = form.FindingsList->visualItemRect(item);
+        const QModelIndex item = form.FindingsList->model()->index(row, 0);
+        EXPECT_EQ(item.data().toString().mid(2).toStdString(),
+                  form.Findings()[size_t(row)].Message);
+        const QRect r = form.FindingsList->visualRect(item);
         QTest::mouseClick(form.FindingsList->viewport(), Qt::LeftButton, Qt::NoModifier,
                           r.center());
         const TCheckFinding& f = form.Findings()[size_t(row)];
@@ -164,7 +166,10 @@ TEST_F(SiteMapWindow, LayersFollowTheResults) {
     EXPECT_EQ(form.Map().Layer(), TMapLayer::Height);
     ASSERT_TRUE(d.Calcrate());
     form.SetInputData(d);
+    // The layer is no change of the project: the checks are not run again.
+    const TCheckFinding* findings = form.Findings().data();
     form.LayerBox->setCurrentIndex(1);
+    EXPECT_EQ(form.Findings().data(), findings);
     EXPECT_EQ(form.Map().Layer(), TMapLayer::Volume);
     EXPECT_FALSE(form.Map().Empty());
     QTest::mouseMove(View(), CellOf(10, 1));
@@ -273,4 +278,44 @@ TEST(SiteMapAllocation, CheckBoxShowsTheStoredPlan) {
     form.AllocationCheck->setChecked(false);
     EXPECT_EQ(form.MapView->Style().Allocation, nullptr);
     form.hide();
+}
+
+// A large site whose box is too wide for an image of one pixel a mesh: the cells in view are
+// drawn, each at least a pixel, and nothing of the far part shows.
+TEST(SiteMapPainter, WideSitesDrawTheCellsInView) {
+    TInputData d;
+    d.SetLayer(1);
+    for (int y = 0; y < 250; ++y)
+        for (int x = 0; x < 250; ++x)
+            for (int64_t far : {int64_t(0), int64_t(2'000'000'000)}) {
+                TGridData g;
+                g.X = int32_t(x + far);
+                g.Y = int32_t(y - far);
+                g.FH = far ? -5 : 5; // fill here, cut far away
+                d.SetMeshData(g);
+            }
+    const TCutFillMap map(d, TMapLayer::Height);
+    const TSiteMapPainter painter(map);
+    ASSERT_TRUE(painter.CellImage().isNull());
+    TSiteMapStyle style;
+    style.Frame = false;
+    style.Boundary = false;
+    for (const QRectF& frame : {QRectF(-0.5, -0.5, 250, 250), QRectF(99.5, 99.5, 2, 2)}) {
+        QImage image(300, 300, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        painter.PaintCells(p, QRectF(image.rect()), frame, style);
+        p.end();
+        int fill = 0, other = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb c = image.pixel(x, y);
+                if (c == TSiteMapPainter::ClassColour(10, 5).rgb())
+                    ++fill;
+                else
+                    ++other;
+            }
+        EXPECT_EQ(other, 0) << frame.width();
+        EXPECT_EQ(fill, 300 * 300);
+    }
 }
