@@ -275,16 +275,20 @@ void TCalcOutForm::BitBtn4Click() {
             SetOutdated(true);
         return;
     }
-    // Cancelled or failed, the old rates and results stay, and so does the table.
+    // Cancelled or failed, the old rates and results stay, and so does the table. The project
+    // is held here: the window may be closed (and let it go) while the work runs.
+    if (!FInputData)
+        return;
+    TInputData& project = *FInputData;
     bool done = false;
     RunGuarded(this, [&]() {
-        done = RunWithProgress(this, windowTitle(), QStringLiteral("計算しています..."),
-                               *FInputData, [&](const TProgress& Progress) {
+        done = RunWithProgress(this, windowTitle(), QStringLiteral("計算しています..."), project,
+                               [&](const TProgress& Progress) {
                                    ApplyRateSimulationAndRecalc(
-                                       *FInputData, TargetRateCalcForm->Simulation(), Progress);
+                                       project, TargetRateCalcForm->Simulation(), Progress);
                                });
     });
-    if (!done)
+    if (!done || !FInputData)
         return;
     WarnSaturatedMeshes(this, *FInputData);
     FSummary = BuildCalcSummary(*FInputData);
@@ -312,12 +316,16 @@ void TCalcOutForm::BitBtn6Click() {
         return;
     // The plan moved: the results of the old one are gone (phase 2 cleared); calculate anew.
     // Cancelled, the project keeps the moved plan without results, as after "適用" of rates.
+    if (!FInputData)
+        return;
+    TInputData& project = *FInputData;
     bool done = false;
     RunGuarded(this, [&]() {
-        done =
-            RunWithProgress(this, windowTitle(), QStringLiteral("計算しています..."), *FInputData,
-                            [&](const TProgress& Progress) { FInputData->Calcrate(Progress); });
+        done = RunWithProgress(this, windowTitle(), QStringLiteral("計算しています..."), project,
+                               [&](const TProgress& Progress) { project.Calcrate(Progress); });
     });
+    if (!FInputData)
+        return;
     if (!done && !FInputData->GetPhase(2)) {
         SetOutdated(true, QStringLiteral("計画高"));
         return;
