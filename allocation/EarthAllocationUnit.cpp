@@ -272,6 +272,8 @@ void TEarthAllocationForm::PrintButtonClick() {
     if (!FAllocation.Solved || !FInputData)
         return;
     TPreViewForm& preview = SharedPreviewForm();
+    if (preview.InUse())
+        return;
     RunGuarded(this, [&]() {
         preview.SetOnPaperChange(
             [this](TPageDocument& D) { BuildAllocationReports(D, *FInputData, FAllocation); });

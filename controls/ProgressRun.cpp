@@ -16,6 +16,7 @@
 namespace {
 
 int BoxDelayMs = 400;
+bool Running = false; // one long work at a time
 
 // While the work runs, clicks, keys and closing reach only the box: elsewhere they would start
 // other work on what this work is changing, and before the box shows nothing else holds them.
@@ -58,6 +59,14 @@ void SetProgressBoxDelay(int Ms) {
 
 bool RunWithProgress(QWidget* Parent, const QString& Title, const QString& Label,
                      const std::function<void(const TProgress&)>& Work) {
+    // Input is held while work runs, but a timer or a program's own call could still start
+    // more: that would run beside work on the same data, so it is refused as cancelled.
+    if (Running)
+        return false;
+    struct TRunning {
+        TRunning() { Running = true; }
+        ~TRunning() { Running = false; }
+    } running;
     std::atomic<int> permille{0};
     std::atomic<bool> cancel{false}, finished{false}, cancelled{false};
     std::exception_ptr error;

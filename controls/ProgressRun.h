@@ -16,7 +16,8 @@ class TInputData;
 void SetProgressBoxDelay(int Ms);
 
 // Runs Work and waits for it while the event loop turns. False when the user cancelled (Work
-// threw ECancelled); any other failure of Work is passed on to the caller.
+// threw ECancelled) or when other work is running still; any other failure of Work is passed on
+// to the caller.
 bool RunWithProgress(QWidget* Parent, const QString& Title, const QString& Label,
                      const std::function<void(const TProgress&)>& Work);
 

@@ -6,6 +6,8 @@
 
 void InputPrintOut(QWidget* Parent, const TInputData& Data) {
     TPreViewForm& preview = SharedPreviewForm();
+    if (preview.InUse())
+        return;
     RunGuarded(Parent, [&]() {
         preview.SetOnPaperChange([&Data](TPageDocument& Sender) { BuildListing(Sender, Data); });
         preview.Execute();

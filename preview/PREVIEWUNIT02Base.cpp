@@ -71,6 +71,13 @@ void TPreViewBase::InitPreview() {
 }
 
 void TPreViewBase::Execute() {
+    if (FInUse)
+        return;
+    struct TInUse {
+        bool& Flag;
+        explicit TInUse(bool& F) : Flag(F) { Flag = true; }
+        ~TInUse() { Flag = false; }
+    } inUse(FInUse);
     try {
         RebuildPagesWaiting();
     } catch (const ECancelled&) {

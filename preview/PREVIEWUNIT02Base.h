@@ -47,6 +47,10 @@ public:
     // Composes the pages (with a progress box and a cancel button when that takes long) and
     // shows them. Cancelled, the window does not open.
     virtual void Execute();
+    // True from Execute's start to its end: while the pages are composed on a worker thread or
+    // shown, the one preview window takes no second report (it would replace the routine the
+    // worker is running).
+    bool InUse() const { return FInUse; }
 
     // The document shown.
     TPageDocument& Document() { return FDocument; }
@@ -204,6 +208,7 @@ protected:
     int FViewFindArea = 0;
     int FItemNum = -1;
     bool FFontTabVisible = true;
+    bool FInUse = false;
     // Printer-to-view ratios (printer dots per screen dot).
     double FPrnKX = 1.0, FPrnKY = 1.0;
     QString FPrinterName;

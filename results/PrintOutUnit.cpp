@@ -1,8 +1,8 @@
 #include "results/PrintOutUnit.h"
 
 #include "controls/MessageBoxes.h"
-#include "preview/PREVIEWUNIT02.h"
 #include "platform/Failure.h"
+#include "preview/PREVIEWUNIT02.h"
 #include "reports/AllocationSheet.h"
 #include "reports/PrintOutUnitReports.h"
 
@@ -113,6 +113,8 @@ void TPrintoutForm::PrintOutBtnClick() {
     if (!FInputData)
         return;
     TPreViewForm& preview = SharedPreviewForm();
+    if (preview.InUse())
+        return;
     RunGuarded(this, [&]() {
         // Read here: the pages are composed on a worker thread, which leaves the list alone.
         for (int i = 0; i < 6; ++i)

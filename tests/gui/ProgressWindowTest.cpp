@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -252,4 +253,30 @@ TEST_F(ProgressWindows, InputWaitsAndPhasesComeAfterTheWork) {
     EXPECT_FALSE(heardDuring);
     EXPECT_TRUE(nav->CalcButton->isEnabled()) << "the listener enabled 計算 after the work";
     d.SetOnPhaseChange(listener);
+}
+
+// Work started while other work runs (by a timer, not by the user, whose input is held) is
+// refused as cancelled and never runs beside the first; the first ends normally.
+TEST(ProgressWindow, SecondWorkWhileOneRunsIsRefused) {
+    std::atomic<bool> release{false};
+    bool nestedRan = false, nestedDone = true;
+    QTimer::singleShot(50, [&]() {
+        nestedDone = RunWithProgress(nullptr, QStringLiteral("t"), QStringLiteral("2"),
+                                     [&](const TProgress&) { nestedRan = true; });
+        release = true;
+    });
+    const bool done = RunWithProgress(
+        nullptr, QStringLiteral("t"), QStringLiteral("1"), [&](const TProgress& Progress) {
+            while (!release)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            ReportProgress(Progress, 1.0);
+        });
+    EXPECT_TRUE(done);
+    EXPECT_FALSE(nestedDone);
+    EXPECT_FALSE(nestedRan);
+    // Once it has ended, work runs again.
+    bool ran = false;
+    EXPECT_TRUE(RunWithProgress(nullptr, QStringLiteral("t"), QStringLiteral("3"),
+                                [&](const TProgress&) { ran = true; }));
+    EXPECT_TRUE(ran);
 }
