@@ -44,7 +44,9 @@ protected:
             return false;
         }
         const auto* w = qobject_cast<const QWidget*>(Watched);
-        return w && w != &FBox && !FBox.isAncestorOf(w);
+        if (!w) // an action's shortcut starts work as a click on it would
+            return Event->type() == QEvent::Shortcut;
+        return w != &FBox && !FBox.isAncestorOf(w);
     }
 
 private:

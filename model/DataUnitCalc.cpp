@@ -615,7 +615,7 @@ bool TInputData::Calcrate(const TProgress& Progress) {
     std::condition_variable listTurn;
     size_t turn = 0; // the block whose records go to the list next
     std::atomic<bool> stopped{false};
-    inParallel([&](size_t c) {
+    inParallel([&](size_t) {
         std::vector<TGridCalcData> out(static_cast<size_t>(blockUnits * unitCells));
         for (;;) {
             const size_t k = nextBlock++;
@@ -641,12 +641,12 @@ bool TInputData::Calcrate(const TProgress& Progress) {
                                  out.begin() + static_cast<std::ptrdiff_t>(part.Kept));
             sum.Add(part);
             ++turn;
-            const double done =
-                0.3 + 0.65 * static_cast<double>(turn) / static_cast<double>(blocks);
+            // Whichever thread appended the block tells, under the lock: the reports come one
+            // at a time and in order, however the blocks fell to the threads.
+            if (Progress)
+                Progress(0.3 + 0.65 * static_cast<double>(turn) / static_cast<double>(blocks));
             hold.unlock();
             listTurn.notify_all();
-            if (c == 0 && Progress)
-                Progress(done);
         }
     });
 

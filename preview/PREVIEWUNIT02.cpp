@@ -97,6 +97,11 @@ void TPreViewForm::RebuildPages() {
         // The routine runs on a worker thread (it draws on pictures only) under a progress box
         // that comes when it takes long.
         QWidget* parent = isVisible() ? this : QApplication::activeWindow();
+        struct TComposing {
+            bool& Flag;
+            explicit TComposing(bool& F) : Flag(F) { Flag = true; }
+            ~TComposing() { Flag = false; }
+        } composing(FComposing);
         const bool done = RunWithProgress(
             parent, ApplicationTitle(), QStringLiteral("印刷イメージを作成しています..."),
             [this](const TProgress& Progress) { FDocument.Compose(Progress); });

@@ -70,7 +70,8 @@ public:
     void SetPaperScale(double Value);
     int DrawPageNum() const { return FDrawPageNum; }
     void SetDrawPageNum(int Value);
-    int PageNum() const { return FDocument.PageNum(); }
+    // None while a worker composes the pages: the window reads no page the worker is making.
+    int PageNum() const { return FComposing ? 0 : FDocument.PageNum(); }
     const TPreviewPage& Page(int Index) const { return FDocument.Page(Index); }
     // The thumbnail of page Index (0-based); null before the pages were shown, and for pages
     // far from the visible part of the pane: only the thumbnails in and near it are made.
@@ -209,6 +210,7 @@ protected:
     int FItemNum = -1;
     bool FFontTabVisible = true;
     bool FInUse = false;
+    bool FComposing = false;
     // Printer-to-view ratios (printer dots per screen dot).
     double FPrnKX = 1.0, FPrnKY = 1.0;
     QString FPrinterName;

@@ -163,6 +163,8 @@ void TPreViewForm::WritePrintRecord() const {
 }
 
 void TPreViewForm::PrintActionExecute() {
+    if (FComposing)
+        return;
     RunGuarded(this, [this]() { PrintDocument(); });
 }
 

@@ -28,6 +28,8 @@ void TPreViewBase::ActPageSetupExecute() {
 }
 
 void TPreViewBase::PageSetup() {
+    if (FComposing)
+        return;
     TPreviewPrinter& printer = TPreviewPrinter::Current();
     const TPrinterCaps before = printer.Caps();
     TPreSetupForm02 dialog(this);
