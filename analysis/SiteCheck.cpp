@@ -3,15 +3,14 @@
 #include "model/DataUnit.h"
 #include "platform/Failure.h"
 #include "platform/NumberFormat.h"
+#include "platform/Parallel.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <exception>
 #include <iterator>
 #include <limits>
 #include <memory>
-#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -379,32 +378,6 @@ private:
     std::vector<TRange> FClean;
     std::vector<const TField*> FSinks;
 };
-
-// Work(c) for c in [0, Chunks), one thread each; the first failure is thrown again here.
-template <class TWork> void InParallel(size_t Chunks, const TWork& Work) {
-    std::vector<std::thread> helpers;
-    std::vector<std::exception_ptr> failed(Chunks);
-    const auto guarded = [&](size_t c) {
-        try {
-            Work(c);
-        } catch (...) {
-            failed[c] = std::current_exception();
-        }
-    };
-    for (size_t c = 1; c < Chunks; ++c) {
-        try {
-            helpers.emplace_back(guarded, c);
-        } catch (const std::system_error&) {
-            guarded(c); // no thread to be had: this one does it
-        }
-    }
-    guarded(0);
-    for (std::thread& t : helpers)
-        t.join();
-    for (const std::exception_ptr& e : failed)
-        if (e)
-            std::rethrow_exception(e);
-}
 
 } // namespace
 

@@ -6,6 +6,7 @@
 #include "DataUnitCalcRun.h"
 
 #include "platform/LargeMemory.h"
+#include "platform/Parallel.h"
 
 #include <algorithm>
 #include <atomic>
@@ -18,7 +19,6 @@
 #include <functional>
 #include <mutex>
 #include <new>
-#include <system_error>
 #include <thread>
 
 namespace {
@@ -568,33 +568,10 @@ bool TInputData::Calcrate(const TProgress& Progress) {
                            : live < kParallelFloor
                                ? size_t{1}
                                : std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8)));
-    const auto inParallel = [threads](const std::function<void(size_t)>& work) {
-        std::vector<std::thread> helpers;
-        std::vector<std::exception_ptr> failed(threads);
-        const auto guarded = [&](size_t c) {
-            try {
-                work(c);
-            } catch (...) {
-                failed[c] = std::current_exception();
-            }
-        };
-        for (size_t c = 1; c < threads; ++c) {
-            try {
-                helpers.emplace_back(guarded, c);
-            } catch (const std::system_error&) {
-                guarded(c); // no thread to be had: this one does it
-            }
-        }
-        guarded(0);
-        for (std::thread& t : helpers)
-            t.join();
-        for (const std::exception_ptr& e : failed)
-            if (e)
-                std::rethrow_exception(e);
-    };
     std::vector<size_t> most(threads, 0);
-    inParallel(
-        [&](size_t c) { most[c] = candidates(units * c / threads, units * (c + 1) / threads); });
+    InParallel(threads, [&](size_t c) {
+        most[c] = candidates(units * c / threads, units * (c + 1) / threads);
+    });
     size_t records = 0;
     for (size_t n : most)
         records += n;
@@ -615,7 +592,7 @@ bool TInputData::Calcrate(const TProgress& Progress) {
     std::condition_variable listTurn;
     size_t turn = 0; // the block whose records go to the list next
     std::atomic<bool> stopped{false};
-    inParallel([&](size_t) {
+    InParallel(threads, [&](size_t) {
         std::vector<TGridCalcData> out(static_cast<size_t>(blockUnits * unitCells));
         for (;;) {
             const size_t k = nextBlock++;
