@@ -275,24 +275,10 @@ void TCalcOutForm::BitBtn4Click() {
             SetOutdated(true);
         return;
     }
-    // Cancelled or failed, the old rates and results stay, and so does the table. The project
-    // is held here: the window may be closed (and let it go) while the work runs.
-    if (!FInputData)
-        return;
-    TInputData& project = *FInputData;
-    bool done = false;
-    RunGuarded(this, [&]() {
-        done = RunWithProgress(this, windowTitle(), QStringLiteral("計算しています..."), project,
-                               [&](const TProgress& Progress) {
-                                   ApplyRateSimulationAndRecalc(
-                                       project, TargetRateCalcForm->Simulation(), Progress);
-                               });
+    // Cancelled or failed, the old rates and results stay, and so does the table.
+    Recalculate([](TInputData& Project, const TProgress& Progress) {
+        ApplyRateSimulationAndRecalc(Project, TargetRateCalcForm->Simulation(), Progress);
     });
-    if (!done || !FInputData)
-        return;
-    WarnSaturatedMeshes(this, *FInputData);
-    FSummary = BuildCalcSummary(*FInputData);
-    FillSummaryValues();
 }
 
 void TCalcOutForm::BitBtn5Click() {
@@ -316,22 +302,27 @@ void TCalcOutForm::BitBtn6Click() {
         return;
     // The plan moved: the results of the old one are gone (phase 2 cleared); calculate anew.
     // Cancelled, the project keeps the moved plan without results, as after "適用" of rates.
+    if (!Recalculate(
+            [](TInputData& Project, const TProgress& Progress) { Project.Calcrate(Progress); }) &&
+        FInputData && !FInputData->GetPhase(2))
+        SetOutdated(true, QStringLiteral("計画高"));
+}
+
+bool TCalcOutForm::Recalculate(const std::function<void(TInputData&, const TProgress&)>& Work) {
     if (!FInputData)
-        return;
+        return false;
     TInputData& project = *FInputData;
     bool done = false;
     RunGuarded(this, [&]() {
         done = RunWithProgress(this, windowTitle(), QStringLiteral("計算しています..."), project,
-                               [&](const TProgress& Progress) { project.Calcrate(Progress); });
+                               [&](const TProgress& Progress) { Work(project, Progress); });
     });
-    if (!FInputData)
-        return;
-    if (!done && !FInputData->GetPhase(2)) {
-        SetOutdated(true, QStringLiteral("計画高"));
-        return;
-    }
+    if (!done || !FInputData)
+        return false;
+    WarnSaturatedMeshes(this, *FInputData);
     FSummary = BuildCalcSummary(*FInputData);
     FillSummaryValues();
+    return true;
 }
 
 void TCalcOutForm::hideEvent(QHideEvent* Event) {

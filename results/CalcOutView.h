@@ -6,10 +6,13 @@
 // texts come from the core (BuildCalcSummary), so the window, its file and doryou-cli agree.
 
 #include "model/CalcSummary.h"
+#include "platform/Progress.h"
 
 #include <QDialog>
 #include <QPoint>
 #include <QString>
+
+#include <functional>
 
 class QLabel;
 class QPainter;
@@ -56,6 +59,10 @@ private:
     // The table shows the volumes of rates (or of a plan) no longer stored: greyed, its
     // commands off, until the next showing.
     void SetOutdated(bool Value, const QString& Changed = QStringLiteral("変化率"));
+    // Runs Work on the project under the progress box and, when it runs to its end, shows the
+    // new totals. False when cancelled or failed, or when the window let the project go
+    // meanwhile (the project is held while the work runs).
+    bool Recalculate(const std::function<void(TInputData&, const TProgress&)>& Work);
     void StringGrid1DrawCell(QPainter& Painter, const QRect& Rect, int Col, int Row) const;
 
     TInputData* FInputData = nullptr;
