@@ -34,7 +34,8 @@ const char* CalcMethodName(int Method) {
     return names[CalcMethodOf(Method)];
 }
 
-TMethodComparison CompareMethods(const TInputData& Data) {
+TMethodComparison CompareMethods(const TInputData& Data, const TProgress& Progress) {
+    ReportProgress(Progress, 0.0);
     TInputData copy(Data);
     // The copy is nobody's project: its phase changes must not reach the windows' listeners.
     copy.SetOnPhaseChange(nullptr);
@@ -44,7 +45,7 @@ TMethodComparison CompareMethods(const TInputData& Data) {
     for (int m = 0; m < CalcMethodCount; ++m) {
         copy.SetCalcType(m);
         TMethodResult& r = c.Methods[m];
-        r.Calculated = copy.Calcrate();
+        r.Calculated = copy.Calcrate(ProgressPart(Progress, m / 3.0, (m + 1) / 3.0));
         r.CalcMeshCount = copy.CalcMeshCount();
         r.Totals = VolumeTotals(copy);
     }

@@ -5,6 +5,7 @@
 // changed. The table of texts is what the window, the printed page and doryou-cli show.
 
 #include "analysis/VolumeTotals.h"
+#include "platform/Progress.h"
 
 #include <array>
 #include <string>
@@ -32,8 +33,9 @@ struct TMethodComparison {
     const TVolumeTotals& Own() const { return Methods[OwnMethod].Totals; }
 };
 
-// Calculates a copy of the project by each method; the project itself is not touched.
-TMethodComparison CompareMethods(const TInputData& Data);
+// Calculates a copy of the project by each method; the project itself is not touched. Progress
+// may cancel between and early in the calculations (ECancelled).
+TMethodComparison CompareMethods(const TInputData& Data, const TProgress& Progress = {});
 
 // Percentage of Difference against Base (100 × Difference / |Base|); false when Base is 0 and
 // Difference is not, where no percentage exists.

@@ -71,7 +71,8 @@ std::string ShiftText(int64_t ShiftMm) {
                      FormatSettings().DecimalSeparator.c_str(), static_cast<long long>(a % 1000));
 }
 
-TPlanBalance FindPlanBalance(const TInputData& Data, int64_t TargetSurplus) {
+TPlanBalance FindPlanBalance(const TInputData& Data, int64_t TargetSurplus,
+                             const TProgress& Progress) {
     TPlanBalance b;
     b.TargetSurplus = TargetSurplus;
     if (Data.GetInputMeshCount() == 0) {
@@ -82,11 +83,15 @@ TPlanBalance FindPlanBalance(const TInputData& Data, int64_t TargetSurplus) {
     if (!b.Message.empty())
         return b;
 
+    ReportProgress(Progress, 0.0);
     const TPlanShiftCalc calc(Data);
     std::map<int64_t, TVolumeTotals> seen;
     auto totals = [&](int64_t k) -> const TVolumeTotals& {
         auto it = seen.find(k);
         if (it == seen.end()) {
+            // How many shifts the search tries is not known beforehand (a few dozen): the
+            // share done nears the end with each one.
+            ReportProgress(Progress, 1.0 - 0.8 * std::pow(0.95, b.Evaluations));
             it = seen.emplace(k, calc.Totals(static_cast<double>(k) / 1000.0)).first;
             ++b.Evaluations;
         }

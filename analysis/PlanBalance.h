@@ -5,6 +5,7 @@
 // correction. Among shifts that leave the same difference the smallest |Δh| is taken.
 
 #include "analysis/VolumeTotals.h"
+#include "platform/Progress.h"
 
 #include <cstdint>
 #include <string>
@@ -29,7 +30,9 @@ struct TPlanBalance {
 // The plan is shifted at most this far either way (10 km); beyond it no site is sensible.
 constexpr int64_t kPlanShiftLimitMm = 10'000'000;
 
-TPlanBalance FindPlanBalance(const TInputData& Data, int64_t TargetSurplus);
+// Progress may cancel the search (ECancelled) before each evaluation of a shift.
+TPlanBalance FindPlanBalance(const TInputData& Data, int64_t TargetSurplus,
+                             const TProgress& Progress = {});
 
 // Raises every live planned height by Shift metres (lowers it when negative), each through
 // SetMeshData, so phase 2 is cleared; the caller recalculates.

@@ -285,7 +285,8 @@ void TCalcOutForm::BitBtn5Click() {
     if (!FInputData)
         return;
     TMethodCompareForm& form = SharedMethodCompareForm();
-    if (RunGuarded(this, [&]() { form.SetInputData(*FInputData); }))
+    bool ready = false;
+    if (RunGuarded(this, [&]() { ready = form.SetInputData(*FInputData); }) && ready)
         form.Execute();
 }
 

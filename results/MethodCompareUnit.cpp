@@ -1,12 +1,12 @@
 #include "results/MethodCompareUnit.h"
 
+#include "controls/ProgressRun.h"
 #include "controls/StringGrid.h"
 #include "model/DataUnit.h"
 #include "results/CellStyle.h"
 #include "results/ResultGlyphs.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -89,16 +89,16 @@ TMethodCompareForm::TMethodCompareForm(QWidget* AOwner) : QDialog(AOwner) {
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TMethodCompareForm::SetInputData(const TInputData& Value) {
-    // Three calculations of the whole site: a large one takes a moment.
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        FTable = BuildComparisonTable(Value, CompareMethods(Value));
-    } catch (...) {
-        QGuiApplication::restoreOverrideCursor();
-        throw;
-    }
-    QGuiApplication::restoreOverrideCursor();
+bool TMethodCompareForm::SetInputData(const TInputData& Value) {
+    // Three calculations of the whole site: a large one takes a while. The box belongs to the
+    // window the user is in (this one is not shown yet).
+    TMethodComparison comparison;
+    if (!RunWithProgress(
+            isVisible() ? this : QApplication::activeWindow(), windowTitle(),
+            QStringLiteral("計算方法を比較しています..."),
+            [&](const TProgress& Progress) { comparison = CompareMethods(Value, Progress); }))
+        return false;
+    FTable = BuildComparisonTable(Value, comparison);
     const int round = Value.RoundType() >= 0 && Value.RoundType() <= 2 ? Value.RoundType() : 0;
     SettingsLabel->setText(
         QStringLiteral(
@@ -107,6 +107,7 @@ void TMethodCompareForm::SetInputData(const TInputData& Value) {
                  Q(FTable.MethodNames[FTable.OwnMethod])));
     SettingsLabel->adjustSize();
     BuildGrid();
+    return true;
 }
 
 void TMethodCompareForm::BuildGrid() {

@@ -19,9 +19,9 @@ class TMethodCompareForm : public QDialog {
 public:
     explicit TMethodCompareForm(QWidget* AOwner = nullptr);
 
-    // Calculates the project by each method (the project is not changed) and builds the table;
-    // before every Execute.
-    void SetInputData(const TInputData& Value);
+    // Calculates the project by each method (the project is not changed) under the progress
+    // box and builds the table; before every Execute. False when the user cancelled.
+    bool SetInputData(const TInputData& Value);
     void Execute();
 
     const TComparisonTable& Table() const { return FTable; }

@@ -1,6 +1,7 @@
 #include "results/PlanBalanceUnit.h"
 
 #include "analysis/MethodComparison.h"
+#include "controls/ProgressRun.h"
 #include "model/DataUnit.h"
 #include "platform/NumberFormat.h"
 #include "results/ResultGlyphs.h"
@@ -8,7 +9,6 @@
 #include <QApplication>
 #include <QFrame>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHideEvent>
 #include <QLabel>
@@ -193,9 +193,22 @@ void TPlanBalanceForm::SearchButtonClick() {
 void TPlanBalanceForm::Search(int64_t Target) {
     if (!FInputData)
         return;
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    FBalance = FindPlanBalance(*FInputData, Target);
-    QGuiApplication::restoreOverrideCursor();
+    // Each shift tried is a calculation of the whole site: a large one takes a while. The box
+    // belongs to the window the user is in (this one is not shown yet on opening).
+    const TInputData& project = *FInputData;
+    TPlanBalance found;
+    if (!RunWithProgress(isVisible() ? this : QApplication::activeWindow(), windowTitle(),
+                         QStringLiteral("調整量を求めています..."), [&](const TProgress& Progress) {
+                             found = FindPlanBalance(project, Target, Progress);
+                         })) {
+        // Nothing found is shown, not the figures of an earlier search or project.
+        ClearResult();
+        for (QLineEdit* e : {FillEdit, CutEdit, SurplusEdit})
+            e->clear();
+        ShowMessage(QStringLiteral("調整量の計算を中止しました。「計算」でやり直せます。"), true);
+        return;
+    }
+    FBalance = std::move(found);
     ShowBalance();
 }
 

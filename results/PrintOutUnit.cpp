@@ -1,6 +1,7 @@
 #include "results/PrintOutUnit.h"
 
 #include "controls/MessageBoxes.h"
+#include "controls/ProgressRun.h"
 #include "platform/Failure.h"
 #include "preview/PREVIEWUNIT02.h"
 #include "reports/AllocationSheet.h"
@@ -120,8 +121,16 @@ void TPrintoutForm::PrintOutBtnClick() {
         for (int i = 0; i < 6; ++i)
             FChosen[i] = PrintListBox->item(i)->checkState() == Qt::Checked;
         FComparison.reset();
-        if (PrintListBox->item(2)->checkState() == Qt::Checked)
-            FComparison = BuildComparisonTable(*FInputData, CompareMethods(*FInputData));
+        if (PrintListBox->item(2)->checkState() == Qt::Checked) {
+            const TInputData& project = *FInputData;
+            TMethodComparison comparison;
+            if (!RunWithProgress(this, windowTitle(), QStringLiteral("計算方法を比較しています..."),
+                                 [&](const TProgress& Progress) {
+                                     comparison = CompareMethods(project, Progress);
+                                 }))
+                return; // cancelled: no preview
+            FComparison = BuildComparisonTable(project, comparison);
+        }
         FAllocation.reset();
         if (PrintListBox->item(4)->checkState() == Qt::Checked ||
             PrintListBox->item(5)->checkState() == Qt::Checked) {

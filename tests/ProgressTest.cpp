@@ -2,6 +2,8 @@
 // at any report leaves the project exactly as it was (file image, results, phases, listeners
 // unheard), and a run that is not cancelled gives what a run without progress gives.
 
+#include "analysis/MethodComparison.h"
+#include "analysis/PlanBalance.h"
 #include "model/DataUnit.h"
 #include "model/RateCalc.h"
 
@@ -9,6 +11,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -256,5 +259,48 @@ TEST_F(Progress, CancelledRateRecalculationKeepsTheOldRates) {
         EXPECT_THROW(ApplyRateSimulationAndRecalc(c, sim, cancel.Callback()), ECancelled);
         ExpectSame(before, TState(c), true, "cancelled at " + std::to_string(at));
         EXPECT_TRUE(listener.Heard.empty());
+    }
+}
+
+// The method comparison and the plan balance only read the project. A cancel at their first
+// or at their last report that can still stop them (the comparison's last calculation while it
+// prepares) ends them by ECancelled with the project as it was; uncancelled, they give what
+// they give without progress.
+TEST_F(Progress, ComparisonAndBalanceStopAtACancel) {
+    TInputData d = Site(150, 1);
+    ASSERT_TRUE(d.Calcrate());
+    const TState before(d);
+    const auto comparison = [&d](const TProgress& P) {
+        std::string s;
+        for (const TComparisonTable::TRow& r : BuildComparisonTable(d, CompareMethods(d, P)).Rows)
+            for (int m = 0; m < CalcMethodCount; ++m)
+                s += r.Label + ":" + r.Volume[m] + r.Difference[m] + r.Percent[m] + "|";
+        return s;
+    };
+    const auto balance = [&d](const TProgress& P) {
+        const TPlanBalance b = FindPlanBalance(d, 1000, P);
+        return std::to_string(b.Found) + b.Message + ShiftText(b.ShiftMm) + " " +
+               std::to_string(b.After.Surplus()) + " " + std::to_string(b.Evaluations);
+    };
+    const struct {
+        const char* Name;
+        std::function<std::string(const TProgress&)> Run;
+        double Cancellable; // the last share at which a cancel is heard (and a rounding)
+    } cases[] = {{"comparison", comparison, (2.0 + kCalcCancellable) / 3.0 + 1e-9},
+                 {"balance", balance, 1.0}};
+    for (const auto& c : cases) {
+        TCounter count;
+        const std::string result = c.Run(count.Callback());
+        EXPECT_EQ(result, c.Run({})) << c.Name;
+        EXPECT_TRUE(count.Rising && count.InRange) << c.Name;
+        const int late = count.CallsUpTo(c.Cancellable);
+        ASSERT_GT(late, 3) << c.Name << ": reports along the way";
+        for (int at : {1, late}) {
+            TCounter cancel;
+            cancel.CancelAt = at;
+            EXPECT_THROW(c.Run(cancel.Callback()), ECancelled) << c.Name << " at " << at;
+            EXPECT_EQ(cancel.Calls, at) << c.Name << ": no report after the cancel";
+        }
+        ExpectSame(before, TState(d), true, c.Name);
     }
 }

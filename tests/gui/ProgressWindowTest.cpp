@@ -15,8 +15,13 @@
 #include "model/DataUnit.h"
 #include "results/CalcOutDetailUnit.h"
 #include "results/CalcOutView.h"
+#include "results/MethodCompareUnit.h"
+#include "results/PlanBalanceUnit.h"
 #include "results/RateCalcUnit.h"
 
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -217,6 +222,57 @@ TEST_F(ProgressWindows, RateRecalculationStoresAndShows) {
     EXPECT_TRUE(d.GetPhase(2));
     EXPECT_EQ(Enabled(), "11111");
     EXPECT_EQ(sumForm.StringGrid1->Cells(3, 2).toStdString(), BuildCalcSummary(d).Rows[2][3]);
+    sumForm.hide();
+}
+
+// The method comparison and the plan balance on a large site, cancelled: no comparison window
+// opens, the balance window opens without figures and says why, and the project is untouched.
+TEST_F(ProgressWindows, ComparisonAndBalanceCanBeCancelled) {
+    TInputData& d = nav->InputData();
+    BigSite(d, 1000);
+    ASSERT_TRUE(d.Calcrate());
+    const TSnapshot before(d);
+    sumForm.SetInputData(d);
+    sumForm.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sumForm));
+
+    bool compareShown = false;
+    QTimer watch;
+    watch.setInterval(5);
+    QObject::connect(&watch, &QTimer::timeout, [&]() {
+        if (auto* w = qobject_cast<TMethodCompareForm*>(QApplication::activeModalWidget())) {
+            compareShown = true;
+            w->reject();
+        }
+    });
+    watch.start();
+    QString label;
+    CancelProgressBox(nullptr, &label);
+    ClickWidget(sumForm.BitBtn5);
+    watch.stop();
+    EXPECT_EQ(label, QStringLiteral("計算方法を比較しています..."));
+    EXPECT_FALSE(compareShown);
+    EXPECT_TRUE(TSnapshot(d) == before);
+
+    QString message, fill;
+    bool applicable = true;
+    CancelProgressBox(nullptr, &label);
+    WhenModal(
+        [&](QWidget* W) {
+            auto* form = static_cast<TPlanBalanceForm*>(W);
+            message = form->MessageLabel->text();
+            fill = form->FillEdit->text() + form->ShiftEdit->text();
+            applicable = form->ApplyButton->isEnabled();
+            ClickWidget(form->CancelButton);
+        },
+        [](QWidget* W) { return qobject_cast<TPlanBalanceForm*>(W) != nullptr; });
+    ClickWidget(sumForm.BitBtn6);
+    EXPECT_EQ(label, QStringLiteral("調整量を求めています..."));
+    EXPECT_EQ(message, QStringLiteral("調整量の計算を中止しました。「計算」でやり直せます。"));
+    EXPECT_EQ(fill, QString());
+    EXPECT_FALSE(applicable);
+    EXPECT_TRUE(TSnapshot(d) == before);
+    EXPECT_TRUE(d.GetPhase(2));
     sumForm.hide();
 }
 
