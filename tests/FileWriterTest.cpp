@@ -5,6 +5,8 @@
 #include "platform/Failure.h"
 #include "platform/FileUtil.h"
 
+#include "TempFolderTest.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -26,22 +28,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class FileWriter : public ::testing::Test {
+class FileWriter : public TTempFolderTest {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("doryou-writer-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
+        TTempFolderTest::SetUp();
         oldMask = umask(022);
     }
     void TearDown() override {
         umask(oldMask);
-        std::error_code ec;
-        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir, ec);
+        TTempFolderTest::TearDown();
     }
-    std::string Path(const std::string& name) const { return (dir / name).string(); }
     static std::string Read(const std::string& p) {
         std::ifstream in(p, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -71,7 +67,6 @@ protected:
         }
         return {};
     }
-    fs::path dir;
     mode_t oldMask = 0;
 };
 

@@ -7,6 +7,8 @@
 #include "model/DataUnit.h"
 #include "model/RateCalc.h"
 
+#include "TempFolderTest.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -113,18 +115,7 @@ struct TListener {
     }
 };
 
-class Progress : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("doryou-test-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string Path(const char* Name) const { return (dir / Name).string(); }
-    fs::path dir;
-};
+class Progress : public TTempFolderTest {};
 
 } // namespace
 

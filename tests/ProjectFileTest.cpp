@@ -3,6 +3,8 @@
 #include "platform/Failure.h"
 #include "platform/FileUtil.h"
 
+#include "TempFolderTest.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -21,16 +23,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ProjectFile : public ::testing::Test {
+class ProjectFile : public TTempFolderTest {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("doryou-test-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    std::string Path(const char* name) const { return (dir / name).string(); }
     static std::string Read(const std::string& p) {
         std::ifstream in(p, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -38,7 +32,6 @@ protected:
     static void Write(const std::string& p, const std::string& bytes) {
         std::ofstream(p, std::ios::binary) << bytes;
     }
-    fs::path dir;
 };
 
 int32_t Int(const std::string& b, size_t off) {

@@ -6,6 +6,8 @@
 #include "platform/CodePage.h"
 #include "platform/Failure.h"
 
+#include "TempFolderTest.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -76,21 +78,13 @@ std::string PointText(const std::vector<TSurveyPoint>& pts, TSurveyOrder order) 
     return s;
 }
 
-class Survey : public ::testing::Test {
+class Survey : public TTempFolderTest {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("doryou-survey-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
     std::string Write(const char* name, const std::string& bytes) const {
         const std::string p = (dir / name).string();
         std::ofstream(p, std::ios::binary) << bytes;
         return p;
     }
-    fs::path dir;
 };
 
 std::string State(const TInputData& d) {
