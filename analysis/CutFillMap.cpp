@@ -1,12 +1,35 @@
 #include "analysis/CutFillMap.h"
 
 #include "model/DataUnit.h"
+#include "platform/Failure.h"
+#include "platform/NumberFormat.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 
 namespace {
+
+// A round number (1, 2 or 5 times a power of ten) not below V.
+double RoundStep(double V) {
+    if (!(V > 0) || !std::isfinite(V))
+        return 1;
+    const double p = std::pow(10.0, std::floor(std::log10(V)));
+    for (double m : {1.0, 2.0, 5.0})
+        if (m * p >= V * (1 - 1e-12))
+            return m * p;
+    return 10 * p;
+}
+
+// The decimals that write V (up to six): 0.25 needs two, 50 none.
+int DecimalsFor(double V) {
+    double scaled = std::fabs(V);
+    for (int d = 0; d < 6; ++d, scaled *= 10)
+        if (std::fabs(scaled - std::round(scaled)) <= 1e-9 * std::max(1.0, scaled))
+            return d;
+    return 6;
+}
 
 bool InRange(int64_t V) {
     return V >= INT32_MIN && V <= INT32_MAX;
@@ -45,8 +68,14 @@ TCutFillMap::TCutFillMap(const TInputData& Data, TMapLayer Layer)
             FPoints[kept++] = FPoints[i];
     FPoints.resize(kept);
     FPoints.shrink_to_fit();
+    FLow = std::numeric_limits<double>::infinity();
+    FHigh = -FLow;
     for (size_t i = 0; i < FPoints.size(); ++i) {
         const TMapPoint& p = FPoints[i];
+        if (std::isfinite(p.Value)) {
+            FLow = std::min(FLow, p.Value);
+            FHigh = std::max(FHigh, p.Value);
+        }
         if (i == 0) {
             FMinX = FMaxX = p.X;
             FMinY = FMaxY = p.Y;
@@ -57,6 +86,10 @@ TCutFillMap::TCutFillMap(const TInputData& Data, TMapLayer Layer)
     if (!FPoints.empty()) {
         FMinY = FPoints.front().Y;
         FMaxY = FPoints.back().Y;
+    }
+    if (!(FLow <= FHigh)) {
+        FLow = 0;
+        FHigh = -1;
     }
 }
 
@@ -163,9 +196,11 @@ void MarchCell(int64_t X, int64_t Y, const double V[4], double Level,
             code |= 1 << k;
     if (code == 0 || code == 15)
         return;
-    // Where the level crosses edge k (from corner k to corner k + 1).
+    // Where the level crosses edge k (between corners k and k + 1), worked out from the corner
+    // first in scan order: the cell across the edge finds the very same point, so that the
+    // pieces join into lines.
     auto cross = [&](int k, double& CX, double& CY) {
-        const int a = k, b = (k + 1) % 4;
+        const int a = k < 2 ? k : (k + 1) % 4, b = k < 2 ? k + 1 : k;
         const double t = (Level - V[a]) / (V[b] - V[a]);
         CX = X + cx[a] + t * (cx[b] - cx[a]);
         CY = Y + cy[a] + t * (cy[b] - cy[a]);
@@ -205,27 +240,15 @@ std::vector<TMapSegment> TCutFillMap::Contour(double Level) const {
     return out;
 }
 
-std::vector<std::pair<double, std::vector<TMapSegment>>>
-TCutFillMap::Contours(double Interval, int MaxLevels) const {
-    std::vector<std::pair<double, std::vector<TMapSegment>>> levels;
-    if (!(Interval > 0) || !std::isfinite(Interval))
+TContourLevels TCutFillMap::Contours(double Interval, int MaxLevels) const {
+    TContourLevels levels;
+    const int64_t count = LevelCount(Interval);
+    if (count == 0 || count > MaxLevels)
         return levels;
-    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
-    for (const TMapPoint& p : FPoints)
-        if (std::isfinite(p.Value)) {
-            lo = std::min(lo, p.Value);
-            hi = std::max(hi, p.Value);
-        }
-    if (!(lo <= hi))
-        return levels;
-    const double first = std::ceil(lo / Interval), last = std::floor(hi / Interval);
-    if (last - first + 1 > MaxLevels)
-        return levels;
+    const double first = std::ceil(FLow / Interval), last = std::floor(FHigh / Interval);
     for (double k = first; k <= last; ++k)
         if (k != 0)
             levels.emplace_back(k * Interval, std::vector<TMapSegment>());
-    if (levels.empty())
-        return levels;
     // One pass over the cells for every level: a cell is crossed only by the levels between
     // its lowest and highest corner.
     ForEachCell([&](int64_t X, int64_t Y, const double* V) {
@@ -237,6 +260,296 @@ TCutFillMap::Contours(double Interval, int MaxLevels) const {
             MarchCell(X, Y, V, it->first, it->second);
     });
     return levels;
+}
+
+bool TCutFillMap::ValueRange(double& Low, double& High) const {
+    if (!(FLow <= FHigh))
+        return false;
+    Low = FLow;
+    High = FHigh;
+    return true;
+}
+
+int64_t TCutFillMap::LevelCount(double Interval) const {
+    if (!(Interval > 0) || !std::isfinite(Interval) || !(FLow <= FHigh))
+        return 0;
+    const double first = std::ceil(FLow / Interval), last = std::floor(FHigh / Interval);
+    if (std::isnan(last - first))
+        return INT64_MAX; // both ends beyond the doubles: far too many
+    if (last < first)
+        return 0;
+    const double count = last - first + 1 - (first <= 0 && last >= 0 ? 1 : 0);
+    return count < 9e18 ? int64_t(count) : INT64_MAX;
+}
+
+double TCutFillMap::DefaultInterval() const {
+    if (!(FLow < FHigh))
+        return FLayer == TMapLayer::Height ? 1.0 : 100.0;
+    // Halves and twentieths of each end, as their difference may be beyond the doubles.
+    double step = std::max(0.001, RoundStep(FHigh / 20 - FLow / 20));
+    for (int i = 0; i < 8 && LevelCount(step) > 20; ++i)
+        step = RoundStep(step * 1.5);
+    return step;
+}
+
+TContourPlan TCutFillMap::PlanContours(double Interval, int MaxLevels) const {
+    TContourPlan plan;
+    plan.Warning = true;
+    if (!(Interval > 0) || !std::isfinite(Interval)) {
+        plan.Message = "等高線の間隔は 0 より大きい数で指定してください。";
+        return plan;
+    }
+    if (!(FLow <= FHigh)) {
+        plan.Message = "等高線を引ける値がありません。";
+        return plan;
+    }
+    MaxLevels = std::max(MaxLevels, 2);
+    const int64_t count = LevelCount(Interval);
+    if (count > MaxLevels) {
+        // At or above this interval no more than MaxLevels lines fit in the range: lines
+        // ≤ range / interval + 1.
+        const double m = MaxLevels - 1;
+        const double finest = std::max(0.001, RoundStep(FHigh / m - FLow / m));
+        plan.Interval = finest;
+        plan.Levels = LevelCount(finest);
+        plan.TooFine = true;
+        plan.Message = StrFormat("等高線の間隔 %s は細かすぎます（%d 本を超えます）。"
+                                 "%s 以上を指定してください。いまは %s 間隔で描いています。",
+                                 IntervalText(Interval).c_str(), MaxLevels,
+                                 IntervalText(finest).c_str(), IntervalText(finest).c_str());
+        return plan;
+    }
+    plan.Interval = Interval;
+    plan.Levels = count;
+    if (count == 0) {
+        const int d = std::max(DecimalsFor(Interval), FLayer == TMapLayer::Height ? 2 : 0);
+        plan.Message = StrFormat("等高線の間隔 %s では線がありません（値は %s 〜 %s %s）。",
+                                 IntervalText(Interval).c_str(), FormatThousands(FLow, d).c_str(),
+                                 FormatThousands(FHigh, d).c_str(), LayerUnit(FLayer).c_str());
+        return plan;
+    }
+    plan.Warning = false;
+    plan.Message = StrFormat("等高線: %s 間隔、%lld 本", IntervalText(Interval).c_str(),
+                             static_cast<long long>(count));
+    return plan;
+}
+
+std::string TCutFillMap::IntervalText(double Interval) const {
+    return FormatThousands(Interval, DecimalsFor(Interval)) + " " + LayerUnit(FLayer);
+}
+
+std::string TCutFillMap::LevelText(double Level, double Interval) const {
+    // Heights are read against the ground's few metres; volumes run to thousands.
+    const int d = DecimalsFor(Interval);
+    return FLayer == TMapLayer::Height ? FormatFixed(Level, d) : FormatThousands(Level, d);
+}
+
+std::vector<TContourLine> TCutFillMap::ChainContours(const TContourLevels& Levels) {
+    std::vector<TContourLine> lines;
+    for (const auto& [level, pieces] : Levels) {
+        // The ends of the pieces (2 i and 2 i + 1 for piece i) sorted by place: two ends at one
+        // place join their pieces. Pieces with ends beyond the doubles take no part, nor those
+        // of no length (a corner on the level between corners below it).
+        const size_t n = pieces.size();
+        auto at = [&](size_t End) {
+            const TMapSegment& s = pieces[End / 2];
+            return End % 2 ? TMapVertex{s.X2, s.Y2} : TMapVertex{s.X1, s.Y1};
+        };
+        std::vector<uint32_t> ends;
+        ends.reserve(2 * n);
+        for (size_t i = 0; i < n; ++i) {
+            const TMapSegment& s = pieces[i];
+            if (std::isfinite(s.X1) && std::isfinite(s.Y1) && std::isfinite(s.X2) &&
+                std::isfinite(s.Y2) && (s.X1 != s.X2 || s.Y1 != s.Y2)) {
+                ends.push_back(uint32_t(2 * i));
+                ends.push_back(uint32_t(2 * i + 1));
+            }
+        }
+        std::sort(ends.begin(), ends.end(), [&](uint32_t A, uint32_t B) {
+            const TMapVertex a = at(A), b = at(B);
+            return a.X != b.X ? a.X < b.X : a.Y < b.Y;
+        });
+        constexpr uint32_t kNone = UINT32_MAX;
+        std::vector<uint32_t> partner(2 * n, kNone);
+        for (size_t i = 0; i + 1 < ends.size();) {
+            const TMapVertex a = at(ends[i]), b = at(ends[i + 1]);
+            if (a.X == b.X && a.Y == b.Y) {
+                partner[ends[i]] = ends[i + 1];
+                partner[ends[i + 1]] = ends[i];
+                i += 2; // a third end at the place (a line through a corner) starts a run
+            } else {
+                ++i;
+            }
+        }
+        std::vector<bool> used(n, true);
+        for (uint32_t e : ends)
+            used[e / 2] = false;
+        auto walk = [&](uint32_t End) {
+            TContourLine line;
+            line.Level = level;
+            line.Points.push_back(at(End));
+            for (uint32_t e = End; e != kNone && !used[e / 2]; e = partner[e ^ 1]) {
+                used[e / 2] = true;
+                line.Points.push_back(at(e ^ 1));
+            }
+            line.Along.resize(line.Points.size());
+            line.MinX = line.MaxX = line.Points[0].X;
+            line.MinY = line.MaxY = line.Points[0].Y;
+            double along = 0;
+            for (size_t i = 0; i < line.Points.size(); ++i) {
+                const TMapVertex& p = line.Points[i];
+                if (i > 0)
+                    along += std::hypot(p.X - line.Points[i - 1].X, p.Y - line.Points[i - 1].Y);
+                line.Along[i] = along;
+                line.MinX = std::min(line.MinX, p.X);
+                line.MaxX = std::max(line.MaxX, p.X);
+                line.MinY = std::min(line.MinY, p.Y);
+                line.MaxY = std::max(line.MaxY, p.Y);
+            }
+            lines.push_back(std::move(line));
+        };
+        // Open lines from their loose ends, then the closed ones from anywhere.
+        for (uint32_t e : ends)
+            if (partner[e] == kNone && !used[e / 2])
+                walk(e);
+        for (uint32_t e : ends)
+            if (!used[e / 2])
+                walk(e);
+    }
+    return lines;
+}
+
+namespace {
+
+// A label's box: its middle, its baseline's direction and half its length and height.
+struct TLabelBox {
+    double X, Y, UX, UY, A, B;
+};
+
+bool Overlap(const TLabelBox& P, const TLabelBox& Q) {
+    // Separating axes: the sides of both boxes.
+    const double dx = Q.X - P.X, dy = Q.Y - P.Y;
+    const double axes[4][2] = {{P.UX, P.UY}, {-P.UY, P.UX}, {Q.UX, Q.UY}, {-Q.UY, Q.UX}};
+    for (const auto& n : axes) {
+        auto reach = [&](const TLabelBox& R) {
+            return R.A * std::fabs(R.UX * n[0] + R.UY * n[1]) +
+                   R.B * std::fabs(-R.UY * n[0] + R.UX * n[1]);
+        };
+        if (std::fabs(dx * n[0] + dy * n[1]) > reach(P) + reach(Q))
+            return false;
+    }
+    return true;
+}
+
+// The point at length S along Line.
+TMapVertex PointAlong(const TContourLine& Line, double S) {
+    const std::vector<double>& along = Line.Along;
+    const size_t i = size_t(std::clamp<std::ptrdiff_t>(
+        std::upper_bound(along.begin(), along.end(), S) - along.begin() - 1, 0,
+        std::ptrdiff_t(along.size()) - 2));
+    const double piece = along[i + 1] - along[i];
+    const double t = piece > 0 ? std::clamp((S - along[i]) / piece, 0.0, 1.0) : 0;
+    const TMapVertex &a = Line.Points[i], &b = Line.Points[i + 1];
+    return {a.X + t * (b.X - a.X), a.Y + t * (b.Y - a.Y)};
+}
+
+} // namespace
+
+std::vector<TContourLabel> TCutFillMap::PlaceLabels(const std::vector<TContourLine>& Lines,
+                                                    const TContourLabelRule& Rule) {
+    std::vector<TContourLabel> labels;
+    const double h = Rule.Height;
+    if (!(h > 0) || !std::isfinite(h) || !Rule.Width)
+        return labels;
+    const bool within = Rule.MinX <= Rule.MaxX && Rule.MinY <= Rule.MaxY;
+    // Each level's width, asked once: the lines come level by level.
+    std::vector<double> widths(Lines.size(), 0);
+    double widest = 0;
+    for (size_t i = 0; i < Lines.size(); ++i) {
+        widths[i] = i > 0 && Lines[i].Level == Lines[i - 1].Level ? widths[i - 1]
+                                                                  : Rule.Width(Lines[i].Level);
+        if (std::isfinite(widths[i]))
+            widest = std::max(widest, widths[i]);
+    }
+    // Placed boxes, found by the square of a grid their middle lies in; the squares are as wide
+    // as the longest box with its margin, so that overlapping boxes lie in neighbouring ones.
+    const double margin = h * 0.3;
+    const double cell = std::hypot(widest + 2 * margin, h + 2 * margin);
+    std::unordered_map<uint64_t, std::vector<uint32_t>> grid;
+    std::vector<TLabelBox> boxes;
+    auto key = [](int64_t CX, int64_t CY) {
+        return uint64_t(CX) * 0x9E3779B97F4A7C15ull ^ uint64_t(CY);
+    };
+    auto square = [&](double V) { return int64_t(std::clamp(std::floor(V / cell), -4e18, 4e18)); };
+    auto vacant = [&](const TLabelBox& B) {
+        const int64_t cx = square(B.X), cy = square(B.Y);
+        for (int64_t x = cx - 1; x <= cx + 1; ++x)
+            for (int64_t y = cy - 1; y <= cy + 1; ++y) {
+                auto it = grid.find(key(x, y));
+                if (it != grid.end())
+                    for (uint32_t k : it->second)
+                        if (Overlap(B, boxes[k]))
+                            return false;
+            }
+        return true;
+    };
+    for (size_t li = 0; li < Lines.size(); ++li) {
+        const TContourLine& line = Lines[li];
+        const double w = widths[li], length = line.Length();
+        // Room for the label and a little of the line on either side.
+        if (!(w > 0) || !std::isfinite(w) || !(length >= w * 1.5) || !std::isfinite(length))
+            continue;
+        if (within && (line.MaxX < Rule.MinX - w || line.MinX > Rule.MaxX + w ||
+                       line.MaxY < Rule.MinY - w || line.MinY > Rule.MaxY + w))
+            continue;
+        const bool closed = line.Closed();
+        const double spacing = Rule.Spacing > 0 ? Rule.Spacing : length;
+        const double count = std::clamp(std::floor(length / spacing), 1.0, 1e6);
+        for (double k = 0; k < count; ++k) {
+            const double middle = (k + 0.5) * length / count;
+            // Where the line bends under the label, a little further along or back.
+            for (double shift : {0.0, 1.0, -1.0, 2.0, -2.0}) {
+                double s = middle + shift * w;
+                if (closed)
+                    s = std::fmod(s + length, length);
+                else if (s < w / 2 || s > length - w / 2)
+                    continue;
+                auto along = [&](double S) {
+                    return PointAlong(line, closed ? std::fmod(S + length, length)
+                                                   : std::clamp(S, 0.0, length));
+                };
+                const TMapVertex p = along(s), a = along(s - w / 2), b = along(s + w / 2);
+                if (within &&
+                    (p.X < Rule.MinX || p.X > Rule.MaxX || p.Y < Rule.MinY || p.Y > Rule.MaxY))
+                    break;
+                double dx = b.X - a.X, dy = b.Y - a.Y;
+                const double chord = std::hypot(dx, dy);
+                if (!(chord >= 0.8 * w))
+                    continue;
+                dx /= chord;
+                dy /= chord;
+                if (dx < 0 || (dx == 0 && dy < 0)) {
+                    dx = -dx;
+                    dy = -dy;
+                }
+                const TLabelBox box{p.X, p.Y, dx, dy, w / 2 + margin, h / 2 + margin};
+                if (!vacant(box))
+                    continue;
+                grid[key(square(p.X), square(p.Y))].push_back(uint32_t(boxes.size()));
+                boxes.push_back(box);
+                TContourLabel label;
+                label.X = p.X;
+                label.Y = p.Y;
+                label.DX = dx;
+                label.DY = dy;
+                label.Level = line.Level;
+                label.Line = li;
+                labels.push_back(label);
+                break;
+            }
+        }
+    }
+    return labels;
 }
 
 std::string TCutFillMap::LayerName(TMapLayer Layer) {
