@@ -2,6 +2,7 @@
 
 #include "analysis/PlanShiftCalc.h"
 #include "model/DataUnit.h"
+#include "model/PlausibleRange.h"
 #include "platform/Failure.h"
 #include "platform/NumberFormat.h"
 
@@ -79,6 +80,10 @@ TPlanBalance FindPlanBalance(const TInputData& Data, int64_t TargetSurplus,
         b.Message = "メッシュデータがありません。";
         return b;
     }
+    if (!MeshSpanUsable(Data.MeshSpan())) {
+        b.Message = MeshSpanMessage(Data.MeshSpan());
+        return b;
+    }
     b.Message = OrderBreaker(Data);
     if (!b.Message.empty())
         return b;
@@ -118,7 +123,7 @@ TPlanBalance FindPlanBalance(const TInputData& Data, int64_t TargetSurplus,
     const TVolumeTotals& low = totals(lo);
     const TVolumeTotals& high = totals(hi);
     if (low.BV[1] == 0 && low.CV[1][0] == 0 && high.BV[1] == 0 && high.CV[1][0] == 0) {
-        b.Message = "計画高を動かしても切土も盛土も生じないため（メッシュ間隔が 0 など）、計画高"
+        b.Message = "計画高を動かしても切土も盛土も生じないため、計画高"
                     "の調整量を求められません。";
         return b;
     }

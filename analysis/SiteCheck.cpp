@@ -401,6 +401,8 @@ const char* TSiteCheck::KindName(TCheckKind Kind) {
         return "spike";
     case TCheckKind::Saturated:
         return "saturated";
+    case TCheckKind::MeshSpan:
+        return "mesh-span";
     }
     return "unknown";
 }
@@ -543,5 +545,8 @@ std::vector<TCheckFinding> TSiteCheck::Run(const TInputData& Data, const TCheckR
             return a.Kind < b.Kind;
         return a.Field < b.Field;
     });
+    if (!MeshSpanUsable(Data.MeshSpan()))
+        found.insert(found.begin(), {TCheckKind::MeshSpan, TCheckSeverity::Serious, 0, 0,
+                                     "メッシュ間隔", MeshSpanMessage(Data.MeshSpan())});
     return found;
 }

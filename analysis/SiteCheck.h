@@ -22,6 +22,7 @@ enum class TCheckKind {
     Settlement,  // a settlement larger than the fill it settles
     Spike,       // a height far from its neighbours
     Saturated,   // a calculated volume at the limit of its 32-bit field
+    MeshSpan,    // a mesh spacing no calculation can use (the whole site; X and Y are 0)
 };
 
 // Serious findings make a calculation wrong; warnings may be what the site really is.
@@ -61,7 +62,8 @@ class TSiteCheck {
 public:
     explicit TSiteCheck(TCheckRules Rules = {}) : FRules(Rules) {}
 
-    // Every finding, ordered by Y, then X, then kind, then field. The calculated volumes are
+    // Every finding, ordered by Y, then X, then kind, then field, after the findings of the whole
+    // site. The calculated volumes are
     // checked when the project holds valid results.
     std::vector<TCheckFinding> Run(const TInputData& Data, const TCheckRun& How = {}) const;
 

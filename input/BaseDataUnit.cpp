@@ -3,9 +3,11 @@
 #include "controls/FittedText.h"
 #include "controls/KeyPreview.h"
 #include "controls/Label3d.h"
+#include "controls/MessageBoxes.h"
 #include "controls/RadioGroup.h"
 #include "controls/StringGrid.h"
 #include "model/DataUnit.h"
+#include "model/PlausibleRange.h"
 #include "platform/NumberFormat.h"
 
 #include <QApplication>
@@ -338,6 +340,17 @@ void TBaseInputForm::SetSolidValue(int Index, int Kind, double Value) {
 
 bool TBaseInputForm::Execute() {
     return exec() == QDialog::Accepted;
+}
+
+void TBaseInputForm::accept() {
+    const double span = MeshSpan();
+    if (!MeshSpanUsable(span)) {
+        ShowFailure(this, QString::fromStdString(MeshSpanMessage(span)));
+        MeshSpanEdit->setFocus(Qt::OtherFocusReason);
+        MeshSpanEdit->selectAll();
+        return;
+    }
+    QDialog::accept();
 }
 
 // --- Transfer with the model

@@ -52,6 +52,9 @@ public:
 
     // Shows the dialog modally; true when it was closed with OK.
     bool Execute();
+    // OK: refused with the model's message, the dialog staying open, while the mesh spacing is
+    // one that no calculation can use.
+    void accept() override;
 
     // The transfer with the project model, in the order the model needs: loading before
     // Execute, storing after OK. Storing stops at the first failure of the model (a layer

@@ -1,8 +1,11 @@
 #include "DataUnit.h"
 
+#include "model/PlausibleRange.h"
 #include "platform/CodePage.h"
 #include "platform/Failure.h"
+#include "platform/NumberFormat.h"
 
+#include <cmath>
 #include <cstring>
 #include <stdexcept>
 
@@ -22,6 +25,19 @@ TInputData::TInputData() {
 }
 
 TInputData::~TInputData() = default;
+
+std::string MeshSpanMessage(double Span) {
+    const std::string shown = std::isfinite(Span) ? FormatFixedPlain(Span, 2) : "（数として使えない値）";
+    return StrFormat("メッシュ間隔 %s m は使えません。%s m 以上 %s m 以下で指定してください。",
+                     shown.c_str(), FormatFixedPlain(kMeshSpanMin, 2).c_str(),
+                     FormatFixedPlain(kMeshSpanMax, 0).c_str());
+}
+
+void TInputData::SetMeshSpan(double Value) {
+    if (!MeshSpanUsable(Value))
+        throw EFailure(MeshSpanMessage(Value));
+    FMeshSpan = Value;
+}
 
 void TInputData::SetLayer(int Value) {
     if (Value < 1 || Value > MaxLayer)

@@ -52,6 +52,9 @@ struct TCalcTotals {
 
 class TInputData;
 
+// Why a mesh spacing cannot be used (see MeshSpanUsable), in one Japanese sentence.
+std::string MeshSpanMessage(double Span);
+
 // Fired for every change of a phase flag, synchronously inside the changing operation.
 using TPhaseChange = std::function<void(TInputData& Sender, int Phase, bool Value)>;
 
@@ -86,7 +89,9 @@ public:
     int Layer() const { return FLayer; }
     void SetLayer(int Value); // 1..5, else EFailure
     double MeshSpan() const { return FMeshSpan; }
-    void SetMeshSpan(double Value) { FMeshSpan = Value; }
+    // Refuses a spacing outside kMeshSpanMin..kMeshSpanMax with MeshSpanMessage; a project file
+    // may still hold one, which the calculation and the site check then name.
+    void SetMeshSpan(double Value);
     bool Hyoudo() const { return FSolidFlg[0]; }
     void SetHyoudo(bool Value) { FSolidFlg[0] = Value; }
     bool Fumikomi() const { return FSolidFlg[1]; }
@@ -168,7 +173,7 @@ public:
     static constexpr size_t MaxTagName = 64;
     const std::map<std::string, std::string>& Tags() const { return FTags; }
     bool HasTag(const std::string& Name) const { return FTags.count(Name) != 0; }
-    std::string GetTag(const std::string& Name) const; // empty when absent
+    std::string GetTag(const std::string& Name) const;       // empty when absent
     void SetTag(const std::string& Name, std::string Bytes); // EFailure for a bad name
     void RemoveTag(const std::string& Name) { FTags.erase(Name); }
     static bool IsTagName(std::string_view Name);

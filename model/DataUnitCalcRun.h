@@ -5,6 +5,8 @@
 // long double and stored to a double once, then rounded to whole cubic metres.
 
 #include "DataUnit.h"
+#include "model/PlausibleRange.h"
+#include "platform/Failure.h"
 
 #include <algorithm>
 #include <climits>
@@ -66,6 +68,9 @@ struct TCalcSteps {
           Hyoudo(d.Hyoudo()), Fumikomi(d.Fumikomi()), Atumitu(d.Atumitu()),
           FillCorr(d.RateType() == 1), RoundMode(d.RoundType()), s(d.MeshSpan()), A(s * s),
           q(A / 4) {
+        // A project file may hold any spacing; none outside the range gives a true volume.
+        if (!MeshSpanUsable(s))
+            throw EFailure(MeshSpanMessage(s));
         for (int i = 0; i < 6; ++i)
             R[i] = d.GetSolidValue(i, 0);
     }

@@ -12,6 +12,7 @@
 // version 5 always did; a block that starts with it is read completely or the file is refused.
 
 #include "DataUnit.h"
+#include "PlausibleRange.h"
 
 #include "platform/CodePage.h"
 #include "platform/Failure.h"
@@ -336,6 +337,10 @@ void TInputData::Commit(TFileContent& c, const TProgress& Progress) {
     FTags.swap(c.Tags);
     for (int i = 0; i < PhaseCount; ++i)
         SetPhase(i, c.Phases[i]);
+    // A file whose spacing cannot be calculated still opens, without results; calculating it
+    // then says why.
+    if (GetPhase(2) && !MeshSpanUsable(FMeshSpan))
+        SetPhase(2, false);
     if (GetPhase(2))
         Calcrate(Progress);
 }

@@ -10,3 +10,11 @@ constexpr double kPlausibleHeightMax = 4000.0;
 // settlement reaches 100 m.
 constexpr double kPlausibleDepthMin = 0.0;
 constexpr double kPlausibleDepthMax = 100.0;
+
+// The mesh spacing (m): from a centimetre grid of a scanned surface to a kilometre, far beyond
+// any site. Zero, negative or non-finite spacings give no areas, or areas of the wrong sign.
+constexpr double kMeshSpanMin = 0.01;
+constexpr double kMeshSpanMax = 1000.0;
+inline bool MeshSpanUsable(double Span) {
+    return Span >= kMeshSpanMin && Span <= kMeshSpanMax; // false for NaN
+}

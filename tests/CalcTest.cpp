@@ -1,4 +1,5 @@
 #include "model/DataUnit.h"
+#include "platform/Failure.h"
 
 #include <gtest/gtest.h>
 
@@ -590,21 +591,47 @@ TEST(Calcrate, NonFiniteInputsGiveDefinedResults) {
     }
     // A huge site saturates the 32-bit volumes instead of wrapping round.
     TInputData d = Site(1);
-    d.SetMeshSpan(1e4);
+    d.SetMeshSpan(1000);
     for (int i = 0; i < 5; ++i)
-        Add(d, i, 0, 1000, 10);
+        Add(d, i, 0, 100000, 10);
     d.Calcrate();
     EXPECT_EQ(d.GetIndextoCalcMesh(0).CV[0][0], INT_MAX);
     EXPECT_EQ(d.GetCalcSumVolume().CV[0][0], INT_MAX);
     EXPECT_EQ(d.GetCalcSumVolume().CV[1][1], INT_MAX);
 }
 
-TEST(Calcrate, ZeroSpacingGivesZeroVolumes) {
-    TInputData d = Site(1, 0);
-    d.SetMeshSpan(0);
-    Add(d, 0, 0, 12, 10);
-    EXPECT_TRUE(d.Calcrate());
-    EXPECT_EQ(d.GetCalcSumVolume().CV[0][0], 0);
-    d.SetCalcType(1); // every prism record is zero and dropped
-    EXPECT_FALSE(d.Calcrate());
+// A spacing no calculation can use is refused when set; a file that holds one still opens,
+// without results, and calculating it names the spacing instead of giving zeros or the volumes
+// of the opposite sign.
+TEST(Calcrate, SpacingOutOfRangeIsRefused) {
+    const double bad[] = {0.0, -20.0, 0.001, 5000.0, std::nan(""), HUGE_VAL};
+    TInputData ok = Site(1);
+    ok.SetMeshSpan(20);
+    Add(ok, 0, 0, 12, 10);
+    ok.Calcrate();
+    const std::string good = ok.SaveToBytes();
+    // The spacing's eight bytes in the file: the only place where 20.0 stands.
+    const double twenty = 20.0;
+    const size_t at = good.find(std::string(reinterpret_cast<const char*>(&twenty), 8));
+    ASSERT_NE(at, std::string::npos);
+    for (double span : bad) {
+        SCOPED_TRACE(span);
+        TInputData d = Site(1);
+        const double before = d.MeshSpan();
+        EXPECT_THROW(d.SetMeshSpan(span), EFailure);
+        EXPECT_EQ(d.MeshSpan(), before);
+
+        std::string bytes = good;
+        std::memcpy(&bytes[at], &span, 8);
+        d.LoadFromBytes(bytes);
+        EXPECT_FALSE(d.GetPhase(2));
+        EXPECT_EQ(d.CalcMeshCount(), 0);
+        try {
+            d.Calcrate();
+            ADD_FAILURE() << "calculated with an unusable spacing";
+        } catch (const EFailure& e) {
+            EXPECT_NE(std::string(e.what()).find("メッシュ間隔"), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(d.GetPhase(2));
+    }
 }

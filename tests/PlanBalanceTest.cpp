@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 using namespace analysis_test;
 
@@ -132,8 +133,15 @@ TEST(PlanBalance, SmallestShiftAmongEqualDifferences) {
 TEST(PlanBalance, SitesThatCannotBalance) {
     auto site = [](double PlanOffset) { return GeneratedSite({3, 0, 0, 0, PlanOffset, 4}); };
     TInputData empty;
-    TInputData zeroSpan = site(0.0);
-    zeroSpan.SetMeshSpan(0.0);
+    // Only a project file can hold a spacing of 0: the mesh spacing's field of the file.
+    TInputData zeroSpan;
+    {
+        std::string bytes = site(0.0).SaveToBytes();
+        const double zero = 0.0;
+        std::memcpy(&bytes[304], &zero, sizeof zero);
+        zeroSpan.LoadFromBytes(bytes);
+        ASSERT_EQ(zeroSpan.MeshSpan(), 0.0);
+    }
     TInputData negativeRate = site(0.0);
     negativeRate.SetSolidValue(1, 0, -0.9);
     negativeRate.SetSolidValue(2, 0, -0.9);
@@ -159,7 +167,7 @@ TEST(PlanBalance, SitesThatCannotBalance) {
         const char* says;
     } cases[] = {
         {"no mesh", empty, 0, "メッシュデータがありません"},
-        {"zero spacing", zeroSpan, 0, "切土も盛土も生じない"},
+        {"zero spacing", zeroSpan, 0, "メッシュ間隔 0.00 m は使えません"},
         {"negative rates", negativeRate, 0, "変化率が負"},
         {"heave", heave, 0, "圧密沈下が負"},
         {"no heights", noNumbers, 0, "数値のメッシュがない"},

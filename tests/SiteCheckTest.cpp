@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <random>
@@ -157,7 +158,7 @@ TEST(SiteCheck, SharedMeshNumbersAndSaturatedVolumes) {
     // A mesh of 100 km with 4 km of cut holds more cubic metres than its field.
     TInputData big;
     big.SetLayer(1);
-    big.SetMeshSpan(100000);
+    big.SetMeshSpan(1000);
     TGridData g;
     g.GH = 4000;
     g.FH = 0;
@@ -252,4 +253,31 @@ TEST(SiteCheck, DenseAndSparseIndexesAgreeOnRandomSites) {
          {TCheckKind::Hole, TCheckKind::Duplicate, TCheckKind::NonFinite, TCheckKind::Negative,
           TCheckKind::LayerOrder, TCheckKind::Settlement, TCheckKind::Spike})
         EXPECT_GT(kinds[int(k)], 0) << TSiteCheck::KindName(k);
+}
+
+// A spacing that no calculation can use (a project file may hold one) is a serious finding of
+// the whole site, listed first.
+TEST(SiteCheck, UnusableSpacingIsFoundFirst) {
+    TInputData ok;
+    ok.SetLayer(1);
+    TGridData g;
+    g.GH = 5;
+    g.FH = 5;
+    ok.SetMeshData(g);
+    std::string bytes = ok.SaveToBytes();
+    const double twenty = 20.0, zero = 0.0;
+    const size_t at = bytes.find(std::string(reinterpret_cast<const char*>(&twenty), 8));
+    ASSERT_NE(at, std::string::npos);
+    std::memcpy(&bytes[at], &zero, 8);
+    TInputData d;
+    d.LoadFromBytes(bytes);
+    ASSERT_EQ(d.MeshSpan(), 0.0);
+    const std::vector<TCheckFinding> found = TSiteCheck().Run(d);
+    ASSERT_FALSE(found.empty());
+    EXPECT_EQ(found[0].Kind, TCheckKind::MeshSpan);
+    EXPECT_EQ(found[0].Severity, TCheckSeverity::Serious);
+    EXPECT_STREQ(TSiteCheck::KindName(found[0].Kind), "mesh-span");
+    EXPECT_EQ(found[0].Message.rfind("メッシュ間隔 0.00 m は使えません。", 0), 0u)
+        << found[0].Message;
+    EXPECT_TRUE(TSiteCheck().Run(ok).empty());
 }

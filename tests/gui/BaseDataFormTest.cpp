@@ -312,3 +312,38 @@ TEST_F(BaseForm, CellGreyedWhileCurrentIsNotOpenedForTyping) {
     EXPECT_EQ(QApplication::focusWidget(), form.StringGrid1) << "no cell editor opened";
     form.close();
 }
+
+// A spacing no calculation can use is refused at OK with the model's message, the dialog staying
+// open with the spacing selected; a usable one closes it. The model refuses the same values.
+TEST_F(BaseForm, MeshSpanOutOfRangeIsRefusedAtOk) {
+    const struct {
+        const char* Typed;
+        bool Refused;
+    } cases[] = {{"0", true},    {"-20", true}, {"0.001", true}, {"5000", true},
+                 {"0.5", false}, {"20", false}, {"1000", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Typed);
+        TInputData d;
+        form.LoadFromModel(d);
+        Show();
+        form.MeshSpanEdit->setFocus();
+        form.MeshSpanEdit->selectAll();
+        Type(QString::fromLatin1(c.Typed));
+        QString text;
+        if (c.Refused)
+            AnswerMessageBox(QMessageBox::Ok, &text);
+        QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+        EXPECT_EQ(form.isVisible(), c.Refused);
+        if (c.Refused) {
+            EXPECT_TRUE(text.startsWith(QStringLiteral("メッシュ間隔 "))) << text.toStdString();
+            EXPECT_TRUE(text.contains(QStringLiteral("0.01 m 以上 1000 m 以下")));
+            EXPECT_EQ(form.focusWidget(), form.MeshSpanEdit);
+            EXPECT_EQ(form.MeshSpanEdit->selectedText(), form.MeshSpanEdit->text());
+            EXPECT_THROW(d.SetMeshSpan(form.MeshSpan()), EFailure);
+            form.reject();
+        } else {
+            form.StoreToModel(d);
+            EXPECT_EQ(d.MeshSpan(), form.MeshSpan());
+        }
+    }
+}

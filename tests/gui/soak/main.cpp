@@ -205,7 +205,7 @@ void WriteProjects(const QString& Folder, TSoakRandom& Random) {
     TInputData e;
     e.SetTitle(std::string(40, 'W'));
     e.SetLayer(5);
-    e.SetMeshSpan(1e6);
+    e.SetMeshSpan(1000);
     e.SetSolidName(1, "=1+2*3");
     e.SetSolidName(2, "-2+3,\"x\"");
     e.SetPhase(0, true);
