@@ -10,16 +10,20 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -42,6 +46,21 @@ double CellNumber(const QTableWidgetItem* Item, double Empty) {
 
 QString PlainNumber(double V) {
     return Q(FormatFixed(V, V == std::floor(V) ? 0 : 3));
+}
+
+// Columns share the width equally: the grid is never narrower than its widest heading needs in
+// every column, so no heading is cut however small the window is made.
+void FitHeadings(QTableWidget* Grid) {
+    const QHeaderView* header = Grid->horizontalHeader();
+    const QFontMetrics metrics(header->font());
+    int widest = 0;
+    for (int c = 0; c < Grid->columnCount(); ++c)
+        if (const QTableWidgetItem* item = Grid->horizontalHeaderItem(c))
+            widest = std::max(widest, metrics.horizontalAdvance(item->text()));
+    // The header section's own margins and sort room, as the style draws them.
+    const int section = widest + 2 * metrics.averageCharWidth() + 12;
+    Grid->setMinimumWidth(section * Grid->columnCount() + 2 * Grid->frameWidth() +
+                          Grid->verticalScrollBar()->sizeHint().width());
 }
 
 } // namespace
@@ -133,17 +152,41 @@ TEarthAllocationForm::TEarthAllocationForm(QWidget* AOwner) : QDialog(AOwner) {
     // Enter in a cell ends the edit; it never presses a button.
     for (QPushButton* b : findChildren<QPushButton*>())
         b->setAutoDefault(false);
+    FitHeadings(PlaceGrid);
+    FitHeadings(ResultGrid);
     resize(680, 640);
     ClearResult();
 }
 
 void TEarthAllocationForm::SetInputData(TInputData& Value) {
     FInputData = &Value;
-    // The project's own places and options, when it keeps them.
-    TAllocOptions options;
-    if (ParseAllocOptions(Value.GetTag(kAllocTag), options))
-        SetOptions(options);
+    // The project's own places and options, or none: a window reused for another project must
+    // never show, calculate or save the places of the one before.
+    SetOptions(StoredAllocOptions(Value));
     ClearResult();
+}
+
+void TEarthAllocationForm::KeepOptions() {
+    if (!FInputData)
+        return;
+    TAllocOptions options;
+    QString message;
+    if (!ReadOptions(options, message))
+        return;
+    // Only a change is written: a project without places keeps no block for them.
+    const std::string bytes = AllocOptionsBytes(options);
+    if (bytes != AllocOptionsBytes(StoredAllocOptions(*FInputData)))
+        FInputData->SetTag(kAllocTag, bytes);
+}
+
+void TEarthAllocationForm::hideEvent(QHideEvent* Event) {
+    QDialog::hideEvent(Event);
+    if (Event->spontaneous())
+        return;
+    // Places typed and not yet calculated stay with the project, which lends itself for one
+    // showing only.
+    KeepOptions();
+    FInputData = nullptr;
 }
 
 void TEarthAllocationForm::Execute() {
@@ -167,9 +210,18 @@ void TEarthAllocationForm::AddPlace(TAllocPlaceKind Kind) {
 
 void TEarthAllocationForm::AddBorrowClick() {
     AddPlace(TAllocPlaceKind::Borrow);
+    FocusNewPlace();
 }
 void TEarthAllocationForm::AddSpoilClick() {
     AddPlace(TAllocPlaceKind::Spoil);
+    FocusNewPlace();
+}
+
+void TEarthAllocationForm::FocusNewPlace() {
+    // What the user types next is the new place's X, not lost on the button.
+    PlaceGrid->setFocus(Qt::OtherFocusReason);
+    PlaceGrid->setCurrentCell(PlaceGrid->rowCount() - 1, ColX);
+    PlaceGrid->scrollToItem(PlaceGrid->currentItem());
 }
 void TEarthAllocationForm::DeleteClick() {
     const int row = PlaceGrid->currentRow();
@@ -233,9 +285,7 @@ void TEarthAllocationForm::CalcButtonClick() {
     QString message;
     if (ReadOptions(options, message)) {
         // Usable options go with the project, saved with it.
-        const std::string bytes = AllocOptionsBytes(options);
-        if (FInputData->GetTag(kAllocTag) != bytes)
-            FInputData->SetTag(kAllocTag, bytes);
+        KeepOptions();
         FAllocation = AllocateEarth(*FInputData, options);
         message = Q(FAllocation.Message);
     }

@@ -22,7 +22,7 @@ public:
 
     explicit TEarthAllocationForm(QWidget* AOwner = nullptr);
 
-    // Hands the project over; before every Execute. The places stay from one call to the next.
+    // Hands the project over; before every Execute. The places shown are the project's own.
     void SetInputData(TInputData& Value);
     // Modal, as the other result windows.
     void Execute();
@@ -54,8 +54,14 @@ public:
     QPushButton* CsvButton;
     QPushButton* CloseButton;
 
+protected:
+    void hideEvent(QHideEvent* Event) override;
+
 private:
+    // Stores usable options in the project when they differ from what it keeps.
+    void KeepOptions();
     void AddPlace(TAllocPlaceKind Kind);
+    void FocusNewPlace();
     void ClearResult();
     void ShowAllocation();
 

@@ -180,6 +180,7 @@ TAllocation AllocateEnds(std::vector<TAllocEnd> Sources, std::vector<TAllocEnd> 
     TAllocation a;
     a.Block = std::max(Options.Block, 1);
     a.Manhattan = Options.Manhattan;
+    a.Places = Options.Places;
     a.Message = CheckAllocOptions(Options);
     if (!a.Message.empty())
         return a;
@@ -369,6 +370,7 @@ TAllocation AllocateEarth(const TInputData& Data, const TAllocOptions& Options) 
     TAllocation a;
     a.Block = Options.Block;
     a.Manhattan = Options.Manhattan;
+    a.Places = Options.Places;
     a.Message = CheckAllocOptions(Options);
     if (!a.Message.empty())
         return a;
@@ -450,9 +452,13 @@ bool ParseAllocOptions(const std::string& Bytes, TAllocOptions& Options) {
     return true;
 }
 
-TAllocation AllocateStored(const TInputData& Data) {
+TAllocOptions StoredAllocOptions(const TInputData& Data) {
     TAllocOptions options;
     options.Block = 0;
     ParseAllocOptions(Data.GetTag(kAllocTag), options);
-    return AllocateEarth(Data, options);
+    return options;
+}
+
+TAllocation AllocateStored(const TInputData& Data) {
+    return AllocateEarth(Data, StoredAllocOptions(Data));
 }

@@ -52,6 +52,9 @@ struct TAllocation {
     std::string Message; // why there is no plan (Japanese); empty when solved
     int Block = 1;       // the block size used
     bool Manhattan = false;
+    // The outside places as given; the n-th borrow pit among them is "土取場n", the n-th spoil
+    // site "土捨場n".
+    std::vector<TAllocPlace> Places;
     std::vector<TAllocEnd> Sources;        // cut meshes or blocks, then the borrow pits
     std::vector<TAllocEnd> Sinks;          // fill meshes or blocks, then the spoil sites
     std::vector<TAllocFlow> Flows;         // by source, then sink
@@ -88,6 +91,9 @@ TAllocation AllocateEarth(const TInputData& Data, const TAllocOptions& Options);
 // tagged block); none kept: no outside places and the block size chosen by the program. The
 // report selection and doryou-cli report print this plan.
 TAllocation AllocateStored(const TInputData& Data);
+// The options the project keeps; without any (or unreadable ones), no places and the block size
+// left to the program. What the window shows and doryou-cli allocate starts from.
+TAllocOptions StoredAllocOptions(const TInputData& Data);
 
 // The same over given sources and sinks (Kind Mesh or Block; volumes ≥ 0): the core of the
 // above, open to tests. Places are appended after them.

@@ -1,11 +1,17 @@
 #include "analysis/EarthAllocationTable.h"
 
 #include "model/CalcSummary.h"
+#include "platform/Failure.h"
 #include "platform/NumberFormat.h"
 #include "platform/TextFile.h"
 
+#include <cmath>
+
 const TAllocTable::TRow TAllocTable::Heading = {"運搬元", "運搬先", "土量 (m³)", "距離 (m)",
                                                 "土量×距離 (m³·m)"};
+
+const TAllocTable::TRow TAllocTable::PlaceHeading = {"場外", "位置 X / Y (m)", "容量 (m³)",
+                                                     "場外距離 (m)", "運搬土量 (m³)"};
 
 std::string AllocDistanceName(bool Manhattan) {
     return Manhattan ? "道なり距離" : "直線距離";
@@ -26,6 +32,19 @@ TAllocTable BuildAllocTable(const TAllocation& A) {
         {"距離", AllocDistanceName(A.Manhattan)},
         {"ブロック", std::to_string(A.Block) + " × " + std::to_string(A.Block) + " メッシュ"},
     };
+    int borrow = 0, spoil = 0;
+    for (const TAllocPlace& p : A.Places) {
+        const bool isBorrow = p.Kind == TAllocPlaceKind::Borrow;
+        const std::string name =
+            StrFormat("%s%d", isBorrow ? "土取場" : "土捨場", isBorrow ? ++borrow : ++spoil);
+        int64_t moved = 0;
+        for (const TAllocEnd& e : isBorrow ? A.Sources : A.Sinks)
+            if (e.Name == name)
+                moved = e.Volume;
+        t.PlaceRows.push_back({name, FormatThousands(p.X, 1) + " / " + FormatThousands(p.Y, 1),
+                               std::isinf(p.Capacity) ? "無制限" : FormatThousands(p.Capacity, 0),
+                               FormatThousands(p.Extra, 1), FormatVolume(moved)});
+    }
     return t;
 }
 

@@ -15,6 +15,10 @@ struct TAllocTable {
     std::vector<TRow> Rows; // one a flow, in the plan's order
     // The totals: name and text with its unit ("総運搬土量", "12,345 m³").
     std::vector<std::pair<std::string, std::string>> Totals;
+    // The outside places: name, place "X / Y" (m), capacity (m³ or "無制限"), extra distance (m)
+    // and the m³ the plan moves through the place.
+    static const TRow PlaceHeading;
+    std::vector<TRow> PlaceRows;
 };
 
 TAllocTable BuildAllocTable(const TAllocation& A);

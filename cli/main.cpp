@@ -59,9 +59,12 @@ int Usage(std::FILE* out = stderr) {
                  "           取り込み、プロジェクトを書き出します。BASE.msh がなければ新しい\n"
                  "           プロジェクトに取り込みます。\n"
                  "       doryou-cli allocate FILE.msh [--block K] [--borrow X,Y,CAP[,EXTRA]]...\n"
-                 "          [--spoil X,Y,CAP[,EXTRA]]... [--manhattan] [--json] [-o OUT.csv]\n"
+                 "          [--spoil X,Y,CAP[,EXTRA]]... [--manhattan|--straight] [--json]\n"
+                 "          [-o OUT.csv]\n"
                  "  allocate  土量×距離が最小になる土量配分を求めます。X,Y はメッシュ座標 (m)、\n"
                  "            CAP は容量 (m³、inf で無制限)、EXTRA は場外の運搬距離 (m) です。\n"
+                 "            指定のない項目はプロジェクトに保存された配分の設定を使います\n"
+                 "            （--borrow か --spoil があれば保存された場所は使いません）。\n"
                  "            -o を付けると配分表を CSV に書き出します。\n");
 #ifdef DORYOU_CLI_REPORT
     std::fprintf(out,
@@ -294,14 +297,17 @@ bool ParsePlace(const std::string& Text, TAllocPlaceKind Kind, TAllocPlace& Plac
 int Allocate(const std::vector<std::string>& args) {
     std::string file, out;
     bool json = false;
+    // What is given replaces what the project keeps: the places as a whole, block, distance.
     TAllocOptions options;
     options.Block = 0; // chosen by the program
+    bool blockGiven = false, distanceGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--json") {
             json = true;
-        } else if (a == "--manhattan") {
-            options.Manhattan = true;
+        } else if (a == "--manhattan" || a == "--straight") {
+            options.Manhattan = a == "--manhattan";
+            distanceGiven = true;
         } else if (a == "--block" && i + 1 < args.size()) {
             const std::string& k = args[++i];
             char* end = nullptr;
@@ -315,6 +321,7 @@ int Allocate(const std::vector<std::string>& args) {
                 return 2;
             }
             options.Block = static_cast<int>(v);
+            blockGiven = true;
         } else if ((a == "--borrow" || a == "--spoil") && i + 1 < args.size()) {
             TAllocPlace p;
             const bool borrow = a == "--borrow";
@@ -345,7 +352,14 @@ int Allocate(const std::vector<std::string>& args) {
     }
     TInputData data;
     LoadCalculated(data, file);
-    const TAllocation a = AllocateEarth(data, options);
+    TAllocOptions used = StoredAllocOptions(data);
+    if (!options.Places.empty())
+        used.Places = options.Places;
+    if (blockGiven)
+        used.Block = options.Block;
+    if (distanceGiven)
+        used.Manhattan = options.Manhattan;
+    const TAllocation a = AllocateEarth(data, used);
     // With the table going to standard output, the figures go to standard error.
     std::FILE* report = out == "-" ? stderr : stdout;
     if (json)

@@ -47,13 +47,12 @@ void BuildAllocationTable(TPageDocument& Document, const TInputData& Data,
     for (int r = 0; r <= R; ++r)
         table.AddRow(kRowHeight * r);
     const QString space = QStringLiteral(" ");
-    const QString conditions =
-        QStringLiteral("ブロック: %1 × %1 メッシュ　距離: %2")
-            .arg(Plan.Block)
-            .arg(Q(AllocDistanceName(Plan.Manhattan)));
+    const QString conditions = QStringLiteral("ブロック: %1 × %1 メッシュ　距離: %2")
+                                   .arg(Plan.Block)
+                                   .arg(Q(AllocDistanceName(Plan.Manhattan)));
 
     int page = 0;
-    auto open = [&]() {
+    auto open = [&](bool Heading = true) {
         Document.NewPage();
         ++page;
         QPainter& C = *Document.ViewCanvas();
@@ -63,6 +62,8 @@ void BuildAllocationTable(TPageDocument& Document, const TInputData& Data,
         ReportName(C, table.ColumnX(K), 100, QStringLiteral("配分表"), QStringLiteral("m³, m"));
         C.setFont(PageFont(Mincho(), -28));
         TextOutTopLeft(C, table.ColumnX(0), 190, conditions);
+        if (!Heading)
+            return;
         C.setFont(PageFont(Gothic(), -30, fsBold));
         for (int c = 0; c < K; ++c)
             table.CellText(C, c, 0, Q(TAllocTable::Heading[size_t(c)]), TCellAlign::Center);
@@ -127,6 +128,38 @@ void BuildAllocationTable(TPageDocument& Document, const TInputData& Data,
     table.Line(C, 0, row + 1, 0, r, kMedium, Qt::SolidLine, kRule);
     table.Line(C, K, row + 1, K, r, kMedium, Qt::SolidLine, kRule);
     table.Line(C, 0, r, K, r, kMedium, Qt::SolidLine, kRule);
+
+    // The outside places the plan used, with what each took or gave: under the totals after a
+    // blank row, continued on pages of their own.
+    size_t next = 0;
+    int top = r + 1;
+    while (next < t.PlaceRows.size()) {
+        if (top + 2 > R) {
+            open(false);
+            top = 0;
+        }
+        QPainter& P = *Document.ViewCanvas();
+        P.setFont(PageFont(Gothic(), -30, fsBold));
+        for (int c = 0; c < K; ++c)
+            table.CellText(P, c, top, Q(TAllocTable::PlaceHeading[size_t(c)]), TCellAlign::Center);
+        int used = top + 1;
+        P.setFont(PageFont(Mincho(), -30));
+        for (; next < t.PlaceRows.size() && used < R; ++next, ++used) {
+            const TAllocTable::TRow& row = t.PlaceRows[next];
+            table.CellText(P, 0, used, space + Q(row[0]), TCellAlign::Left);
+            for (int c = 1; c < K; ++c)
+                table.CellText(P, c, used, Q(row[size_t(c)]) + space, TCellAlign::Right);
+            table.Line(P, 0, used + 1, K, used + 1, kThin, Qt::SolidLine, kRule);
+        }
+        table.Line(P, 0, top + 1, K, top + 1, kMedium, Qt::SolidLine, kRule);
+        for (int c = 1; c < K; ++c)
+            table.Line(P, c, top, c, used, kThin, Qt::SolidLine, kRule);
+        table.Line(P, 0, top, K, top, kBorder, Qt::SolidLine, kRule);
+        table.Line(P, 0, used, K, used, kBorder, Qt::SolidLine, kRule);
+        table.Line(P, 0, top, 0, used, kBorder, Qt::SolidLine, kRule);
+        table.Line(P, K, top, K, used, kBorder, Qt::SolidLine, kRule);
+        top = R; // any rest on the next page
+    }
 }
 
 void BuildAllocationReports(TPageDocument& Document, const TInputData& Data,

@@ -378,7 +378,8 @@ TEST(Cli, BalanceWritesTheShiftedProject) {
 namespace {
 
 std::string WriteTemp(const std::string& name, const std::string& bytes) {
-    const std::string p = ::testing::TempDir() + "doryou-import-" + std::to_string(getpid()) + "-" + name;
+    const std::string p =
+        ::testing::TempDir() + "doryou-import-" + std::to_string(getpid()) + "-" + name;
     std::FILE* f = std::fopen(p.c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
@@ -418,7 +419,8 @@ TEST(Cli, ImportRegistersTheSurveyAsTheLibraryDoes) {
         "</Definition></Surface><Surface name=\"other\"><Definition surfType=\"TIN\"><Pnts>"
         "<P id=\"1\">0 0 1</P><P id=\"2\">0 1 1</P><P id=\"3\">1 0 1</P></Pnts>"
         "<Faces><F>1 2 3</F></Faces></Definition></Surface></Surfaces></LandXML>");
-    const std::string out = ::testing::TempDir() + "doryou-import-" + std::to_string(getpid()) + ".msh";
+    const std::string out =
+        ::testing::TempDir() + "doryou-import-" + std::to_string(getpid()) + ".msh";
     const std::string args = "--ground " + ground + " --plan " + plan +
                              " --surface plan --origin 1000,2000 --span 10 -o " + out;
     const TCliRun r = Cli("import " + args);
@@ -432,8 +434,10 @@ TEST(Cli, ImportRegistersTheSurveyAsTheLibraryDoes) {
     EXPECT_DOUBLE_EQ(d.GetXYToData(1, 2).GH, 12.0); // E 2010, N 1020
     EXPECT_DOUBLE_EQ(d.GetXYToData(1, 2).FH, 10.0);
     EXPECT_DOUBLE_EQ(d.GetXYToData(4, 4).FH, 14.0); // outside the plan: no work
-    EXPECT_NE(r.out.find("メッシュ点: 新規 25、更新 0、範囲外の既存メッシュ 0（変更なし）、計画面の範囲外 16"),
-              std::string::npos)
+    EXPECT_NE(
+        r.out.find(
+            "メッシュ点: 新規 25、更新 0、範囲外の既存メッシュ 0（変更なし）、計画面の範囲外 16"),
+        std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("範囲: X 0～4、Y 0～4"), std::string::npos) << r.out;
     EXPECT_EQ(Cli("calc " + out).code, 0);
@@ -559,6 +563,59 @@ size_t PdfPages(const std::string& Pdf) {
 }
 
 } // namespace
+
+// Without places on the command line the places saved with the project are used, as by the
+// window and the report; places given replace them all, and block and distance given win.
+TEST(Cli, AllocateStartsFromTheSavedPlaces) {
+    TInputData d;
+    d.FileLoad(kSample);
+    TAllocOptions o;
+    o.Block = 3;
+    o.Manhattan = true;
+    TAllocPlace spoil;
+    spoil.X = -40;
+    spoil.Y = 10.5;
+    o.Places = {spoil};
+    d.SetTag(kAllocTag, AllocOptionsBytes(o));
+    const std::string project = TempPath("saved-places.msh");
+    d.FileSave(project);
+    d.Calcrate();
+
+    const struct {
+        const char* Args;
+        int Block;
+        bool Manhattan;
+        double SpoilX;
+    } cases[] = {
+        {"", 3, true, -40},
+        {" --block 2 --straight", 2, false, -40},
+        {" --spoil 100,0,inf", 3, true, 100},
+    };
+    for (const auto& c : cases) {
+        TAllocOptions want = o;
+        want.Block = c.Block;
+        want.Manhattan = c.Manhattan;
+        want.Places[0].X = c.SpoilX;
+        want.Places[0].Y = c.SpoilX == -40 ? 10.5 : 0;
+        const TAllocation a = AllocateEarth(d, want);
+        ASSERT_TRUE(a.Solved) << a.Message;
+        const TCliRun r = Cli("allocate " + project + c.Args + " --json");
+        ASSERT_EQ(r.code, 0) << c.Args << ": " << r.err;
+        EXPECT_NE(r.out.find("\"block\":" + std::to_string(c.Block) + ",\"distance\":\"" +
+                             (c.Manhattan ? "manhattan" : "straight") + "\""),
+                  std::string::npos)
+            << c.Args << ": " << r.out;
+        EXPECT_NE(r.out.find("\"toSpoil\":" + std::to_string(a.ToSpoil) + ","), std::string::npos)
+            << c.Args;
+        const TAllocFlow& f = a.Flows.back();
+        EXPECT_NE(r.out.find("{\"from\":\"" + a.Sources[f.From].Name + "\",\"to\":\"" +
+                             a.Sinks[f.To].Name + "\",\"volume\":" + std::to_string(f.Volume) +
+                             ","),
+                  std::string::npos)
+            << c.Args;
+    }
+    std::remove(project.c_str());
+}
 
 // The report adds the table and the arrow map of the plan stored with the project; a plan that
 // cannot be made stops it with the solver's message before anything is written.

@@ -1,3 +1,4 @@
+#include "RealInput.h"
 #include "ResultProjects.h"
 
 #include "allocation/EarthAllocationUnit.h"
@@ -122,4 +123,85 @@ TEST(AllocationWindow, ShowsTheCorePlan) {
     EXPECT_TRUE(std::isinf(read.Places[0].Capacity));
     EXPECT_EQ(read.Places[0].Extra, 250);
     form.hide();
+}
+
+// A project's places are its own: opening one without places after one with them shows,
+// calculates and saves none; and after "土捨場を追加" the keys typed fill the new row.
+TEST(AllocationWindow, PlacesBelongToTheirProject) {
+    QTemporaryDir dir;
+    const QString withPlaces = dir.filePath(QStringLiteral("with.msh"));
+    const QString without = dir.filePath(QStringLiteral("without.msh"));
+    {
+        TInputData d;
+        d.FileLoad(kSample);
+        d.Calcrate();
+        d.FileSave(without.toStdString());
+        TAllocOptions o;
+        TAllocPlace spoil;
+        spoil.Kind = TAllocPlaceKind::Spoil;
+        spoil.X = 500;
+        o.Places = {spoil};
+        d.SetTag(kAllocTag, AllocOptionsBytes(o));
+        d.FileSave(withPlaces.toStdString());
+    }
+    const QByteArray withoutBytes = ReadFile(without);
+
+    TInputForm nav;
+    int rows = -1;
+    auto countRows = [&rows](QWidget* w) {
+        rows = static_cast<TEarthAllocationForm*>(w)->PlaceGrid->rowCount();
+        static_cast<QDialog*>(w)->accept();
+    };
+    auto isAllocation = [](QWidget* w) {
+        return qobject_cast<TEarthAllocationForm*>(w) != nullptr;
+    };
+    nav.LoadFile(withPlaces);
+    WhenModal(countRows, isAllocation);
+    QTest::mouseClick(nav.AllocationButton, Qt::LeftButton);
+    EXPECT_EQ(rows, 1);
+
+    nav.LoadFile(without);
+    ASSERT_EQ(nav.FileName(), without);
+    WhenModal(
+        [&](QWidget* w) {
+            auto* form = static_cast<TEarthAllocationForm*>(w);
+            rows = form->PlaceGrid->rowCount();
+            // The sample's surplus has nowhere to go: the other project's spoil site is not
+            // taken.
+            QTest::mouseClick(form->CalcButton, Qt::LeftButton);
+            EXPECT_FALSE(form->Allocation().Solved);
+            EXPECT_TRUE(
+                form->MessageLabel->text().contains(QStringLiteral("土捨場を加えてください")))
+                << form->MessageLabel->text().toStdString();
+            form->accept();
+        },
+        isAllocation);
+    QTest::mouseClick(nav.AllocationButton, Qt::LeftButton);
+    EXPECT_EQ(rows, 0);
+    EXPECT_FALSE(nav.InputData().HasTag(kAllocTag));
+    EXPECT_FALSE(nav.Modified());
+    ASSERT_TRUE(nav.SaveFile());
+    EXPECT_EQ(ReadFile(without), withoutBytes) << "saved byte for byte, with no places";
+
+    // Typing right after adding a place goes into its first cell.
+    WhenModal(
+        [&](QWidget* w) {
+            auto* form = static_cast<TEarthAllocationForm*>(w);
+            form->activateWindow();
+            ClickWidget(form->AddSpoilButton);
+            TypeKeys(QStringLiteral("120"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QApplication::processEvents(); // the editor commits on a queued call
+            ASSERT_EQ(form->PlaceGrid->rowCount(), 1);
+            EXPECT_EQ(form->PlaceGrid->item(0, TEarthAllocationForm::ColX)->text(),
+                      QStringLiteral("120"));
+            form->accept();
+        },
+        isAllocation);
+    QTest::mouseClick(nav.AllocationButton, Qt::LeftButton);
+    // Typed places stay with the project that they were typed for.
+    const TAllocOptions kept = StoredAllocOptions(nav.InputData());
+    ASSERT_EQ(kept.Places.size(), 1u);
+    EXPECT_EQ(kept.Places[0].X, 120);
+    EXPECT_TRUE(nav.Modified());
 }

@@ -6,6 +6,7 @@
 #include "analysis/EarthAllocation.h"
 #include "analysis/EarthAllocationTable.h"
 #include "input/InputPrintOut.h"
+#include "model/CalcSummary.h"
 #include "model/DataUnit.h"
 #include "reports/InputListing.h"
 #include "reports/PrintOutUnitReports.h"
@@ -440,4 +441,19 @@ TEST(ReportPages, SelectionDialogPrintsTheAllocationTable) {
     }
     for (const auto& [name, value] : table.Totals)
         EXPECT_TRUE(all.contains(QString::fromStdString(name + value).remove(space))) << name;
+    // Then each outside place: where it is, what it takes, its extra distance, what it got.
+    ASSERT_EQ(table.PlaceRows.size(), 1u);
+    EXPECT_EQ(table.PlaceRows[0][0], "土捨場1");
+    EXPECT_EQ(table.PlaceRows[0][1], "-40.0 / 10.5");
+    EXPECT_EQ(table.PlaceRows[0][2], "無制限");
+    EXPECT_EQ(table.PlaceRows[0][3], "0.0");
+    EXPECT_EQ(table.PlaceRows[0][4], FormatVolume(plan.ToSpoil));
+    for (const TAllocTable::TRow* row : {&TAllocTable::PlaceHeading, &table.PlaceRows[0]}) {
+        QString text;
+        for (const std::string& cell : *row)
+            text += QString::fromStdString(cell).remove(space);
+        const qsizetype found = all.indexOf(text, at);
+        ASSERT_GE(found, 0) << "place row " << text.toStdString() << " after the flows";
+        at = found + text.size();
+    }
 }
