@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -20,13 +22,24 @@ bool Running = false; // one long work at a time
 
 // While the work runs, clicks, keys and closing reach only the box: elsewhere they would start
 // other work on what this work is changing, and before the box shows nothing else holds them.
+// Esc cancels wherever the focus is: it often stays in the window that started the work, under
+// the box, which alone would not hear the key.
 class THoldInput : public QObject {
 public:
-    explicit THoldInput(QWidget& Box) : FBox(Box) { qApp->installEventFilter(this); }
+    THoldInput(QWidget& Box, std::function<void()> OnEscape)
+        : FBox(Box), FOnEscape(std::move(OnEscape)) {
+        qApp->installEventFilter(this);
+    }
     ~THoldInput() override { qApp->removeEventFilter(this); }
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override {
+        if (Event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(Event)->key() == Qt::Key_Escape &&
+            qobject_cast<QWidget*>(Watched)) {
+            FOnEscape();
+            return true;
+        }
         // Presses only: a release or a key going up starts nothing, and the windows' own
         // book-keeping of buttons held must see it. Held back at the widgets, not at the
         // windows, which keep that book.
@@ -51,6 +64,7 @@ protected:
 
 private:
     QWidget& FBox;
+    std::function<void()> FOnEscape;
 };
 
 } // namespace
@@ -112,7 +126,7 @@ bool RunWithProgress(QWidget* Parent, const QString& Title, const QString& Label
             loop.quit();
     });
     tick.start(30);
-    THoldInput hold(box);
+    THoldInput hold(box, onCancel);
     loop.exec();
     worker.join();
     box.reset();
