@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMainWindow>
 #include <QMimeData>
 #include <QPainter>
@@ -22,6 +23,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QSvgGenerator>
 #include <QWheelEvent>
 
@@ -51,9 +53,10 @@ QString ApplicationTitle() {
 TPreViewBase::TPreViewBase(QWidget* AOwner)
     : QDialog(AOwner), Header(FDocument.Header), Footer(FDocument.Footer) {
     CreateWindowParts();
-    // The scroll areas take the focus on a click or a wheel turn and would scroll on Up and
-    // Down: the window's page keys come first.
-    new TKeyPreview(this, [this](QWidget*, QKeyEvent& Key) { return PageKey(Key); });
+    // The scroll areas take the focus on a click or a wheel turn and would scroll on the
+    // paging keys: the window's page keys come first.
+    new TKeyPreview(this,
+                    [this](QWidget* Receiver, QKeyEvent& Key) { return PageKey(Receiver, Key); });
     FDocument.SetStPNum(1);
     LoadSettings();
     // Old print records go whenever a preview window is created.
@@ -259,6 +262,9 @@ void TPreViewBase::UpdatePageActions() {
         FDrawPageNum = std::clamp(FDrawPageNum, 1, PageNum());
     PageNextAction->setEnabled(FDrawPageNum < PageNum());
     PagePreAction->setEnabled(FDrawPageNum > 1);
+    PageFirstAction->setEnabled(FDrawPageNum > 1);
+    PageLastAction->setEnabled(FDrawPageNum < PageNum());
+    UpdatePageBox();
     StatusPanels[0]->setText(QStringLiteral(" Scale %1 %").arg(FPaperScale, 0, 'f', 0));
     const QString pages = QStringLiteral("%1 / %2").arg(FDrawPageNum).arg(PageNum());
     StatusPanels[1]->setText(pages);
@@ -267,6 +273,28 @@ void TPreViewBase::UpdatePageActions() {
         std::max(60, StatusPanels[1]->fontMetrics().horizontalAdvance(pages) + 12));
     const qsizetype dot = FPrinterName.indexOf(QLatin1Char('.'));
     StatusPanels[2]->setText(dot >= 0 ? FPrinterName.left(dot) : FPrinterName);
+}
+
+void TPreViewBase::UpdatePageBox() {
+    // Painting calls this: only what changed is set, and never the text the user is typing
+    // (the box's value stays the page shown until Enter).
+    const int count = PageNum();
+    const int shown = count > 0 ? FDrawPageNum : 0;
+    const QString suffix = QStringLiteral(" / %1").arg(count);
+    if (PageBox->suffix() == suffix && PageBox->value() == shown)
+        return;
+    const QSignalBlocker quiet(PageBox);
+    if (PageBox->suffix() != suffix) {
+        PageBox->setRange(count > 0 ? 1 : 0, count);
+        PageBox->setSuffix(suffix);
+        PageBox->setEnabled(count > 0);
+        // Wide enough for the longest number; the window no narrower than its tool bar.
+        const QString widest = QString(QString::number(count).size(), QLatin1Char('8')) + suffix;
+        PageBox->setFixedWidth(std::max(60, PageBox->fontMetrics().horizontalAdvance(widest) + 16));
+        Panel1->layout()->invalidate();
+        setMinimumWidth(std::max(600, Panel1->layout()->minimumSize().width()));
+    }
+    PageBox->setValue(shown);
 }
 
 void TPreViewBase::SetDrawPageNum(int Value) {
@@ -312,6 +340,12 @@ void TPreViewBase::PageNextActionExecute() {
 void TPreViewBase::PagePreActionExecute() {
     SetDrawPageNum(FDrawPageNum - 1);
 }
+void TPreViewBase::PageFirstActionExecute() {
+    SetDrawPageNum(1);
+}
+void TPreViewBase::PageLastActionExecute() {
+    SetDrawPageNum(PageNum());
+}
 void TPreViewBase::ExitActionExecute() {
     accept();
 }
@@ -330,16 +364,46 @@ void TPreViewBase::showEvent(QShowEvent* Event) {
     setWindowTitle(QStringLiteral("プレビュー《") + ApplicationTitle() + QStringLiteral("》"));
 }
 
-bool TPreViewBase::PageKey(const QKeyEvent& Event) {
-    if (Event.key() == Qt::Key_Up) {
+bool TPreViewBase::PageKey(QWidget* Receiver, const QKeyEvent& Event) {
+    const int key = Event.key();
+    const bool inBox = Receiver == PageBox || PageBox->isAncestorOf(Receiver);
+    if (inBox &&
+        (key == Qt::Key_Home || key == Qt::Key_End || key == Qt::Key_Left || key == Qt::Key_Right))
+        return false;
+    QScrollBar* bar = ScrollBox1->verticalScrollBar();
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Left:
         PagePreActionExecute();
         return true;
-    }
-    if (Event.key() == Qt::Key_Down) {
+    case Qt::Key_Down:
+    case Qt::Key_Right:
         PageNextActionExecute();
         return true;
+    case Qt::Key_Home:
+        PageFirstActionExecute();
+        return true;
+    case Qt::Key_End:
+        PageLastActionExecute();
+        return true;
+    case Qt::Key_PageDown:
+        if (bar->value() < bar->maximum())
+            bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        else
+            PageNextActionExecute();
+        return true;
+    case Qt::Key_PageUp:
+        if (bar->value() > bar->minimum()) {
+            bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        } else if (FDrawPageNum > 1) {
+            // Back onto the previous page's foot, where Page Down left it.
+            PagePreActionExecute();
+            bar->setValue(bar->maximum());
+        }
+        return true;
+    default:
+        return false;
     }
-    return false;
 }
 
 bool TPreViewBase::WheelOverView(QWheelEvent* Event) {

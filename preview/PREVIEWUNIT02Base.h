@@ -23,6 +23,7 @@ class QMenu;
 class QPainter;
 class QScrollArea;
 class QSettings;
+class QSpinBox;
 class QSplitter;
 class QStatusBar;
 class QTimer;
@@ -138,6 +139,10 @@ public:
     QAction* ZoomOutAction = nullptr;
     QAction* PageNextAction = nullptr;
     QAction* PagePreAction = nullptr;
+    QAction* PageFirstAction = nullptr;
+    QAction* PageLastAction = nullptr;
+    // The page shown, "n / total": a number typed and Enter go to that page.
+    QSpinBox* PageBox = nullptr;
     QAction* PrintSetupAction = nullptr;
     QAction* PrintAction = nullptr;
     QAction* ExitAction = nullptr;
@@ -165,6 +170,8 @@ public:
     void ZoomOutActionExecute();
     void PageNextActionExecute();
     void PagePreActionExecute();
+    void PageFirstActionExecute();
+    void PageLastActionExecute();
     void CopyActionExecute();
     // "RTF出力": asks for a file name, then RTFExport. "Word出力": WordExport.
     void RTFActionExecute();
@@ -218,8 +225,13 @@ protected:
 private:
     TSpoolSettings FSpool;
     void CreateWindowParts();
-    // Up and Down page wherever the focus is in the window; true when the key was one of them.
-    bool PageKey(const QKeyEvent& Event);
+    // The paging keys, wherever the focus is in the window: Up, Down, Left and Right page;
+    // Home and End (also with Ctrl) go to the first and last page; Page Down scrolls a page
+    // taller than the view to its foot, then pages on, and Page Up the other way. In the page
+    // box the keys that move the text cursor stay the box's. True when the key was used.
+    bool PageKey(QWidget* Receiver, const QKeyEvent& Event);
+    // The page box's range, text and width follow the page count.
+    void UpdatePageBox();
     bool WheelOverView(QWheelEvent* Event);
     bool WheelOverSumnails(QWheelEvent* Event);
     void ScrollSumnailIntoView();

@@ -15,10 +15,13 @@
 #include <QPixmap>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -38,6 +41,52 @@ QIcon SymbolIcon(const QString& Symbol, const QColor& Colour) {
     p.end();
     return QIcon(pm);
 }
+
+// First and last page: the paging arrow against a bar.
+QIcon EdgeIcon(bool Last, const QColor& Colour) {
+    QPixmap pm =
+        SymbolIcon(Last ? QStringLiteral("▶") : QStringLiteral("◀"), Colour).pixmap(20, 20);
+    QPainter p(&pm);
+    p.fillRect(Last ? QRect(16, 4, 2, 12) : QRect(2, 4, 2, 12), Colour);
+    p.end();
+    return QIcon(pm);
+}
+
+// The page box: digits only; a number past either end goes, on Enter, to that end's page.
+class TPageBox : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+protected:
+    QValidator::State validate(QString& Text, int& Pos) const override {
+        const QValidator::State state = QSpinBox::validate(Text, Pos);
+        return state == QValidator::Invalid && !Digits(Text).isEmpty() ? QValidator::Intermediate
+                                                                       : state;
+    }
+    void fixup(QString& Text) const override {
+        const QString digits = Digits(Text);
+        if (digits.isEmpty())
+            return;
+        // Nine digits at most: the number fits, whatever was typed.
+        const int page = std::clamp(digits.toInt(), minimum(), maximum());
+        Text = QString::number(page) + suffix();
+    }
+
+private:
+    // The number typed (without " / total"); empty when the text is not digits alone.
+    QString Digits(const QString& Text) const {
+        QString digits = Text;
+        if (digits.endsWith(suffix()))
+            digits.chop(suffix().size());
+        digits = digits.trimmed();
+        if (digits.isEmpty() || digits.size() > 9)
+            return {};
+        for (QChar c : digits)
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return {};
+        return digits;
+    }
+};
 
 } // namespace
 
@@ -67,6 +116,14 @@ void TPreViewBase::CreateWindowParts() {
                             &TPreViewBase::PageNextActionExecute);
     PagePreAction = action(QStringLiteral("前ページ"), QStringLiteral("◀"), green,
                            &TPreViewBase::PagePreActionExecute);
+    PageFirstAction = action(QStringLiteral("先頭ページ"), QString(), green,
+                             &TPreViewBase::PageFirstActionExecute);
+    PageFirstAction->setIcon(EdgeIcon(false, green));
+    PageFirstAction->setIconText(QStringLiteral("先頭"));
+    PageLastAction = action(QStringLiteral("最終ページ"), QString(), green,
+                            &TPreViewBase::PageLastActionExecute);
+    PageLastAction->setIcon(EdgeIcon(true, green));
+    PageLastAction->setIconText(QStringLiteral("最終"));
     PrintSetupAction = action(QStringLiteral("印刷設定..."), QStringLiteral("≡"), dark, nullptr);
     // Page setup and printing come with their own dialogs.
     PrintAction = action(QStringLiteral("印刷..."), QStringLiteral("印"), dark, nullptr);
@@ -100,7 +157,7 @@ void TPreViewBase::CreateWindowParts() {
     file->addSeparator();
     file->addAction(ExitAction);
     QMenu* view = menuBar->addMenu(QStringLiteral("表示(&V)"));
-    view->addActions({PagePreAction, PageNextAction});
+    view->addActions({PageFirstAction, PagePreAction, PageNextAction, PageLastAction});
     view->addSeparator();
     view->addActions({ZoomInAction, ZoomOutAction});
     view->addSeparator();
@@ -126,8 +183,21 @@ void TPreViewBase::CreateWindowParts() {
     button(ZoomInAction, 48);
     button(ZoomOutAction, 48);
     bar->addSpacing(8);
+    button(PageFirstAction, 40);
     button(PagePreAction, 50);
+    // A report of tens of thousands of pages is crossed by its number.
+    PageBox = new TPageBox(Panel1);
+    PageBox->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    PageBox->setAlignment(Qt::AlignCenter);
+    PageBox->setKeyboardTracking(false);
+    PageBox->setToolTip(QStringLiteral("ページ番号を入力して Enter で移動します"));
+    PageBox->setRange(0, 0);
+    connect(PageBox, &QSpinBox::valueChanged, this, [this](int Value) { SetDrawPageNum(Value); });
+    bar->addSpacing(2);
+    bar->addWidget(PageBox);
+    bar->addSpacing(2);
     button(PageNextAction, 50);
+    button(PageLastAction, 40);
     bar->addSpacing(10);
     button(ActPageSetup, 74);
     button(PrintAction, 48);
@@ -190,7 +260,7 @@ void TPreViewBase::CreateWindowParts() {
     auto* popup = new QMenu(this);
     popup->addActions({ZoomInAction, ZoomOutAction});
     popup->addSeparator();
-    popup->addActions({PagePreAction, PageNextAction});
+    popup->addActions({PageFirstAction, PagePreAction, PageNextAction, PageLastAction});
     popup->addSeparator();
     InsertMenu = popup->addMenu(QStringLiteral("挿入"));
     InsertMenu->addActions({ActNewSpacer, ActNewPage});
@@ -210,6 +280,7 @@ void TPreViewBase::CreateWindowParts() {
     layout->addWidget(Panel1);
     layout->addWidget(Splitter1, 1);
     layout->addWidget(StatusBar1);
+    UpdatePageBox();
 
     View->installEventFilter(this);
     ScrollBox1->viewport()->installEventFilter(this);
