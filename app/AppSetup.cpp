@@ -39,6 +39,23 @@ QIcon ProgramIcon() {
 
 } // namespace
 
+void SetupJapaneseInterface() {
+    // The whole interface is Japanese, so Qt's own dialogs (file dialogs, standard buttons) and
+    // the dates and names Qt formats are too, whatever the user's language. Without the
+    // translation (package qt6-translations-l10n) the dialogs' texts stay English.
+    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    QLocale::setDefault(japanese);
+    static QTranslator qtTexts;
+    if (qtTexts.isEmpty())
+        (void)qtTexts.load(japanese, QStringLiteral("qtbase"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    if (!qtTexts.isEmpty()) {
+        // Once, also when called again.
+        QApplication::removeTranslator(&qtTexts);
+        QApplication::installTranslator(&qtTexts);
+    }
+}
+
 void SetupApplication() {
     // The windows ask for the Japanese system fonts by their names; the IPA fonts stand in.
     SetupPageFonts();
@@ -47,12 +64,7 @@ void SetupApplication() {
     QApplication::setFont(f);
     QApplication::setWindowIcon(ProgramIcon());
 
-    // The whole interface is Japanese, so Qt's own dialogs (file dialogs, standard buttons)
-    // are too, whatever the user's language. Without the translation they stay English.
-    static QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
-                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTexts);
+    SetupJapaneseInterface();
 
     const QLocale locale = QLocale::system();
     TFormatSettings& fs = FormatSettings();

@@ -255,7 +255,7 @@ struct THeaderEnvironment {
     QString Computer;
     QString User;
     QString System;
-    QLocale Locale;
+    QLocale Locale; // formats &D and &d: Japanese, whatever the system's language
     static THeaderEnvironment Current();
 };
 QString ExpandHeaderText(const QString& Text, int PageNo, int PageCount, const QString& FileName,

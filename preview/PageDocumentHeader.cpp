@@ -67,7 +67,8 @@ THeaderEnvironment THeaderEnvironment::Current() {
     env.User = LoggedOnUser();
     env.System = QSysInfo::prettyProductName() + QStringLiteral(" (Build:") +
                  QSysInfo::kernelVersion() + QStringLiteral(")");
-    env.Locale = QLocale::system();
+    // The reports are Japanese: so are their dates, whatever the system's language.
+    env.Locale = QLocale(QLocale::Japanese, QLocale::Japan);
     return env;
 }
 
