@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -97,6 +98,11 @@ TSurveyImportForm::TSurveyImportForm(const TInputData& Data, QWidget* AOwner)
     layout->addLayout(row);
     layout->addWidget(Summary);
     layout->addWidget(buttons);
+
+    // And its files, as they were chosen: kind and surface too.
+    if (known)
+        for (const std::string& line : geo.Sources)
+            RestoreSource(line);
 }
 
 TSurveyImportForm::~TSurveyImportForm() = default;
@@ -135,6 +141,31 @@ void TSurveyImportForm::Browse(TFileRow& Row) {
         return;
     Row.Path->setText(name);
     FileChosen(Row);
+}
+
+// "ground|plan\tkind\tsurface\tpath", as the last import stored it; other roles (layers) have
+// no row here.
+void TSurveyImportForm::RestoreSource(const std::string& Line) {
+    std::vector<std::string> part;
+    size_t at = 0;
+    for (int i = 0; i < 3; ++i) {
+        const size_t tab = Line.find('\t', at);
+        if (tab == std::string::npos)
+            return;
+        part.push_back(Line.substr(at, tab - at));
+        at = tab + 1;
+    }
+    TFileRow* row = part[0] == "ground" ? &Ground : part[0] == "plan" ? &Plan : nullptr;
+    if (!row || at >= Line.size())
+        return;
+    const QString path = QFile::decodeName(QByteArray::fromStdString(Line.substr(at)));
+    row->Path->setText(path);
+    for (int k = 0; k < row->Kind->count(); ++k)
+        if (part[1] == SurveyFileKindName(static_cast<TSurveyFileKind>(k)))
+            row->Kind->setCurrentIndex(k);
+    row->Surface->setEditText(QString::fromStdString(part[2]));
+    // Taken as chosen: looking at the file again would only ask for what is shown.
+    row->Detected = path;
 }
 
 // The kind is found from the file; for LandXML its surfaces are listed to choose from.

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 class QComboBox;
 class QLabel;
@@ -49,6 +50,7 @@ private:
     TFileRow FileRow(const QString& Label, class QGridLayout* Grid, int Row);
     void Browse(TFileRow& Row);
     void FileChosen(TFileRow& Row);
+    void RestoreSource(const std::string& Line);
     void Invalidate();
     void PreviewClick();
     bool Options(TSurveyImportOptions& O);
