@@ -7,7 +7,52 @@ double RoundRate3(double Value) {
     return std::nearbyint(Value * 1000.0) / 1000.0;
 }
 
-TRateSimulation StartRateSimulation(const TInputData& Data, const TCalcTotals& Sum) {
+namespace {
+
+// A project's rates, its results' phase and date and its listener, kept while other rates are
+// tried on it; the listener is held back meanwhile, so that windows see only the outcome.
+struct TKeptRates {
+    TInputData& Data;
+    double Rates[TInputData::SolidCount];
+    const bool Calculated;
+    const int64_t Time;
+    const TPhaseChange Listener;
+
+    explicit TKeptRates(TInputData& D)
+        : Data(D), Calculated(D.GetPhase(2)), Time(D.CalcTime()), Listener(D.OnPhaseChange()) {
+        for (int i = 0; i < TInputData::SolidCount; ++i)
+            Rates[i] = D.GetSolidValue(i, 0);
+        D.SetOnPhaseChange(nullptr);
+    }
+    void PutRatesBack() {
+        for (int i = 0; i < TInputData::SolidCount; ++i)
+            Data.SetSolidValue(i, 0, Rates[i]);
+    }
+    // The listener is given back and hears phase 2 when it differs from before.
+    void Release() {
+        Data.SetOnPhaseChange(Listener);
+        if (Listener && Data.GetPhase(2) != Calculated)
+            Listener(Data, 2, Data.GetPhase(2));
+    }
+};
+
+// The amended figures of Sim's rates, from the calculation that applying them runs.
+void CalculateAmendment(TInputData& Data, TRateSimulation& Sim, const TProgress& Progress) {
+    Sim.Amended = true;
+    Sim.AmendedTotals = AmendedTotals(Data, Sim, Progress);
+    const TCalcTotals& t = Sim.AmendedTotals;
+    if (Sim.CutCorrection) {
+        Sim.AmendedVolume = static_cast<double>(t.CV[1][0]);
+        Sim.AmendedRate = t.CV[0][0] > 0 ? RoundRate3(Sim.AmendedVolume / t.CV[0][0]) : 1.0;
+    } else {
+        Sim.AmendedVolume = static_cast<double>(t.BV[1]);
+        Sim.AmendedRate = Sim.Rate[0];
+    }
+}
+
+} // namespace
+
+TRateSimulation CurrentRateSimulation(const TInputData& Data, const TCalcTotals& Sum) {
     TRateSimulation s;
     // As the calculation reads it: only 1 corrects the fill, any other value (a foreign file's)
     // corrects the cut, so the simulator amends the rates that are actually used.
@@ -16,29 +61,31 @@ TRateSimulation StartRateSimulation(const TInputData& Data, const TCalcTotals& S
         s.CurrentVolume = Sum.CV[1][0];
         s.CurrentRate = Sum.CV[0][0] > 0 ? double(Sum.CV[1][0]) / Sum.CV[0][0] : 1.0;
         s.TargetVolume = Sum.BV[1];
-        TLayerSelection all{};
-        for (int t = 0; t < TInputData::MaxLayer; ++t)
-            all[t] = t < Data.Layer();
-        RecalcCutAmendment(Data, Sum, all, s);
-        return s;
-    }
-    s.CurrentVolume = Sum.BV[1];
-    s.TargetVolume = Sum.CV[1][0];
-    if (Sum.BV[0] > 0) {
-        s.CurrentRate = double(Sum.BV[1]) / Sum.BV[0];
-        s.Rate[0] = RoundRate3(double(Sum.CV[1][0]) / Sum.BV[0]);
     } else {
-        s.CurrentRate = 1.0;
-        s.Rate[0] = 1.0;
+        s.CurrentVolume = Sum.BV[1];
+        s.CurrentRate = Sum.BV[0] > 0 ? double(Sum.BV[1]) / Sum.BV[0] : 1.0;
+        s.TargetVolume = Sum.CV[1][0];
     }
-    s.Amended = true;
-    s.AmendedRate = s.Rate[0];
-    s.AmendedVolume = std::nearbyint(double(Sum.BV[0]) * s.Rate[0]);
     return s;
 }
 
-bool RecalcCutAmendment(const TInputData& Data, const TCalcTotals& Sum,
-                        const TLayerSelection& Selected, TRateSimulation& Sim) {
+TRateSimulation StartRateSimulation(TInputData& Data, const TCalcTotals& Sum,
+                                    const TProgress& Progress) {
+    TRateSimulation s = CurrentRateSimulation(Data, Sum);
+    if (s.CutCorrection) {
+        TLayerSelection all{};
+        for (int t = 0; t < TInputData::MaxLayer; ++t)
+            all[t] = t < Data.Layer();
+        RecalcCutAmendment(Data, Sum, all, s, Progress);
+        return s;
+    }
+    s.Rate[0] = Sum.BV[0] > 0 ? RoundRate3(double(Sum.CV[1][0]) / Sum.BV[0]) : 1.0;
+    CalculateAmendment(Data, s, Progress);
+    return s;
+}
+
+bool RecalcCutAmendment(TInputData& Data, const TCalcTotals& Sum, const TLayerSelection& Selected,
+                        TRateSimulation& Sim, const TProgress& Progress) {
     const int L = Data.Layer();
     double selectedCut = 0.0;
     double remaining = Sum.BV[1];
@@ -51,18 +98,48 @@ bool RecalcCutAmendment(const TInputData& Data, const TCalcTotals& Sum,
     if (!(remaining > 0.0 && selectedCut > 0.0))
         return false;
     const double factor = remaining / selectedCut;
-    double amended = 0.0;
+    TRateSimulation next = Sim;
     for (int i = 1; i <= L; ++i) {
         double rate = Data.GetSolidValue(i, 0);
         if (Selected[i - 1])
             rate = RoundRate3(rate * factor);
-        Sim.Rate[i - 1] = rate;
-        amended += Sum.CV[0][i] * rate;
+        next.Rate[i - 1] = rate;
     }
-    Sim.Amended = true;
-    Sim.AmendedVolume = amended;
-    Sim.AmendedRate = Sum.CV[0][0] > 0 ? RoundRate3(amended / Sum.CV[0][0]) : 1.0;
+    CalculateAmendment(Data, next, Progress);
+    Sim = next;
     return true;
+}
+
+TCalcTotals AmendedTotals(TInputData& Data, const TRateSimulation& Sim, const TProgress& Progress) {
+    // In the project itself rather than in a copy, which on a large site costs more than two
+    // calculations (its memory is new) and would double the memory held.
+    TKeptRates kept(Data);
+    TCalcTotals t;
+    try {
+        ApplyRateSimulation(Data, Sim);
+        Data.Calcrate(Progress);
+        t = Data.GetCalcTotals();
+        kept.PutRatesBack();
+        // The same inputs give the same records: the results are again those of before.
+        if (kept.Calculated) {
+            Data.Calcrate();
+            Data.SetCalcTime(kept.Time);
+        }
+        Data.SetPhase(2, kept.Calculated);
+    } catch (const ECancelled&) {
+        // Heard before the records were written: they are still the old rates' results.
+        kept.PutRatesBack();
+        Data.SetPhase(2, kept.Calculated);
+        kept.Release();
+        throw;
+    } catch (...) {
+        kept.PutRatesBack();
+        Data.SetPhase(2, false); // the records may be the new rates' or none
+        kept.Release();
+        throw;
+    }
+    kept.Release();
+    return t;
 }
 
 void ApplyRateSimulation(TInputData& Data, const TRateSimulation& Sim) {
@@ -85,25 +162,17 @@ bool ApplyRateSimulationAndRecalc(TInputData& Data, const TRateSimulation& Sim,
         ApplyRateSimulation(Data, Sim);
         return Data.Calcrate();
     }
-    double rates[TInputData::SolidCount];
-    for (int i = 0; i < TInputData::SolidCount; ++i)
-        rates[i] = Data.GetSolidValue(i, 0);
-    const bool calculated = Data.GetPhase(2);
-    const TPhaseChange listener = Data.OnPhaseChange();
-    Data.SetOnPhaseChange(nullptr);
+    TKeptRates kept(Data);
     bool any = false;
     try {
         ApplyRateSimulation(Data, Sim);
         any = Data.Calcrate(Progress);
     } catch (...) {
-        for (int i = 0; i < TInputData::SolidCount; ++i)
-            Data.SetSolidValue(i, 0, rates[i]);
-        Data.SetPhase(2, calculated);
-        Data.SetOnPhaseChange(listener);
+        kept.PutRatesBack();
+        Data.SetPhase(2, kept.Calculated);
+        kept.Release();
         throw;
     }
-    Data.SetOnPhaseChange(listener);
-    if (listener && Data.GetPhase(2) != calculated)
-        listener(Data, 2, Data.GetPhase(2));
+    kept.Release();
     return any;
 }

@@ -3,9 +3,11 @@
 #include "controls/ArrowMark.h"
 #include "controls/FittedText.h"
 #include "controls/MessageBoxes.h"
+#include "controls/ProgressRun.h"
 #include "platform/NumberFormat.h"
 #include "results/ResultGlyphs.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHideEvent>
@@ -136,7 +138,7 @@ TTargetRateCalcForm::~TTargetRateCalcForm() {
 void TTargetRateCalcForm::SetInputData(TInputData& Value) {
     FInputData = &Value;
     FSumData = Value.GetCalcTotals();
-    FSim = StartRateSimulation(Value, FSumData);
+    FSim = CurrentRateSimulation(Value, FSumData);
     const bool cut = FSim.CutCorrection;
     {
         const QSignalBlocker blocks[] = {QSignalBlocker(CheckBox[0]), QSignalBlocker(CheckBox[1]),
@@ -151,15 +153,37 @@ void TTargetRateCalcForm::SetInputData(TInputData& Value) {
     ShowFigure(RateEdit, RateText(FSim.CurrentRate), FEditFont);
     ShowFigure(DoryouEdit, VolumeText(FSim.CurrentVolume), FEditFont);
     ShowFigure(TargetEdit, VolumeText(FSim.TargetVolume), FEditFont);
-    // Figures of an earlier opening would read as this project's; without an amendment the
-    // fields stay empty.
+    // Figures of an earlier opening would read as this project's; without an amendment (none
+    // reaches the target, or its calculation was cancelled) the fields stay empty.
     AmendRateEdit->clear();
     AmendDoryouEdit->clear();
-    if (FSim.Amended) {
-        ShowFigure(AmendRateEdit, RateText(FSim.AmendedRate), FEditFont);
-        ShowFigure(AmendDoryouEdit, VolumeText(FSim.AmendedVolume), FEditFont);
-    }
+    TInputData& project = Value;
+    const TCalcTotals sum = FSumData;
+    TRateSimulation sim;
+    if (Amend(
+            [&](const TProgress& Progress) { sim = StartRateSimulation(project, sum, Progress); }))
+        FSim = sim;
+    if (FSim.Amended)
+        ShowAmendment();
     BitBtn1->setFocus(); // not a read-only figure, which would open selected
+}
+
+bool TTargetRateCalcForm::Amend(const std::function<void(const TProgress&)>& Work) {
+    // The amended volume is a calculation of the whole site with the new rates (in the
+    // project, which is then put back): a large one takes a while. The box belongs to the
+    // window the user is in (this one is not shown yet on opening).
+    bool done = false;
+    RunGuarded(this, [&]() {
+        done =
+            RunWithProgress(isVisible() ? this : QApplication::activeWindow(), windowTitle(),
+                            QStringLiteral("修正後の土量を計算しています..."), *FInputData, Work);
+    });
+    return done;
+}
+
+void TTargetRateCalcForm::ShowAmendment() {
+    ShowFigure(AmendRateEdit, RateText(FSim.AmendedRate), FEditFont);
+    ShowFigure(AmendDoryouEdit, VolumeText(FSim.AmendedVolume), FEditFont);
 }
 
 bool TTargetRateCalcForm::Execute() {
@@ -176,10 +200,17 @@ void TTargetRateCalcForm::RecalcAmendment() {
     TLayerSelection selected{};
     for (int t = 0; t < 5; ++t)
         selected[t] = CheckBox[t]->isChecked();
-    if (!RecalcCutAmendment(*FInputData, FSumData, selected, FSim))
-        return; // the last amendment stands
-    ShowFigure(AmendRateEdit, RateText(FSim.AmendedRate), FEditFont);
-    ShowFigure(AmendDoryouEdit, VolumeText(FSim.AmendedVolume), FEditFont);
+    TInputData& project = *FInputData;
+    TRateSimulation sim = FSim;
+    bool reached = false;
+    // Out of reach, cancelled or failed: the last amendment stands.
+    if (!Amend([&](const TProgress& Progress) {
+            reached = RecalcCutAmendment(project, FSumData, selected, sim, Progress);
+        }) ||
+        !reached)
+        return;
+    FSim = sim;
+    ShowAmendment();
 }
 
 void TTargetRateCalcForm::BitBtn2Click() {

@@ -2,16 +2,19 @@
 // The change-rate simulator ("変化率シミュレータ"): which rates would balance the corrected cut
 // and the corrected fill. It shows the corrected side's current rate and volume, the target
 // (the other side) and the amended rate and volume; with cut correction the user picks the
-// layers whose rates may change. The arithmetic is the core's (model/RateCalc.h); this window
-// only shows it and stores the amended rates when the user applies them.
+// layers whose rates may change. The arithmetic is the core's (model/RateCalc.h): the amended
+// volume is the calculation that applying runs, so the figure shown is the one applying gives.
+// This window only shows it and stores the amended rates when the user applies them.
 
 #include "model/RateCalc.h"
+#include "platform/Progress.h"
 
 #include <QDialog>
 #include <QFont>
 #include <QPoint>
 
 #include <array>
+#include <functional>
 
 class QCheckBox;
 class QGroupBox;
@@ -58,6 +61,11 @@ protected:
     void showEvent(QShowEvent* Event) override;
 
 private:
+    // Runs the calculation of an amendment under the progress box; false when cancelled or
+    // failed (the failure shown).
+    bool Amend(const std::function<void(const TProgress&)>& Work);
+    void ShowAmendment();
+
     TInputData* FInputData = nullptr;
     TCalcTotals FSumData;
     TRateSimulation FSim;

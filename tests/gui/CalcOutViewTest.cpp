@@ -357,7 +357,9 @@ TEST_F(ResultNavigation, StoredRatesDisableTheResultButtons) {
     d.Calcrate();
     ASSERT_TRUE(nav->SumViewButton->isEnabled());
     WhenModal([&](QWidget*) {
-        WhenModal([&](QWidget*) { ClickWidget(rateForm.BitBtn2); }); // "適用"
+        // "適用", once the simulator has worked out its amendment and shows.
+        WhenModal([&](QWidget*) { ClickWidget(rateForm.BitBtn2); },
+                  [&](QWidget* W) { return W == &rateForm; });
         ClickWidget(sumForm.BitBtn4);
         sumForm.reject();
     });
