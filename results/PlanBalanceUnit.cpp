@@ -168,6 +168,17 @@ void TPlanBalanceForm::SetInputData(TInputData& Value) {
                                .arg(QString::fromUtf8(CalcMethodName(Value.CalcType())),
                                     QString::fromUtf8(kRoundNames[round]),
                                     QString::fromUtf8(kRateNames[Value.RateType() == 1 ? 1 : 0])));
+    // The project's figures as they stand, from its results while it has them, so that a
+    // search cancelled on opening still shows them (the search finds the same ones).
+    if (Value.GetPhase(2)) {
+        const TVolumeTotals now = VolumeTotals(Value);
+        FillEdit->setText(Volume(now.BV[1]));
+        CutEdit->setText(Volume(now.CV[1][0]));
+        SurplusEdit->setText(Volume(now.Surplus()));
+    } else {
+        for (QLineEdit* e : {FillEdit, CutEdit, SurplusEdit})
+            e->clear();
+    }
     TargetEdit->setText(QStringLiteral("0"));
     Search(0);
     TargetEdit->setFocus();
@@ -201,10 +212,9 @@ void TPlanBalanceForm::Search(int64_t Target) {
                          QStringLiteral("調整量を求めています..."), [&](const TProgress& Progress) {
                              found = FindPlanBalance(project, Target, Progress);
                          })) {
-        // Nothing found is shown, not the figures of an earlier search or project.
+        // Nothing found is shown, not the figures of an earlier search. The current figures
+        // stay: the project did not change.
         ClearResult();
-        for (QLineEdit* e : {FillEdit, CutEdit, SurplusEdit})
-            e->clear();
         ShowMessage(QStringLiteral("調整量の計算を中止しました。「計算」でやり直せます。"), true);
         return;
     }

@@ -13,6 +13,7 @@
 #include "controls/ProgressRun.h"
 #include "controls/StringGrid.h"
 #include "model/DataUnit.h"
+#include "platform/NumberFormat.h"
 #include "results/CalcOutDetailUnit.h"
 #include "results/CalcOutView.h"
 #include "results/MethodCompareUnit.h"
@@ -226,7 +227,8 @@ TEST_F(ProgressWindows, RateRecalculationStoresAndShows) {
 }
 
 // The method comparison and the plan balance on a large site, cancelled: no comparison window
-// opens, the balance window opens without figures and says why, and the project is untouched.
+// opens, the balance window opens with the project's current figures but no shift and says
+// why, and the project is untouched.
 TEST_F(ProgressWindows, ComparisonAndBalanceCanBeCancelled) {
     TInputData& d = nav->InputData();
     BigSite(d, 1000);
@@ -254,14 +256,17 @@ TEST_F(ProgressWindows, ComparisonAndBalanceCanBeCancelled) {
     EXPECT_FALSE(compareShown);
     EXPECT_TRUE(TSnapshot(d) == before);
 
-    QString message, fill;
+    QString message, now, found;
     bool applicable = true;
     CancelProgressBox(nullptr, &label);
     WhenModal(
         [&](QWidget* W) {
             auto* form = static_cast<TPlanBalanceForm*>(W);
             message = form->MessageLabel->text();
-            fill = form->FillEdit->text() + form->ShiftEdit->text();
+            now = QStringList{form->FillEdit->text(), form->CutEdit->text(),
+                              form->SurplusEdit->text()}
+                      .join(QLatin1Char('|'));
+            found = form->AfterFillEdit->text() + form->ShiftEdit->text();
             applicable = form->ApplyButton->isEnabled();
             ClickWidget(form->CancelButton);
         },
@@ -269,7 +274,13 @@ TEST_F(ProgressWindows, ComparisonAndBalanceCanBeCancelled) {
     ClickWidget(sumForm.BitBtn6);
     EXPECT_EQ(label, QStringLiteral("調整量を求めています..."));
     EXPECT_EQ(message, QStringLiteral("調整量の計算を中止しました。「計算」でやり直せます。"));
-    EXPECT_EQ(fill, QString());
+    const TCalcTotals t = d.GetCalcTotals();
+    const auto volume = [](int64_t V) {
+        return QString::fromStdString(FormatThousands(static_cast<double>(V), 0));
+    };
+    EXPECT_EQ(now, QStringList({volume(t.BV[1]), volume(t.CV[1][0]), volume(t.CV[1][0] - t.BV[1])})
+                       .join(QLatin1Char('|')));
+    EXPECT_EQ(found, QString());
     EXPECT_FALSE(applicable);
     EXPECT_TRUE(TSnapshot(d) == before);
     EXPECT_TRUE(d.GetPhase(2));
