@@ -150,8 +150,36 @@ void TPreViewBase::AddSumnails(bool ReviewOn) {
     FSumnailReview = FSumnailReview || ReviewOn;
     for (const auto& [index, s] : FSumnails)
         s->SetReviewOn(FSumnailReview);
-    SumnailPane->resize(SumnailPane->width(), FSumnailCount * SumnailStep());
+    // A widget is at most 16,777,215 pixels high, some 118,000 A4 thumbnails: a longer strip
+    // scrolls through a pane of this height (see SumnailTop).
+    constexpr qint64 highestPane = 8'000'000;
+    SumnailPane->resize(SumnailPane->width(),
+                        static_cast<int>(std::min(SumnailStrip(), highestPane)));
     ShowSumnails();
+}
+
+qint64 TPreViewBase::SumnailStrip() const {
+    return qint64(FSumnailCount) * SumnailStep();
+}
+
+// Where the strip of thumbnails (every one of them, one under the other) is scrolled to, and
+// back: the pane's scroll range stands for the strip's in proportion, one to one when the
+// whole strip fits into the pane.
+qint64 TPreViewBase::SumnailTop() const {
+    const QScrollBar* bar = ScrollBox2->verticalScrollBar();
+    const qint64 range = std::max<qint64>(0, SumnailStrip() - ScrollBox2->viewport()->height());
+    if (range <= bar->maximum() || bar->maximum() <= 0)
+        return bar->value();
+    return std::llround(double(bar->value()) * double(range) / bar->maximum());
+}
+
+int TPreViewBase::SumnailScrollValue(qint64 Top) const {
+    const QScrollBar* bar = ScrollBox2->verticalScrollBar();
+    const qint64 range = std::max<qint64>(0, SumnailStrip() - ScrollBox2->viewport()->height());
+    Top = std::clamp<qint64>(Top, 0, range);
+    if (range <= bar->maximum())
+        return static_cast<int>(Top);
+    return static_cast<int>(std::llround(double(Top) * bar->maximum() / double(range)));
 }
 
 void TPreViewBase::ShowSumnails() {
@@ -161,16 +189,23 @@ void TPreViewBase::ShowSumnails() {
     // and a few either side for the wheel, are widgets.
     constexpr int spare = 8;
     const int step = SumnailStep();
-    const int top = ScrollBox2->verticalScrollBar()->value();
-    const int first = std::max(0, top / step - spare);
-    const int last =
-        std::min(FSumnailCount - 1, (top + ScrollBox2->viewport()->height()) / step + spare);
+    const qint64 top = SumnailTop();
+    const int first = static_cast<int>(std::max<qint64>(0, top / step - spare));
+    const int last = static_cast<int>(std::min<qint64>(
+        FSumnailCount - 1, (top + ScrollBox2->viewport()->height()) / step + spare));
+    // Thumbnail i in pane coordinates: the pane's visible top (the scroll position) stands for
+    // the strip's.
+    const int paneTop = ScrollBox2->verticalScrollBar()->value();
+    const auto place = [&](TSumnail* S, int I) {
+        S->move(S->x(), static_cast<int>(paneTop + (qint64(I) * step - top)));
+    };
     for (auto it = FSumnails.begin(); it != FSumnails.end();) {
         if (it->first < first || it->first > last) {
             it->second->hide();
             it->second->deleteLater();
             it = FSumnails.erase(it);
         } else {
+            place(it->second, it->first);
             ++it;
         }
     }
@@ -185,6 +220,7 @@ void TPreViewBase::ShowSumnails() {
         s->SetPaperHeight(FDocument.PaperH());
         s->SetPaperWidth(FDocument.PaperW());
         s->SetNumber(i + 1);
+        place(s, i);
         s->SetMarzin({m[0], m[1], m[2], m[3]});
         if (caps.DpiY > 0)
             s->SetPrinterPaperHeight(caps.PaperH * 254.0 / caps.DpiY);
@@ -320,11 +356,11 @@ void TPreViewBase::SetDrawPageNum(int Value) {
 void TPreViewBase::ScrollSumnailIntoView() {
     if (FDrawPageNum < 1 || FDrawPageNum > FSumnailCount)
         return;
-    QScrollBar* bar = ScrollBox2->verticalScrollBar();
-    // Thumbnail tops are pane coordinates; the pane's visible top is the scroll position.
+    // The thumbnail in the middle of the pane.
     const int step = SumnailStep();
-    const int pos = (FDrawPageNum - 1) * step - (ScrollBox2->viewport()->height() - (step - 5)) / 2;
-    bar->setValue(std::max(0, pos));
+    const qint64 top =
+        qint64(FDrawPageNum - 1) * step - (ScrollBox2->viewport()->height() - (step - 5)) / 2;
+    ScrollBox2->verticalScrollBar()->setValue(SumnailScrollValue(top));
     ShowSumnails();
 }
 
@@ -430,8 +466,12 @@ bool TPreViewBase::WheelOverSumnails(QWheelEvent* Event) {
         else if (delta > 0)
             PagePreActionExecute();
     } else {
+        // The strip moves by the wheel's turn, and by a step of the scroll bar at least.
         QScrollBar* bar = ScrollBox2->verticalScrollBar();
-        bar->setValue(bar->value() - delta);
+        int value = SumnailScrollValue(SumnailTop() - delta);
+        if (value == bar->value() && delta != 0)
+            value += delta < 0 ? 1 : -1;
+        bar->setValue(value);
     }
     return true;
 }

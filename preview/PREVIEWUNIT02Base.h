@@ -203,6 +203,11 @@ protected:
     void ShowSumnails();
     // The thumbnail's height and the distance from one to the next, in pixels.
     int SumnailStep() const;
+    // The height of every thumbnail one under the other, in pixels; the strip's line at the
+    // pane's visible top; the pane's scroll position that puts the strip's line Top there.
+    qint64 SumnailStrip() const;
+    qint64 SumnailTop() const;
+    int SumnailScrollValue(qint64 Top) const;
 
     std::map<int, TSumnail*> FSumnails; // by page index, the thumbnails made
     int FSumnailCount = 0;

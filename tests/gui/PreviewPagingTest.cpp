@@ -14,6 +14,7 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -23,11 +24,11 @@ namespace {
 // only on the pages kept, so that a page costs little to compose.
 constexpr int kPages = 25642;
 
-TPreViewForm& LongPreview() {
+TPreViewForm& LongPreview(int Pages = kPages) {
     TPreViewForm& preview = PreparedPreview();
-    preview.SetOnPaperChange([](TPageDocument& P) {
+    preview.SetOnPaperChange([Pages](TPageDocument& P) {
         P.AllPageClear();
-        for (int i = 0; i < kPages; ++i) {
+        for (int i = 0; i < Pages; ++i) {
             const bool drawn = P.Recording();
             P.NewPage();
             if (!drawn)
@@ -44,16 +45,22 @@ TPreViewForm& LongPreview() {
     return preview;
 }
 
+// Whether thumbnail Index (0-based) is made and wholly in sight in the thumbnail pane.
+bool SumnailInSight(TPreViewForm& Preview, int Index) {
+    const TSumnail* thumbnail = Preview.Sumnail(Index);
+    return thumbnail && thumbnail->isVisible() &&
+           thumbnail->visibleRegion().boundingRect() == thumbnail->rect();
+}
+
 // The page the window shows, once the page view, the page box, the status bar and the
-// thumbnail all agree on it; 0 when they do not.
+// thumbnail in sight all agree on it; 0 when they do not.
 int ShownPage(TPreViewForm& Preview) {
     const int n = Preview.DrawPageNum();
-    const QString numbers = QStringLiteral("%1 / %2").arg(n).arg(kPages);
-    const TSumnail* thumbnail = Preview.Sumnail(n - 1);
+    const QString numbers = QStringLiteral("%1 / %2").arg(n).arg(Preview.PageNum());
     const bool agree = GrabPage(Preview, n - 1).Has(QStringLiteral("頁 %1").arg(n)) &&
                        Preview.PageBox->text() == numbers &&
-                       Preview.StatusPanels[1]->text() == numbers && thumbnail &&
-                       thumbnail->Selected() && thumbnail->isVisible();
+                       Preview.StatusPanels[1]->text() == numbers &&
+                       SumnailInSight(Preview, n - 1) && Preview.Sumnail(n - 1)->Selected();
     return agree ? n : 0;
 }
 
@@ -219,6 +226,41 @@ TEST(PreviewPaging, PageBoxGoesToTheNumberTyped) {
     EXPECT_TRUE(edit->text().startsWith(QStringLiteral("2345")));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
     EXPECT_EQ(ShownPage(preview), 2345);
+    Finish(preview);
+}
+
+// More thumbnails than a widget is high (some 118,000 of A4): the pane still reaches every
+// one of them, by the paging and by its scroll bar.
+TEST(PreviewPaging, ThumbnailsOfAnyNumberOfPages) {
+    constexpr int pages = 300000;
+    TPreViewForm& preview = LongPreview(pages);
+    ASSERT_EQ(preview.PageNum(), pages);
+    QScrollBar* bar = preview.ScrollBox2->verticalScrollBar();
+    const struct { int Page; } shown[] = {{pages}, {1}, {pages / 2}, {200001}, {pages - 1}};
+    for (const auto& s : shown) {
+        SCOPED_TRACE(s.Page);
+        preview.SetDrawPageNum(s.Page);
+        QApplication::processEvents();
+        EXPECT_EQ(ShownPage(preview), s.Page);
+    }
+    // Dragged to its ends, the scroll bar shows the first and the last thumbnail.
+    bar->setValue(bar->maximum());
+    QApplication::processEvents();
+    EXPECT_TRUE(SumnailInSight(preview, pages - 1));
+    bar->setValue(0);
+    QApplication::processEvents();
+    EXPECT_TRUE(SumnailInSight(preview, 0));
+    // The wheel scrolls the thumbnails, forwards from the top, back again from the end.
+    QWheelEvent down(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(preview.ScrollBox2->viewport(), &down);
+    EXPECT_GT(bar->value(), 0);
+    EXPECT_FALSE(SumnailInSight(preview, 0));
+    // A thumbnail's click still shows its page.
+    bar->setValue(bar->maximum());
+    QApplication::processEvents();
+    ClickWidget(preview.Sumnail(pages - 2));
+    EXPECT_EQ(ShownPage(preview), pages - 1);
     Finish(preview);
 }
 
