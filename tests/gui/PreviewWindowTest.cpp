@@ -145,8 +145,8 @@ TEST(PreviewWindow, PagingByCommandsKeysAndThumbnails) {
 }
 
 // A click or a wheel turn gives a scroll area the focus; Up and Down still page, since the
-// window sees them before its controls. Other keys stay the control's, and the windows the
-// preview opens keep their own Up and Down.
+// window sees them before its controls. Page Down scrolls a page taller than the view first,
+// and the windows the preview opens keep their own Up and Down.
 TEST(PreviewWindow, PageKeysWhateverControlHasTheFocus) {
     TPreViewForm& preview = PreviewOfPages(3);
     for (QScrollArea* area : {preview.ScrollBox1, preview.ScrollBox2}) {
