@@ -84,6 +84,12 @@ int Import(const std::vector<std::string>& args) {
     }
     if (ground.empty() || origin.empty() || out.empty())
         return -1;
+    // The survey files are only read; the base project may be updated in place.
+    std::vector<std::string> surveys = layers;
+    surveys.push_back(ground);
+    if (!plan.empty())
+        surveys.push_back(plan);
+    RefuseInputAsOutput(out, surveys);
     TSurveyImportOptions o;
     const size_t comma = origin.find(',');
     if (comma == std::string::npos ||

@@ -208,6 +208,15 @@ void LoadProject(TInputData& Data, const std::string& File) {
     Data.FileLoad(in);
 }
 
+void RefuseInputAsOutput(const std::string& Output, const std::vector<std::string>& Inputs) {
+    for (const std::string& in : Inputs)
+        if (IsSameFile(Output, in))
+            throw EFailure(
+                StrFormat("出力先 %s は入力の %s と同じファイルです。入力を失わないよう、"
+                          "別のファイルに書き出してください。",
+                          ShownFileName(Output).c_str(), ShownFileName(in).c_str()));
+}
+
 void LoadCalculated(TInputData& Data, const std::string& File) {
     LoadProject(Data, File);
     // A project saved with valid results was recalculated by the load already.

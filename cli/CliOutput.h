@@ -19,6 +19,10 @@ void LoadProject(TInputData& Data, const std::string& File);
 // error when mesh volumes stopped at their 32-bit limit.
 void LoadCalculated(TInputData& Data, const std::string& File);
 
+// Refuses (EFailure) an output that is the same file as one of the inputs, through links:
+// writing it would destroy what the command reads. "-" and files not yet there pass.
+void RefuseInputAsOutput(const std::string& Output, const std::vector<std::string>& Inputs);
+
 void PrintSummaryText(std::FILE* out, const TInputData& Data);
 void PrintCalcJson(std::FILE* out, const TInputData& Data);
 // "警告: ..." when volumes of calculated meshes stopped at their 32-bit limit; else nothing.

@@ -21,6 +21,7 @@
 #include "platform/NumberFormat.h"
 
 #include <cerrno>
+#include <charconv>
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
@@ -94,6 +95,7 @@ void WriteCp932Output(const std::string& path, const std::string& text) {
 int Export(const std::string& command, const std::vector<std::string>& args) {
     if (args.size() != 2)
         return Usage();
+    RefuseInputAsOutput(args[1], {args[0]});
     TInputData data;
     std::string text;
     if (command == "export-mesh") {
@@ -201,16 +203,19 @@ int Compare(const std::vector<std::string>& args) {
 }
 
 // A whole number of m³, with an optional sign.
+// Far beyond any site, and every whole number up to it is exact in the double sums and texts.
+constexpr int64_t kMostVolume = 1'000'000'000'000'000;
+
 bool ParseVolume(const std::string& Text, int64_t& Value) {
-    if (Text.empty() || Text.size() > 19)
+    const char* first = Text.data() + (!Text.empty() && Text[0] == '+' ? 1 : 0);
+    const char* last = Text.data() + Text.size();
+    if (first == last || *first == '+')
         return false;
-    const size_t sign = Text[0] == '-' || Text[0] == '+' ? 1 : 0;
-    if (sign == Text.size())
+    int64_t v = 0;
+    const auto r = std::from_chars(first, last, v);
+    if (r.ec != std::errc() || r.ptr != last || v < -kMostVolume || v > kMostVolume)
         return false;
-    for (size_t j = sign; j < Text.size(); ++j)
-        if (Text[j] < '0' || Text[j] > '9')
-            return false;
-    Value = std::stoll(Text);
+    Value = v;
     return true;
 }
 
@@ -224,8 +229,10 @@ int Balance(const std::vector<std::string>& args) {
             json = true;
         } else if (a == "--surplus" && i + 1 < args.size()) {
             if (!ParseVolume(args[++i], surplus)) {
-                std::fprintf(stderr, "目標残土量「%s」は m³ の整数で指定してください。\n",
-                             args[i].c_str());
+                std::fprintf(stderr,
+                             "目標残土量「%s」は m³ の整数（-%s 以上 %s 以下）で指定してください。\n",
+                             ShownFileName(args[i]).c_str(), FormatVolume(kMostVolume).c_str(),
+                             FormatVolume(kMostVolume).c_str());
                 return 2;
             }
         } else if (a == "-o" && i + 1 < args.size()) {
@@ -344,6 +351,8 @@ int Allocate(const std::vector<std::string>& args) {
     }
     if (file.empty())
         return Usage();
+    if (!out.empty())
+        RefuseInputAsOutput(out, {file});
     // Options that cannot be used are refused before the project is read.
     const std::string bad = CheckAllocOptions(options);
     if (!bad.empty()) {

@@ -13,6 +13,46 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+bool IsSameFile(const std::string& A, const std::string& B) {
+    if (A == "-" || B == "-")
+        return false;
+    struct stat a {
+    }, b{};
+    return ::stat(A.c_str(), &a) == 0 && ::stat(B.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
+std::string ShownFileName(const std::string& Name) {
+    constexpr size_t kMost = 256; // bytes of the name shown; the rest is "…"
+    std::string shown;
+    for (size_t i = 0; i < Name.size(); ++i) {
+        if (shown.size() >= kMost) {
+            // Cut at a character's start, never inside a UTF-8 sequence.
+            while (!shown.empty() && (static_cast<unsigned char>(shown.back()) & 0xC0) == 0x80)
+                shown.pop_back();
+            if (!shown.empty() && static_cast<unsigned char>(shown.back()) >= 0xC0)
+                shown.pop_back();
+            return shown + "…";
+        }
+        const auto c = static_cast<unsigned char>(Name[i]);
+        if (c < 0x20 || c == 0x7F) {
+            char code[5];
+            std::snprintf(code, sizeof code, "\\x%02X", c);
+            shown += code;
+        } else if (c == 0xC2 && i + 1 < Name.size() &&
+                   static_cast<unsigned char>(Name[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(Name[i + 1]) < 0xA0) {
+            // The C1 controls (U+0080..U+009F), which some terminals obey as escapes.
+            char code[7];
+            std::snprintf(code, sizeof code, "\\u%04X", static_cast<unsigned char>(Name[++i]));
+            shown += code;
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    return shown;
+}
+
 std::string SystemErrorText(int err) {
     switch (err) {
     case ENOENT:
@@ -213,14 +253,15 @@ void TAtomicFile::Discard() noexcept {
 
 void TAtomicFile::Fail(int Err) {
     Discard();
-    throw EFailure(StrFormat("ファイル「%s」を保存できませんでした。%s%s", FPath.c_str(),
-                             SystemErrorText(Err).c_str(),
+    throw EFailure(StrFormat("ファイル「%s」を保存できませんでした。%s%s",
+                             ShownFileName(FPath).c_str(), SystemErrorText(Err).c_str(),
                              FExisted ? "元のファイルは変更されていません。" : ""));
 }
 
 void TAtomicFile::Refuse(const char* Reason) {
     Discard();
-    throw EFailure(StrFormat("ファイル「%s」を保存できませんでした。%s", FPath.c_str(), Reason));
+    throw EFailure(StrFormat("ファイル「%s」を保存できませんでした。%s",
+                             ShownFileName(FPath).c_str(), Reason));
 }
 
 bool TAtomicFile::Flush() noexcept {
@@ -349,7 +390,8 @@ void WriteFileAtomic(const std::string& path, std::string_view bytes) {
 namespace {
 
 [[noreturn]] void ThrowOpen(const std::string& path, const std::string& reason) {
-    throw EFailure(StrFormat("ファイル「%s」を開けませんでした。%s", path.c_str(), reason.c_str()));
+    throw EFailure(StrFormat("ファイル「%s」を開けませんでした。%s", ShownFileName(path).c_str(),
+                             reason.c_str()));
 }
 
 // Only regular files are read; a folder, device, FIFO or socket answers its reason.
@@ -407,8 +449,8 @@ size_t TFileReader::Read(void* buf, size_t n) {
             if (errno == EINTR)
                 continue;
             const int err = errno;
-            throw EFailure(StrFormat("ファイル「%s」を読み込めませんでした。%s", FPath.c_str(),
-                                     SystemErrorText(err).c_str()));
+            throw EFailure(StrFormat("ファイル「%s」を読み込めませんでした。%s",
+                                     ShownFileName(FPath).c_str(), SystemErrorText(err).c_str()));
         }
         got += static_cast<size_t>(r);
     }

@@ -91,6 +91,15 @@ std::unique_ptr<TOutputSink> OpenOutput(const std::string& Path);
 // Writes `bytes` as the whole content of `path` through TAtomicFile. Throws EFailure.
 void WriteFileAtomic(const std::string& path, std::string_view bytes);
 
+// Whether A and B name one file: the same device and inode, through symbolic links and hard
+// links. False when either is "-" or does not exist.
+bool IsSameFile(const std::string& A, const std::string& B);
+
+// A file name fit to print in a message: control characters (line breaks, terminal escape
+// sequences) are shown as \xNN and very long names are cut, so a name can neither forge
+// lines nor drive the terminal.
+std::string ShownFileName(const std::string& Name);
+
 // Japanese text for a system error number, for failure messages.
 std::string SystemErrorText(int err);
 

@@ -114,7 +114,7 @@ private:
             FError.empty() ? StrFormat("XML として正しくありません（%s）。",
                                        XML_ErrorString(XML_GetErrorCode(FParser)))
                            : FError;
-        throw EFailure(StrFormat("%s の %lld 行目: ", FPath.c_str(), line) + what);
+        throw EFailure(StrFormat("%s の %lld 行目: ", ShownFileName(FPath).c_str(), line) + what);
     }
     void Stop(const std::string& what) {
         if (FError.empty())

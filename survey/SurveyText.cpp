@@ -7,6 +7,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/Failure.h"
+#include "platform/FileUtil.h"
 
 #include <charconv>
 #include <cmath>
@@ -115,7 +116,7 @@ std::string TSurveyText::Quote(std::string_view Field) const {
 }
 
 void TSurveyText::Fail(const std::string& What) const {
-    throw EFailure(StrFormat("%s の %lld 行目: ", FPath.c_str(), static_cast<long long>(FLineNo)) +
+    throw EFailure(StrFormat("%s の %lld 行目: ", ShownFileName(FPath).c_str(), static_cast<long long>(FLineNo)) +
                    What);
 }
 

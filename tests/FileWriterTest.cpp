@@ -280,3 +280,42 @@ TEST_F(FileWriter, ReaderRefusesWhatIsNotAFile) {
     }
     alarm(0);
 }
+
+// One file through any of its names; a name shown in a message never breaks a line or reaches
+// the terminal as a control sequence, and a huge one is cut at a character.
+TEST_F(FileWriter, SameFileThroughLinksAndShownNames) {
+    const std::string a = Path("a.msh"), b = Path("b.msh");
+    std::ofstream(a) << "a";
+    std::ofstream(b) << "b";
+    std::filesystem::create_symlink(a, Path("link"));
+    std::filesystem::create_hard_link(a, Path("hard"));
+    EXPECT_TRUE(IsSameFile(a, a));
+    EXPECT_TRUE(IsSameFile(a, Path("link")));
+    EXPECT_TRUE(IsSameFile(Path("hard"), Path("link")));
+    EXPECT_TRUE(IsSameFile(a, Path("./../") + dir.filename().string() + "/a.msh"));
+    EXPECT_FALSE(IsSameFile(a, b));
+    EXPECT_FALSE(IsSameFile(a, Path("missing")));
+    EXPECT_FALSE(IsSameFile("-", "-"));
+
+    const struct {
+        std::string Name, Shown;
+    } names[] = {
+        {"site.msh", "site.msh"},
+        {"造成.msh", "造成.msh"},
+        {"x\norigin 5 5\n.csv", "x\\x0Aorigin 5 5\\x0A.csv"},
+        {"\x1b]0;owned\x07\x1b[2J", "\\x1B]0;owned\\x07\\x1B[2J"},
+        {"c1\xc2\x9b"
+         "31m",
+         "c1\\u009B31m"},
+        {"tab\there", "tab\\x09here"},
+    };
+    for (const auto& n : names)
+        EXPECT_EQ(ShownFileName(n.Name), n.Shown);
+    std::string huge;
+    for (int i = 0; i < 1000; ++i)
+        huge += "名";
+    const std::string shown = ShownFileName(huge);
+    EXPECT_LT(shown.size(), 300u);
+    EXPECT_EQ(shown.substr(shown.size() - 3), "…");
+    EXPECT_EQ((shown.size() - 3) % 3, 0u) << "cut between characters";
+}

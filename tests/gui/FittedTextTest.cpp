@@ -188,11 +188,11 @@ TEST(FittedText, PrintedTableCellsKeepEveryDigit) {
 TEST(FittedText, SimulatorFiguresKeepEveryDigit) {
     TInputData d;
     d.SetLayer(1);
-    d.SetMeshSpan(100000.0);
+    d.SetMeshSpan(1000.0);
     for (int x = 0; x < 600; ++x) {
         TGridData g;
         g.X = x;
-        g.FH = 2000.0; // each mesh at the 32-bit limit of its field
+        g.FH = 3000.0; // each mesh at the 32-bit limit of its field
         d.SetMeshData(g);
     }
     d.Calcrate();
