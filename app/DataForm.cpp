@@ -24,6 +24,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
+#include <QUndoStack>
 
 #include <functional>
 
@@ -139,6 +140,7 @@ TInputForm::TInputForm(QWidget* AOwner) : QMdiSubWindow(AOwner) {
 TInputForm::~TInputForm() = default;
 
 void TInputForm::FormCreate() {
+    FUndoStack = new QUndoStack(this);
     SetProjectFile(QString());
     FInputData = std::make_unique<TInputData>();
     FInputData->SetOnPhaseChange(
@@ -262,6 +264,7 @@ void TInputForm::LoadFile(const QString& FileName) {
         SetProjectFile(FileName);
         setWindowTitle(CaptionFor(FileName));
         MarkUnmodified();
+        ClearUndo();
     });
     // A file with valid results was calculated as it was read.
     if (loaded)
@@ -280,7 +283,12 @@ void TInputForm::ImportButtonClick() {
     if (form.exec() != QDialog::Accepted || !form.Import())
         return;
     // Worked out completely before OK: registering cannot half-fail.
-    RunGuarded(this, [&]() { form.Import()->Apply(*FInputData); });
+    if (RunGuarded(this, [&]() { form.Import()->Apply(*FInputData); }))
+        ClearUndo();
+}
+
+void TInputForm::ClearUndo() {
+    FUndoStack->clear();
 }
 
 void TInputForm::SaveButtonClick() {
@@ -319,7 +327,10 @@ void TInputForm::BaseInputClick() {
     form->LoadFromModel(*FInputData);
     if (!form->Execute())
         return;
+    const size_t before = std::hash<std::string>()(FInputData->SaveToBytes());
     RunGuarded(this, [&]() { form->StoreToModel(*FInputData); });
+    if (std::hash<std::string>()(FInputData->SaveToBytes()) != before)
+        ClearUndo();
 }
 
 void TInputForm::CalcButtonClick() {
@@ -365,13 +376,13 @@ void TInputForm::MeshInputClick() {
     // Made once, on first use, and kept for the rest of the run like the other dialogs.
     if (!MeshInputForm)
         MeshInputForm = new TMeshInputForm(window());
-    MeshInputForm->SetInputData(FInputData.get());
+    MeshInputForm->SetInputData(FInputData.get(), FUndoStack);
     MeshInputForm->Execute();
 }
 void TInputForm::SumViewButtonClick() {
     if (!CalcOutForm)
         return;
-    CalcOutForm->SetInputData(*FInputData);
+    CalcOutForm->SetInputData(*FInputData, FUndoStack);
     CalcOutForm->Execute();
 }
 void TInputForm::AllocationButtonClick() {

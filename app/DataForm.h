@@ -10,6 +10,7 @@
 #include <vector>
 
 class QFrame;
+class QUndoStack;
 class TArrowMark;
 class TImageButton;
 class TInputData;
@@ -22,6 +23,12 @@ public:
 
     TInputData& InputData() { return *FInputData; }
     QString FileName() const { return FFileName; }
+    // The project's undo stack, handed to the windows that change it (the mesh data editor, the
+    // summary with its simulator and plan balance): one history, taken back in any window.
+    QUndoStack* UndoStack() const { return FUndoStack; }
+    // Ends the history: another project took this one's place, or a change that is not a step
+    // (base data, survey import) made the earlier steps meaningless.
+    void ClearUndo();
 
     // The two halves of opening and saving behind the file dialogs; true when done.
     void LoadFile(const QString& FileName);
@@ -100,4 +107,5 @@ private:
     QString FFileName;
     size_t FSavedHash = 0; // of the file image when last opened or saved
     std::unique_ptr<TInputData> FInputData;
+    QUndoStack* FUndoStack = nullptr;
 };

@@ -149,6 +149,8 @@ TMeshInputForm::TMeshInputForm(QWidget* AOwner) : QDialog(AOwner) {
 }
 
 TMeshInputForm::~TMeshInputForm() {
+    for (const QMetaObject::Connection& c : FUndoLinks)
+        disconnect(c);
     qApp->removeEventFilter(this);
     if (MeshInputForm == this)
         MeshInputForm = nullptr;
@@ -321,7 +323,7 @@ TMeshNode* TMeshInputForm::YTopNode() const {
 
 // --- Binding
 
-void TMeshInputForm::SetInputData(TInputData* Value) {
+void TMeshInputForm::SetInputData(TInputData* Value, QUndoStack* Steps) {
     // The edit index is kept only while it still names, in the same project, the mesh whose
     // numbers the entry row shows; a project read from a file in between must not inherit it.
     bool keep = Value && Value == FLastProject;
@@ -336,8 +338,10 @@ void TMeshInputForm::SetInputData(TInputData* Value) {
     }
     FInputData = Value;
     FLastProject = Value;
-    // The steps belong to the project as it was when they were taken.
-    FUndoStack->clear();
+    // The window's own steps belong to the project as it was when they were taken; the
+    // project's stack is its owner's to clear.
+    FOwnUndoStack->clear();
+    UseUndoStack(Steps ? Steps : FOwnUndoStack);
 
     FListModel->Rebuild(Value, Value ? BuildListColumns(*Value) : std::vector<TListColumn>());
     const std::vector<TListColumn>& columns = FListModel->Columns();
@@ -616,7 +620,7 @@ void TMeshInputForm::InputPrintOut() {
 // --- The Enter key and the anchored buttons
 
 void TMeshInputForm::done(int Result) {
-    FUndoStack->clear();
+    FOwnUndoStack->clear();
     FInputData = nullptr;
     FListModel->Rebuild(nullptr, {});
     FXTree->Clear();

@@ -6,8 +6,11 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QPointer>
+#include <QUndoStack>
 
 #include <memory>
+#include <vector>
 
 class QKeyEvent;
 class QAction;
@@ -19,7 +22,6 @@ class QSplitter;
 class QStackedWidget;
 class QTreeView;
 class QTreeWidget;
-class QUndoStack;
 class TInputData;
 class TMeshListModel;
 class TMeshNode;
@@ -35,8 +37,10 @@ public:
 
     // The InputData property: binds the window to a project (not owned) and rebuilds the list
     // columns and both trees. Binding another project, or one whose mesh in the entry row has
-    // gone, empties the entry row.
-    void SetInputData(TInputData* Value);
+    // gone, empties the entry row. Steps is the project's undo stack (not owned): registrations
+    // and deletions go on it and outlive the window's closing; without one the window keeps
+    // its own steps, which end with the binding.
+    void SetInputData(TInputData* Value, QUndoStack* Steps = nullptr);
     TInputData* InputData() const { return FInputData; }
 
     // Shows the window modally.
@@ -68,6 +72,8 @@ public:
     int GroupsOf(int32_t X, int32_t Y) const;
     void RemoveAddedGroups(int32_t X, int32_t Y, int GroupsBefore);
     QUndoStack* UndoStack() const { return FUndoStack; }
+    // "元に戻す" (Undo true) or "やり直し" on the bound stack, whichever window's step is next.
+    void TakeStep(bool Undo);
 
     // Whether an entry column may be typed in with the project's settings.
     bool IsCellEditable(int Col) const;
@@ -139,6 +145,8 @@ private:
     void FillListItem(const TGridData& Mesh);
     // Undo (GridDataInputUnitUndo.cpp): each registration and deletion becomes a step.
     void BuildUndo();
+    void UseUndoStack(QUndoStack* Stack);
+    void ShowUndoState();
     void RecordRegistration(TGridData Mesh);
     void RecordDeletion(int32_t Index);
     void MeshFollows(int32_t X, int32_t Y, int32_t Index);
@@ -157,7 +165,9 @@ private:
     std::unique_ptr<TMeshTree> FXTree;
     std::unique_ptr<TMeshTree> FYTree;
     TMeshListModel* FListModel;
-    QUndoStack* FUndoStack = nullptr;
+    QUndoStack* FOwnUndoStack = nullptr; // the steps of a binding without the project's stack
+    QPointer<QUndoStack> FUndoStack;     // the steps in use: the project's, or the own
+    std::vector<QMetaObject::Connection> FUndoLinks;
 };
 
 // The one mesh data editor of the run, made on first use.

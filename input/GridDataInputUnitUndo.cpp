@@ -1,7 +1,10 @@
 // Registering and deleting in the mesh data editor can be taken back and done again, any number
-// of steps, while the window is open. A step holds the state of one mesh of the list before and
-// after it; a state is put back through the model's own operations, so the phases follow as for
-// the user's change, and the trees and the list then follow the model.
+// of steps. A step holds the state of one mesh of the list before and after it; a state is put
+// back through the model's own operations, so the phases follow as for the user's change, and
+// the trees and the list then follow the model. Bound with the project's own undo stack (the
+// navigation window's), the steps live as long as the project and may be taken back while the
+// editor is closed, from the summary, in any order with the summary's steps; bound without one,
+// the window keeps steps of its own for one showing.
 
 #include "GridDataInputUnit.h"
 
@@ -11,6 +14,7 @@
 #include "model/DataUnit.h"
 
 #include <QAction>
+#include <QPointer>
 #include <QPushButton>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -19,24 +23,53 @@
 
 namespace {
 
+// Puts one mesh of the list into State through the model (DelFlg: not there).
+void PutMeshState(TInputData& Data, const TGridData& State) {
+    const TGridData now = Data.GetIndexToData(State.Index - 1);
+    if (State.DelFlg) {
+        // The model deletes by numbers the last live mesh that has them; the steps are taken
+        // back in order, so that is this one.
+        if (now.Index > 0 && Data.GetXYToData(now.X, now.Y).Index == now.Index)
+            Data.DeleteMeshData(now.X, now.Y);
+    } else {
+        TGridData d = State;
+        if (d.Index > Data.MeshCount())
+            d.Index = 0; // first registration: appended, and so at State.Index
+        Data.SetMeshData(d);
+    }
+}
+
 class TMeshEditCommand : public QUndoCommand {
 public:
     // A state with DelFlg set is a mesh that is not there: deleted, or not yet added.
-    TMeshEditCommand(TMeshInputForm& Form, const QString& Text, const TGridData& Before,
-                     const TGridData& After)
-        : QUndoCommand(Text), FForm(Form), FBefore(Before), FAfter(After) {}
+    TMeshEditCommand(TMeshInputForm& Form, TInputData& Data, const QString& Text,
+                     const TGridData& Before, const TGridData& After)
+        : QUndoCommand(Text), FForm(&Form), FData(Data), FBefore(Before), FAfter(After) {}
     void undo() override {
-        FForm.PutMesh(FBefore);
-        FForm.RemoveAddedGroups(FBefore.X, FBefore.Y, FGroupsBefore);
+        if (!Shown()) {
+            PutMeshState(FData, FBefore);
+            return;
+        }
+        FForm->PutMesh(FBefore);
+        FForm->RemoveAddedGroups(FBefore.X, FBefore.Y, FGroupsBefore);
     }
     void redo() override {
+        if (!Shown()) {
+            PutMeshState(FData, FAfter);
+            return;
+        }
         if (FGroupsBefore < 0)
-            FGroupsBefore = FForm.GroupsOf(FAfter.X, FAfter.Y);
-        FForm.PutMesh(FAfter);
+            FGroupsBefore = FForm->GroupsOf(FAfter.X, FAfter.Y);
+        FForm->PutMesh(FAfter);
     }
 
 private:
-    TMeshInputForm& FForm;
+    // The editor shows the project: its trees and list follow the step. Else only the model
+    // changes, and the editor builds them from it when it is opened.
+    bool Shown() const { return FForm && FForm->InputData() == &FData; }
+
+    QPointer<TMeshInputForm> FForm;
+    TInputData& FData;
     TGridData FBefore, FAfter;
     int FGroupsBefore = -1; // the tree groups the numbers had before the first redo
 };
@@ -48,10 +81,10 @@ QString Place(const TGridData& Mesh) {
 } // namespace
 
 void TMeshInputForm::BuildUndo() {
-    FUndoStack = new QUndoStack(this);
-    ActUndo = FUndoStack->createUndoAction(this, QStringLiteral("元に戻す"));
+    FOwnUndoStack = new QUndoStack(this);
+    ActUndo = new QAction(QStringLiteral("元に戻す"), this);
     ActUndo->setShortcuts(QKeySequence::Undo);
-    ActRedo = FUndoStack->createRedoAction(this, QStringLiteral("やり直し"));
+    ActRedo = new QAction(QStringLiteral("やり直し"), this);
     // Both usual keys, whatever the desktop's own choice.
     ActRedo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
@@ -63,15 +96,62 @@ void TMeshInputForm::BuildUndo() {
         w->addAction(ActUndo);
         w->addAction(ActRedo);
     }
-    connect(UndoButton, &QPushButton::clicked, FUndoStack, &QUndoStack::undo);
-    connect(RedoButton, &QPushButton::clicked, FUndoStack, &QUndoStack::redo);
-    connect(FUndoStack, &QUndoStack::canUndoChanged, UndoButton, &QPushButton::setEnabled);
-    connect(FUndoStack, &QUndoStack::canRedoChanged, RedoButton, &QPushButton::setEnabled);
-    UndoButton->setEnabled(false);
-    RedoButton->setEnabled(false);
+    connect(ActUndo, &QAction::triggered, this, [this]() { TakeStep(true); });
+    connect(ActRedo, &QAction::triggered, this, [this]() { TakeStep(false); });
+    connect(UndoButton, &QPushButton::clicked, this, [this]() { TakeStep(true); });
+    connect(RedoButton, &QPushButton::clicked, this, [this]() { TakeStep(false); });
+    UseUndoStack(FOwnUndoStack);
+}
+
+void TMeshInputForm::UseUndoStack(QUndoStack* Stack) {
+    if (Stack == FUndoStack)
+        return;
+    for (const QMetaObject::Connection& c : FUndoLinks)
+        disconnect(c);
+    FUndoLinks.clear();
+    FUndoStack = Stack;
+    if (Stack) {
+        FUndoLinks.push_back(
+            connect(Stack, &QUndoStack::indexChanged, this, &TMeshInputForm::ShowUndoState));
+        FUndoLinks.push_back(
+            connect(Stack, &QUndoStack::canUndoChanged, this, &TMeshInputForm::ShowUndoState));
+        FUndoLinks.push_back(
+            connect(Stack, &QUndoStack::canRedoChanged, this, &TMeshInputForm::ShowUndoState));
+    }
+    ShowUndoState();
+}
+
+void TMeshInputForm::ShowUndoState() {
+    const bool undo = FUndoStack && FUndoStack->canUndo();
+    const bool redo = FUndoStack && FUndoStack->canRedo();
+    UndoButton->setEnabled(undo);
+    RedoButton->setEnabled(redo);
+    ActUndo->setEnabled(undo);
+    ActRedo->setEnabled(redo);
+    ActUndo->setText(undo ? QStringLiteral("元に戻す ") + FUndoStack->undoText()
+                          : QStringLiteral("元に戻す"));
+    ActRedo->setText(redo ? QStringLiteral("やり直し ") + FUndoStack->redoText()
+                          : QStringLiteral("やり直し"));
+    // A step of another window (the plan balance's) may have moved every planned height; the
+    // list formats its rows from the model when they are drawn.
+    ListView1->viewport()->update();
+}
+
+void TMeshInputForm::TakeStep(bool Undo) {
+    if (!FUndoStack)
+        return;
+    // A step of another window may recalculate the project; the model's failure ends here.
+    RunGuarded(this, [&]() {
+        if (Undo)
+            FUndoStack->undo();
+        else
+            FUndoStack->redo();
+    });
 }
 
 void TMeshInputForm::RecordRegistration(TGridData Mesh) {
+    if (!FUndoStack) // the project's stack went with its owner
+        UseUndoStack(FOwnUndoStack);
     TGridData before;
     if (Mesh.Index > 0) {
         before = FInputData->GetIndexToData(Mesh.Index - 1);
@@ -83,34 +163,25 @@ void TMeshInputForm::RecordRegistration(TGridData Mesh) {
     }
     Mesh.Index = before.Index;
     Mesh.DelFlg = false;
-    FUndoStack->push(
-        new TMeshEditCommand(*this, QStringLiteral("登録 ") + Place(Mesh), before, Mesh));
+    FUndoStack->push(new TMeshEditCommand(*this, *FInputData, QStringLiteral("登録 ") + Place(Mesh),
+                                          before, Mesh));
 }
 
 void TMeshInputForm::RecordDeletion(int32_t Index) {
+    if (!FUndoStack)
+        UseUndoStack(FOwnUndoStack);
     const TGridData before = FInputData->GetIndexToData(Index - 1);
     TGridData after = before;
     after.DelFlg = true;
-    FUndoStack->push(
-        new TMeshEditCommand(*this, QStringLiteral("削除 ") + Place(before), before, after));
+    FUndoStack->push(new TMeshEditCommand(*this, *FInputData,
+                                          QStringLiteral("削除 ") + Place(before), before, after));
 }
 
 void TMeshInputForm::PutMesh(const TGridData& State) {
     if (!FInputData)
         return;
     RunGuarded(this, [&]() {
-        const TGridData now = FInputData->GetIndexToData(State.Index - 1);
-        if (State.DelFlg) {
-            // The model deletes by numbers the last live mesh that has them; the steps are
-            // taken back in order, so that is this one.
-            if (now.Index > 0 && FInputData->GetXYToData(now.X, now.Y).Index == now.Index)
-                FInputData->DeleteMeshData(now.X, now.Y);
-        } else {
-            TGridData d = State;
-            if (d.Index > FInputData->MeshCount())
-                d.Index = 0; // first registration: appended, and so at State.Index
-            FInputData->SetMeshData(d);
-        }
+        PutMeshState(*FInputData, State);
         MeshFollows(State.X, State.Y, State.Index);
     });
 }

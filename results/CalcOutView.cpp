@@ -1,5 +1,6 @@
 #include "CalcOutView.h"
 
+#include "analysis/PlanBalance.h"
 #include "controls/MessageBoxes.h"
 #include "controls/ProgressRun.h"
 #include "controls/StringGrid.h"
@@ -13,6 +14,8 @@
 #include "results/RateCalcUnit.h"
 #include "results/ResultGlyphs.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QFrame>
 #include <QHideEvent>
 #include <QLabel>
@@ -22,6 +25,13 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QUndoCommand>
+#include <QUndoStack>
+
+#include <array>
+#include <cstring>
+#include <memory>
+#include <vector>
 
 TCalcOutForm* CalcOutForm = nullptr;
 
@@ -66,6 +76,129 @@ QPixmap TitlePicture() {
     p.drawPath(path);
     return pm;
 }
+
+// A change of the project by one of the summary's tools as one undo step: the inputs it changed
+// before and after, and whether the project had results then. A state is put back through the
+// model, so the phases follow, and calculated again where it had results (the same inputs give
+// the same results). The step is made at its construction (the before) and Finish (the after),
+// and pushed once the change is made: its first redo has nothing to do.
+class TProjectStep : public QUndoCommand {
+public:
+    TProjectStep(TInputData& Data, const QString& Changed)
+        : FData(Data), FChanged(Changed), FResults{Data.GetPhase(2), false} {}
+    // What the title names when the state put back has no results.
+    const QString& Changed() const { return FChanged; }
+    // Takes the state after the change; false when the inputs did not change.
+    bool Finish() {
+        FResults[1] = FData.GetPhase(2);
+        return TakeAfter();
+    }
+    void undo() override { Put(false); }
+    void redo() override {
+        if (FMade)
+            FMade = false;
+        else
+            Put(true);
+    }
+
+protected:
+    virtual bool TakeAfter() = 0;
+    virtual void PutInputs(bool After) = 0;
+    static bool Same(double A, double B) { return std::memcmp(&A, &B, sizeof A) == 0; }
+
+    TInputData& FData;
+
+private:
+    void Put(bool After) {
+        PutInputs(After);
+        if (FResults[After] && !FData.GetPhase(2))
+            FData.Calcrate();
+    }
+
+    QString FChanged;
+    bool FResults[2];
+    bool FMade = true;
+};
+
+// The simulator's rates: the soil table's change rates.
+class TRateStep : public TProjectStep {
+public:
+    explicit TRateStep(TInputData& Data)
+        : TProjectStep(Data, QStringLiteral("変化率")), FRates{Rates(Data), {}} {
+        setText(QStringLiteral("変化率の適用"));
+    }
+
+private:
+    using TRates = std::array<double, TInputData::SolidCount>;
+    static TRates Rates(const TInputData& Data) {
+        TRates r;
+        for (int i = 0; i < TInputData::SolidCount; ++i)
+            r[i] = Data.GetSolidValue(i, 0);
+        return r;
+    }
+    bool TakeAfter() override {
+        FRates[1] = Rates(FData);
+        for (int i = 0; i < TInputData::SolidCount; ++i)
+            if (!Same(FRates[0][i], FRates[1][i]))
+                return true;
+        return false;
+    }
+    void PutInputs(bool After) override {
+        const TRates& r = FRates[After];
+        const TRates now = Rates(FData);
+        bool changed = false;
+        for (int i = 0; i < TInputData::SolidCount; ++i) {
+            if (Same(now[i], r[i]))
+                continue;
+            FData.SetSolidValue(i, 0, r[i]);
+            changed = true;
+        }
+        // As storing rates does: the volumes of the others are no longer the results.
+        if (changed)
+            FData.SetPhase(2, false);
+    }
+
+    TRates FRates[2];
+};
+
+// The plan balance's shift: every planned height.
+class TPlanStep : public TProjectStep {
+public:
+    explicit TPlanStep(TInputData& Data)
+        : TProjectStep(Data, QStringLiteral("計画高")), FPlan{Plan(Data), {}} {}
+
+private:
+    static std::vector<double> Plan(const TInputData& Data) {
+        std::vector<double> fh;
+        fh.reserve(Data.GridList().size());
+        for (const TGridData& g : Data.GridList())
+            fh.push_back(g.FH);
+        return fh;
+    }
+    bool TakeAfter() override {
+        FPlan[1] = Plan(FData);
+        for (size_t i = 0; i < FPlan[0].size() && i < FPlan[1].size(); ++i)
+            if (!Same(FPlan[0][i], FPlan[1][i]))
+                return true;
+        return false;
+    }
+    void PutInputs(bool After) override {
+        // Steps are taken back in order, so the list is as long as when this one was taken;
+        // each changed height goes back through SetMeshData, which ends the results.
+        const std::vector<double>& fh = FPlan[After];
+        const size_t n = std::min(fh.size(), FData.GridList().size());
+        for (size_t i = 0; i < n; ++i) {
+            TGridData g = FData.GridList()[i];
+            if (g.DelFlg || Same(g.FH, fh[i]))
+                continue;
+            g.Index = static_cast<int32_t>(i + 1);
+            g.FH = fh[i];
+            FData.SetMeshData(g);
+        }
+    }
+
+    std::vector<double> FPlan[2];
+};
 
 void Paint(QWidget* W, const QColor& Color) {
     W->setAutoFillBackground(true);
@@ -138,6 +271,24 @@ TCalcOutForm::TCalcOutForm(QWidget* AOwner) : QDialog(AOwner) {
     BitBtn5 = button(QStringLiteral("計算方法の比較"), 230, 121);
     BitBtn5->move(230, 297 + 35);
     BitBtn5->setIcon(ResultGlyphs::Compare());
+    // Under the first and the last button of the bar, as far apart as the two steps are.
+    UndoButton = button(QStringLiteral("元に戻す"), 10, 75);
+    UndoButton->move(10, 297 + 35);
+    RedoButton = button(QStringLiteral("やり直し"), 346, 89);
+    RedoButton->move(346, 297 + 35);
+    ActUndo = new QAction(QStringLiteral("元に戻す"), this);
+    ActUndo->setShortcuts(QKeySequence::Undo);
+    ActRedo = new QAction(QStringLiteral("やり直し"), this);
+    // Both usual keys, whatever the desktop's own choice, as in the mesh data editor.
+    ActRedo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    addAction(ActUndo);
+    addAction(ActRedo);
+    connect(ActUndo, &QAction::triggered, this, [this]() { TakeStep(true); });
+    connect(ActRedo, &QAction::triggered, this, [this]() { TakeStep(false); });
+    connect(UndoButton, &QPushButton::clicked, this, [this]() { TakeStep(true); });
+    connect(RedoButton, &QPushButton::clicked, this, [this]() { TakeStep(false); });
+    ShowUndoState();
     connect(BitBtn3, &QPushButton::clicked, this, &TCalcOutForm::BitBtn3Click);
     connect(BitBtn4, &QPushButton::clicked, this, &TCalcOutForm::BitBtn4Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TCalcOutForm::BitBtn2Click);
@@ -151,9 +302,65 @@ TCalcOutForm::~TCalcOutForm() {
         CalcOutForm = nullptr;
 }
 
-void TCalcOutForm::SetInputData(TInputData& Value) {
+void TCalcOutForm::SetInputData(TInputData& Value, QUndoStack* Steps) {
     FInputData = &Value;
     FSummary = BuildCalcSummary(Value);
+    if (FUndoStack != Steps) {
+        if (FUndoStack)
+            disconnect(FUndoStack, nullptr, this, nullptr);
+        FUndoStack = Steps;
+        if (Steps) {
+            connect(Steps, &QUndoStack::indexChanged, this, &TCalcOutForm::ShowUndoState);
+            connect(Steps, &QUndoStack::canUndoChanged, this, &TCalcOutForm::ShowUndoState);
+            connect(Steps, &QUndoStack::canRedoChanged, this, &TCalcOutForm::ShowUndoState);
+        }
+    }
+    ShowUndoState();
+}
+
+void TCalcOutForm::ShowUndoState() {
+    const bool undo = FUndoStack && FUndoStack->canUndo();
+    const bool redo = FUndoStack && FUndoStack->canRedo();
+    UndoButton->setEnabled(undo);
+    RedoButton->setEnabled(redo);
+    ActUndo->setEnabled(undo);
+    ActRedo->setEnabled(redo);
+    UndoButton->setToolTip(undo ? QStringLiteral("元に戻す: ") + FUndoStack->undoText()
+                                : QString());
+    RedoButton->setToolTip(redo ? QStringLiteral("やり直し: ") + FUndoStack->redoText()
+                                : QString());
+}
+
+void TCalcOutForm::PushStep(std::unique_ptr<QUndoCommand> Step) {
+    if (FUndoStack)
+        FUndoStack->push(Step.release());
+}
+
+void TCalcOutForm::TakeStep(bool Undo) {
+    if (!FInputData || !FUndoStack || !(Undo ? FUndoStack->canUndo() : FUndoStack->canRedo()))
+        return;
+    const QUndoCommand* step = FUndoStack->command(FUndoStack->index() - (Undo ? 1 : 0));
+    const auto* own = dynamic_cast<const TProjectStep*>(step);
+    const QString changed = own ? own->Changed() : QStringLiteral("メッシュデータ");
+    RunGuarded(this, [&]() {
+        // A state with results is calculated again: a large site takes a moment.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        struct TRestore {
+            ~TRestore() { QApplication::restoreOverrideCursor(); }
+        } restore;
+        if (Undo)
+            FUndoStack->undo();
+        else
+            FUndoStack->redo();
+    });
+    if (!FInputData)
+        return;
+    if (FInputData->GetPhase(2)) {
+        FSummary = BuildCalcSummary(*FInputData);
+        FormShow();
+    } else {
+        SetOutdated(true, changed);
+    }
 }
 
 void TCalcOutForm::Execute() {
@@ -268,17 +475,22 @@ void TCalcOutForm::BitBtn3Click() {
 void TCalcOutForm::BitBtn4Click() {
     if (!FInputData || !TargetRateCalcForm)
         return;
+    auto step = std::make_unique<TRateStep>(*FInputData);
     TargetRateCalcForm->SetInputData(*FInputData);
     if (!TargetRateCalcForm->Execute()) {
         // "適用" stored rates without a calculation, which ended the results shown here.
-        if (!FInputData->GetPhase(2))
+        if (FInputData && step->Finish())
+            PushStep(std::move(step));
+        if (FInputData && !FInputData->GetPhase(2))
             SetOutdated(true);
         return;
     }
     // Cancelled or failed, the old rates and results stay, and so does the table.
-    Recalculate([](TInputData& Project, const TProgress& Progress) {
-        ApplyRateSimulationAndRecalc(Project, TargetRateCalcForm->Simulation(), Progress);
-    });
+    if (Recalculate([](TInputData& Project, const TProgress& Progress) {
+            ApplyRateSimulationAndRecalc(Project, TargetRateCalcForm->Simulation(), Progress);
+        }) &&
+        step->Finish())
+        PushStep(std::move(step));
 }
 
 void TCalcOutForm::BitBtn5Click() {
@@ -294,19 +506,24 @@ void TCalcOutForm::BitBtn6Click() {
     if (!FInputData)
         return;
     TPlanBalanceForm& form = SharedPlanBalanceForm();
+    auto step = std::make_unique<TPlanStep>(*FInputData);
     bool applied = false;
     RunGuarded(this, [&]() {
         form.SetInputData(*FInputData);
         applied = form.Execute();
     });
-    if (!applied)
+    if (!applied || !FInputData)
         return;
+    step->setText(QStringLiteral("計画高の調整 %1 m")
+                      .arg(QString::fromStdString(ShiftText(form.Balance().ShiftMm))));
     // The plan moved: the results of the old one are gone (phase 2 cleared); calculate anew.
     // Cancelled, the project keeps the moved plan without results, as after "適用" of rates.
     if (!Recalculate(
             [](TInputData& Project, const TProgress& Progress) { Project.Calcrate(Progress); }) &&
         FInputData && !FInputData->GetPhase(2))
         SetOutdated(true, QStringLiteral("計画高"));
+    if (FInputData && step->Finish())
+        PushStep(std::move(step));
 }
 
 bool TCalcOutForm::Recalculate(const std::function<void(TInputData&, const TProgress&)>& Work) {
@@ -330,7 +547,12 @@ void TCalcOutForm::hideEvent(QHideEvent* Event) {
     if (!Event->spontaneous())
         FPlace = pos();
     QDialog::hideEvent(Event);
-    // The project is lent for one showing only.
-    if (!Event->spontaneous())
+    // The project and its steps are lent for one showing only.
+    if (!Event->spontaneous()) {
         FInputData = nullptr;
+        if (FUndoStack)
+            disconnect(FUndoStack, nullptr, this, nullptr);
+        FUndoStack = nullptr;
+        ShowUndoState();
+    }
 }

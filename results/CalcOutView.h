@@ -4,19 +4,26 @@
 // From it the user opens the detail list, the change-rate simulator, the plan balance and the
 // comparison of the three methods, and writes the table as a comma-separated file. The table's
 // texts come from the core (BuildCalcSummary), so the window, its file and doryou-cli agree.
+// Applying rates or a plan shift is one step each on the project's undo stack, taken back and
+// done again here ("元に戻す", "やり直し") or in the mesh data editor, in any order.
 
 #include "model/CalcSummary.h"
 #include "platform/Progress.h"
 
 #include <QDialog>
 #include <QPoint>
+#include <QPointer>
+#include <QUndoStack>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
+class QAction;
 class QLabel;
 class QPainter;
 class QPushButton;
+class QUndoCommand;
 class TInputData;
 class TStringGrid;
 
@@ -26,8 +33,10 @@ public:
     explicit TCalcOutForm(QWidget* AOwner = nullptr);
     ~TCalcOutForm() override;
 
-    // Hands the project over and reads its totals; before every Execute.
-    void SetInputData(TInputData& Value);
+    // Hands the project over and reads its totals; before every Execute. Steps is the project's
+    // undo stack (not owned), on which the applies are put; without one they cannot be taken
+    // back.
+    void SetInputData(TInputData& Value, QUndoStack* Steps = nullptr);
     void Execute();
 
     // The table as shown, kept until the next recalculation from this window.
@@ -39,6 +48,9 @@ public:
     void BitBtn4Click(); // "変化率調整計算"
     void BitBtn5Click(); // "計算方法の比較"
     void BitBtn6Click(); // "計画高調整"
+    // "元に戻す" (Undo true) or "やり直し": the next step of the project's stack, whichever window
+    // took it; the table then shows the project as it is.
+    void TakeStep(bool Undo);
 
     QWidget* Panel1;
     QLabel* Image1;
@@ -49,6 +61,10 @@ public:
     QPushButton* BitBtn4;
     QPushButton* BitBtn5;
     QPushButton* BitBtn6;
+    QPushButton* UndoButton;
+    QPushButton* RedoButton;
+    QAction* ActUndo; // Ctrl+Z
+    QAction* ActRedo; // Ctrl+Y, Ctrl+Shift+Z
 
 protected:
     void hideEvent(QHideEvent* Event) override;
@@ -64,8 +80,12 @@ private:
     // meanwhile (the project is held while the work runs).
     bool Recalculate(const std::function<void(TInputData&, const TProgress&)>& Work);
     void StringGrid1DrawCell(QPainter& Painter, const QRect& Rect, int Col, int Row) const;
+    // Puts a change already made on the stack as one step.
+    void PushStep(std::unique_ptr<QUndoCommand> Step);
+    void ShowUndoState();
 
     TInputData* FInputData = nullptr;
+    QPointer<QUndoStack> FUndoStack;
     TCalcSummary FSummary;
     QPoint FPlace{380, 249}; // the frame's place: first the designed one, then where it was
 };

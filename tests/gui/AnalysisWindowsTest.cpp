@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QUndoStack>
 
 #include <gtest/gtest.h>
 
@@ -46,10 +47,11 @@ void Type(QLineEdit* Edit, const QString& Text) {
 struct AnalysisWindows : testing::Test {
     TCalcOutForm summary;
     TInputData d;
+    QUndoStack steps; // the project's history, as the navigation window keeps it
 
     void Show() {
         ASSERT_TRUE(d.Calcrate());
-        summary.SetInputData(d);
+        summary.SetInputData(d, &steps);
         summary.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&summary));
     }
@@ -184,6 +186,44 @@ TEST_F(AnalysisWindows, BalanceCancelledOrOutOfReachChangesNothing) {
     EXPECT_EQ(Plan(), plan);
     EXPECT_EQ(phaseChanges, 0);
     EXPECT_EQ(SummaryTexts(), table);
+}
+
+// "適用" is one step of the project's history: "元に戻す" puts every planned height and the
+// results back, Ctrl+Y shifts the plan and calculates again; the table follows each step.
+TEST_F(AnalysisWindows, BalanceApplyIsOneUndoStep) {
+    d = GeneratedSite({3, 1, 0, 0, 0.0, 6});
+    Show();
+    const std::vector<double> plan = Plan();
+    const std::string table = SummaryTexts();
+    const TVolumeTotals before = VolumeTotals(d);
+    const TPlanBalance wanted = FindPlanBalance(d, 0);
+    ASSERT_TRUE(wanted.Found);
+    ASSERT_NE(wanted.ShiftMm, 0);
+    WhenModal([](QWidget* W) { Click(static_cast<TPlanBalanceForm*>(W)->ApplyButton); },
+              [](QWidget* W) { return qobject_cast<TPlanBalanceForm*>(W) != nullptr; });
+    Click(summary.BitBtn6);
+    const std::vector<double> shifted = Plan();
+    const std::string shiftedTable = SummaryTexts();
+    ASSERT_NE(shifted, plan);
+    ASSERT_TRUE(VolumeTotals(d) == wanted.After);
+    EXPECT_EQ(steps.count(), 1);
+    EXPECT_EQ(summary.UndoButton->toolTip().toStdString(),
+              "元に戻す: 計画高の調整 " + ShiftText(wanted.ShiftMm) + " m");
+
+    Click(summary.UndoButton);
+    EXPECT_EQ(Plan(), plan);
+    EXPECT_TRUE(d.GetPhase(2));
+    EXPECT_TRUE(VolumeTotals(d) == before);
+    EXPECT_EQ(SummaryTexts(), table);
+    EXPECT_FALSE(summary.UndoButton->isEnabled());
+
+    summary.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&summary));
+    QTest::keyClick(&summary, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(Plan(), shifted);
+    EXPECT_TRUE(VolumeTotals(d) == wanted.After);
+    EXPECT_EQ(SummaryTexts(), shiftedTable);
+    EXPECT_FALSE(summary.RedoButton->isEnabled());
 }
 
 TEST_F(AnalysisWindows, ReportSelectionPrintsTheComparisonPage) {
