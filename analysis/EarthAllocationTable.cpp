@@ -56,7 +56,7 @@ std::string AllocCsvText(const TAllocation& A) {
     AddLine(text, "");
     std::string line;
     for (size_t i = 0; i < t.Heading.size(); ++i)
-        line += (i ? "," : "") + CsvText(t.Heading[i]);
+        line += (i ? "," : "") + CsvText(Cp932Units(t.Heading[i]));
     AddLine(text, line);
     for (const TAllocTable::TRow& r : t.Rows) {
         line = CsvText(r[0]) + "," + CsvText(r[1]);
@@ -66,6 +66,6 @@ std::string AllocCsvText(const TAllocation& A) {
     }
     AddLine(text, "");
     for (const auto& [name, value] : t.Totals)
-        AddLine(text, CsvText(name) + "," + CsvText(value));
+        AddLine(text, CsvText(name) + "," + CsvText(Cp932Units(value)));
     return text;
 }

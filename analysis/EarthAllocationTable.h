@@ -27,5 +27,6 @@ TAllocTable BuildAllocTable(const TAllocation& A);
 std::string AllocDistanceName(bool Manhattan);
 
 // The CSV file ("土量配分表"): a heading, every flow, a blank line and the totals; numbers as
-// the table shows them, quoted where they hold a separator. UTF-8 text with CR LF line ends.
+// the table shows them, quoted where they hold a separator, units as code page 932 holds them
+// ("m3"). UTF-8 text with CR LF line ends.
 std::string AllocCsvText(const TAllocation& A);

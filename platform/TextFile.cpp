@@ -34,3 +34,20 @@ std::string CsvNumber(std::string_view text, bool quote) {
 void WriteCp932File(const std::string& path, std::string_view utf8Text) {
     WriteFileAtomic(path, Utf8ToCp932(utf8Text));
 }
+
+std::string Cp932Units(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "\xC2\xB3") == 0) { // ³
+            out += '3';
+            ++i;
+        } else if (text.compare(i, 2, "\xC2\xB7") == 0) { // ·
+            out += "・";
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}

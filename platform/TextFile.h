@@ -21,6 +21,10 @@ void WriteCp932File(const std::string& path, std::string_view utf8Text);
 // quotes with its inner quotes doubled. Other texts stay as they are, byte for byte.
 std::string CsvText(std::string_view text, bool quote = false);
 
+// Units as code page 932 holds them, for the files written in it: "m³" as "m3" and the middle
+// dot "·" as "・" (neither is in the code page, which would write "?").
+std::string Cp932Units(std::string_view text);
+
 // A number as this program formatted it ("1,250", "-0.500"): quoted by the same rule, never
 // given an apostrophe (a leading minus is a number's, not a formula's).
 std::string CsvNumber(std::string_view text, bool quote = false);

@@ -1,3 +1,5 @@
+#include "analysis/EarthAllocation.h"
+#include "analysis/EarthAllocationTable.h"
 #include "model/CalcDetail.h"
 #include "model/CalcSummary.h"
 #include "model/DataUnit.h"
@@ -276,4 +278,32 @@ TEST(CsvField, SoilNamesInTheDetailAndSummaryFiles) {
         ++rows;
     }
     EXPECT_EQ(rows, 9); // heading, fill, cut, five layers, surplus
+}
+
+// Every CSV file is written in code page 932: each of its characters must be one the code page
+// holds, or the file would show "?" where the window showed a unit.
+TEST(CsvFiles, EveryCharacterIsInTheCodePage) {
+    TInputData d;
+    d.FileLoad(std::string(DORYOU_SOURCE_DIR) + "/examples/sample-site.msh");
+    ASSERT_TRUE(d.Calcrate());
+    TAllocOptions o;
+    TAllocPlace spoil;
+    spoil.X = -40;
+    o.Places = {spoil};
+    const TAllocation plan = AllocateEarth(d, o);
+    ASSERT_TRUE(plan.Solved) << plan.Message;
+    const struct {
+        const char* Name;
+        std::string Text;
+    } files[] = {
+        {"mesh", MeshCsvText(d)},
+        {"summary", CalcSummaryCsvText(d)},
+        {"detail", DetailCsvText(d)},
+        {"allocation", AllocCsvText(plan)},
+    };
+    for (const auto& f : files) {
+        EXPECT_EQ(Cp932ToUtf8(Utf8ToCp932(f.Text)), f.Text) << f.Name;
+    }
+    EXPECT_NE(AllocCsvText(plan).find("土量 (m3)"), std::string::npos);
+    EXPECT_NE(AllocCsvText(plan).find("m3・m"), std::string::npos);
 }
