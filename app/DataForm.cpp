@@ -102,6 +102,9 @@ TInputForm::TInputForm(QWidget* AOwner) : QMdiSubWindow(AOwner) {
     ImageButton1 = button(QStringLiteral("開く"), Project, 4, 4, &TInputForm::LoadButtonClick);
     ImageButton1->setToolTip(QStringLiteral("ファイルを開く"));
     ImageButton1->setStatusTip(QStringLiteral("以前に保存してあるファイルを読み込みます。"));
+    NewButton = button(QStringLiteral("新規"), Project, 4, 264, &TInputForm::NewButtonClick);
+    NewButton->setToolTip(QStringLiteral("新しいプロジェクト"));
+    NewButton->setStatusTip(QStringLiteral("標準の設定で新しいプロジェクトを始めます。"));
     // Survey data in: beside the way from opening a file, into the mesh data.
     ImportButton = button(QStringLiteral("取込"), Project, 4, 204, &TInputForm::ImportButtonClick);
     ImportButton->setToolTip(QStringLiteral("測量データの取込"));
@@ -253,10 +256,11 @@ void TInputForm::LoadFile(const QString& FileName) {
     bool loaded = false;
     RunGuarded(this, [&]() {
         // A cancelled or failed reading leaves the open project as it was.
-        loaded = RunWithProgress(this, windowTitle(), QStringLiteral("読み込んでいます..."),
-                                 *FInputData, [&](const TProgress& Progress) {
-                                     FInputData->FileLoad(LocalPath(FileName), Progress);
-                                 });
+        loaded =
+            RunWithProgress(this, QStringLiteral("開く"), QStringLiteral("読み込んでいます..."),
+                            *FInputData, [&](const TProgress& Progress) {
+                                FInputData->FileLoad(LocalPath(FileName), Progress);
+                            });
         if (!loaded)
             return;
         // Only a file that was read becomes the current one: saving must never write over
@@ -314,8 +318,26 @@ bool TInputForm::SaveAs() {
         dialog.selectFile(FFileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
+    // The new name is the project's only once the project is in it.
+    const QString before = FFileName;
     SetProjectFile(dialog.selectedFiles().first());
-    return Save();
+    if (!SaveFile()) {
+        SetProjectFile(before);
+        return false;
+    }
+    setWindowTitle(CaptionFor(FFileName));
+    return true;
+}
+
+void TInputForm::NewButtonClick() {
+    if (!CanLeaveProject())
+        return;
+    // The same model object stays (windows and listeners know it), with a new project in it.
+    FInputData->LoadFromBytes(TInputData().SaveToBytes());
+    SetProjectFile(QString());
+    setWindowTitle(QStringLiteral("ナビゲーション"));
+    MarkUnmodified();
+    ClearUndo();
 }
 
 // --- The work-flow steps
@@ -339,7 +361,7 @@ void TInputForm::CalcButtonClick() {
     bool any = false, done = false;
     if (!RunGuarded(this,
                     [&]() {
-                        done = RunWithProgress(this, windowTitle(),
+                        done = RunWithProgress(this, QStringLiteral("計算"),
                                                QStringLiteral("計算しています..."), *FInputData,
                                                [&](const TProgress& Progress) {
                                                    any = FInputData->Calcrate(Progress);

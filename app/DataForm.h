@@ -44,6 +44,8 @@ public:
 
     // Handlers, named after the buttons they serve.
     void LoadButtonClick();
+    // "新規": after the question about unsaved changes, a project on the standard settings.
+    void NewButtonClick();
     void ImportButtonClick();
     void BaseInputClick();
     void MeshInputClick();
@@ -89,6 +91,7 @@ public:
     QFrame* Bevel1;
     QFrame* Bevel2;
     TImageButton* AllocationButton; // "土量配分"
+    TImageButton* NewButton;        // "新規"
 
 protected:
     // Closing only minimises: the project lives as long as the program.

@@ -1,5 +1,6 @@
 #include "ModalDriver.h"
 #include "PreviewTestSupport.h"
+#include "RealInput.h"
 
 #include "app/DataForm.h"
 #include "app/MainUnit.h"
@@ -17,8 +18,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QMdiArea>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -279,7 +280,7 @@ TEST_F(Navigation, SaveAsksForANameFirst) {
     AnswerFileDialog(path);
     nav->SaveButtonClick();
     EXPECT_EQ(nav->FileName(), path);
-    EXPECT_EQ(nav->windowTitle(), QStringLiteral("ナビゲーション")) << "saving keeps the caption";
+    EXPECT_EQ(nav->windowTitle(), QStringLiteral("ナビゲーション [new]"));
     TInputData reread;
     reread.FileLoad(QFile::encodeName(path).toStdString());
     EXPECT_EQ(reread.Layer(), 5); // the defaults of a new project
@@ -294,6 +295,41 @@ TEST_F(Navigation, SaveToAnUnwritablePlaceShowsTheError) {
     nav->SaveAsButtonClick();
     EXPECT_FALSE(text.isEmpty());
     EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(nav->FileName().isEmpty()) << "a name that took nothing is not the project's";
+    EXPECT_EQ(nav->windowTitle(), QStringLiteral("ナビゲーション"));
+}
+
+// 名前を変えて保存 names the caption after the new file; 新規 asks about changes first, then
+// starts on the standard settings with no file, the bare caption and only the first steps open.
+TEST_F(Navigation, SaveAsRenamesAndNewStartsAfresh) {
+    nav->LoadFile(SaveCalculatedProject(QStringLiteral("first.msh"), "一"));
+    ASSERT_EQ(nav->windowTitle(), QStringLiteral("ナビゲーション [first]"));
+    const QString second = Path(QStringLiteral("second.msh"));
+    AnswerFileDialog(second);
+    ClickWidget(nav->ImageButton4);
+    EXPECT_EQ(nav->FileName(), second);
+    EXPECT_EQ(nav->windowTitle(), QStringLiteral("ナビゲーション [second]"));
+    EXPECT_TRUE(QFile::exists(second));
+
+    nav->InputData().SetTitle("変更");
+    QString text;
+    AnswerMessageBox(QMessageBox::Cancel, &text);
+    ClickWidget(nav->NewButton);
+    EXPECT_EQ(text, QStringLiteral("変更を保存しますか？"));
+    EXPECT_EQ(nav->InputData().Title(), "変更");
+    AnswerMessageBox(QMessageBox::No);
+    ClickWidget(nav->NewButton);
+    EXPECT_EQ(nav->InputData().Title(), "");
+    EXPECT_EQ(nav->InputData().MeshCount(), 0);
+    EXPECT_EQ(nav->InputData().Layer(), 5);
+    EXPECT_EQ(nav->FileName(), QString());
+    EXPECT_EQ(nav->windowTitle(), QStringLiteral("ナビゲーション"));
+    EXPECT_FALSE(nav->Modified());
+    EXPECT_FALSE(nav->MeshInputButton->isEnabled());
+    EXPECT_FALSE(nav->SumViewButton->isEnabled());
+    TInputData reread;
+    reread.FileLoad(QFile::encodeName(second).toStdString());
+    EXPECT_EQ(reread.Title(), "一") << "the declined change was not written";
 }
 
 TEST_F(Navigation, LayerCountOutsideTheRangeEndsInTheErrorBox) {
@@ -466,12 +502,12 @@ TEST_F(Navigation, ImportsSurveyDataThroughTheDialog) {
             points += QByteArray::number(n) + ',' + QByteArray::number(e) + ',' +
                       QByteArray::number(10 + e / 20) + '\n';
     const QString ground = write(QStringLiteral("ground.csv"), points);
-    const QString plan = write(
-        QStringLiteral("plan.xml"),
-        "<LandXML><Surfaces><Surface name=\"P\"><Definition surfType=\"TIN\"><Pnts>"
-        "<P id=\"1\">0 0 11</P><P id=\"2\">0 60 11</P><P id=\"3\">60 0 11</P>"
-        "<P id=\"4\">60 60 11</P></Pnts><Faces><F>1 2 4</F><F>1 4 3</F></Faces>"
-        "</Definition></Surface></Surfaces></LandXML>");
+    const QString plan =
+        write(QStringLiteral("plan.xml"),
+              "<LandXML><Surfaces><Surface name=\"P\"><Definition surfType=\"TIN\"><Pnts>"
+              "<P id=\"1\">0 0 11</P><P id=\"2\">0 60 11</P><P id=\"3\">60 0 11</P>"
+              "<P id=\"4\">60 60 11</P></Pnts><Faces><F>1 2 4</F><F>1 4 3</F></Faces>"
+              "</Definition></Surface></Surfaces></LandXML>");
     const std::string before = nav->InputData().SaveToBytes();
 
     QString summary;
@@ -513,4 +549,19 @@ TEST_F(Navigation, ImportsSurveyDataThroughTheDialog) {
     EXPECT_TRUE(d.GetPhase(1));
     EXPECT_TRUE(nav->CalcButton->isEnabled());
     EXPECT_TRUE(d.HasTag("survey"));
+
+    // Opened again, the dialog brings back the files as chosen, and the preview runs on them.
+    WhenModal([&](QWidget* w) {
+        auto* f = qobject_cast<TSurveyImportForm*>(w);
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->Ground.Path->text(), ground);
+        EXPECT_EQ(f->Ground.Kind->currentText(), QStringLiteral("点ファイル"));
+        EXPECT_EQ(f->Plan.Path->text(), plan);
+        EXPECT_EQ(f->Plan.Kind->currentText(), QStringLiteral("LandXML"));
+        EXPECT_EQ(f->OriginN->text(), QStringLiteral("0"));
+        QTest::mouseClick(f->PreviewButton, Qt::LeftButton);
+        EXPECT_TRUE(f->OkButton->isEnabled()) << f->Summary->toPlainText().toStdString();
+        QTest::mouseClick(f->CancelButton, Qt::LeftButton);
+    });
+    QTest::mouseClick(nav->ImportButton, Qt::LeftButton);
 }
