@@ -6,6 +6,7 @@
 #include "analysis/SiteCheck.h"
 #include "model/CalcSummary.h"
 #include "model/DataUnit.h"
+#include "model/RateCalc.h"
 #include "platform/CodePage.h"
 #include "platform/Failure.h"
 #include "platform/FileUtil.h"
@@ -430,6 +431,56 @@ void PrintBalanceJson(std::FILE* out, const TInputData& Data, const TPlanBalance
                  MetresJson(B.ShiftMm).c_str(), static_cast<long long>(B.ShiftMm),
                  static_cast<long long>(B.Remaining()), TotalsJson(B.Before).c_str(),
                  TotalsJson(B.After).c_str(), B.Evaluations);
+}
+
+void PrintRatesText(std::FILE* out, const TInputData& Data, const TRateSimulation& S) {
+    std::fprintf(out, "変化率シミュレータ\n");
+    PrintSettings(out, Data);
+    std::fprintf(out, "\n");
+    const auto rate = [](double V) { return FormatFixed(V, 3); };
+    const auto volume = [](double V) { return FormatThousands(V, 0); };
+    std::vector<std::vector<std::string>> rows = {
+        {"", "変化率", "土量"}, {"現在", rate(S.CurrentRate), volume(S.CurrentVolume)}};
+    if (S.Amended)
+        rows.push_back({"修正", rate(S.AmendedRate), volume(S.AmendedVolume)});
+    rows.push_back({"目標土量", "", volume(S.TargetVolume)});
+    PrintColumns(out, rows);
+    if (!S.Amended)
+        return;
+    std::fprintf(out, "\n");
+    rows = {{"", "現在", "修正"}};
+    if (S.CutCorrection) {
+        for (int i = 1; i <= Data.Layer(); ++i)
+            rows.push_back(
+                {Data.GetSolidName(i), rate(Data.GetSolidValue(i, 0)), rate(S.Rate[i - 1])});
+    } else {
+        rows.push_back({"盛土", rate(Data.GetSolidValue(0, 0)), rate(S.Rate[0])});
+    }
+    PrintColumns(out, rows);
+    if (S.CutCorrection)
+        std::fprintf(out, "\n切土補正の変化率は各層の平均値です。");
+    std::fprintf(out, "%s修正の土量は、修正した変化率で計算した補正土量です。\n",
+                 S.CutCorrection ? "" : "\n");
+}
+
+void PrintRatesJson(std::FILE* out, const TInputData& Data, const TRateSimulation& S) {
+    std::fprintf(out,
+                 "{\"title\":%s,\"correction\":\"%s\",\"currentRate\":%s,\"currentVolume\":%s,"
+                 "\"target\":%s,\"amended\":%s",
+                 JsonString(Data.Title()).c_str(), S.CutCorrection ? "cut" : "fill",
+                 JsonNumber(S.CurrentRate).c_str(), JsonNumber(S.CurrentVolume).c_str(),
+                 JsonNumber(S.TargetVolume).c_str(), S.Amended ? "true" : "false");
+    if (!S.Amended) {
+        std::fprintf(out, "}\n");
+        return;
+    }
+    std::string rates;
+    const int count = S.CutCorrection ? Data.Layer() : 1;
+    for (int i = 0; i < count; ++i)
+        rates += (i ? "," : "") + JsonNumber(S.Rate[i]);
+    std::fprintf(out, ",\"amendedRate\":%s,\"amendedVolume\":%s,\"rates\":[%s],\n\"after\":{%s}}\n",
+                 JsonNumber(S.AmendedRate).c_str(), JsonNumber(S.AmendedVolume).c_str(),
+                 rates.c_str(), TotalsJson(TVolumeTotals(S.AmendedTotals)).c_str());
 }
 
 void PrintAllocationText(std::FILE* out, const TInputData& Data, const TAllocation& A) {

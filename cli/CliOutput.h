@@ -11,6 +11,7 @@ class TInputData;
 struct TCheckFinding;
 struct TMethodComparison;
 struct TPlanBalance;
+struct TRateSimulation;
 struct TAllocation;
 
 // Loads a project from a file, or from standard input for "-".
@@ -39,6 +40,12 @@ void PrintComparisonJson(std::FILE* out, const TInputData& Data, const TMethodCo
 // The plan balance: the shift and the volumes before and after it, or why there is none.
 void PrintBalanceText(std::FILE* out, const TInputData& Data, const TPlanBalance& B);
 void PrintBalanceJson(std::FILE* out, const TInputData& Data, const TPlanBalance& B);
+
+// The change-rate simulator: the corrected side's rate and volume now, the target, and the
+// amended rates with the volume they calculate, as the simulator window shows them; the JSON
+// object adds every total of that calculation.
+void PrintRatesText(std::FILE* out, const TInputData& Data, const TRateSimulation& S);
+void PrintRatesJson(std::FILE* out, const TInputData& Data, const TRateSimulation& S);
 
 // The earth allocation: the table and its totals, or one JSON object with every flow (ends,
 // m³, distance, positions) and the totals.

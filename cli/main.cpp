@@ -15,6 +15,7 @@
 #include "model/CalcSummary.h"
 #include "model/DataUnit.h"
 #include "model/MeshCsv.h"
+#include "model/RateCalc.h"
 #include "platform/CodePage.h"
 #include "platform/Failure.h"
 #include "platform/FileUtil.h"
@@ -67,6 +68,11 @@ int Usage(std::FILE* out = stderr) {
                  "            指定のない項目はプロジェクトに保存された配分の設定を使います\n"
                  "            （--borrow か --spoil があれば保存された場所は使いません）。\n"
                  "            -o を付けると配分表を CSV に書き出します。\n");
+    std::fprintf(out, "       doryou-cli rates FILE.msh [--layers N[,N]...] [--json] [-o OUT.msh]\n"
+                      "  rates    切土と盛土が釣り合う変化率と、その変化率で計算した補正土量を\n"
+                      "           求めます（変化率シミュレータと同じ値）。--layers は切土補正で\n"
+                      "           変化率を変える層の番号（既定は全層）。-o を付けると変化率を\n"
+                      "           適用して再計算したプロジェクトを書き出します。\n");
 #ifdef DORYOU_CLI_REPORT
     std::fprintf(out,
                  "       doryou-cli report FILE.msh [--summary] [--list] [--listing] [--compare]\n"
@@ -270,6 +276,85 @@ int Balance(const std::vector<std::string>& args) {
     return Flushed();
 }
 
+// "1,3": layer numbers of the project, each once at most; false for anything else.
+bool ParseLayers(const std::string& Text, int Layers, TLayerSelection& Selected) {
+    Selected = {};
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = Text.find(',', start);
+        const std::string field = Text.substr(start, comma - start);
+        if (field.size() != 1 || field[0] < '1' || field[0] - '0' > Layers)
+            return false;
+        Selected[static_cast<size_t>(field[0] - '1')] = true;
+        if (comma == std::string::npos)
+            return true;
+        start = comma + 1;
+    }
+}
+
+// The change-rate simulator: the same figures, from the same calculation, as its window.
+int Rates(const std::vector<std::string>& args) {
+    std::string file, out, layers;
+    bool json = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--json")
+            json = true;
+        else if (a == "--layers" && i + 1 < args.size())
+            layers = args[++i];
+        else if (a == "-o" && i + 1 < args.size())
+            out = args[++i];
+        else if (file.empty() && (a == "-" || a.rfind("-", 0) != 0))
+            file = a;
+        else
+            return Usage();
+    }
+    if (file.empty())
+        return Usage();
+    if (!out.empty())
+        RefuseInputAsOutput(out, {file});
+    TInputData data;
+    LoadCalculated(data, file);
+    const TCalcTotals sum = data.GetCalcTotals();
+    TRateSimulation sim = StartRateSimulation(data, sum);
+    if (!layers.empty()) {
+        TLayerSelection selected;
+        if (!sim.CutCorrection) {
+            std::fprintf(stderr, "盛土補正のプロジェクトでは --layers は使えません。\n");
+            return 2;
+        }
+        if (!ParseLayers(layers, data.Layer(), selected)) {
+            std::fprintf(
+                stderr,
+                "層の番号「%s」は 1 から %d までの整数をコンマで区切って指定してください。\n",
+                ShownFileName(layers).c_str(), data.Layer());
+            return 2;
+        }
+        sim.Amended = RecalcCutAmendment(data, sum, selected, sim);
+    }
+    // With the project going to standard output, the figures go to standard error.
+    std::FILE* report = out == "-" ? stderr : stdout;
+    if (json)
+        PrintRatesJson(report, data, sim);
+    else
+        PrintRatesText(report, data, sim);
+    if (!sim.Amended) {
+        std::fprintf(stderr,
+                     "変化率を変える層に切土がないか、ほかの層の切土だけで盛土を超えるため、"
+                     "釣り合う変化率を求められません。\n");
+        return 1;
+    }
+    if (!out.empty()) {
+        // The project as "適用後再計算" leaves it.
+        ApplyRateSimulationAndRecalc(data, sim);
+        const std::string bytes = data.SaveToBytes();
+        const std::unique_ptr<TOutputSink> sink = OpenOutput(out);
+        sink->Write(bytes.data(), bytes.size());
+        sink->Commit();
+    }
+    return Flushed();
+}
+
 // "X,Y,CAP[,EXTRA]": numbers with a full stop; CAP "inf" for no limit. Values that are no
 // numbers fail here; values the allocation cannot use (negative, not finite) fail there, with
 // the place named.
@@ -409,6 +494,8 @@ int main(int argc, char** argv) {
             return Compare(args);
         if (command == "balance")
             return Balance(args);
+        if (command == "rates")
+            return Rates(args);
         if (command == "import") {
             const int code = Import(args);
             return code < 0 ? Usage() : code;

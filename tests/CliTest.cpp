@@ -6,7 +6,9 @@
 #include "model/CalcSummary.h"
 #include "model/DataUnit.h"
 #include "model/MeshCsv.h"
+#include "model/RateCalc.h"
 #include "platform/CodePage.h"
+#include "platform/NumberFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -373,6 +375,43 @@ TEST(Cli, BalanceWritesTheShiftedProject) {
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("「12.5」"), std::string::npos) << r.err;
     EXPECT_EQ(Cli("balance " + kSample + " --surplus").code, 2);
+}
+
+// The simulator's figures are the core's, and -o writes the project as "適用後再計算" leaves
+// it: its corrected cut is the amended volume shown.
+TEST(Cli, RatesShowWhatApplyingGives) {
+    TInputData d;
+    d.FileLoad(kSample);
+    const TRateSimulation sim = StartRateSimulation(d, d.GetCalcTotals());
+    ASSERT_TRUE(sim.Amended);
+    const std::string volume = FormatThousands(sim.AmendedVolume, 0);
+    const std::string out = TempPath("rates.msh");
+    std::remove(out.c_str());
+    TCliRun r = Cli("rates " + kSample + " -o " + out);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("修正       0.269   " + volume), std::string::npos) << r.out;
+    TInputData applied;
+    applied.FileLoad(out);
+    EXPECT_EQ(static_cast<double>(applied.GetCalcTotals().CV[1][0]), sim.AmendedVolume);
+    EXPECT_DOUBLE_EQ(applied.GetSolidValue(1, 0), sim.Rate[0]);
+    std::remove(out.c_str());
+
+    r = Cli("rates " + kSample + " --layers 2,3 --json");
+    ASSERT_EQ(r.code, 0) << r.err;
+    TRateSimulation two = sim;
+    ASSERT_TRUE(RecalcCutAmendment(d, d.GetCalcTotals(), {false, true, true}, two));
+    EXPECT_NE(r.out.find("\"amendedVolume\":" + std::to_string(int64_t(two.AmendedVolume)) + ","),
+              std::string::npos)
+        << r.out;
+
+    // Layers that cannot reach the target, or that the project has not: the reason, no file.
+    r = Cli("rates " + kSample + " --layers 2 -o " + out);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("釣り合う変化率を求められません"), std::string::npos) << r.err;
+    EXPECT_NE(access(out.c_str(), F_OK), 0);
+    r = Cli("rates " + kSample + " --layers 4");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("「4」"), std::string::npos) << r.err;
 }
 
 namespace {
