@@ -13,8 +13,8 @@
 #include <QDialog>
 #include <QPoint>
 #include <QPointer>
-#include <QUndoStack>
 #include <QString>
+#include <QUndoStack>
 
 #include <functional>
 #include <memory>
