@@ -34,7 +34,7 @@ struct TSurveySurface {
     bool IsTin = false;
     std::vector<TSurveyPoint> Points;
     std::vector<std::array<int32_t, 3>> Triangles; // indexes into Points (TIN only)
-    int64_t SkippedFaces = 0; // invisible faces (i="1") left out
+    int64_t SkippedFaces = 0;                      // invisible faces (i="1") left out
 };
 
 // What was read from one file: its surfaces and what was passed over.
@@ -42,8 +42,9 @@ struct TSurveyFile {
     std::string Path;
     TSurveyFileKind Kind = TSurveyFileKind::Points;
     std::vector<TSurveySurface> Surfaces; // point files and SIMA: one
-    int64_t SkippedRecords = 0; // SIMA records other than A01, points without a height
-    std::string Encoding;       // "UTF-8" or "CP932" for text files
+    int64_t SkippedRecords = 0;           // SIMA records other than A01, points without a height
+    int64_t SkippedHeadings = 0;          // a point file's first line, when it holds no number
+    std::string Encoding;                 // text files: "UTF-8", "CP932", "UTF-16LE", "UTF-16BE"
 };
 
 // Progress of a long read: the share done (0..1). Answers false to cancel, which ends the

@@ -71,6 +71,7 @@ TSampled ReadSurface(const TSurveySource& src, const TSurveyImportOptions& o,
     m.FirstConflictKept = r.Tin.FirstConflictKept;
     m.LongEdges = r.Tin.DroppedLongEdges;
     m.SkippedRecords = f.SkippedRecords;
+    m.SkippedHeadings = f.SkippedHeadings;
     m.InvisibleFaces = s.SkippedFaces;
     return r;
 }
@@ -98,6 +99,9 @@ void SurfaceLines(std::string& out, const char* role, const TSurveySurfaceSummar
     if (s.SkippedRecords > 0)
         out += StrFormat("  読み飛ばしたレコード（点以外、高さのない点）%lld 件。\n",
                          static_cast<long long>(s.SkippedRecords));
+    if (s.SkippedHeadings > 0)
+        out += StrFormat("  数値のない見出し行 %lld 行を読み飛ばしました。\n",
+                         static_cast<long long>(s.SkippedHeadings));
 }
 
 bool ParseDouble(std::string_view s, double& v) {

@@ -32,6 +32,7 @@ struct TSurveySurfaceSummary {
     std::string Path, Surface;
     int64_t Points = 0, Triangles = 0;
     int64_t Duplicates = 0, Conflicts = 0, LongEdges = 0, SkippedRecords = 0, InvisibleFaces = 0;
+    int64_t SkippedHeadings = 0; // a point file's first line without numbers
     TSurveyPoint FirstConflict;
     double FirstConflictKept = 0.0;
 };

@@ -51,7 +51,13 @@ TSurveyFileKind DetectSurveyFileKind(const std::string& Path, std::string_view H
         return TSurveyFileKind::LandXml;
     if (ext == "sim" || ext == "sima")
         return TSurveyFileKind::Sima;
-    // Unknown names: by content.
+    // Unknown names: by content; UTF-16 by its byte-order mark and then its low bytes.
+    std::string narrow;
+    if (Head.substr(0, 2) == "\xFF\xFE" || Head.substr(0, 2) == "\xFE\xFF") {
+        for (size_t k = Head[0] == '\xFF' ? 2 : 3; k < Head.size(); k += 2)
+            narrow += Head[k];
+        Head = narrow;
+    }
     size_t i = Head.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     while (i < Head.size() && std::isspace(static_cast<unsigned char>(Head[i])))
         ++i;

@@ -3,7 +3,9 @@
 // Japanese message that names the file, the line and what was wrong; nothing is returned half.
 //
 //  - point files (.csv, .txt): one point a line, fields separated by commas, tabs or blanks,
-//    "X,Y,Z" or "name,X,Y,Z", an optional heading line; UTF-8 or code page 932 (detected);
+//    "X,Y,Z" or "name,X,Y,Z", an optional heading line (a first line without any number);
+//    UTF-8 or code page 932 (detected), or UTF-16 with its byte-order mark; lines end in LF,
+//    CR LF or CR;
 //  - SIMA (.sim, code page 932): the A01 records (number, name, X, Y, H); other records are
 //    counted and passed over, as are A01 points without a height;
 //  - LandXML 1.2 / J-LandXML: each Surface with a TIN definition (points "north east

@@ -1,5 +1,6 @@
 #include "survey/SurveyImport.h"
 #include "survey/SurveyReader.h"
+#include "survey/SurveyText.h"
 #include "survey/SurveyTin.h"
 
 #include "model/DataUnit.h"
@@ -16,6 +17,7 @@
 #include <functional>
 #include <filesystem>
 #include <fstream>
+#include <iconv.h>
 #include <random>
 #include <unistd.h>
 
@@ -239,7 +241,7 @@ TEST(SurveyReaders, BadInputNamesFileLineAndFault) {
         {TSurveyFileKind::Points, "1,2,3\n4,5\n", "f の 2 行目: 列の数が 2 です"},
         {TSurveyFileKind::Points, "X Y Z\n1 2 3\n1 2 x3\n", "f の 3 行目: 標高が数値ではありません（「x3」）"},
         {TSurveyFileKind::Points, "1\t2\tnan\n", "f の 1 行目: 標高が有限の数値ではありません"},
-        {TSurveyFileKind::Points, "1,2,3\na,1,1e999,3\n", "f の 2 行目: Y 座標が数値ではありません"},
+        {TSurveyFileKind::Points, "1,2,3\na,1,1e999,3\n", "f の 2 行目: Y 座標が大きすぎます"},
         {TSurveyFileKind::Points, "0,0,1\n1,1,1\n0,0,2\n", "位置の違う点が 3 点以上必要です"},
         {TSurveyFileKind::Points, "0,0,1\n1,1,1\n2,2,5\n3,3,1\n", "一直線上"},
         {TSurveyFileKind::Points, "", "位置の違う点が 3 点以上必要です（0 点"},
@@ -305,9 +307,10 @@ TEST(SurveyReaders, FormatsAndSkippedRecords) {
     EXPECT_EQ(u.Surfaces[0].Points[1].N, 5.0);
     EXPECT_EQ(u.Surfaces[0].Points[1].E, 4.0);
     const TSurveyFile s = ReadSimaText(Utf8ToCp932("G00,01,現況,\nZ00,座標,\nA00,\n"
-                                                  "A01,1,基1,-100.5,200.25,12.5,\nA01,2,基2,1,2,,\nA99,\n"),
+                                                  "A01,1,基1,-100.5,200.25,12.5,\nA01,2,基2,1,2,,\nA99,\n"
+                                                  "A01,3,基3,0,0,1,\nA01,4,基4,5,5,2,\n"),
                                        "s");
-    ASSERT_EQ(s.Surfaces[0].Points.size(), 1u);
+    ASSERT_EQ(s.Surfaces[0].Points.size(), 3u);
     EXPECT_EQ(s.Surfaces[0].Points[0].N, -100.5);
     EXPECT_EQ(s.SkippedRecords, 5);
     // Several surfaces with a namespace prefix, invisible faces, CgPoints.
@@ -364,6 +367,7 @@ TEST_F(Survey, RegistersMeshesAsHandRegistrationDoes) {
     EXPECT_EQ(m.Ground.Points, 50);
     EXPECT_EQ(m.Ground.Duplicates, 1);
     EXPECT_EQ(m.Ground.Conflicts, 1);
+    EXPECT_EQ(m.Ground.SkippedHeadings, 1); // "name,X,Y,Z"
     EXPECT_EQ(m.NewMeshes, 15);
     EXPECT_EQ(m.UpdatedMeshes, 1);
     EXPECT_EQ(m.OutsideMeshes, 1);
@@ -375,6 +379,7 @@ TEST_F(Survey, RegistersMeshesAsHandRegistrationDoes) {
               std::string::npos)
         << text;
     EXPECT_NE(text.find("X 5.000, Y 5.000 で 10.500 を使い 99.000 を除外"), std::string::npos) << text;
+    EXPECT_NE(text.find("見出し行 1 行を読み飛ばしました"), std::string::npos) << text;
 
     const std::string before = State(d);
     EXPECT_EQ(State(d), before); // nothing changed before Apply
@@ -455,4 +460,187 @@ TEST(SurveyExamples, CoverTheSampleSite) {
     EXPECT_EQ(imp.Summary().MaxX, 6);
     EXPECT_EQ(imp.Summary().MaxY, 5);
     EXPECT_EQ(o.Ground.Kind, TSurveyFileKind::Sima);
+}
+
+namespace {
+
+TSurveyFile ReadAs(TSurveyFileKind kind, std::string_view bytes) {
+    switch (kind) {
+    case TSurveyFileKind::Sima:
+        return ReadSimaText(bytes, "f");
+    case TSurveyFileKind::LandXml:
+        return ReadLandXmlBytes(bytes, "f");
+    default:
+        return ReadPointText(bytes, "f", TSurveyOrder::NorthEast);
+    }
+}
+
+// The message of a refusal ("" when read), which must be fit to show: UTF-8 and short.
+std::string Refusal(TSurveyFileKind kind, std::string_view bytes) {
+    try {
+        ReadAs(kind, bytes);
+    } catch (const EFailure& e) {
+        const std::string m = e.what();
+        EXPECT_TRUE(IsValidUtf8(m)) << m;
+        EXPECT_LT(m.size(), 600u) << m.substr(0, 600);
+        return m;
+    }
+    return "";
+}
+
+// UTF-8 as UTF-16 with its byte-order mark, through iconv.
+std::string Utf16(const std::string& utf8, bool bigEndian) {
+    iconv_t cd = iconv_open(bigEndian ? "UTF-16BE" : "UTF-16LE", "UTF-8");
+    std::string out(utf8.size() * 4, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    char* to = out.data();
+    size_t left = utf8.size(), room = out.size();
+    iconv(cd, &in, &left, &to, &room);
+    iconv_close(cd);
+    out.resize(out.size() - room);
+    return (bigEndian ? "\xFE\xFF" : "\xFF\xFE") + out;
+}
+
+std::string Lines(const std::vector<std::string>& lines, const char* end) {
+    std::string s;
+    for (const std::string& l : lines)
+        s += l + end;
+    return s;
+}
+
+} // namespace
+
+// The first line is a heading only when no field of it is a number in any form; a first line
+// with a wrong number is data, refused with its line number.
+TEST(SurveyReaders, FirstLineIsAHeadingOnlyWithoutNumbers) {
+    const std::string body = "0,0,1\n10,0,1\n0,10,2\n";
+    const struct {
+        std::string bytes;
+        int64_t headings;
+        size_t points;
+        std::string message; // "" when read
+    } cases[] = {
+        {"点名,X,Y,Z\n" + body, 1, 3, ""},
+        {"\n \t\n,,\nX Y Z\n" + body, 1, 3, ""},
+        {"測点 Ｘ座標 Ｙ座標 標高 備考\n" + body, 1, 3, ""}, // a heading of any width
+        {Utf8ToCp932("点名,Ｘ,Ｙ,Ｚ\n") + body, 1, 3, ""},
+        {body, 0, 3, ""},
+        {"1e-400,0,1\n" + body, 0, 4, ""}, // nearer zero than a double: zero
+        {"０,０,１\n" + body, 0, 0, "f の 1 行目: X 座標が全角の数字です（「０」）"},
+        {Utf8ToCp932("Ｐ１,１２．５,０,１\n") + body, 0, 0,
+         "f の 1 行目: X 座標が全角の数字です（「１２．５」）"},
+        {"P1,1e400,0,1\n" + body, 0, 0, "f の 1 行目: X 座標が大きすぎます（「1e400」）"},
+        {"X,Y,-1e999\n" + body, 0, 0, "f の 1 行目: X 座標が数値ではありません（「X」）"},
+        {"X,Y,Z\nX,Y,Z\n" + body, 0, 0, "f の 2 行目: X 座標が数値ではありません"},
+        {"P1,+-1,0,1\n" + body, 0, 0, "f の 1 行目: X 座標が数値ではありません（「+-1」）"},
+    };
+    for (const auto& c : cases) {
+        const std::string m = Refusal(TSurveyFileKind::Points, c.bytes);
+        if (!c.message.empty()) {
+            EXPECT_NE(m.find(c.message), std::string::npos) << m << "\nexpected: " << c.message;
+            continue;
+        }
+        ASSERT_EQ(m, "") << c.bytes;
+        const TSurveyFile f = ReadAs(TSurveyFileKind::Points, c.bytes);
+        EXPECT_EQ(f.SkippedHeadings, c.headings) << c.bytes;
+        ASSERT_EQ(f.Surfaces[0].Points.size(), c.points) << c.bytes;
+        EXPECT_EQ(f.Surfaces[0].Points[0].N, 0.0);
+        EXPECT_EQ(f.Surfaces[0].Points[0].Z, 1.0);
+    }
+}
+
+// LF, CR LF and a lone CR end lines alike; UTF-16 with its byte-order mark reads as UTF-8 does;
+// lines of blanks and separators only are passed over, whatever the blanks.
+TEST(SurveyReaders, LineEndsEncodingsAndBlankLinesReadAlike) {
+    const std::vector<std::string> points = {"点名,X,Y,Z", "P1,0,0,1", "P2,10,0,1.5", "P3,0,10,2"};
+    const std::vector<std::string> sima = {"G00,01,現況,", "A01,1,基1,0,0,1,",
+                                           "A01,2,基2,10,0,1.5,", "A01,3,基3,0,10,2,"};
+    const struct {
+        TSurveyFileKind kind;
+        std::string bytes;
+        const char* encoding;
+    } cases[] = {
+        {TSurveyFileKind::Points, Lines(points, "\n"), "UTF-8"},
+        {TSurveyFileKind::Points, Lines(points, "\r\n"), "UTF-8"},
+        {TSurveyFileKind::Points, Lines(points, "\r"), "UTF-8"},
+        {TSurveyFileKind::Points, "点名,X,Y,Z\rP1,0,0,1\r\nP2,10,0,1.5\nP3,0,10,2", "UTF-8"},
+        {TSurveyFileKind::Points,
+         "\n点名,X,Y,Z\n \n\t\n,,\n\t,\t\r\nP1,0,0,1\r\n\r\nP2,10,0,1.5\n\"\",\"\"\nP3,0,10,2\n\t",
+         "UTF-8"},
+        {TSurveyFileKind::Points, Utf8ToCp932(Lines(points, "\r")), "CP932"},
+        {TSurveyFileKind::Points, Utf16(Lines(points, "\r\n"), false), "UTF-16LE"},
+        {TSurveyFileKind::Points, Utf16(Lines(points, "\r"), true), "UTF-16BE"},
+        {TSurveyFileKind::Sima, Utf8ToCp932(Lines(sima, "\r")), "CP932"},
+        {TSurveyFileKind::Sima, "\t\n" + Lines(sima, "\n \n"), "UTF-8"},
+        {TSurveyFileKind::Sima, Utf16(Lines(sima, "\r\n"), false), "UTF-16LE"},
+    };
+    for (const auto& c : cases) {
+        const TSurveyFile f = ReadAs(c.kind, c.bytes);
+        EXPECT_EQ(f.Encoding, c.encoding);
+        EXPECT_EQ(f.SkippedHeadings + f.SkippedRecords, 1) << c.encoding;
+        ASSERT_EQ(f.Surfaces[0].Points.size(), 3u) << c.encoding << " " << c.bytes;
+        EXPECT_EQ(f.Surfaces[0].Points[1].N, 10.0);
+        EXPECT_EQ(f.Surfaces[0].Points[2].Z, 2.0);
+    }
+    EXPECT_EQ(DetectSurveyFileKind("a.dat", Utf16("<?xml version=\"1.0\"?>", false)),
+              TSurveyFileKind::LandXml);
+    EXPECT_EQ(DetectSurveyFileKind("a.dat", Utf16("G00,01,x", true)), TSurveyFileKind::Sima);
+
+    // Line numbers count every kind of line end, blank lines included; a NUL is named, and
+    // quoted fields are cut at a character.
+    const std::string cut(30, 'x');
+    const struct {
+        TSurveyFileKind kind;
+        std::string bytes;
+        std::string message;
+    } faults[] = {
+        {TSurveyFileKind::Points, "0,0,1\r0,1\r", "f の 2 行目: 列の数が 2 です"},
+        {TSurveyFileKind::Points, "0,0,1\r\n\t\n0,1\r\n", "f の 3 行目: 列の数が 2 です"},
+        {TSurveyFileKind::Points, "0,0,1\n\n\r0,1\n", "f の 4 行目: 列の数が 2 です"},
+        {TSurveyFileKind::Points, Utf16("0,0,1\r\n0,1\r\n", true), "f の 2 行目: 列の数が 2 です"},
+        {TSurveyFileKind::Points,
+         std::string("0,0,1\n0,1\0"
+                     "0,2\n",
+                     15),
+         "f の 2 行目: NUL 文字（0x00）があります（行の 4 バイト目）"},
+        {TSurveyFileKind::Sima, std::string("A01,1,P1,0,0,1\0,\n", 17), "f の 1 行目: NUL 文字"},
+        {TSurveyFileKind::Points, Utf16("0,0,1\n", false).substr(2),
+         "f の 1 行目: UTF-16 の文字のようですが、バイト順マーク（BOM）がありません"},
+        {TSurveyFileKind::Points, Utf16("0,0,1\n", false) + "x",
+         "f: UTF-16 のファイルが途中で切れています"},
+        {TSurveyFileKind::Points, "0,1,名名名名名名名名名名名名名名名名名名名名\n",
+         "標高が数値ではありません（「名名名名名名名名名名名名名…」）"},
+        {TSurveyFileKind::Points, Utf8ToCp932("0,1,名名名名名名名名名名名名名名名名名名名名名\n"),
+         "標高が数値ではありません（「名名名名名名名名名名名名名名名名名名名名…」）"},
+    };
+    for (const auto& c : faults) {
+        const std::string m = Refusal(c.kind, c.bytes);
+        EXPECT_NE(m.find(c.message), std::string::npos) << m << "\nexpected: " << c.message;
+    }
+}
+
+// Too few points with heights: the message says so and counts what was passed over.
+TEST(SurveyReaders, SimaPointsWithoutHeightsAreNamed) {
+    const struct {
+        std::string bytes;
+        std::string message; // "" when read
+    } cases[] = {
+        {"G00,01,t,\nA01,1,P1,0,0,,\nA01,2,P2,10,0,\nA01,3,P3,0,10, ,\n",
+         "f: A01 の点 3 点のどれにも標高がありません"},
+        {"A01,1,P1,0,0,5,\nA01,2,P2,10,0,,\nA01,3,P3,0,10,,\n",
+         "f: 標高のある点が 1 点しかありません（ほかの 2 点には標高がありません）"},
+        {"G00,01,t,\nZ00,x,\nA99,\n",
+         "f: 座標の点（A01 レコード）がありません（ほかのレコード 3 件）"},
+        {"A01,1,P1,0,0,5,\nA01,2,P2,10,0,,\nA01,3,P3,0,10,6,\nA01,4,P4,10,10,7,\n", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string m = Refusal(TSurveyFileKind::Sima, c.bytes);
+        if (c.message.empty())
+            EXPECT_EQ(m, "");
+        else
+            EXPECT_NE(m.find(c.message), std::string::npos) << m << "\nexpected: " << c.message;
+    }
+    const TSurveyFile f = ReadAs(TSurveyFileKind::Sima, cases[3].bytes);
+    EXPECT_EQ(f.Surfaces[0].Points.size(), 3u);
+    EXPECT_EQ(f.SkippedRecords, 1);
 }
