@@ -1,6 +1,7 @@
 #include "survey/SurveyImport.h"
 
 #include "survey/SurveyReader.h"
+#include "survey/SurveyText.h"
 
 #include "platform/Failure.h"
 
@@ -16,10 +17,14 @@ int64_t Key(int64_t x, int64_t y) {
     return static_cast<int64_t>(static_cast<uint64_t>(x) << 32 | static_cast<uint32_t>(y));
 }
 
+// The first few names and how many more: a file may hold thousands of surfaces.
 std::string Join(const std::vector<std::string>& names) {
+    constexpr size_t kShown = 5;
     std::string s;
-    for (const std::string& n : names)
-        s += (s.empty() ? "「" : "、「") + n + "」";
+    for (size_t i = 0; i < names.size() && i < kShown; ++i)
+        s += (s.empty() ? "「" : "、「") + names[i] + "」";
+    if (names.size() > kShown)
+        s += StrFormat("ほか %zu 面（全 %zu 面）", names.size() - kShown, names.size());
     return s;
 }
 
@@ -31,8 +36,8 @@ const TSurveySurface& PickSurface(const TSurveyFile& f, const TSurveySource& src
             if (s.Name == src.Surface)
                 return s;
         if (f.Kind == TSurveyFileKind::LandXml)
-            throw EFailure(src.Path + " に面「" + src.Surface + "」がありません（あるのは" +
-                           Join(SurveySurfaceNames(f)) + "）。");
+            throw EFailure(src.Path + " に面「" + SurveyShortText(src.Surface, 256) +
+                           "」がありません（あるのは" + Join(SurveySurfaceNames(f)) + "）。");
     }
     if (f.Surfaces.size() > 1)
         throw EFailure(src.Path + " には面が" + Join(SurveySurfaceNames(f)) +

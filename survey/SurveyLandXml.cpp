@@ -2,8 +2,11 @@
 // the CgPoints. Elements are matched by local name, so a namespace prefix does not matter.
 // A document type declaration is refused outright: LandXML needs none, and without one no
 // entity can be declared, so neither entity expansion nor external entities can happen.
+// Nesting, markup and names have bounds far beyond any real file, so that a hostile file costs
+// neither memory nor time out of proportion, and no message echoes megabytes back.
 
 #include "survey/SurveyReader.h"
+#include "survey/SurveyText.h"
 
 #include "platform/CodePage.h"
 #include "platform/Failure.h"
@@ -16,10 +19,15 @@
 #include <cstring>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
-constexpr size_t kMaxText = 4096; // the text of one P, F or CgPoint
+constexpr size_t kMaxText = 4096;       // the text of one P, F or CgPoint
+constexpr int kMaxDepth = 256;          // elements open at once (LandXML needs about 8)
+constexpr size_t kMaxMarkup = 16 << 20; // one tag, comment or instruction, attributes and all
+constexpr size_t kMaxName = 256;        // bytes of a surface name kept
+constexpr size_t kMaxId = 256;          // bytes of a point id
 
 enum class TElem { Other, Surface, Definition, Pnts, P, Faces, F, CgPoints, CgPoint };
 
@@ -29,9 +37,9 @@ TElem ElemOf(const char* name) {
     static const struct {
         const char* Name;
         TElem Elem;
-    } names[] = {{"Surface", TElem::Surface}, {"Definition", TElem::Definition},
-                 {"Pnts", TElem::Pnts},       {"P", TElem::P},
-                 {"Faces", TElem::Faces},     {"F", TElem::F},
+    } names[] = {{"Surface", TElem::Surface},   {"Definition", TElem::Definition},
+                 {"Pnts", TElem::Pnts},         {"P", TElem::P},
+                 {"Faces", TElem::Faces},       {"F", TElem::F},
                  {"CgPoints", TElem::CgPoints}, {"CgPoint", TElem::CgPoint}};
     for (const auto& n : names)
         if (std::strcmp(name, n.Name) == 0)
@@ -46,7 +54,9 @@ const char* Attr(const char** atts, const char* name) {
     return nullptr;
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 // Whitespace-separated tokens of an element's text.
 size_t Tokens(std::string_view s, std::string_view* out, size_t max) {
@@ -88,12 +98,23 @@ public:
 
     void Feed(const char* data, size_t size, bool last) {
         while (size > 0 || last) {
-            const int n = static_cast<int>(std::min<size_t>(size, 1 << 24));
+            // Chunks as a file is read, so that bytes in memory meet the same bounds.
+            const int n = static_cast<int>(std::min<size_t>(size, 1 << 20));
             if (XML_Parse(FParser, data, n, last && static_cast<size_t>(n) == size) ==
                 XML_STATUS_ERROR)
                 Raise();
             data += n;
             size -= static_cast<size_t>(n);
+            FFed += static_cast<uint64_t>(n);
+            // Expat keeps an unfinished tag whole and scans it again with every chunk: one
+            // without end would cost memory and time without bound.
+            const XML_Index at = XML_GetCurrentByteIndex(FParser);
+            if (at >= 0 && FFed - static_cast<uint64_t>(at) > kMaxMarkup)
+                throw EFailure(
+                    StrFormat("%s の %lld 行目: ", ShownFileName(FPath).c_str(),
+                              static_cast<long long>(XML_GetCurrentLineNumber(FParser))) +
+                    StrFormat("タグかコメントが長すぎます（%zu MB を超えています）。",
+                              kMaxMarkup >> 20));
             if (size == 0)
                 break;
         }
@@ -104,16 +125,29 @@ public:
             FCg.Name = "CgPoints";
             FFile.Surfaces.push_back(std::move(FCg));
         }
+        // A surface is chosen by its name: a repeated name gets its place among its namesakes.
+        std::unordered_set<std::string> seen;
+        std::unordered_map<std::string, int64_t> next; // the number a name's next repeat tries
+        for (TSurveySurface& s : FFile.Surfaces) {
+            if (seen.insert(s.Name).second)
+                continue;
+            int64_t& k = next.try_emplace(s.Name, 2).first->second;
+            std::string name;
+            do
+                name = s.Name + " (" + std::to_string(k++) + ")";
+            while (!seen.insert(name).second);
+            s.Name = std::move(name);
+        }
         return std::move(FFile);
     }
 
 private:
     [[noreturn]] void Raise() {
         const long long line = static_cast<long long>(XML_GetCurrentLineNumber(FParser));
-        const std::string what =
-            FError.empty() ? StrFormat("XML として正しくありません（%s）。",
-                                       XML_ErrorString(XML_GetErrorCode(FParser)))
-                           : FError;
+        const std::string what = FError.empty()
+                                     ? StrFormat("XML として正しくありません（%s）。",
+                                                 XML_ErrorString(XML_GetErrorCode(FParser)))
+                                     : FError;
         throw EFailure(StrFormat("%s の %lld 行目: ", ShownFileName(FPath).c_str(), line) + what);
     }
     void Stop(const std::string& what) {
@@ -121,9 +155,7 @@ private:
             FError = what;
         XML_StopParser(FParser, XML_FALSE);
     }
-    std::string Quote(std::string_view s) const {
-        return "「" + WithoutControlChars(std::string(s.substr(0, 40))) + "」";
-    }
+    std::string Quote(std::string_view s) const { return "「" + SurveyShortText(s, 40) + "」"; }
 
     bool ParseCoords(std::string_view text, double* v, size_t& n, const char* what) {
         std::string_view t[4];
@@ -133,12 +165,14 @@ private:
             return false;
         }
         for (size_t i = 0; i < n; ++i) {
-            std::string_view s = t[i];
-            if (!s.empty() && s.front() == '+')
-                s.remove_prefix(1);
-            const auto r = std::from_chars(s.data(), s.data() + s.size(), v[i]);
-            if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) {
-                Stop(std::string(what) + " の座標が数値ではありません（" + Quote(t[i]) + "）。");
+            const TSurveyNumber r = ParseSurveyNumber(t[i], true, v[i]);
+            if (r != TSurveyNumber::Ok) {
+                Stop(std::string(what) + " の座標が" +
+                     (r == TSurveyNumber::WideDigits   ? "全角の数字です（"
+                      : r == TSurveyNumber::OutOfRange ? "大きすぎます（"
+                                                       : "数値ではありません（") +
+                     Quote(t[i]) +
+                     (r == TSurveyNumber::WideDigits ? "）。半角で書いてください。" : "）。"));
                 return false;
             }
             if (!std::isfinite(v[i])) {
@@ -173,6 +207,8 @@ private:
     }
 
     void OnStart(const char* name, const char** atts) {
+        if (++FDepth > kMaxDepth)
+            return Stop(StrFormat("要素の入れ子が深すぎます（%d 段までです）。", kMaxDepth));
         const TElem e = ElemOf(name);
         FText.clear();
         FCollect = false;
@@ -180,7 +216,7 @@ private:
         case TElem::Surface: {
             FSurface = std::make_unique<TSurveySurface>();
             const char* n = Attr(atts, "name");
-            FSurface->Name = n ? WithoutControlChars(n)
+            FSurface->Name = n ? SurveyShortText(n, kMaxName)
                                : StrFormat("Surface %zu", FFile.Surfaces.size() + 1);
             FIntIds.clear();
             FStrIds.clear();
@@ -198,6 +234,9 @@ private:
                 const char* id = Attr(atts, "id");
                 if (!id || !*id)
                     return Stop("点（P）に id がありません。");
+                if (std::strlen(id) > kMaxId)
+                    return Stop(
+                        StrFormat("点（P）の id が長すぎます（%zu バイトまでです）。", kMaxId));
                 FId = id;
                 FCollect = true;
             }
@@ -220,6 +259,7 @@ private:
     }
 
     void OnEnd(const char* name) {
+        --FDepth;
         const TElem e = ElemOf(name);
         const bool collected = FCollect;
         FCollect = false;
@@ -323,6 +363,8 @@ private:
     std::string FText;
     std::string FId;
     std::string FError;
+    uint64_t FFed = 0; // bytes given to the parser
+    int FDepth = 0;    // elements open
     bool FInTin = false;
     bool FCollect = false;
 };

@@ -11,7 +11,9 @@
 //  - LandXML 1.2 / J-LandXML: each Surface with a TIN definition (points "north east
 //    elevation", faces of three point ids, invisible faces skipped) and the CgPoints as one
 //    surface of scattered points. Read as a stream (files of hundreds of MB exist); a document
-//    type declaration, and so any entity, is refused.
+//    type declaration, and so any entity, is refused, as are nesting and markup far beyond any
+//    real file. Names are cut to a length fit to show; surfaces of one name are told apart by
+//    their order ("名前 (2)").
 
 #include "survey/SurveyData.h"
 

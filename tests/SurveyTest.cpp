@@ -644,3 +644,100 @@ TEST(SurveyReaders, SimaPointsWithoutHeightsAreNamed) {
     EXPECT_EQ(f.Surfaces[0].Points.size(), 3u);
     EXPECT_EQ(f.SkippedRecords, 1);
 }
+
+// Nesting, markup and ids within bounds no real file comes near; names cut to a length fit to
+// show, and surfaces of one name told apart by their order.
+TEST(SurveyReaders, LandXmlBoundsAndNames) {
+    const auto nested = [](int depth, bool closed) {
+        std::string s = "<LandXML>";
+        for (int i = 1; i < depth; ++i)
+            s += "<e>";
+        for (int i = 1; closed && i < depth; ++i)
+            s += "</e>";
+        return s + (closed ? "</LandXML>" : "");
+    };
+    const auto surface = [](const std::string& name, const std::string& id = "1",
+                            const char* z = "1") {
+        return "<Surface name=\"" + name + "\"><Definition surfType=\"TIN\"><Pnts><P id=\"" + id +
+               "\">0 0 " + z + "</P><P id=\"a\">0 1 1</P><P id=\"b\">1 0 1</P></Pnts><Faces><F>" +
+               id + " a b</F></Faces></Definition></Surface>";
+    };
+    const auto doc = [](const std::string& body) { return "<LandXML>" + body + "</LandXML>"; };
+    const struct {
+        std::string bytes;
+        std::string message; // "" when read
+    } cases[] = {
+        {nested(256, true), ""},
+        {nested(257, true), "f の 1 行目: 要素の入れ子が深すぎます（256 段までです）"},
+        {nested(3'000'000, false), "要素の入れ子が深すぎます"},
+        {doc(surface("s", std::string(256, '7'))), ""},
+        {doc(surface("s", std::string(257, '7'))),
+         "点（P）の id が長すぎます（256 バイトまでです）"},
+        {doc(surface(std::string(17 << 20, 'n'))),
+         "f の 1 行目: タグかコメントが長すぎます（16 MB を超えています）"},
+        {"<LandXML>\n<!--" + std::string(17 << 20, 'c') + "-->", "f の 2 行目: タグかコメント"},
+        {doc(surface("s", "1", "１")), "点（P） の座標が全角の数字です（「１」）"},
+        {doc(surface("s", "1", "-1e400")), "点（P） の座標が大きすぎます（「-1e400」）"},
+    };
+    for (const auto& c : cases) {
+        const std::string m = Refusal(TSurveyFileKind::LandXml, c.bytes);
+        if (c.message.empty())
+            EXPECT_EQ(m, "");
+        else
+            EXPECT_NE(m.find(c.message), std::string::npos) << m << "\nexpected: " << c.message;
+    }
+
+    std::string longName;
+    for (int i = 0; i < 300'000; ++i)
+        longName += "名";
+    const TSurveyFile f = ReadLandXmlBytes(
+        doc(surface(longName) + surface("A") + surface("A") + surface("A (2)") + surface("A") +
+            surface("CgPoints") + "<CgPoints><CgPoint>5 5 5</CgPoint></CgPoints>"),
+        "f");
+    std::vector<std::string> names;
+    for (const TSurveySurface& s : f.Surfaces)
+        names.push_back(s.Name);
+    ASSERT_EQ(names.size(), 7u);
+    EXPECT_LE(names[0].size(), 256u + std::strlen("…"));
+    EXPECT_EQ(names[0], longName.substr(0, 255) + "…"); // 85 whole characters
+    EXPECT_EQ(
+        std::vector<std::string>(names.begin() + 1, names.end()),
+        (std::vector<std::string>{"A", "A (2)", "A (2) (2)", "A (3)", "CgPoints", "CgPoints (2)"}));
+}
+
+// A file of many surfaces is listed by its first few names and the count; a name asked for is
+// echoed cut.
+TEST_F(Survey, ManySurfacesAreListedShort) {
+    std::string xml = "<LandXML><Surfaces>";
+    for (int i = 1; i <= 12; ++i)
+        xml += "<Surface name=\"面" + std::to_string(i) +
+               "\"><Definition surfType=\"TIN\"><Pnts><P id=\"1\">0 0 1</P><P id=\"2\">0 9 1</P>"
+               "<P id=\"3\">9 0 1</P></Pnts><Faces><F>1 2 3</F></Faces></Definition></Surface>";
+    xml += "</Surfaces></LandXML>";
+    const std::string path = Write("many.xml", xml);
+    const struct {
+        std::string surface;
+        std::string message;
+    } cases[] = {
+        {"", "には面が「面1」、「面2」、「面3」、「面4」、「面5」ほか 7 面（全 12 面）とあります"},
+        {std::string(5000, 'x'), "に面「" + std::string(256, 'x') +
+                                     "…」がありません（あるのは「面1」、「面2」、「面3」、「面4」、"
+                                     "「面5」ほか 7 面（全 12 面））"},
+    };
+    for (const auto& c : cases) {
+        TSurveyImportOptions o;
+        o.Ground = {path, TSurveyFileKind::LandXml, c.surface};
+        o.Frame = {0, 0, 0, 1};
+        try {
+            TSurveyImport(TInputData(), o);
+            ADD_FAILURE() << c.message;
+        } catch (const EFailure& e) {
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+            EXPECT_LT(std::strlen(e.what()), 1000u);
+        }
+    }
+    TSurveyImportOptions o;
+    o.Ground = {path, TSurveyFileKind::LandXml, "面12"};
+    o.Frame = {0, 0, 0, 1};
+    EXPECT_EQ(TSurveyImport(TInputData(), o).Summary().Ground.Surface, "面12");
+}
