@@ -34,7 +34,8 @@ public:
 
 protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override {
-        if (Event->type() == QEvent::KeyPress &&
+        // The shortcut check comes first and, held back, may be the only event the key makes.
+        if ((Event->type() == QEvent::KeyPress || Event->type() == QEvent::ShortcutOverride) &&
             static_cast<QKeyEvent*>(Event)->key() == Qt::Key_Escape &&
             qobject_cast<QWidget*>(Watched)) {
             FOnEscape();

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -28,12 +29,16 @@ TEST(ProgressEscape, EscInTheStartingDialogCancelsTheWork) {
     WhenModal(
         [&](QWidget*) {
             edit->setFocus();
-            WhenModal(
-                [&](QWidget*) {
-                    // The focus stays where the user was typing.
-                    QTest::keyClick(edit, Qt::Key_Escape);
-                },
-                [](QWidget* W) { return qobject_cast<QProgressDialog*>(W) != nullptr; });
+            // Once the box is up, Esc where the user was typing: the focus stays there.
+            auto* watch = new QTimer(&starter);
+            QObject::connect(watch, &QTimer::timeout, [&, watch]() {
+                auto* box = starter.findChild<QProgressDialog*>();
+                if (!box || !box->isVisible())
+                    return;
+                watch->stop();
+                QTest::keyClick(edit, Qt::Key_Escape);
+            });
+            watch->start(5);
             done =
                 RunWithProgress(&starter, QStringLiteral("取込"), QStringLiteral("作業中..."),
                                 [&](const TProgress& Progress) {
