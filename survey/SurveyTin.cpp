@@ -475,6 +475,50 @@ double EdgeLength(const TSurveyPoint& a, const TSurveyPoint& b) {
     return std::hypot(a.N - b.N, a.E - b.E);
 }
 
+// The faces in their order, each set of three points once (the first face over it): a repeated
+// face adds nothing but the time to sample it again.
+std::vector<TTriangle> WithoutRepeats(const std::vector<TTriangle>& faces, int64_t& repeated) {
+    std::vector<TTriangle> sorted(faces);
+    for (TTriangle& t : sorted)
+        std::sort(t.begin(), t.end());
+    std::vector<uint32_t> order(faces.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        return sorted[a] != sorted[b] ? sorted[a] < sorted[b] : a < b;
+    });
+    std::vector<char> keep(faces.size(), 1);
+    for (size_t k = 1; k < order.size(); ++k)
+        if (sorted[order[k]] == sorted[order[k - 1]]) {
+            keep[order[k]] = 0;
+            ++repeated;
+        }
+    if (repeated == 0)
+        return faces;
+    sorted = {};
+    std::vector<TTriangle> out;
+    out.reserve(faces.size() - static_cast<size_t>(repeated));
+    for (size_t k = 0; k < faces.size(); ++k)
+        if (keep[k])
+            out.push_back(faces[k]);
+    return out;
+}
+
+// Triangles with an edge over MaxEdge metres (gaps bridged at a survey's edge) are not used.
+void DropLongEdges(TSurveyTin& tin, double MaxEdge, const std::string& What) {
+    if (!(MaxEdge > 0.0))
+        return;
+    const auto& P = tin.Points;
+    const auto longer = [&](const TTriangle& t) {
+        return EdgeLength(P[t[0]], P[t[1]]) > MaxEdge || EdgeLength(P[t[1]], P[t[2]]) > MaxEdge ||
+               EdgeLength(P[t[2]], P[t[0]]) > MaxEdge;
+    };
+    const auto end = std::remove_if(tin.Triangles.begin(), tin.Triangles.end(), longer);
+    tin.DroppedLongEdges = tin.Triangles.end() - end;
+    tin.Triangles.erase(end, tin.Triangles.end());
+    if (tin.Triangles.empty())
+        throw EFailure(What + ": 最大辺長より短い辺だけの三角形がありません。");
+}
+
 // cos and sin of an angle in degrees, exact at the quarter turns.
 void CosSin(double deg, double& c, double& s) {
     const double r = std::fmod(deg, 360.0);
@@ -515,6 +559,23 @@ double EdgeSide(const TUV& p, const TUV& q, double u, double v) {
     return (q.U - p.U) * (v - p.V) - (q.V - p.V) * (u - p.U);
 }
 
+// Widens [lo, hi] to where the side p-q crosses the row V = v, when it does.
+void RowCrossing(const TUV& p, const TUV& q, double v, double& lo, double& hi) {
+    if (p.V == q.V) {
+        if (v == p.V) {
+            lo = std::min({lo, p.U, q.U});
+            hi = std::max({hi, p.U, q.U});
+        }
+        return;
+    }
+    if (v < std::min(p.V, q.V) || v > std::max(p.V, q.V))
+        return;
+    const double t = std::clamp((v - p.V) / (q.V - p.V), 0.0, 1.0);
+    const double u = p.U + t * (q.U - p.U);
+    lo = std::min(lo, u);
+    hi = std::max(hi, u);
+}
+
 double AlongEdge(const TUV& p, const TUV& q, double zp, double zq, double u, double v) {
     const double du = q.U - p.U, dv = q.V - p.V;
     const double t = std::fabs(du) >= std::fabs(dv) ? (u - p.U) / du : (v - p.V) / dv;
@@ -528,9 +589,10 @@ TSurveyTin BuildSurveyTin(const TSurveySurface& Surface, double MaxEdge, const s
     tin.InputPoints = static_cast<int64_t>(Surface.Points.size());
     if (Surface.IsTin) {
         tin.Points = Surface.Points;
-        tin.Triangles = Surface.Triangles;
-        if (tin.Triangles.empty())
+        if (Surface.Triangles.empty())
             throw EFailure(What + " の面「" + Surface.Name + "」に三角形がありません。");
+        tin.Triangles = WithoutRepeats(Surface.Triangles, tin.RepeatedFaces);
+        DropLongEdges(tin, MaxEdge, What);
         return tin;
     }
 
@@ -573,19 +635,7 @@ TSurveyTin BuildSurveyTin(const TSurveySurface& Surface, double MaxEdge, const s
         throw EFailure(What + ": 点の数が多すぎます。");
     if (!SurveyDelaunay(tin.Points, tin.Triangles))
         throw EFailure(What + ": 点がすべて一直線上にあるため、三角形網を作れません。");
-
-    if (MaxEdge > 0.0) {
-        const auto longer = [&](const std::array<int32_t, 3>& t) {
-            const auto& P = tin.Points;
-            return EdgeLength(P[t[0]], P[t[1]]) > MaxEdge ||
-                   EdgeLength(P[t[1]], P[t[2]]) > MaxEdge || EdgeLength(P[t[2]], P[t[0]]) > MaxEdge;
-        };
-        const auto end = std::remove_if(tin.Triangles.begin(), tin.Triangles.end(), longer);
-        tin.DroppedLongEdges = tin.Triangles.end() - end;
-        tin.Triangles.erase(end, tin.Triangles.end());
-        if (tin.Triangles.empty())
-            throw EFailure(What + ": 最大辺長より短い辺だけの三角形がありません。");
-    }
+    DropLongEdges(tin, MaxEdge, What);
     return tin;
 }
 
@@ -621,21 +671,33 @@ TSurveyGrid SurveyGridBox(const TSurveyTin& Tin, const TMeshFrame& Frame) {
     return g;
 }
 
-void SampleSurveyTin(const TSurveyTin& Tin, const TMeshFrame& Frame, TSurveyGrid& Grid,
-                     const TSurveyProgress& Progress) {
+int64_t SampleSurveyTin(const TSurveyTin& Tin, const TMeshFrame& Frame, TSurveyGrid& Grid,
+                        const TSurveyProgress& Progress, const std::string& What) {
     Grid.Z.assign(static_cast<size_t>(Grid.NI * Grid.NJ), std::numeric_limits<double>::quiet_NaN());
     if (Grid.NI == 0 || Grid.NJ == 0)
-        return;
+        return 0;
     const std::vector<TUV> uv = ToGrid(Tin.Points, Frame);
     const double gi0 = static_cast<double>(Grid.I0),
                  gi1 = static_cast<double>(Grid.I0 + Grid.NI - 1);
     const double gj0 = static_cast<double>(Grid.J0),
                  gj1 = static_cast<double>(Grid.J0 + Grid.NJ - 1);
     const size_t count = Tin.Triangles.size();
-    for (size_t n = 0; n < count; ++n) {
-        if (Progress && (n & 0xFFFF) == 0 &&
-            !Progress(static_cast<double>(n) / static_cast<double>(count)))
+    // Without overlaps a grid point is covered by one triangle, two along an edge, and at a
+    // corner by the triangles around it: three a triangle in all.
+    const int64_t mostHits = 2 * Grid.NI * Grid.NJ + 3 * static_cast<int64_t>(count) + 1024;
+    int64_t hits = 0, overlaps = 0;
+    // Grid points and rows looked at; Progress is asked each SurveySampleStep of them.
+    int64_t work = 0, ask = 0;
+    const auto poll = [&](size_t n, double part) {
+        if (work < ask)
+            return;
+        ask = work + SurveySampleStep;
+        if (Progress && !Progress((static_cast<double>(n) + part) / static_cast<double>(count)))
             throw ESurveyCancelled{};
+    };
+    for (size_t n = 0; n < count; ++n) {
+        poll(n, 0.0);
+        ++work;
         std::array<int32_t, 3> t = Tin.Triangles[n];
         std::sort(t.begin(), t.end());
         const TUV &a = uv[static_cast<size_t>(t[0])], &b = uv[static_cast<size_t>(t[1])],
@@ -653,33 +715,62 @@ void SampleSurveyTin(const TSurveyTin& Tin, const TMeshFrame& Frame, TSurveyGrid
         const double v1 = std::min(std::floor(std::max({a.V, b.V, c.V})), gj1);
         if (!(u0 <= u1 && v0 <= v1))
             continue;
+        // A row's stretch is widened by more than the rounding of the sides' crossings can
+        // reach, so that every grid point the sides' tests below take is looked at.
+        const double slack =
+            1.0 + 1e-10 * std::max({std::fabs(a.U), std::fabs(b.U), std::fabs(c.U), std::fabs(a.V),
+                                    std::fabs(b.V), std::fabs(c.V)});
         for (double v = v0; v <= v1; v += 1.0) {
+            double lo = INFINITY, hi = -INFINITY;
+            RowCrossing(a, b, v, lo, hi);
+            RowCrossing(b, c, v, lo, hi);
+            RowCrossing(a, c, v, lo, hi);
+            const double r0 = std::max(u0, std::ceil(lo - slack));
+            const double r1 = std::min(u1, std::floor(hi + slack));
+            const double part = (v - v0) / (v1 - v0 + 1.0);
+            poll(n, part);
+            ++work;
             // The row's first grid point; u runs from Grid.I0 on.
             double* row = Grid.Z.data() + (static_cast<int64_t>(v) - Grid.J0) * Grid.NI;
-            for (double u = u0; u <= u1; u += 1.0) {
-                double& z = row[static_cast<int64_t>(u) - Grid.I0];
-                if (!std::isnan(z))
-                    continue;
-                const double wc = s * EdgeSide(a, b, u, v);  // weight of c
-                const double wa = s * EdgeSide(b, c, u, v);  // weight of a
-                const double wb = -s * EdgeSide(a, c, u, v); // weight of b
-                if (wa < 0 || wb < 0 || wc < 0)
-                    continue;
-                if (wb == 0 && wc == 0)
-                    z = za;
-                else if (wa == 0 && wc == 0)
-                    z = zb;
-                else if (wa == 0 && wb == 0)
-                    z = zc;
-                else if (wc == 0)
-                    z = AlongEdge(a, b, za, zb, u, v);
-                else if (wa == 0)
-                    z = AlongEdge(b, c, zb, zc, u, v);
-                else if (wb == 0)
-                    z = AlongEdge(a, c, za, zc, u, v);
-                else
-                    z = (wa * za + wb * zb + wc * zc) / (wa + wb + wc);
+            for (double u = r0; u <= r1;) {
+                poll(n, part);
+                const double end = std::min(r1, u + static_cast<double>(SurveySampleStep - 1));
+                work += static_cast<int64_t>(end - u) + 1;
+                for (; u <= end; u += 1.0) {
+                    const double wc = s * EdgeSide(a, b, u, v);  // weight of c
+                    const double wa = s * EdgeSide(b, c, u, v);  // weight of a
+                    const double wb = -s * EdgeSide(a, c, u, v); // weight of b
+                    if (wa < 0 || wb < 0 || wc < 0)
+                        continue;
+                    if (++hits > mostHits)
+                        throw EFailure((What.empty() ? What : What + ": ") +
+                                       "三角形どうしが大きく重なり合い、同じメッシュ点を何度も"
+                                       "覆っています。三角形網を確かめてください。");
+                    double& z = row[static_cast<int64_t>(u) - Grid.I0];
+                    if (!std::isnan(z)) {
+                        // Taken by an earlier triangle: on a shared side or corner, or else
+                        // inside both.
+                        if (wa > 0 && wb > 0 && wc > 0)
+                            ++overlaps;
+                        continue;
+                    }
+                    if (wb == 0 && wc == 0)
+                        z = za;
+                    else if (wa == 0 && wc == 0)
+                        z = zb;
+                    else if (wa == 0 && wb == 0)
+                        z = zc;
+                    else if (wc == 0)
+                        z = AlongEdge(a, b, za, zb, u, v);
+                    else if (wa == 0)
+                        z = AlongEdge(b, c, zb, zc, u, v);
+                    else if (wb == 0)
+                        z = AlongEdge(a, c, za, zc, u, v);
+                    else
+                        z = (wa * za + wb * zb + wc * zc) / (wa + wb + wc);
+                }
             }
         }
     }
+    return overlaps;
 }

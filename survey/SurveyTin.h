@@ -29,12 +29,13 @@ struct TSurveyTin {
     TSurveyPoint FirstConflict;        // the first such position, with the height left out
     double FirstConflictKept = 0.0;    // ... and the height kept
     int64_t DroppedLongEdges = 0;      // triangles over the edge limit
+    int64_t RepeatedFaces = 0;         // TIN faces over the same three points as an earlier one
 };
 
-// A LandXML TIN as it is; scattered points through Delaunay triangulation (qhull). MaxEdge > 0
-// drops triangles of a triangulation with an edge longer than MaxEdge metres. Throws EFailure
-// naming `What` (the file) for fewer than three positions, points all on a line, or a TIN
-// without triangles.
+// A LandXML TIN as it is, less faces that repeat an earlier one; scattered points through
+// Delaunay triangulation (qhull). MaxEdge > 0 drops the triangles of either with an edge longer
+// than MaxEdge metres. Throws EFailure naming `What` (the file) for fewer than three positions,
+// points all on a line, or no triangle left.
 TSurveyTin BuildSurveyTin(const TSurveySurface& Surface, double MaxEdge, const std::string& What);
 
 // The Delaunay triangles of distinct points; false when all lie on a line. Large sets are done
@@ -57,6 +58,13 @@ struct TSurveyGrid {
 constexpr int64_t MaxSurveyGridCells = 60'000'000;
 TSurveyGrid SurveyGridBox(const TSurveyTin& Tin, const TMeshFrame& Frame);
 
-// Samples the surface onto the block given (filled with NaN first). Progress may cancel.
-void SampleSurveyTin(const TSurveyTin& Tin, const TMeshFrame& Frame, TSurveyGrid& Grid,
-                     const TSurveyProgress& Progress = {});
+// Samples the surface onto the block given (filled with NaN first): each triangle row by row
+// over the grid points within it, so the work follows the points covered and the rows crossed,
+// not the triangles' boxes. Where faces overlap, the first one's height stays; returns how many
+// grid points such a face covered again inside it. Throws EFailure naming `What` when the faces
+// overlap so much that the work would pass what any TIN without overlaps needs (twice the
+// block's points and three a triangle). Progress is asked at least every SurveySampleStep grid
+// points and rows looked at, and may cancel.
+constexpr int64_t SurveySampleStep = int64_t{1} << 16;
+int64_t SampleSurveyTin(const TSurveyTin& Tin, const TMeshFrame& Frame, TSurveyGrid& Grid,
+                        const TSurveyProgress& Progress = {}, const std::string& What = {});
