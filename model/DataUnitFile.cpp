@@ -98,13 +98,32 @@ private:
     size_t FPos = 0;
 };
 
+// Buffered: the tagged block is read a field at a time, which must not be a system call each.
 class TFileSource : public TSource {
 public:
     explicit TFileSource(TFileReader& reader) : FReader(reader), FSize(reader.Size()) {}
     size_t Read(void* buf, size_t n) override {
-        const size_t got = FReader.Read(buf, n);
-        FPos += got;
-        return got;
+        char* out = static_cast<char*>(buf);
+        size_t done = 0;
+        while (done < n) {
+            if (FAt == FEnd) {
+                if (n - done >= kBufferSize) { // the mesh records: straight through
+                    done += FReader.Read(out + done, n - done);
+                    break;
+                }
+                FBuffer.resize(kBufferSize);
+                FAt = 0;
+                FEnd = FReader.Read(FBuffer.data(), kBufferSize);
+                if (FEnd == 0)
+                    break;
+            }
+            const size_t take = std::min(n - done, FEnd - FAt);
+            std::memcpy(out + done, FBuffer.data() + FAt, take);
+            FAt += take;
+            done += take;
+        }
+        FPos += done;
+        return done;
     }
     bool Remaining(uint64_t& left) const override {
         if (FSize == 0) // not a regular file: the size is not known in advance
@@ -114,9 +133,12 @@ public:
     }
 
 private:
+    static constexpr size_t kBufferSize = 64 * 1024;
     TFileReader& FReader;
     uint64_t FSize;
-    uint64_t FPos = 0;
+    uint64_t FPos = 0; // bytes handed out
+    std::string FBuffer;
+    size_t FAt = 0, FEnd = 0;
 };
 
 void PutInt(std::string& out, int32_t v) {
