@@ -7,15 +7,18 @@
 
 #include <QBuffer>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace {
 
@@ -157,6 +160,11 @@ void TSiteMapPainter::PaintCells(QPainter& Painter, const QRectF& Target, const 
     // sticks out is a fraction of the width) and draw many times faster.
     if (Style.Boundary)
         lines(ZeroLine(), QPen(Qt::black, unit * 1.6, Qt::SolidLine, Qt::SquareCap));
+    // The labels over every line, the boundary's too: a label hides little of it. A window
+    // gives its pixel; a picture or a page sizes them from itself, a little smaller.
+    if (Style.ContourInterval > 0 && Style.ContourLabels)
+        PaintContourLabels(Painter, Target, Frame, Style.ContourInterval,
+                           Style.LineUnit > 0 ? unit * 10 : std::max(8.0, unit * 7.5));
     Painter.restore();
     if (Style.Allocation)
         PaintAllocation(Painter, Target, Frame, *Style.Allocation, Style.LineUnit);
@@ -326,18 +334,144 @@ const std::vector<TMapSegment>& TSiteMapPainter::ZeroLine() const {
     return FZeroLine;
 }
 
-const std::vector<std::pair<double, std::vector<TMapSegment>>>&
-TSiteMapPainter::ContourLines(double Interval) const {
-    if (Interval != FContourInterval) {
-        FContours = FMap.Contours(Interval);
-        FContourInterval = Interval;
+const TContourPlan& TSiteMapPainter::ContourPlan(double Interval) const {
+    if (Interval != FContourAsked) {
+        FContourAsked = Interval;
+        // No interval is no contours, nothing to say.
+        FContourPlan = Interval != 0 ? FMap.PlanContours(Interval) : TContourPlan();
+        FContoursReady = FRunsReady = false;
+        FContours.clear();
+        FContourRuns.clear();
+        FLabelStamps.clear(); // the levels' texts may have other decimals
+    }
+    return FContourPlan;
+}
+
+const TContourLevels& TSiteMapPainter::ContourLines(double Interval) const {
+    const TContourPlan& plan = ContourPlan(Interval);
+    if (!FContoursReady) {
+        if (plan.Interval > 0)
+            FContours = FMap.Contours(plan.Interval);
+        FContoursReady = true;
     }
     return FContours;
 }
 
-void TSiteMapPainter::PaintLegend(QPainter& Painter, const QRectF& Box) const {
+const std::vector<TContourLine>& TSiteMapPainter::ContourRuns(double Interval) const {
+    const TContourLevels& levels = ContourLines(Interval);
+    if (!FRunsReady) {
+        FContourRuns = TCutFillMap::ChainContours(levels);
+        FRunsReady = true;
+    }
+    return FContourRuns;
+}
+
+void TSiteMapPainter::PaintContourLabels(QPainter& Painter, const QRectF& Target,
+                                         const QRectF& Frame, double Interval, double Size) const {
+    const std::vector<TContourLine>& runs = ContourRuns(Interval);
+    const double drawn = ContourPlan(Interval).Interval;
+    const QTransform t = FrameToTarget(Frame, Target);
+    // Target units a mesh; the frames keep the meshes square.
+    const double k = std::sqrt(std::fabs(t.determinant()));
+    if (runs.empty() || !(drawn > 0) || !(k > 0) || !std::isfinite(k))
+        return;
+    QFont font = Painter.font();
+    font.setPixelSize(std::max(1, int(std::lround(Size))));
+    const QFontMetricsF metrics(font, Painter.device());
+    const double pad = Size * 0.3, height = metrics.ascent() + metrics.descent();
+    std::map<double, QString> texts;
+    auto text = [&](double Level) -> const QString& {
+        auto it = texts.find(Level);
+        if (it == texts.end())
+            it = texts.emplace(Level, QString::fromStdString(FMap.LevelText(Level, drawn))).first;
+        return it->second;
+    };
+    auto width = [&](double Level) { return metrics.horizontalAdvance(text(Level)) + 2 * pad; };
+    TContourLabelRule rule;
+    rule.Spacing = Size * 30 / k;
+    rule.Height = height / k;
+    rule.Width = [&](double Level) { return width(Level) / k; };
+    // The part in view, in the contours' own numbers (a volume's lie half a mesh off).
+    const double o = FMap.CellOffset();
+    const QRectF visible = t.inverted().mapRect(Target);
+    rule.MinX = visible.left() - o;
+    rule.MaxX = visible.right() - o;
+    rule.MinY = visible.top() - o;
+    rule.MaxY = visible.bottom() - o;
+    const std::vector<TContourLabel> labels = TCutFillMap::PlaceLabels(runs, rule);
+    // On a faint white box, so that the level reads over any colour and the line under it.
+    const QColor ground(255, 255, 255, 215), ink(40, 40, 40);
+    // Into an image taken as it is, labels are stamped from small images already turned, kept
+    // from one drawing to the next by level, size and angle in steps of 3°: a label turned
+    // on the way costs forty times as much, and the window draws anew at every zoom. Pages
+    // and vector files get the text.
+    const bool stamp = Painter.paintEngine() &&
+                       Painter.paintEngine()->type() == QPaintEngine::Raster &&
+                       Painter.worldTransform().type() <= QTransform::TxTranslate;
+    if (FLabelStamps.size() > 4000 || font != FStampFont) {
+        FLabelStamps.clear();
+        FStampFont = font;
+    }
+    auto stampOf = [&](double Level, int Step) -> const QImage& {
+        QImage& image = FLabelStamps[std::make_tuple(Level, font.pixelSize(), Step)];
+        if (image.isNull()) {
+            const double w = width(Level);
+            const QRectF box(-w / 2, -height / 2, w, height);
+            QTransform turn;
+            turn.rotate(Step * 3);
+            const QRectF bounds = turn.mapRect(box);
+            image = QImage(int(std::ceil(bounds.width())) + 2, int(std::ceil(bounds.height())) + 2,
+                           QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setRenderHint(QPainter::TextAntialiasing);
+            p.translate(image.width() / 2.0, image.height() / 2.0);
+            p.rotate(Step * 3);
+            p.setFont(font);
+            p.fillRect(box, ground);
+            p.setPen(ink);
+            p.drawText(box, Qt::AlignCenter, text(Level));
+        }
+        return image;
+    };
+    Painter.save();
+    Painter.setFont(font);
+    Painter.setPen(ink);
+    Painter.setRenderHint(QPainter::TextAntialiasing);
+    const QTransform base = Painter.worldTransform();
+    for (const TContourLabel& label : labels) {
+        const QPointF at = t.map(QPointF(label.X + o, label.Y + o));
+        QPointF along = t.map(QPointF(label.X + o + label.DX, label.Y + o + label.DY)) - at;
+        // Upright on the target, whose Y runs down.
+        if (along.x() < 0 || (along.x() == 0 && along.y() > 0))
+            along = -along;
+        const double angle = std::atan2(along.y(), along.x()) * 180 / M_PI;
+        if (stamp) {
+            const QImage& image = stampOf(label.Level, int(std::lround(angle / 3)));
+            Painter.drawImage(QPointF(std::round(at.x() - image.width() / 2.0),
+                                      std::round(at.y() - image.height() / 2.0)),
+                              image);
+            continue;
+        }
+        // Turned about its middle; no save and restore a label, which copies the clip.
+        QTransform turned = base;
+        turned.translate(at.x(), at.y());
+        turned.rotate(angle);
+        Painter.setWorldTransform(turned);
+        const double w = width(label.Level);
+        const QRectF box(-w / 2, -height / 2, w, height);
+        Painter.fillRect(box, ground);
+        Painter.drawText(box, Qt::AlignCenter, text(label.Level));
+    }
+    Painter.restore();
+}
+
+void TSiteMapPainter::PaintLegend(QPainter& Painter, const QRectF& Box,
+                                  double ContourInterval) const {
     const int n = int(FBreaks.size()) + 1;
-    const double row = std::min(Box.height() / (n + 4), Box.width() / 5);
+    const bool contours = ContourInterval > 0;
+    const double row = std::min(Box.height() / (n + 4 + (contours ? 2 : 0)), Box.width() / 5);
     const double step = FBreaks.empty() ? 1 : FBreaks[FBreaks.size() / 2];
     const int decimals = DecimalsOf(step);
     double y = Box.top();
@@ -373,6 +507,20 @@ void TSiteMapPainter::PaintLegend(QPainter& Painter, const QRectF& Box) const {
                      QPointF(Box.left() + row * 1.4, y + row / 2));
     Painter.drawText(QRectF(Box.left() + row * 1.8, y, Box.width(), row),
                      Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("切盛境界"));
+    if (!contours)
+        return;
+    // The interval on a row of its own: a volume's is too long to follow the name.
+    y += row;
+    Painter.setPen(QPen(QColor(90, 90, 90), std::max(1.0, row / 24)));
+    Painter.drawLine(QPointF(Box.left(), y + row / 2),
+                     QPointF(Box.left() + row * 1.4, y + row / 2));
+    Painter.setPen(Qt::black);
+    Painter.drawText(QRectF(Box.left() + row * 1.8, y, Box.width(), row),
+                     Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("等高線"));
+    y += row;
+    Painter.drawText(
+        QRectF(Box.left() + row * 1.8, y, Box.width(), row), Qt::AlignLeft | Qt::AlignVCenter,
+        QString::fromStdString(FMap.IntervalText(ContourInterval)) + QStringLiteral(" 間隔"));
 }
 
 void TSiteMapPainter::Paint(QPainter& Painter, const QRectF& Target, const TSiteMapStyle& Style,
@@ -404,8 +552,10 @@ void TSiteMapPainter::Paint(QPainter& Painter, const QRectF& Target, const TSite
     QRectF mapBox = area;
     if (Style.Frame) {
         const double legendW = std::max(text * 12, area.width() * 0.22);
-        PaintLegend(Painter, QRectF(area.right() - legendW + text, area.top() + text,
-                                    legendW - text, area.height() - 2 * text));
+        PaintLegend(Painter,
+                    QRectF(area.right() - legendW + text, area.top() + text, legendW - text,
+                           area.height() - 2 * text),
+                    Style.ContourInterval > 0 ? ContourPlan(Style.ContourInterval).Interval : 0);
         Painter.setPen(Qt::black);
         // Room for the Y numbers on the left, the X numbers and the scale bar below.
         mapBox = QRectF(area.left() + text * 5, area.top() + text,

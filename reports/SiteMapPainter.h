@@ -1,18 +1,21 @@
 #pragma once
 // TSiteMapPainter: draws the cut/fill map (TCutFillMap) into a rectangle of any painter: the
-// cells coloured by class, the cut/fill boundary and contours, mesh numbers on both axes, the
-// legend and a scale bar. The map window, the printed map page and doryou-cli map use it, so
-// every picture of the site is the same.
+// cells coloured by class, the cut/fill boundary and contours labelled with their levels, mesh
+// numbers on both axes, the legend and a scale bar. The map window, the printed map page and
+// doryou-cli map use it, so every picture of the site is the same.
 
 #include "analysis/CutFillMap.h"
 
 #include <QByteArray>
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QRectF>
 #include <QSize>
 #include <QString>
 
+#include <map>
+#include <tuple>
 #include <vector>
 
 class QPainter;
@@ -23,7 +26,8 @@ class TPageDocument;
 struct TSiteMapStyle {
     QString Title;
     bool Boundary = true;       // the zero line
-    double ContourInterval = 0; // 0: no contours
+    double ContourInterval = 0; // 0: no contours; one too fine is drawn as its plan says
+    bool ContourLabels = true;  // each contour labelled with its level
     bool Frame = true;          // axes with mesh numbers, legend and scale bar
     int Classes = 5;            // classes on each side of zero
     double LineUnit = 0;        // width of a contour line; 0: from the target's height
@@ -46,8 +50,9 @@ public:
     void PaintCells(QPainter& Painter, const QRectF& Target, const QRectF& Frame,
                     const TSiteMapStyle& Style) const;
 
-    // The legend of the classes and the zero line, in the painter's font, into Box.
-    void PaintLegend(QPainter& Painter, const QRectF& Box) const;
+    // The legend of the classes and the zero line, in the painter's font, into Box; and the
+    // contours' interval when one is given.
+    void PaintLegend(QPainter& Painter, const QRectF& Box, double ContourInterval = 0) const;
 
     // The whole site in mesh numbers, half a mesh round every cell.
     QRectF SiteFrame() const;
@@ -64,11 +69,14 @@ public:
     // a null image for sites scattered too widely.
     const QImage& CellImage() const { return FImage; }
 
-    // The zero line and the contours at Interval, worked out on first use and kept: the window
-    // repaints far more often than the map changes.
+    // The zero line and the contours for the interval asked, worked out on first use and kept:
+    // the window repaints far more often than the map changes. The contours are those of the
+    // interval's plan, which replaces an interval too fine.
     const std::vector<TMapSegment>& ZeroLine() const;
-    const std::vector<std::pair<double, std::vector<TMapSegment>>>&
-    ContourLines(double Interval) const;
+    const TContourPlan& ContourPlan(double Interval) const;
+    const TContourLevels& ContourLines(double Interval) const;
+    // The same contours joined into runs, for their labels.
+    const std::vector<TContourLine>& ContourRuns(double Interval) const;
 
 private:
     // The colour of a value's class; grey where it is no number.
@@ -76,6 +84,9 @@ private:
     // The cells within Frame shown in Target, into an image at the target's resolution: a cell
     // smaller than a pixel costs one pixel. For large sites without the one-pixel-a-mesh image.
     void PaintVisibleCells(QPainter& Painter, const QRectF& Target, const QRectF& Frame) const;
+    // The contours' labels at Interval (asked) over Frame shown in Target, text Size high.
+    void PaintContourLabels(QPainter& Painter, const QRectF& Target, const QRectF& Frame,
+                            double Interval, double Size) const;
 
     const TCutFillMap& FMap;
     std::vector<double> FBreaks;
@@ -84,8 +95,14 @@ private:
     QImage FImage;
     mutable bool FZeroReady = false;
     mutable std::vector<TMapSegment> FZeroLine;
-    mutable double FContourInterval = 0;
-    mutable std::vector<std::pair<double, std::vector<TMapSegment>>> FContours;
+    mutable double FContourAsked = 0;
+    mutable TContourPlan FContourPlan;
+    mutable bool FContoursReady = false, FRunsReady = false;
+    mutable TContourLevels FContours;
+    mutable std::vector<TContourLine> FContourRuns;
+    // Labels drawn into images in FStampFont, by level, text size and angle step.
+    mutable std::map<std::tuple<double, int, int>, QImage> FLabelStamps;
+    mutable QFont FStampFont;
 };
 
 enum class TMapFileKind { Png, Svg, Pdf };
