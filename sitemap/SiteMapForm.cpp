@@ -44,6 +44,11 @@ public:
         FPainter = Painter;
         update();
     }
+    // The contours' interval drawn; 0: none.
+    void SetContourInterval(double Interval) {
+        FInterval = Interval;
+        update();
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -55,11 +60,29 @@ protected:
         f.setPixelSize(12);
         p.setFont(f);
         p.setPen(Qt::black);
-        FPainter->PaintLegend(p, QRectF(rect()).adjusted(6, 6, -4, -4));
+        FPainter->PaintLegend(p, QRectF(rect()).adjusted(6, 6, -4, -4), FInterval);
     }
 
 private:
     const TSiteMapPainter* FPainter = nullptr;
+    double FInterval = 0;
+};
+
+// An interval with the decimals it needs: "0.005", "0.5", "50", not "50.000".
+class TIntervalBox : public QDoubleSpinBox {
+public:
+    explicit TIntervalBox(QWidget* AOwner) : QDoubleSpinBox(AOwner) {}
+    QString textFromValue(double Value) const override {
+        QString text = QDoubleSpinBox::textFromValue(Value);
+        const QString point = locale().decimalPoint();
+        if (text.contains(point)) {
+            while (text.endsWith(QLatin1Char('0')))
+                text.chop(1);
+            if (text.endsWith(point))
+                text.chop(point.size());
+        }
+        return text;
+    }
 };
 
 QString Text(const std::string& S) {
@@ -130,17 +153,24 @@ TSiteMapForm::TSiteMapForm(QWidget* AOwner) : QDialog(AOwner) {
     BoundaryCheck = new QCheckBox(QStringLiteral("切盛境界"), this);
     BoundaryCheck->setChecked(true);
     ContourCheck = new QCheckBox(QStringLiteral("等高線"), this);
-    ContourEdit = new QDoubleSpinBox(this);
-    ContourEdit->setDecimals(2);
-    ContourEdit->setRange(0.01, 1e6);
+    ContourEdit = new TIntervalBox(this);
+    ContourEdit->setDecimals(3);
+    ContourEdit->setRange(0.001, 1e6);
     ContourEdit->setValue(1.0);
     ContourEdit->setSuffix(QStringLiteral(" m 間隔"));
+    ContourEdit->setStepType(QAbstractSpinBox::AdaptiveDecimalStepType);
+    // A typed interval counts once it is entered: on a large site every keystroke would
+    // draw the contours anew.
+    ContourEdit->setKeyboardTracking(false);
     ContourEdit->setEnabled(false);
     AllocationCheck = new QCheckBox(QStringLiteral("配分矢印"), this);
     AllocationCheck->setEnabled(false);
     FitButton = new QPushButton(QStringLiteral("全体表示"), this);
     ExportButton = new QPushButton(QStringLiteral("書き出し..."), this);
     CloseButton = new QPushButton(QStringLiteral("閉じる"), this);
+    ContourLabel = new QLabel(this);
+    ContourLabel->setWordWrap(true);
+    ContourLabel->setVisible(false);
     FindingsLabel = new QLabel(this);
     FindingsList = new QListView(this);
     FindingsList->setWordWrap(true);
@@ -166,6 +196,7 @@ TSiteMapForm::TSiteMapForm(QWidget* AOwner) : QDialog(AOwner) {
 
     auto* side = new QVBoxLayout;
     side->addWidget(Legend);
+    side->addWidget(ContourLabel);
     side->addWidget(FindingsLabel);
     side->addWidget(FindingsList, 1);
 
@@ -187,7 +218,7 @@ TSiteMapForm::TSiteMapForm(QWidget* AOwner) : QDialog(AOwner) {
             &TSiteMapForm::LayerBoxChange);
     connect(BoundaryCheck, &QCheckBox::toggled, this, &TSiteMapForm::StyleChange);
     connect(ContourCheck, &QCheckBox::toggled, this, &TSiteMapForm::StyleChange);
-    connect(ContourEdit, &QDoubleSpinBox::valueChanged, this, &TSiteMapForm::StyleChange);
+    connect(ContourEdit, &QDoubleSpinBox::valueChanged, this, &TSiteMapForm::ContourEditChange);
     connect(AllocationCheck, &QCheckBox::toggled, this, &TSiteMapForm::AllocationCheckClick);
     connect(FitButton, &QPushButton::clicked, MapView, &TSiteMapView::Fit);
     connect(ExportButton, &QPushButton::clicked, this, &TSiteMapForm::ExportButtonClick);
@@ -200,6 +231,10 @@ TSiteMapForm::TSiteMapForm(QWidget* AOwner) : QDialog(AOwner) {
 TSiteMapForm::~TSiteMapForm() = default;
 
 void TSiteMapForm::SetInputData(TInputData& Value) {
+    // Opened anew (perhaps on another project), the layers start from their own intervals;
+    // a refresh while the window is in use keeps what was typed.
+    if (!isVisible())
+        FTypedInterval[0] = FTypedInterval[1] = 0;
     FInputData = &Value;
     // The volume layer needs results; without them the heights are shown.
     const bool results = Value.GetPhase(2);
@@ -248,14 +283,14 @@ void TSiteMapForm::Rebuild(bool KeepView) {
                                 : TMapLayer::Height;
     auto map = std::make_unique<TCutFillMap>(*FInputData, layer);
     auto painter = std::make_unique<TSiteMapPainter>(*map);
-    ContourEdit->setSuffix(layer == TMapLayer::Height ? QStringLiteral(" m 間隔")
-                                                      : QStringLiteral(" m³ 間隔"));
+    ShowInterval(layer, *map);
     StyleChange();
     // The view and the legend take the new map before the old one is freed.
     MapView->SetMap(map.get(), painter.get(), KeepView);
     static_cast<TLegendBox*>(Legend)->SetPainter(painter.get());
     FPainter = std::move(painter);
     FMap = std::move(map);
+    UpdateContourNote();
 
     UpdateMarks();
     PointLabel->setText(QStringLiteral("ホイールで拡大・縮小、ドラッグで移動、"
@@ -308,6 +343,33 @@ void TSiteMapForm::StyleChange() {
     style.Frame = false;
     style.LineUnit = 1;
     MapView->SetStyle(style);
+    UpdateContourNote();
+}
+
+void TSiteMapForm::ContourEditChange() {
+    if (FMap)
+        FTypedInterval[FMap->Layer() == TMapLayer::Volume ? 1 : 0] = ContourEdit->value();
+    StyleChange();
+}
+
+void TSiteMapForm::ShowInterval(TMapLayer Layer, const TCutFillMap& Map) {
+    const double typed = FTypedInterval[Layer == TMapLayer::Volume ? 1 : 0];
+    // Set, not typed: no signal.
+    ContourEdit->blockSignals(true);
+    ContourEdit->setSuffix(Layer == TMapLayer::Height ? QStringLiteral(" m 間隔")
+                                                      : QStringLiteral(" m³ 間隔"));
+    ContourEdit->setValue(typed > 0 ? typed : Map.DefaultInterval());
+    ContourEdit->blockSignals(false);
+}
+
+void TSiteMapForm::UpdateContourNote() {
+    const double asked = MapView->Style().ContourInterval;
+    // The view's painter: the one the contours are drawn by.
+    const TContourPlan plan = FPainter && asked > 0 ? FPainter->ContourPlan(asked) : TContourPlan();
+    static_cast<TLegendBox*>(Legend)->SetContourInterval(plan.Interval);
+    ContourLabel->setVisible(!plan.Message.empty());
+    ContourLabel->setText(Text(plan.Message));
+    ContourLabel->setStyleSheet(plan.Warning ? QStringLiteral("color: #b00000;") : QString());
 }
 
 void TSiteMapForm::AllocationCheckClick() {

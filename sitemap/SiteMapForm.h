@@ -1,9 +1,10 @@
 #pragma once
 // The map window "切盛図": the site's cut/fill map (TSiteMapView) with its layer, the zero line
-// and contours to choose, the arrows of the stored earth allocation, the legend, the point under
-// the pointer, and the data checks' findings listed beside it. A double click opens the point in
-// the mesh data editor; the map and the findings follow what was changed there. The view can be
-// written as PNG, SVG or PDF.
+// and contours to choose (each layer starts at its own round interval, what the user types is
+// kept for the layer; an interval too fine is said beside the legend), the arrows of the stored
+// earth allocation, the legend, the point under the pointer, and the data checks' findings listed
+// beside it. A double click opens the point in the mesh data editor; the map and the findings
+// follow what was changed there. The view can be written as PNG, SVG or PDF.
 
 #include "analysis/CutFillMap.h"
 #include "analysis/SiteCheck.h"
@@ -42,6 +43,8 @@ public:
     void UpdateFindings();
     void LayerBoxChange();
     void StyleChange();
+    // The user's interval: kept for the layer shown.
+    void ContourEditChange();
     // Shows or hides the allocation's arrows, the view fitted to what is drawn.
     void AllocationCheckClick();
     void FindingClick();
@@ -55,6 +58,8 @@ public:
 
     const std::vector<TCheckFinding>& Findings() const { return FFindings; }
     const TCutFillMap& Map() const { return *FMap; }
+    // What draws the map in the view and the export.
+    const TSiteMapPainter& MapPainter() const { return *FPainter; }
 
     TSiteMapView* MapView;
     QWidget* Legend;
@@ -66,6 +71,7 @@ public:
     QPushButton* FitButton;
     QPushButton* ExportButton;
     QPushButton* CloseButton;
+    QLabel* ContourLabel; // the contours' interval and lines, or why they are not as asked
     QLabel* FindingsLabel;
     QListView* FindingsList; // over Findings(), rows formatted when drawn
     QLabel* PointLabel;
@@ -76,6 +82,10 @@ private:
 
     // The findings' marks on the map, where the layer shown draws their places.
     void UpdateMarks();
+    // The interval box for Layer: the user's interval for it, or the map's default.
+    void ShowInterval(TMapLayer Layer, const TCutFillMap& Map);
+    // What the contours show, beside the legend and in it.
+    void UpdateContourNote();
 
     TInputData* FInputData = nullptr;
     std::unique_ptr<TAllocation> FAllocation; // a solved plan, or none
@@ -83,6 +93,7 @@ private:
     std::unique_ptr<TSiteMapPainter> FPainter;
     std::vector<TCheckFinding> FFindings;
     class TFindingsModel* FFindingsModel;
+    double FTypedInterval[2] = {0, 0}; // by layer; 0: the map's default
 };
 
 // The one map window of the run, made on first use.

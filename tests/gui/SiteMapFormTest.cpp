@@ -1,7 +1,9 @@
 // The map window "切盛図" driven with real mouse events: zoom by the wheel, panning by dragging,
-// hovering, a double click into the mesh data editor, the findings list, and the export.
+// hovering, a double click into the mesh data editor, the findings list, the contours and their
+// interval, and the export.
 
 #include "ModalDriver.h"
+#include "TextRecorder.h"
 
 #include "analysis/EarthAllocation.h"
 #include "controls/StringGrid.h"
@@ -12,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
 #include <QListView>
@@ -318,4 +321,92 @@ TEST(SiteMapPainter, WideSitesDrawTheCellsInView) {
         EXPECT_EQ(other, 0) << frame.width();
         EXPECT_EQ(fill, 300 * 300);
     }
+}
+
+namespace {
+
+// The texts the form's painter draws over what the view shows.
+std::vector<QString> DrawnTexts(const TSiteMapForm& Form) {
+    TTextRecorder recorder(Form.MapView->size());
+    QPainter p(&recorder);
+    Form.MapPainter().PaintCells(p, QRectF(QPoint(), Form.MapView->size()),
+                                 Form.MapView->VisibleFrame(), Form.MapView->Style());
+    p.end();
+    std::vector<QString> texts;
+    for (const TDrawnText& t : recorder.Texts)
+        texts.push_back(t.Text);
+    return texts;
+}
+
+void TypeInterval(QDoubleSpinBox* Box, const QString& Text) {
+    QTest::mouseClick(Box, Qt::LeftButton, Qt::NoModifier, QPoint(10, Box->height() / 2));
+    QTest::keyClick(Box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(Box, Text);
+    QTest::keyClick(Box, Qt::Key_Return);
+}
+
+} // namespace
+
+// Each layer starts at its own round interval and draws its contours labelled with their
+// levels; an interval typed too fine is said beside the legend and the finest one allowed is
+// drawn instead; what was typed stays with its layer until the window is opened again.
+TEST(SiteMapContours, EachLayerHasItsIntervalAndTooFineIsSaid) {
+    TInputData d;
+    d.FileLoad(kSample);
+    ASSERT_TRUE(d.Calcrate());
+    TSiteMapForm form;
+    form.SetInputData(d);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_FALSE(form.ContourLabel->isVisible());
+    QTest::mouseClick(form.ContourCheck, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(8, form.ContourCheck->height() / 2));
+    ASSERT_TRUE(form.ContourEdit->isEnabled());
+    // Heights of -8 .. 3 m: a metre.
+    EXPECT_EQ(form.ContourEdit->value(), 1.0);
+    EXPECT_EQ(form.ContourEdit->text().toStdString(), "1 m 間隔");
+    EXPECT_TRUE(form.ContourLabel->isVisible());
+    EXPECT_EQ(form.ContourLabel->text().toStdString(), "等高線: 1 m 間隔、10 本");
+
+    // The volumes by the keyboard: their own interval, not the metre's number.
+    form.LayerBox->setFocus();
+    QTest::keyClick(form.LayerBox, Qt::Key_Down);
+    ASSERT_EQ(form.Map().Layer(), TMapLayer::Volume);
+    EXPECT_EQ(form.ContourEdit->value(), form.Map().DefaultInterval());
+    EXPECT_EQ(form.ContourEdit->text().toStdString(), "500 m³ 間隔");
+    EXPECT_EQ(form.ContourLabel->text().toStdString(), "等高線: 500 m³ 間隔、7 本");
+    const TContourLevels& lines = form.MapPainter().ContourLines(500);
+    ASSERT_EQ(lines.size(), 7u);
+    for (const auto& level : lines)
+        EXPECT_FALSE(level.second.empty()) << level.first;
+    // Labels with the levels' texts, more than one a level on the longer lines.
+    std::vector<QString> labels = DrawnTexts(form);
+    for (const QString& text : {QStringLiteral("-2,000"), QStringLiteral("-1,000"),
+                                QStringLiteral("500"), QStringLiteral("1,000")})
+        EXPECT_NE(std::find(labels.begin(), labels.end(), text), labels.end())
+            << text.toStdString();
+    EXPECT_GT(labels.size(), lines.size());
+
+    // Half a cubic metre would be thousands of lines.
+    TypeInterval(form.ContourEdit, QStringLiteral("0.5"));
+    EXPECT_EQ(form.ContourEdit->value(), 0.5);
+    EXPECT_TRUE(form.ContourLabel->isVisible());
+    EXPECT_EQ(form.ContourLabel->text().toStdString(),
+              "等高線の間隔 0.5 m³ は細かすぎます（200 本を超えます）。50 m³ "
+              "以上を指定してください。いまは 50 m³ 間隔で描いています。");
+    EXPECT_EQ(form.MapPainter().ContourPlan(0.5).Interval, 50);
+    EXPECT_FALSE(form.MapPainter().ContourLines(0.5).empty());
+    labels = DrawnTexts(form);
+    EXPECT_NE(std::find(labels.begin(), labels.end(), QStringLiteral("-1,000")), labels.end());
+
+    // Each layer keeps its own.
+    QTest::keyClick(form.LayerBox, Qt::Key_Up);
+    EXPECT_EQ(form.ContourEdit->value(), 1.0);
+    EXPECT_EQ(form.ContourLabel->text().toStdString(), "等高線: 1 m 間隔、10 本");
+    QTest::keyClick(form.LayerBox, Qt::Key_Down);
+    EXPECT_EQ(form.ContourEdit->value(), 0.5);
+    // Opened again, the layer's own interval.
+    form.hide();
+    form.SetInputData(d);
+    EXPECT_EQ(form.ContourEdit->value(), 500);
 }
