@@ -21,6 +21,8 @@
 #include <QPainter>
 
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -67,14 +69,18 @@ void StartGui(int& argc, char** argv, std::unique_ptr<QGuiApplication>& App) {
 }
 
 int MapUsage() {
-    std::fprintf(stderr, "使い方: doryou-cli map FILE.msh -o OUT.png|OUT.svg|OUT.pdf\n"
-                         "                       [--layer height|volume] [--size W,H]\n"
-                         "                       [--format png|svg|pdf]\n"
-                         "  map     切盛図を画像 (PNG, SVG) または PDF に書き出します。\n"
-                         "          --layer height は切盛高、volume は補正土量 (計算後) です。\n"
-                         "          --size は PNG と SVG の大きさ (画素、既定 1600,1200) です。\n"
-                         "          --format は形式で、省略すると OUT の拡張子から決めます\n"
-                         "          (-o - で標準出力へ書き出すときは必ず指定します)。\n");
+    std::fprintf(stderr,
+                 "使い方: doryou-cli map FILE.msh -o OUT.png|OUT.svg|OUT.pdf\n"
+                 "                       [--layer height|volume] [--size W,H]\n"
+                 "                       [--format png|svg|pdf] [--contours auto|INTERVAL]\n"
+                 "  map     切盛図を画像 (PNG, SVG) または PDF に書き出します。\n"
+                 "          --layer height は切盛高、volume は補正土量 (計算後) です。\n"
+                 "          --size は PNG と SVG の大きさ (画素、既定 1600,1200) です。\n"
+                 "          --contours は値を付けた等高線の間隔 (m または m³) で、auto は\n"
+                 "          その図の標準の間隔です。細かすぎる間隔は描ける最も細かい\n"
+                 "          間隔に替え、そのことを標準エラーに出します。\n"
+                 "          --format は形式で、省略すると OUT の拡張子から決めます\n"
+                 "          (-o - で標準出力へ書き出すときは必ず指定します)。\n");
     return 2;
 }
 
@@ -91,15 +97,18 @@ bool EndsWith(const std::string& S, const char* Suffix) {
 } // namespace
 
 int Map(int argc, char** argv, const std::vector<std::string>& args) {
-    std::string file, out, layer = "height", format;
+    std::string file, out, layer = "height", format, contours;
     int width = 1600, height = 1200;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if ((a == "-o" || a == "--layer" || a == "--size" || a == "--format") &&
+        if ((a == "-o" || a == "--layer" || a == "--size" || a == "--format" ||
+             a == "--contours") &&
             i + 1 < args.size()) {
             const std::string& v = args[++i];
             if (a == "-o") {
                 out = v;
+            } else if (a == "--contours") {
+                contours = v;
             } else if (a == "--format") {
                 format = "." + v;
             } else if (a == "--layer") {
@@ -126,6 +135,17 @@ int Map(int argc, char** argv, const std::vector<std::string>& args) {
                pdf = EndsWith(kind, ".pdf");
     if (!png && !svg && !pdf)
         throw EFailure("出力ファイルの拡張子は .png、.svg、.pdf のどれかにしてください。");
+    // A full stop whatever the user's format, as in the other options.
+    double interval = 0;
+    if (!contours.empty() && contours != "auto") {
+        const auto r =
+            std::from_chars(contours.data(), contours.data() + contours.size(), interval);
+        if (r.ec != std::errc() || r.ptr != contours.data() + contours.size() || !(interval > 0) ||
+            !std::isfinite(interval))
+            throw EFailure(
+                StrFormat("等高線の間隔「%s」は 0 より大きい数か auto で指定してください。",
+                          contours.c_str()));
+    }
 
     TInputData data;
     LoadProject(data, file);
@@ -138,6 +158,12 @@ int Map(int argc, char** argv, const std::vector<std::string>& args) {
     const TSiteMapPainter painter(map);
     TSiteMapStyle style;
     style.Title = QString::fromStdString(data.Title()) + QStringLiteral("　切盛図");
+    if (!contours.empty()) {
+        style.ContourInterval = interval > 0 ? interval : map.DefaultInterval();
+        const TContourPlan& plan = painter.ContourPlan(style.ContourInterval);
+        if (plan.Warning)
+            std::fprintf(stderr, "%s\n", plan.Message.c_str());
+    }
 
     const QByteArray bytes = MapFileBytes(painter, style,
                                           png   ? TMapFileKind::Png
