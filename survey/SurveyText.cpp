@@ -272,6 +272,8 @@ TSurveyText::TSurveyText(std::string_view Bytes, const std::string& Path) : FPat
     FText = Bytes;
     FUtf8 = FUtf16 != 0 || IsValidUtf8(Bytes);
     FNul = FText.find('\0');
+    FLf = FText.find('\n');
+    FCr = FText.find('\r');
 }
 
 const char* TSurveyText::Encoding() const {
@@ -281,7 +283,12 @@ const char* TSurveyText::Encoding() const {
 bool TSurveyText::Next() {
     if (FPos > FText.size())
         return false;
-    const size_t end = FText.find_first_of("\r\n", FPos);
+    // The next LF and CR, each looked for once as the lines pass it.
+    if (FLf < FPos)
+        FLf = FText.find('\n', FPos);
+    if (FCr < FPos)
+        FCr = FText.find('\r', FPos);
+    const size_t end = std::min(FLf, FCr);
     const size_t start = FPos;
     FLine = FText.substr(FPos, end == std::string_view::npos ? end : end - FPos);
     if (end == std::string_view::npos)

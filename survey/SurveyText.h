@@ -51,7 +51,8 @@ private:
     std::string_view FLine;
     std::vector<std::string_view> FFields;
     size_t FPos = 0;
-    size_t FNul; // the first NUL byte of the text (npos: none)
+    size_t FLf = 0, FCr = 0; // the next LF and CR from FPos on (npos: none)
+    size_t FNul;             // the first NUL byte of the text (npos: none)
     long long FLineNo = 0;
     bool FUtf8 = true;
     int FUtf16 = 0; // 0: not UTF-16; 1: little endian; 2: big endian
