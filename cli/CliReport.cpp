@@ -21,6 +21,7 @@
 #include <QPainter>
 
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -29,6 +30,10 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -63,6 +68,16 @@ bool FindPageSize(const std::string& Name, QPageSize& Size) {
 // Fonts and painting without a window: the offscreen platform.
 void StartGui(int& argc, char** argv, std::unique_ptr<QGuiApplication>& App) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without a session (a script, a cron job) Qt warns on every run that it picks a runtime
+    // folder: pick the same private one ourselves, quietly, when it is safely ours.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const std::string dir = "/tmp/runtime-" + std::to_string(::getuid());
+        struct stat st {};
+        if ((::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST) &&
+            ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+            (st.st_mode & 0777) == 0700)
+            qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir));
+    }
     App = std::make_unique<QGuiApplication>(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("doryou"));
     SetupPageFonts();
@@ -130,6 +145,9 @@ int Map(int argc, char** argv, const std::vector<std::string>& args) {
         return MapUsage();
     if (!format.empty() && format != ".png" && format != ".svg" && format != ".pdf")
         throw EFailure("形式は png、svg、pdf のどれかにしてください。");
+    if (format.empty() && out == "-")
+        throw EFailure("標準出力 (-o -) へ書き出すときは --format png|svg|pdf で形式を指定して"
+                       "ください。");
     const std::string& kind = format.empty() ? out : format;
     const bool png = EndsWith(kind, ".png"), svg = EndsWith(kind, ".svg"),
                pdf = EndsWith(kind, ".pdf");
@@ -147,6 +165,7 @@ int Map(int argc, char** argv, const std::vector<std::string>& args) {
                           contours.c_str()));
     }
 
+    RefuseInputAsOutput(out, {file});
     TInputData data;
     LoadProject(data, file);
     const TMapLayer which = layer == "volume" ? TMapLayer::Volume : TMapLayer::Height;
@@ -211,6 +230,7 @@ int Report(int argc, char** argv, const std::vector<std::string>& args) {
     if (!paper.empty() && !FindPageSize(paper, pageSize))
         throw EFailure(StrFormat("用紙「%s」はありません。", paper.c_str()));
 
+    RefuseInputAsOutput(out, {file});
     TInputData data;
     LoadProject(data, file);
     if (!data.GetPhase(2) && (summary || list || allocation))

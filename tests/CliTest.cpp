@@ -656,6 +656,83 @@ TEST(Cli, AllocateStartsFromTheSavedPlaces) {
     std::remove(project.c_str());
 }
 
+// An output that is one of the inputs (by any name) is refused before anything is written, and
+// the input stays as it was; updating the base project of an import in place stays allowed.
+TEST(Cli, OutputThatIsAnInputIsRefused) {
+    const std::string project = TempPath("same.msh"), link = TempPath("same-link.msh");
+    const std::string ground = TempPath("same-ground.csv");
+    {
+        std::FILE* f = std::fopen(ground.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("X,Y,Z\n0,0,10\n0,20,11\n20,0,12\n20,20,13\n", f);
+        std::fclose(f);
+    }
+    const std::string bytes = ReadFile(kSample);
+    const auto reset = [&]() {
+        std::FILE* f = std::fopen(project.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    };
+    reset();
+    std::remove(link.c_str());
+    ASSERT_EQ(symlink(project.c_str(), link.c_str()), 0);
+    const std::string cases[] = {
+        "export-mesh " + project + " " + project,
+        "export-detail " + project + " " + link,
+        "export-summary " + link + " " + project,
+        "report " + project + " -o " + link,
+        "map " + project + " --format png -o " + project,
+        "allocate " + project + " --spoil 0,0,inf -o " + project,
+    };
+    for (const std::string& args : cases) {
+        const TCliRun r = Cli(args);
+        EXPECT_EQ(r.code, 1) << args;
+        EXPECT_NE(r.err.find("と同じファイルです"), std::string::npos) << args << ": " << r.err;
+        EXPECT_EQ(ReadFile(project), bytes) << args;
+        reset();
+    }
+    const std::string groundBytes = ReadFile(ground);
+    const TCliRun survey = Cli("import --ground " + ground + " --origin 0,0 -o " + ground);
+    EXPECT_EQ(survey.code, 1) << survey.err;
+    EXPECT_EQ(ReadFile(ground), groundBytes);
+    const TCliRun inPlace =
+        Cli("import " + project + " --ground " + ground + " --origin 0,0 -o " + project);
+    EXPECT_EQ(inPlace.code, 0) << inPlace.err;
+    EXPECT_NE(ReadFile(project), bytes) << "the base project updated in place";
+    for (const std::string& f : {project, link, ground})
+        std::remove(f.c_str());
+}
+
+// A map to standard output needs its format named; the message says so, not that the extension
+// is wrong. With no session's runtime folder, a map prints no warning of Qt's.
+TEST(Cli, MapToStandardOutputAndNoQtWarnings) {
+    const TCliRun r = Cli("map " + kSample + " -o -");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("--format"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("拡張子"), std::string::npos) << r.err;
+
+    const std::string png = TempPath("quiet.png"), err = TempPath("quiet.txt");
+    const std::string cmd = "env -u XDG_RUNTIME_DIR " + std::string(DORYOU_CLI) + " map " +
+                            kSample + " -o " + png + " 2>" + err;
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(ReadFile(err), "");
+    EXPECT_EQ(ReadFile(png).substr(1, 3), "PNG");
+    std::remove(png.c_str());
+    std::remove(err.c_str());
+}
+
+// Numbers out of range are refused with a Japanese message, never a library's text.
+TEST(Cli, BalanceTargetOutOfRange) {
+    for (const char* target : {"9999999999999999999", "1000000000000001", "1e3", "+", "--5"}) {
+        const TCliRun r = Cli("balance " + kSample + " --surplus " + std::string(target));
+        EXPECT_EQ(r.code, 2) << target;
+        EXPECT_NE(r.err.find("目標残土量"), std::string::npos) << target << ": " << r.err;
+        EXPECT_EQ(r.err.find("stoll"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(Cli("balance " + kSample + " --surplus -1000000000000000").code, 1)
+        << "in range, but beyond what the site can give";
+}
+
 // The report adds the table and the arrow map of the plan stored with the project; a plan that
 // cannot be made stops it with the solver's message before anything is written.
 TEST(Cli, ReportPrintsTheStoredAllocation) {
