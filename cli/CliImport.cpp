@@ -121,13 +121,18 @@ int Import(const std::vector<std::string>& args) {
     o.Order = order;
     o.MaxEdge = maxEdge;
 
-    const TSurveyImport import(data, o);
-    import.Apply(data);
+    std::string summary;
+    {
+        // The sampled heights are let go before the project's bytes are made.
+        const TSurveyImport import(data, o);
+        import.Apply(data);
+        summary = SurveyImportSummaryText(import.Summary());
+    }
     const std::string bytes = data.SaveToBytes();
     const std::unique_ptr<TOutputSink> sink = OpenOutput(out);
     sink->Write(bytes.data(), bytes.size());
     sink->Commit();
     // With the project going to standard output, the summary goes to standard error.
-    std::fputs(SurveyImportSummaryText(import.Summary()).c_str(), out == "-" ? stderr : stdout);
+    std::fputs(summary.c_str(), out == "-" ? stderr : stdout);
     return 0;
 }

@@ -4,18 +4,17 @@
 #include "survey/SurveyText.h"
 
 #include "platform/Failure.h"
+#include "platform/FileUtil.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <unordered_map>
+#include <fstream>
+#include <unistd.h>
 
 const char* const SurveyTagName = "survey";
 
 namespace {
-
-int64_t Key(int64_t x, int64_t y) {
-    return static_cast<int64_t>(static_cast<uint64_t>(x) << 32 | static_cast<uint32_t>(y));
-}
 
 // The first few names and how many more: a file may hold thousands of surfaces.
 std::string Join(const std::vector<std::string>& names) {
@@ -78,8 +77,64 @@ TSampled ReadSurface(const TSurveySource& src, const TSurveyImportOptions& o,
     m.SkippedRecords = f.SkippedRecords;
     m.SkippedHeadings = f.SkippedHeadings;
     m.InvisibleFaces = s.SkippedFaces;
+    m.RepeatedFaces = r.Tin.RepeatedFaces;
     return r;
 }
+
+// The memory of this machine, or of the control group the program runs in when that is less.
+uint64_t MachineMemory() {
+    const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGE_SIZE);
+    uint64_t bytes = pages > 0 && size > 0 ? static_cast<uint64_t>(pages) * size : 0;
+    std::ifstream limit("/sys/fs/cgroup/memory.max");
+    uint64_t group = 0;
+    if (limit >> group && group > 0 && (bytes == 0 || group < bytes))
+        bytes = group;
+    return bytes;
+}
+
+std::string Gigabytes(double bytes) {
+    return bytes >= 1e9 ? StrFormat("%.1f GB", bytes / 1e9) : StrFormat("%.0f MB", bytes / 1e6);
+}
+
+// Each imported point is held as a height a surface until it is registered, then as a record
+// of the project and of its file.
+constexpr double kPointBytes = sizeof(TGridData) + 80.0;
+
+// Refuses, before any sampling, an import whose block and points would not fit the memory: the
+// block holds a height a grid point while a surface is sampled, and the ground's triangles can
+// cover no more grid points than their area and half their perimeter (in grid units) and one
+// each.
+void CheckMemory(const TSurveyGrid& grid, const TSurveyTin& tin, const TSurveyImportOptions& o) {
+    const double cells = static_cast<double>(grid.NI) * static_cast<double>(grid.NJ);
+    double covered = 0.0;
+    const auto& P = tin.Points;
+    for (const auto& t : tin.Triangles) {
+        const TSurveyPoint &a = P[static_cast<size_t>(t[0])], &b = P[static_cast<size_t>(t[1])],
+                           &c = P[static_cast<size_t>(t[2])];
+        const double area = std::fabs((b.E - a.E) * (c.N - a.N) - (b.N - a.N) * (c.E - a.E)) / 2.0;
+        const double perimeter = std::hypot(a.N - b.N, a.E - b.E) +
+                                 std::hypot(b.N - c.N, b.E - c.E) +
+                                 std::hypot(c.N - a.N, c.E - a.E);
+        covered += area / (o.Frame.Span * o.Frame.Span) + perimeter / o.Frame.Span / 2.0 + 1.0;
+    }
+    const double points = std::min(cells, covered);
+    const double surfaces = 1.0 + (o.HasPlan ? 1.0 : 0.0) + static_cast<double>(o.Layers.size());
+    const double need = cells * sizeof(double) + points * (surfaces * sizeof(double) + kPointBytes);
+    const uint64_t machine = o.MemoryLimit > 0 ? 0 : MachineMemory();
+    const double limit = o.MemoryLimit > 0 ? static_cast<double>(o.MemoryLimit) : machine / 2.0;
+    if (limit <= 0.0 || need <= limit)
+        return;
+    const std::string whose =
+        machine > 0 ? "（このコンピューターのメモリー " + Gigabytes(machine) + " の半分）" : "";
+    throw EFailure(StrFormat("取り込む範囲のメッシュ点はおよそ %.0f 点で、取り込みにおよそ %s の"
+                             "メモリーが要りますが、使えるのは %s までです%s。メッシュ間隔を"
+                             "大きくするか、範囲を分けて取り込んでください。",
+                             points, Gigabytes(need).c_str(), Gigabytes(limit).c_str(),
+                             whose.c_str()));
+}
+
+// The boundaries as the data listing and the check name them: layer 2's top elevation onwards.
+const char* const kBoundaryNames[] = {"２層標高", "３層標高", "４層標高", "５層標高"};
 
 void SurfaceLines(std::string& out, const char* role, const TSurveySurfaceSummary& s) {
     out += StrFormat("%s: %s", role, s.Path.c_str());
@@ -91,16 +146,23 @@ void SurfaceLines(std::string& out, const char* role, const TSurveySurfaceSummar
         out += StrFormat("  位置の重なる点 %lld 点を除きました（うち高さの違うもの %lld 点）。\n",
                          static_cast<long long>(s.Duplicates), static_cast<long long>(s.Conflicts));
     if (s.Conflicts > 0)
-        out += StrFormat("  高さの違う重なりはファイルで先の点の高さを使いました"
-                         "（例: X %.3f, Y %.3f で %.3f を使い %.3f を除外）。\n",
-                         s.FirstConflict.N, s.FirstConflict.E, s.FirstConflictKept,
-                         s.FirstConflict.Z);
+        out +=
+            StrFormat("  高さの違う重なりはファイルで先の点の高さを使いました"
+                      "（例: X %.3f, Y %.3f で %.3f を使い %.3f を除外）。\n",
+                      s.FirstConflict.N, s.FirstConflict.E, s.FirstConflictKept, s.FirstConflict.Z);
     if (s.LongEdges > 0)
         out += StrFormat("  最大辺長を超える三角形 %lld を除きました。\n",
                          static_cast<long long>(s.LongEdges));
     if (s.InvisibleFaces > 0)
         out += StrFormat("  非表示の三角形 %lld を除きました。\n",
                          static_cast<long long>(s.InvisibleFaces));
+    if (s.RepeatedFaces > 0)
+        out += StrFormat("  同じ 3 点を結ぶ三角形の繰り返し %lld を除きました。\n",
+                         static_cast<long long>(s.RepeatedFaces));
+    if (s.Overlaps > 0)
+        out += StrFormat("  三角形が重なり合う所のメッシュ点 %lld 点は、ファイルで先の三角形の高さ"
+                         "を使いました。\n",
+                         static_cast<long long>(s.Overlaps));
     if (s.SkippedRecords > 0)
         out += StrFormat("  読み飛ばしたレコード（点以外、高さのない点）%lld 件。\n",
                          static_cast<long long>(s.SkippedRecords));
@@ -128,12 +190,28 @@ std::string SurveyImportSummaryText(const TSurveyImportSummary& m) {
     SurfaceLines(out, "地盤", m.Ground);
     if (m.HasPlan)
         SurfaceLines(out, "計画", m.Plan);
+    for (size_t k = 0; k < m.Boundaries.size() && k < 4; ++k)
+        SurfaceLines(out, kBoundaryNames[k], m.Boundaries[k].Surface);
     out += StrFormat("メッシュ点: 新規 %lld、更新 %lld、範囲外の既存メッシュ %lld（変更なし）",
                      static_cast<long long>(m.NewMeshes), static_cast<long long>(m.UpdatedMeshes),
                      static_cast<long long>(m.OutsideMeshes));
     if (m.HasPlan)
         out += StrFormat("、計画面の範囲外 %lld", static_cast<long long>(m.PlanNotCovered));
     out += "\n";
+    for (size_t k = 0; k < m.Boundaries.size() && k < 4; ++k) {
+        const TSurveyBoundarySummary& b = m.Boundaries[k];
+        if (b.NotCovered == 0)
+            continue;
+        out += StrFormat("%sの面の範囲外のメッシュ点 %lld: ", kBoundaryNames[k],
+                         static_cast<long long>(b.NotCovered));
+        if (b.Unset > 0)
+            out += StrFormat("新しい %lld 点は標高なし（データチェックで示されます）",
+                             static_cast<long long>(b.Unset));
+        if (b.NotCovered > b.Unset)
+            out += StrFormat("%s既存の %lld 点は元の値のまま", b.Unset > 0 ? "、" : "",
+                             static_cast<long long>(b.NotCovered - b.Unset));
+        out += "。\n";
+    }
     if (m.NewMeshes + m.UpdatedMeshes > 0)
         out += StrFormat("範囲: X %d～%d、Y %d～%d\n", m.MinX, m.MaxX, m.MinY, m.MaxY);
     return out;
@@ -150,95 +228,131 @@ TSurveyImport::TSurveyImport(const TInputData& Data, const TSurveyImportOptions&
         throw EFailure("最大辺長は 0 以上の数値で指定してください（0 は制限なし）。");
     if (!o.Layers.empty() && Data.SolidType() != 1)
         throw EFailure("層の境界標高は、層データを標高で入力する設定のときだけ取り込めます。");
-    if (o.Layers.size() > 4)
-        throw EFailure("層の境界標高は 4 面までです。");
+    // A boundary of a layer the project does not have would be neither calculated nor checked.
+    const size_t boundaries = static_cast<size_t>(std::clamp(Data.Layer(), 1, 5) - 1);
+    if (o.Layers.size() > boundaries)
+        throw EFailure(
+            boundaries == 0
+                ? std::string("このプロジェクトは 1 層なので、層の境界標高は取り込めません。")
+                : StrFormat("このプロジェクトは %d 層なので、層の境界標高は %zu 面までです。",
+                            Data.Layer(), boundaries));
 
     const int steps = 1 + (o.HasPlan ? 1 : 0) + static_cast<int>(o.Layers.size());
     const double share = 0.9 / steps;
-    TSampled ground = ReadSurface(o.Ground, o, Part(Progress, 0.0, share * 0.8));
-    TSurveyGrid gz = SurveyGridBox(ground.Tin, frame);
-    SampleSurveyTin(ground.Tin, frame, gz, Part(Progress, share * 0.8, share));
+    TSampled ground = ReadSurface(o.Ground, o, Part(Progress, 0.0, share * 0.7));
+    TSurveyGrid grid = SurveyGridBox(ground.Tin, frame);
+    CheckMemory(grid, ground.Tin, o);
     FSummary.Ground = ground.Summary;
+    FSummary.Ground.Overlaps =
+        SampleSurveyTin(ground.Tin, frame, grid, Part(Progress, share * 0.7, share * 0.9),
+                        ShownFileName(o.Ground.Path));
     ground.Tin = {};
 
-    // The other surfaces on the ground's block.
-    const auto sampleOn = [&](const TSurveySource& src, int step, TSurveySurfaceSummary* m) {
-        const double from = share * step;
-        TSampled s = ReadSurface(src, o, Part(Progress, from, from + share * 0.8));
-        TSurveyGrid g = gz;
-        SampleSurveyTin(s.Tin, frame, g, Part(Progress, from + share * 0.8, from + share));
-        if (m)
-            *m = s.Summary;
-        return g;
+    // The live points of the project within the block, by place (the last one at a place counts).
+    struct TExisting {
+        int32_t Y, X, Index;
     };
-    TSurveyGrid pz, lz[4];
-    if (o.HasPlan) {
-        pz = sampleOn(o.Plan, 1, &FSummary.Plan);
-        FSummary.HasPlan = true;
-    }
-    for (size_t k = 0; k < o.Layers.size(); ++k)
-        lz[k] = sampleOn(o.Layers[k], 1 + (o.HasPlan ? 1 : 0) + static_cast<int>(k), nullptr);
-
-    std::unordered_map<int64_t, int32_t> existing;
-    const auto& list = Data.GridList();
-    existing.reserve(list.size());
+    std::vector<TExisting> existing;
     int64_t live = 0;
-    for (size_t i = 0; i < list.size(); ++i)
-        if (!list[i].DelFlg) {
-            existing[Key(list[i].X, list[i].Y)] = static_cast<int32_t>(i); // the last one counts
-            ++live;
-        }
+    const std::vector<TGridData>& list = Data.GridList();
+    for (size_t i = 0; i < list.size(); ++i) {
+        const TGridData& g = list[i];
+        if (g.DelFlg)
+            continue;
+        ++live;
+        if (g.X >= grid.I0 && g.X < grid.I0 + grid.NI && g.Y >= grid.J0 && g.Y < grid.J0 + grid.NJ)
+            existing.push_back({g.Y, g.X, static_cast<int32_t>(i)});
+    }
+    std::sort(existing.begin(), existing.end(), [](const TExisting& a, const TExisting& b) {
+        return a.Y != b.Y ? a.Y < b.Y : a.X != b.X ? a.X < b.X : a.Index < b.Index;
+    });
 
-    bool any = false;
-    for (int64_t j = gz.J0; j < gz.J0 + gz.NJ; ++j)
-        for (int64_t i = gz.I0; i < gz.I0 + gz.NI; ++i) {
-            const double gh = gz.At(i, j);
+    // The points the ground covers, in rows of neighbours, with their ground heights.
+    const TSurveyProgress collect = Part(Progress, share * 0.9, share);
+    FGround.reserve(static_cast<size_t>(
+        std::count_if(grid.Z.begin(), grid.Z.end(), [](double z) { return !std::isnan(z); })));
+    FUpdates.reserve(existing.size());
+    size_t next = 0;
+    for (int64_t j = grid.J0; j < grid.J0 + grid.NJ; ++j) {
+        const double* row = grid.Z.data() + (j - grid.J0) * grid.NI;
+        for (int64_t i = grid.I0; i < grid.I0 + grid.NI; ++i) {
+            if (((i - grid.I0) & (SurveySampleStep - 1)) == 0)
+                ReportProgress(collect, static_cast<double>(j - grid.J0) / grid.NJ);
+            const double gh = row[i - grid.I0];
             if (std::isnan(gh))
                 continue;
-            const auto it = existing.find(Key(i, j));
-            TGridData d = Data.GetIndexToData(it == existing.end() ? -1 : it->second);
-            if (it == existing.end()) {
-                d.Index = 0;
-                ++FSummary.NewMeshes;
-            } else {
-                ++FSummary.UpdatedMeshes;
-            }
-            d.X = static_cast<int32_t>(i);
-            d.Y = static_cast<int32_t>(j);
-            d.GH = gh;
-            if (o.HasPlan) {
-                const double fh = pz.At(i, j);
-                if (!std::isnan(fh))
-                    d.FH = fh;
-                else {
-                    ++FSummary.PlanNotCovered;
-                    if (d.Index == 0)
-                        d.FH = gh;
-                }
-            } else if (d.Index == 0) {
-                d.FH = gh; // no plan yet: no work there
-            }
-            for (size_t k = 0; k < o.Layers.size(); ++k) {
-                const double lh = lz[k].At(i, j);
-                if (!std::isnan(lh))
-                    d.LAYER[k + 1] = lh;
-            }
-            if (!any) {
-                FSummary.MinX = FSummary.MaxX = d.X;
-                FSummary.MinY = FSummary.MaxY = d.Y;
-                any = true;
-            }
-            FSummary.MinX = std::min(FSummary.MinX, d.X);
-            FSummary.MaxX = std::max(FSummary.MaxX, d.X);
-            FSummary.MinY = std::min(FSummary.MinY, d.Y);
-            FSummary.MaxY = std::max(FSummary.MaxY, d.Y);
-            FRecords.push_back(d);
+            const int32_t x = static_cast<int32_t>(i), y = static_cast<int32_t>(j);
+            if (FRuns.empty() || FRuns.back().Y != y || FRuns.back().X0 + FRuns.back().Count != x)
+                FRuns.push_back({y, x, 0});
+            ++FRuns.back().Count;
+            const int64_t at = static_cast<int64_t>(FGround.size());
+            FGround.push_back(gh);
+            while (next < existing.size() &&
+                   (existing[next].Y < y || (existing[next].Y == y && existing[next].X < x)))
+                ++next;
+            int32_t index = -1;
+            for (; next < existing.size() && existing[next].Y == y && existing[next].X == x; ++next)
+                index = existing[next].Index;
+            if (index >= 0)
+                FUpdates.push_back({at, index});
         }
-    if (!any)
+    }
+    existing = {};
+    if (FGround.empty())
         throw EFailure(o.Ground.Path +
                        " の地盤面はメッシュ点を 1 つも覆っていません。原点、回転角、"
                        "メッシュ間隔と座標の順序を確かめてください。");
+    FSummary.UpdatedMeshes = static_cast<int64_t>(FUpdates.size());
+    FSummary.NewMeshes = static_cast<int64_t>(FGround.size()) - FSummary.UpdatedMeshes;
     FSummary.OutsideMeshes = live - FSummary.UpdatedMeshes;
+    FSummary.MinX = FSummary.MinY = INT32_MAX;
+    FSummary.MaxX = FSummary.MaxY = INT32_MIN;
+    for (const TRun& r : FRuns) {
+        FSummary.MinX = std::min(FSummary.MinX, r.X0);
+        FSummary.MaxX = std::max(FSummary.MaxX, r.X0 + r.Count - 1);
+        FSummary.MinY = std::min(FSummary.MinY, r.Y);
+        FSummary.MaxY = std::max(FSummary.MaxY, r.Y);
+    }
+
+    // The other surfaces on the ground's block, kept at the ground's points: NaN where one
+    // does not cover a point. Counts the points each leaves, and of them the new ones.
+    const auto sampleOn = [&](const TSurveySource& src, int step, TSurveySurfaceSummary& m,
+                              std::vector<double>& z, int64_t& outside, int64_t& outsideNew) {
+        const double from = share * step;
+        TSampled s = ReadSurface(src, o, Part(Progress, from, from + share * 0.7));
+        m = s.Summary;
+        m.Overlaps =
+            SampleSurveyTin(s.Tin, frame, grid, Part(Progress, from + share * 0.7, from + share),
+                            ShownFileName(src.Path));
+        z.resize(FGround.size());
+        size_t k = 0, update = 0;
+        for (const TRun& r : FRuns)
+            for (int32_t x = r.X0; x < r.X0 + r.Count; ++x, ++k) {
+                if ((k & (SurveySampleStep - 1)) == 0)
+                    ReportProgress(Progress, from + share);
+                z[k] = grid.At(x, r.Y);
+                const bool updated =
+                    update < FUpdates.size() && FUpdates[update].first == static_cast<int64_t>(k);
+                update += updated ? 1 : 0;
+                if (std::isnan(z[k])) {
+                    ++outside;
+                    outsideNew += updated ? 0 : 1;
+                }
+            }
+    };
+    if (o.HasPlan) {
+        int64_t outsideNew = 0;
+        sampleOn(o.Plan, 1, FSummary.Plan, FPlan, FSummary.PlanNotCovered, outsideNew);
+        FSummary.HasPlan = true;
+    }
+    FLayers.resize(o.Layers.size());
+    FSummary.Boundaries.resize(o.Layers.size());
+    for (size_t k = 0; k < o.Layers.size(); ++k) {
+        TSurveyBoundarySummary& b = FSummary.Boundaries[k];
+        sampleOn(o.Layers[k], 1 + (o.HasPlan ? 1 : 0) + static_cast<int>(k), b.Surface, FLayers[k],
+                 b.NotCovered, b.Unset);
+    }
+    grid = {};
 
     TSurveyGeoreference geo;
     geo.Frame = frame;
@@ -261,8 +375,29 @@ void TSurveyImport::Apply(TInputData& Data) const {
     // What can fail for memory comes before the first point changes.
     Data.ReserveMeshes(static_cast<size_t>(FSummary.NewMeshes));
     Data.SetTag(SurveyTagName, FGeoreference);
-    for (TGridData d : FRecords)
-        Data.SetMeshData(d);
+    size_t k = 0, update = 0;
+    for (const TRun& r : FRuns)
+        for (int32_t x = r.X0; x < r.X0 + r.Count; ++x, ++k) {
+            const bool updated =
+                update < FUpdates.size() && FUpdates[update].first == static_cast<int64_t>(k);
+            TGridData d = Data.GetIndexToData(updated ? FUpdates[update++].second : -1);
+            if (!updated)
+                d.Index = 0;
+            d.X = x;
+            d.Y = r.Y;
+            d.GH = FGround[k];
+            const double fh = FPlan.empty() ? NAN : FPlan[k];
+            if (!std::isnan(fh))
+                d.FH = fh;
+            else if (!updated)
+                d.FH = d.GH; // no plan there yet: no work
+            // A boundary that does not reach a new point leaves it without an elevation, which
+            // the data check names, rather than the standard 0 m that would read as a level.
+            for (size_t m = 0; m < FLayers.size(); ++m)
+                if (!std::isnan(FLayers[m][k]) || !updated)
+                    d.LAYER[m + 1] = FLayers[m][k];
+            Data.SetMeshData(d);
+        }
 }
 
 std::string EncodeSurveyGeoreference(const TSurveyGeoreference& g) {

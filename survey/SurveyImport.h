@@ -26,6 +26,8 @@ struct TSurveyImportOptions {
     TMeshFrame Frame;                  // Span: the project's mesh spacing
     TSurveyOrder Order = TSurveyOrder::NorthEast;
     double MaxEdge = 0.0; // 0: no limit
+    // The memory the import may plan for (bytes); 0: half of what the machine has.
+    uint64_t MemoryLimit = 0;
 };
 
 struct TSurveySurfaceSummary {
@@ -35,15 +37,25 @@ struct TSurveySurfaceSummary {
     int64_t SkippedHeadings = 0; // a point file's first line without numbers
     TSurveyPoint FirstConflict;
     double FirstConflictKept = 0.0;
+    int64_t RepeatedFaces = 0; // TIN faces over the same three points as an earlier one
+    int64_t Overlaps = 0;      // mesh points an overlapping face covered again (the first kept)
+};
+
+// A layer boundary and the imported meshes it does not cover: new ones are left without an
+// elevation (NaN, which the data check names), existing ones keep theirs.
+struct TSurveyBoundarySummary {
+    TSurveySurfaceSummary Surface;
+    int64_t NotCovered = 0, Unset = 0;
 };
 
 struct TSurveyImportSummary {
     TSurveySurfaceSummary Ground, Plan;
     bool HasPlan = false;
     int64_t NewMeshes = 0, UpdatedMeshes = 0;
-    int64_t OutsideMeshes = 0;   // meshes of the project the ground does not cover (unchanged)
-    int64_t PlanNotCovered = 0;  // imported meshes outside the plan (planned height kept/ground)
+    int64_t OutsideMeshes = 0;  // meshes of the project the ground does not cover (unchanged)
+    int64_t PlanNotCovered = 0; // imported meshes outside the plan (planned height kept/ground)
     int32_t MinX = 0, MaxX = 0, MinY = 0, MaxY = 0;
+    std::vector<TSurveyBoundarySummary> Boundaries; // layer 2's top elevation onwards
 };
 
 // The same lines for the command line tool and the dialog.
@@ -58,16 +70,25 @@ public:
     TSurveyImport(const TInputData& Data, const TSurveyImportOptions& Options,
                   const TSurveyProgress& Progress = {});
     const TSurveyImportSummary& Summary() const { return FSummary; }
-    // The records to set: existing points with their Index, new ones with Index 0.
-    const std::vector<TGridData>& Records() const { return FRecords; }
     // The georeference stored with the project.
     const std::string& Georeference() const { return FGeoreference; }
     // Registers the records and the georeference.
     void Apply(TInputData& Data) const;
 
 private:
+    // The points to register, in rows of neighbours in the order they are set (Y, then X), and
+    // a height a point from each surface (NaN where a surface other than the ground does not
+    // cover it): a few bytes a point rather than a whole record until Apply.
+    struct TRun {
+        int32_t Y, X0, Count;
+    };
     TSurveyImportSummary FSummary;
-    std::vector<TGridData> FRecords;
+    std::vector<TRun> FRuns;
+    std::vector<double> FGround, FPlan;       // FPlan empty without a plan
+    std::vector<std::vector<double>> FLayers; // a boundary each
+    // The points that exist in the project already: their number in the rows above and their
+    // position in its list, in order.
+    std::vector<std::pair<int64_t, int32_t>> FUpdates;
     std::string FGeoreference;
 };
 
