@@ -25,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QListView>
 #include <QListWidget>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -51,7 +52,9 @@ void WhenModal(std::function<void(QWidget*)> Action,
     timer->setInterval(5);
     QObject::connect(timer, &QTimer::timeout, [timer, clock, Action, Filter]() {
         QWidget* w = QApplication::activeModalWidget();
-        const bool found = w && w->isVisible() && (!Filter || Filter(w));
+        // The progress box of long work is never the window a shot waits for.
+        const bool found =
+            w && w->isVisible() && !qobject_cast<QProgressDialog*>(w) && (!Filter || Filter(w));
         if (found || clock->elapsed() > 30000) {
             timer->stop();
             timer->deleteLater();
@@ -178,45 +181,49 @@ int main(int argc, char* argv[]) {
 
     // The reports: the selection, the preview, its page setup and the print dialog.
     ShotModal<TPrintoutForm>(QStringLiteral("report-select"), [](TPrintoutForm* F) {
-        WhenModal([](QWidget* W) {
-            auto* preview = static_cast<TPreViewForm*>(W);
-            preview->resize(1000, 800);
-            preview->ZoomOutAction->trigger();
-            Shot(preview, QStringLiteral("preview"));
-            // Every page: the summary sheet, the list and the map.
-            for (int page = 1; page <= preview->PageNum(); ++page) {
-                preview->SetDrawPageNum(page);
-                Shot(preview, QStringLiteral("report-page%1").arg(page));
-            }
-            preview->SetDrawPageNum(1);
-            WhenModal([](QWidget* D) {
-                // In a margin field, the dialog pictures the margin.
-                if (auto* setup = qobject_cast<TPreSetupForm02*>(D))
-                    QTest::mouseClick(setup->TopMEdit, Qt::LeftButton);
-                Shot(D, QStringLiteral("page-setup"));
-                static_cast<QDialog*>(D)->reject();
-            });
-            preview->ActPageSetup->trigger();
-            WhenModal([](QWidget* D) {
-                Shot(D, QStringLiteral("print"));
-                static_cast<QDialog*>(D)->reject();
-            });
-            preview->PrintAction->trigger();
-            preview->ExitAction->trigger();
-        });
+        WhenModal(
+            [](QWidget* W) {
+                auto* preview = static_cast<TPreViewForm*>(W);
+                preview->resize(1000, 800);
+                preview->ZoomOutAction->trigger();
+                Shot(preview, QStringLiteral("preview"));
+                // Every page: the summary sheet, the list and the map.
+                for (int page = 1; page <= preview->PageNum(); ++page) {
+                    preview->SetDrawPageNum(page);
+                    Shot(preview, QStringLiteral("report-page%1").arg(page));
+                }
+                preview->SetDrawPageNum(1);
+                WhenModal([](QWidget* D) {
+                    // In a margin field, the dialog pictures the margin.
+                    if (auto* setup = qobject_cast<TPreSetupForm02*>(D))
+                        QTest::mouseClick(setup->TopMEdit, Qt::LeftButton);
+                    Shot(D, QStringLiteral("page-setup"));
+                    static_cast<QDialog*>(D)->reject();
+                });
+                preview->ActPageSetup->trigger();
+                WhenModal([](QWidget* D) {
+                    Shot(D, QStringLiteral("print"));
+                    static_cast<QDialog*>(D)->reject();
+                });
+                preview->PrintAction->trigger();
+                preview->ExitAction->trigger();
+            },
+            [](QWidget* W) { return qobject_cast<TPreViewForm*>(W) != nullptr; });
         F->PrintListBox->item(3)->setCheckState(Qt::Checked); // the map page
         F->PrintOutBtn->click();
     });
     nav->CalcPrintButtonClick();
 
     // The input listing in the preview.
-    WhenModal([](QWidget* W) {
-        auto* preview = static_cast<TPreViewForm*>(W);
-        preview->resize(1000, 800);
-        preview->ZoomOutAction->trigger();
-        Shot(preview, QStringLiteral("listing"));
-        preview->ExitAction->trigger();
-    });
+    WhenModal(
+        [](QWidget* W) {
+            auto* preview = static_cast<TPreViewForm*>(W);
+            preview->resize(1000, 800);
+            preview->ZoomOutAction->trigger();
+            Shot(preview, QStringLiteral("listing"));
+            preview->ExitAction->trigger();
+        },
+        [](QWidget* W) { return qobject_cast<TPreViewForm*>(W) != nullptr; });
     nav->InputPrintButtonClick();
 
     // A hole and a spike planted in the sample, found by the checks and shown on the map.
