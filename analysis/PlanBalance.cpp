@@ -2,6 +2,7 @@
 
 #include "analysis/PlanShiftCalc.h"
 #include "model/DataUnit.h"
+#include "model/MeshFields.h"
 #include "model/PlausibleRange.h"
 #include "platform/Failure.h"
 #include "platform/NumberFormat.h"
@@ -84,6 +85,10 @@ TPlanBalance FindPlanBalance(const TInputData& Data, int64_t TargetSurplus,
         b.Message = MeshSpanMessage(Data.MeshSpan());
         return b;
     }
+    // The search evaluates the project by itself: the values Calcrate refuses are refused here.
+    b.Message = NonFiniteMessage(Data);
+    if (!b.Message.empty())
+        return b;
     b.Message = OrderBreaker(Data);
     if (!b.Message.empty())
         return b;

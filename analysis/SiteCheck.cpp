@@ -1,6 +1,7 @@
 #include "analysis/SiteCheck.h"
 
 #include "model/DataUnit.h"
+#include "model/MeshFields.h"
 #include "platform/Failure.h"
 #include "platform/NumberFormat.h"
 #include "platform/Parallel.h"
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <iterator>
 #include <limits>
 #include <memory>
@@ -35,46 +37,6 @@ std::string Place(int32_t X, int32_t Y) {
 
 std::string Metres(double V) {
     return FormatFixed(V, 3) + " m";
-}
-
-// The fields a point's calculation uses, with the names the listing gives them.
-struct TField {
-    const char* Name;
-    double TGridData::*Member;
-    int Layer;           // index into LAYER when Member is null
-    bool Height = false; // a height (else a thickness or settlement, never negative)
-    bool Sink = false;   // a settlement
-    size_t Offset = 0;   // of the value in TGridData
-};
-
-double ValueOf(const TGridData& G, const TField& F) {
-    return *reinterpret_cast<const double*>(reinterpret_cast<const char*>(&G) + F.Offset);
-}
-
-const char* const kThicknessNames[] = {"１層厚", "２層厚", "３層厚", "４層厚"};
-const char* const kElevationNames[] = {"２層標高", "３層標高", "４層標高", "５層標高"};
-
-std::vector<TField> UsedFields(const TInputData& Data) {
-    std::vector<TField> fields = {{"計画高", &TGridData::FH, 0}, {"地盤高", &TGridData::GH, 0}};
-    if (Data.Hyoudo())
-        fields.push_back({"表土厚", nullptr, 0});
-    for (int k = 1; k <= Data.Layer() - 1 && k <= 4; ++k)
-        fields.push_back(
-            {Data.SolidType() == 1 ? kElevationNames[k - 1] : kThicknessNames[k - 1], nullptr, k});
-    if (Data.Fumikomi())
-        fields.push_back({"踏込沈下", &TGridData::CSink, 0});
-    if (Data.Atumitu())
-        fields.push_back({"圧密沈下", &TGridData::BSink, 0});
-    for (TField& f : fields) {
-        f.Height = f.Member == &TGridData::FH || f.Member == &TGridData::GH ||
-                   (!f.Member && f.Layer > 0 && Data.SolidType() == 1);
-        f.Sink = f.Member == &TGridData::CSink || f.Member == &TGridData::BSink;
-        const TGridData g;
-        f.Offset =
-            size_t(reinterpret_cast<const char*>(f.Member ? &(g.*f.Member) : &g.LAYER[f.Layer]) -
-                   reinterpret_cast<const char*>(&g));
-    }
-    return fields;
 }
 
 // The median of N (at most 8) values, sorted in place: the middle one, or the mean of the two.
@@ -235,18 +197,22 @@ private:
 // The checks of one live point, given its neighbourhood.
 class TPointCheck {
 public:
-    TPointCheck(const std::vector<TGridData>& List, const std::vector<TField>& Fields,
+    TPointCheck(const std::vector<TGridData>& List, const std::vector<TGridField>& Fields,
                 const TCheckRules& Rules, bool Elevations, int Layer)
         : FList(List), FFields(Fields), FRules(Rules), FElevations(Elevations), FLayer(Layer) {
         // The values no rule of a single field speaks of: finite, heights within the
         // plausible range, the rest not negative.
         const double most = std::numeric_limits<double>::max();
-        for (const TField& f : Fields) {
+        for (const TGridField& f : Fields) {
             const double low = f.Height ? std::max(Rules.MinHeight, -most) : 0.0;
             const double high = f.Height ? std::min(Rules.MaxHeight, most) : most;
             FClean.push_back({f.Offset, low, high}); // a NaN rule leaves nothing clean
             if (f.Sink)
                 FSinks.push_back(&f);
+            if (f.Offset == offsetof(TGridData, GH))
+                FHeights[0] = &f;
+            if (f.Offset == offsetof(TGridData, FH))
+                FHeights[1] = &f;
         }
     }
 
@@ -272,7 +238,7 @@ public:
             for (int k = 1; k <= FLayer - 1 && k <= 4; ++k) {
                 if (g.LAYER[k] > above)
                     Add(Found, TCheckKind::LayerOrder, TCheckSeverity::Serious, g.X, g.Y,
-                        kElevationNames[k - 1],
+                        LayerFieldName(k, 1),
                         StrFormat("の%d層上端 %s が上の層の上端 %s より高くなっています。", k + 1,
                                   Metres(g.LAYER[k]).c_str(), Metres(above).c_str()));
                 above = std::min(above, g.LAYER[k]);
@@ -280,8 +246,8 @@ public:
         }
         const double fill = g.FH - g.GH;
         if (fill > 0) {
-            for (const TField* f : FSinks) {
-                const double s = g.*f->Member;
+            for (const TGridField* f : FSinks) {
+                const double s = f->ValueOf(g);
                 if (s > fill)
                     Add(Found, TCheckKind::Settlement, TCheckSeverity::Warning, g.X, g.Y, f->Name,
                         std::string("の") + f->Name + " " + Metres(s) + " が盛土高 " +
@@ -314,7 +280,7 @@ public:
             if (count[m] == 0 || count[m] < FRules.SpikeNeighbours ||
                 std::max(std::abs(own - lo[m]), std::abs(own - hi[m])) <= FRules.SpikeHeight)
                 continue;
-            CheckSpike(g, A, m == 0 ? &TGridData::GH : &TGridData::FH, Found);
+            CheckSpike(g, A, *FHeights[m], Found);
         }
     }
 
@@ -327,8 +293,8 @@ private:
     // The rules of single fields; false when a value is no number, which ends the point's checks.
     bool CheckFields(const TGridData& g, std::vector<TCheckFinding>& Found) const {
         bool finite = true;
-        for (const TField& f : FFields) {
-            const double v = ValueOf(g, f);
+        for (const TGridField& f : FFields) {
+            const double v = f.ValueOf(g);
             if (!std::isfinite(v)) {
                 finite = false;
                 Add(Found, TCheckKind::NonFinite, TCheckSeverity::Serious, g.X, g.Y, f.Name,
@@ -348,35 +314,35 @@ private:
         return finite;
     }
 
-    void CheckSpike(const TGridData& g, const TAround& A, double TGridData::*Member,
+    void CheckSpike(const TGridData& g, const TAround& A, const TGridField& F,
                     std::vector<TCheckFinding>& Found) const {
         double around[8];
         int n = 0;
         for (int k = 0; k < 9; ++k) {
             const int32_t at = (&A.At[0][0])[k];
-            if (k != 4 && at >= 0 && std::isfinite(FList[size_t(at)].*Member))
-                around[n++] = FList[size_t(at)].*Member;
+            if (k != 4 && at >= 0 && std::isfinite(F.ValueOf(FList[size_t(at)])))
+                around[n++] = F.ValueOf(FList[size_t(at)]);
         }
         const double median = Median(around, n);
         for (int k = 0; k < n; ++k)
             around[k] = std::abs(around[k] - median);
         const double mad = Median(around, n);
-        const double off = std::abs(g.*Member - median);
-        if (off > FRules.SpikeHeight && off > FRules.SpikeMads * mad) {
-            const char* name = Member == &TGridData::GH ? "地盤高" : "計画高";
-            Add(Found, TCheckKind::Spike, TCheckSeverity::Warning, g.X, g.Y, name,
-                std::string("の") + name + " " + Metres(g.*Member) + " が周りの点 (中央値 " +
+        const double own = F.ValueOf(g);
+        const double off = std::abs(own - median);
+        if (off > FRules.SpikeHeight && off > FRules.SpikeMads * mad)
+            Add(Found, TCheckKind::Spike, TCheckSeverity::Warning, g.X, g.Y, F.Name,
+                std::string("の") + F.Name + " " + Metres(own) + " が周りの点 (中央値 " +
                     Metres(median) + ") から大きく外れています。");
-        }
     }
 
     const std::vector<TGridData>& FList;
-    const std::vector<TField>& FFields;
+    const std::vector<TGridField>& FFields;
     const TCheckRules& FRules;
     bool FElevations;
     int FLayer;
     std::vector<TRange> FClean;
-    std::vector<const TField*> FSinks;
+    std::vector<const TGridField*> FSinks;
+    const TGridField* FHeights[2] = {}; // the ground and the planned height, as spikes name them
 };
 
 } // namespace
@@ -499,7 +465,7 @@ std::vector<TCheckFinding> TSiteCheck::Run(const TInputData& Data, const TCheckR
 
     // The points in ranges of rows (or places), and the calculated meshes in ranges of their
     // list, a thread each; each range's findings apart.
-    const std::vector<TField> fields = UsedFields(Data);
+    const std::vector<TGridField> fields = CalcFields(Data);
     const TPointCheck check(list, fields, FRules, Data.SolidType() == 1, Data.Layer());
     const size_t units = dense ? dense->Units() : sparse->Units();
     const std::vector<TGridCalcData>& meshes = Data.CalcList();

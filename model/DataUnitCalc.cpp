@@ -4,6 +4,7 @@
 // engineer checks by hand (0.5 x 100 x 1.15 is 57.49999999999999 and rounds half up to 57).
 
 #include "DataUnitCalcRun.h"
+#include "MeshFields.h"
 
 #include "platform/LargeMemory.h"
 #include "platform/Parallel.h"
@@ -319,6 +320,29 @@ bool TInputData::Calcrate(const TProgress& Progress) {
     const TCalcRun run(*this);
     const int method = FCalcType == 1 ? 1 : FCalcType == 2 ? 2 : 0;
 
+    // A value that is no number would give no volume anyone could use (NaN rounds to nothing,
+    // infinity to the limit), so the calculation names it instead, before changing anything.
+    // The test rides on the pass that finds the site's box.
+    const std::vector<TGridField> fields = CalcFields(*this);
+    bool finite = true;
+    uint64_t live = 0;
+    int64_t minX = INT64_MAX, minY = INT64_MAX, maxX = INT64_MIN, maxY = INT64_MIN;
+    for (const TGridData& g : FGridList) {
+        if (g.DelFlg)
+            continue;
+        ++live;
+        minX = std::min<int64_t>(minX, g.X);
+        maxX = std::max<int64_t>(maxX, g.X);
+        minY = std::min<int64_t>(minY, g.Y);
+        maxY = std::max<int64_t>(maxY, g.Y);
+        finite &= FieldsFinite(g, fields);
+    }
+    if (!finite) {
+        const std::string why = NonFiniteMessage(*this);
+        if (!why.empty())
+            throw EFailure(why);
+    }
+
     // A run that may be cancelled keeps the figures it overwrites before its records (the
     // previous records stay untouched until then; the cell table is its own working space) and
     // puts them back when it ends by an exception before that point. From there on it runs to
@@ -362,17 +386,6 @@ bool TInputData::Calcrate(const TProgress& Progress) {
     FLastCalcDense = false;
     FCalcTime = static_cast<int64_t>(std::time(nullptr));
 
-    uint64_t live = 0;
-    int64_t minX = INT64_MAX, minY = INT64_MAX, maxX = INT64_MIN, maxY = INT64_MIN;
-    for (const TGridData& g : FGridList) {
-        if (g.DelFlg)
-            continue;
-        ++live;
-        minX = std::min<int64_t>(minX, g.X);
-        maxX = std::max<int64_t>(maxX, g.X);
-        minY = std::min<int64_t>(minY, g.Y);
-        maxY = std::max<int64_t>(maxY, g.Y);
-    }
     ReportProgress(Progress, 0.05);
     if (live == 0) {
         keep.Committed = true;

@@ -12,6 +12,7 @@
 // version 5 always did; a block that starts with it is read completely or the file is refused.
 
 #include "DataUnit.h"
+#include "MeshFields.h"
 #include "PlausibleRange.h"
 
 #include "platform/CodePage.h"
@@ -359,9 +360,9 @@ void TInputData::Commit(TFileContent& c, const TProgress& Progress) {
     FTags.swap(c.Tags);
     for (int i = 0; i < PhaseCount; ++i)
         SetPhase(i, c.Phases[i]);
-    // A file whose spacing cannot be calculated still opens, without results; calculating it
-    // then says why.
-    if (GetPhase(2) && !MeshSpanUsable(FMeshSpan))
+    // A file whose spacing or values cannot be calculated still opens, without results;
+    // calculating it then says why.
+    if (GetPhase(2) && (!MeshSpanUsable(FMeshSpan) || !NonFiniteMessage(*this).empty()))
         SetPhase(2, false);
     if (GetPhase(2))
         Calcrate(Progress);

@@ -575,21 +575,112 @@ TEST(Calcrate, ExtremeMeshNumbersDoNotOverflow) {
     }
 }
 
-TEST(Calcrate, NonFiniteInputsGiveDefinedResults) {
+// A value that is no number, in a field the calculation uses, is refused with the mesh and the
+// field named before anything changes; the same value where the calculation does not look (a
+// field switched off, a point deleted or overwritten by a later one at its place) is no reason.
+TEST(Calcrate, ValuesThatAreNoNumberAreRefused) {
+    struct Case {
+        const char* name;
+        void (*spoil)(TGridData&);
+        const char* says; // "" when the calculation goes on
+    } cases[] = {
+        {"ground NaN", [](TGridData& g) { g.GH = NAN; },
+         "メッシュ (1, 0) の地盤高が数値ではありません。"},
+        {"plan +inf", [](TGridData& g) { g.FH = INFINITY; }, "メッシュ (1, 0) の計画高が"},
+        {"topsoil -inf", [](TGridData& g) { g.LAYER[0] = -INFINITY; }, "の表土厚が"},
+        {"layer 2 NaN", [](TGridData& g) { g.LAYER[2] = NAN; }, "メッシュ (1, 0) の２層厚が"},
+        {"stepping-in NaN", [](TGridData& g) { g.CSink = NAN; }, "の踏込沈下が"},
+        {"consolidation inf", [](TGridData& g) { g.BSink = INFINITY; }, "の圧密沈下が"},
+        {"two fields", [](TGridData& g) { g.GH = g.FH = NAN; },
+         "の計画高、地盤高が数値ではありません。"},
+        {"layer beyond the count", [](TGridData& g) { g.LAYER[3] = NAN; }, ""},
+        {"huge but finite",
+         [](TGridData& g) {
+             g.GH = g.LAYER[0] = 1e300;
+             g.FH = -1e300;
+         },
+         ""},
+    };
     for (int calcType : {0, 1, 2}) {
-        TInputData d = Site(2, calcType);
-        d.SetHyoudo(true);
-        Add(d, 0, 0, NAN, 10, {0.5, 1});
-        Add(d, 1, 0, INFINITY, 10, {NAN, 1});
-        Add(d, 0, 1, 10, -INFINITY, {0.1, INFINITY});
-        Add(d, 1, 1, 1e300, 0, {1e300, 1});
-        d.Calcrate(); // must not trap under the sanitizers
-        for (const TGridCalcData& r : d.CalcList()) {
-            EXPECT_GE(r.CV[0][0], 0);
-            EXPECT_GE(r.BV[0], 0);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + ", method " + std::to_string(calcType));
+            TInputData d = Site(3, calcType);
+            d.SetHyoudo(true);
+            d.SetFumikomi(true);
+            d.SetAtumitu(true);
+            for (int x = 0; x < 3; ++x)
+                Add(d, x, 0, 12, 10, {0.5, 1, 1});
+            ASSERT_TRUE(d.Calcrate());
+            const std::vector<TGridCalcData> before = d.CalcList();
+            const TCalcTotals totals = d.GetCalcTotals();
+            d.SetCalcTime(1);
+            TGridData g = d.GetXYToData(1, 0);
+            c.spoil(g);
+            d.SetMeshData(g);
+            int phaseChanges = 0;
+            d.SetOnPhaseChange([&](TInputData&, int, bool) { ++phaseChanges; });
+            // One method with progress: the run that could be cancelled refuses alike.
+            const TProgress progress =
+                calcType == 1 ? TProgress([](double) { return true; }) : TProgress();
+            if (!*c.says) {
+                EXPECT_TRUE(d.Calcrate(progress));
+                for (const TGridCalcData& r : d.CalcList()) {
+                    EXPECT_GE(r.CV[0][0], 0);
+                    EXPECT_GE(r.BV[0], 0);
+                }
+                continue;
+            }
+            try {
+                d.Calcrate(progress);
+                ADD_FAILURE() << "calculated";
+            } catch (const EFailure& e) {
+                EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+                EXPECT_NE(std::string(e.what()).find("計算できません。"), std::string::npos);
+            }
+            EXPECT_EQ(phaseChanges, 0);
+            EXPECT_FALSE(d.GetPhase(2));
+            EXPECT_EQ(d.CalcTime(), 1);
+            ASSERT_EQ(d.CalcList().size(), before.size());
+            for (size_t i = 0; i < before.size(); ++i)
+                EXPECT_TRUE(SameRecord(d.CalcList()[i], before[i])) << i;
+            const TCalcTotals after = d.GetCalcTotals();
+            EXPECT_EQ(std::memcmp(&totals, &after, sizeof totals), 0);
         }
     }
-    // A huge site saturates the 32-bit volumes instead of wrapping round.
+
+    // The first such point in list order is named, with how many more there are; points the
+    // calculation does not take are not counted.
+    TInputData d = Site(1);
+    Add(d, 5, 5, 12, 10);
+    Add(d, 9, 0, NAN, 10); // overwritten by the next point at its place
+    Add(d, 9, 0, 11, 10);
+    Add(d, 7, 1, 11, -INFINITY);
+    Add(d, 2, 3, INFINITY, 10);
+    Add(d, 2, 3, NAN, 10); // the later point at (2, 3) counts, once
+    Add(d, 4, 4, NAN, 10);
+    d.DeleteMeshData(4, 4);
+    Add(d, 8, 8, NAN, NAN);
+    try {
+        d.Calcrate();
+        ADD_FAILURE() << "calculated";
+    } catch (const EFailure& e) {
+        EXPECT_STREQ(e.what(),
+                     "メッシュ (7, 1) の計画高が数値ではありません（ほかに 2 点のメッシュに"
+                     "も数値でない値があります）。計算できません。");
+    }
+
+    // A file that holds such values and was saved as calculated still opens, without results.
+    d.SetPhase(2, true);
+    TInputData e;
+    e.LoadFromBytes(d.SaveToBytes());
+    EXPECT_EQ(e.MeshCount(), 7);
+    EXPECT_FALSE(e.GetPhase(2));
+    EXPECT_EQ(e.CalcMeshCount(), 0);
+    EXPECT_THROW(e.Calcrate(), EFailure);
+}
+
+// A huge site saturates the 32-bit volumes instead of wrapping round.
+TEST(Calcrate, HugeVolumesSaturate) {
     TInputData d = Site(1);
     d.SetMeshSpan(1000);
     for (int i = 0; i < 5; ++i)

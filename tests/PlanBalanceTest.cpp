@@ -170,7 +170,7 @@ TEST(PlanBalance, SitesThatCannotBalance) {
         {"zero spacing", zeroSpan, 0, "メッシュ間隔 0.00 m は使えません"},
         {"negative rates", negativeRate, 0, "変化率が負"},
         {"heave", heave, 0, "圧密沈下が負"},
-        {"no heights", noNumbers, 0, "数値のメッシュがない"},
+        {"no heights", noNumbers, 0, "メッシュ (0, 0) の地盤高が数値ではありません。"},
         {"surplus beyond all cut", allCut, 1'000'000'000, "全面を切土にしても"},
         {"shortage beyond all fill", allFill, -1'000'000'000, "全面を盛土にしても"},
     };

@@ -142,6 +142,52 @@ TEST(SiteCheck, FindingsOfSmallSites) {
     }
 }
 
+// The check and the calculation agree on which values that are no number matter and name them
+// alike: every field of a point in turn, in both layer input modes, with the optional fields
+// on and off.
+TEST(SiteCheck, NonFiniteFieldsAreThoseTheCalculationRefuses) {
+    for (int mode : {0, 1}) {
+        for (bool options : {false, true}) {
+            for (int k = 0; k < 9; ++k) {
+                SCOPED_TRACE(StrFormat("mode %d, options %d, field %d", mode, options, k));
+                const TInputData d = Site([&](TInputData& s, TGridData& g) {
+                    s.SetSolidType(mode);
+                    s.SetHyoudo(options);
+                    s.SetFumikomi(options);
+                    s.SetAtumitu(options);
+                    double* const values[] = {&g.GH,       &g.FH,       &g.LAYER[0],
+                                              &g.LAYER[1], &g.LAYER[2], &g.LAYER[3],
+                                              &g.LAYER[4], &g.CSink,    &g.BSink};
+                    if (At(g, 2, 2))
+                        *values[k] = -std::numeric_limits<double>::infinity();
+                });
+                std::vector<std::string> named;
+                for (const TCheckFinding& f : TSiteCheck().Run(d))
+                    if (f.Kind == TCheckKind::NonFinite)
+                        named.push_back(f.Field);
+                std::string refused;
+                TInputData calc = d;
+                try {
+                    calc.Calcrate();
+                } catch (const EFailure& e) {
+                    refused = e.what();
+                }
+                // Three layers: the values of layers 1 and 2 are used, those of 3 and 4 not.
+                const bool used =
+                    k == 0 || k == 1 || k == 3 || k == 4 || (options && k != 5 && k != 6);
+                ASSERT_EQ(named.size(), used ? 1u : 0u);
+                if (used)
+                    EXPECT_NE(
+                        refused.find("メッシュ (2, 2) の" + named[0] + "が数値ではありません。"),
+                        std::string::npos)
+                        << refused;
+                else
+                    EXPECT_EQ(refused, "");
+            }
+        }
+    }
+}
+
 TEST(SiteCheck, SharedMeshNumbersAndSaturatedVolumes) {
     TInputData d = Site([](TInputData&, TGridData&) {});
     TGridData again;
