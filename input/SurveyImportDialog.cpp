@@ -146,19 +146,13 @@ void TSurveyImportForm::Browse(TFileRow& Row) {
 // "ground|plan\tkind\tsurface\tpath", as the last import stored it; other roles (layers) have
 // no row here.
 void TSurveyImportForm::RestoreSource(const std::string& Line) {
-    std::vector<std::string> part;
-    size_t at = 0;
-    for (int i = 0; i < 3; ++i) {
-        const size_t tab = Line.find('\t', at);
-        if (tab == std::string::npos)
-            return;
-        part.push_back(Line.substr(at, tab - at));
-        at = tab + 1;
-    }
-    TFileRow* row = part[0] == "ground" ? &Ground : part[0] == "plan" ? &Plan : nullptr;
-    if (!row || at >= Line.size())
+    const std::vector<std::string> part = SurveySourceFields(Line);
+    if (part.size() != 4)
         return;
-    const QString path = QFile::decodeName(QByteArray::fromStdString(Line.substr(at)));
+    TFileRow* row = part[0] == "ground" ? &Ground : part[0] == "plan" ? &Plan : nullptr;
+    if (!row || part[3].empty())
+        return;
+    const QString path = QFile::decodeName(QByteArray::fromStdString(part[3]));
     row->Path->setText(path);
     for (int k = 0; k < row->Kind->count(); ++k)
         if (part[1] == SurveyFileKindName(static_cast<TSurveyFileKind>(k)))

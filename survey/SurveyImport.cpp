@@ -29,17 +29,17 @@ std::string Join(const std::vector<std::string>& names) {
 
 const TSurveySurface& PickSurface(const TSurveyFile& f, const TSurveySource& src) {
     if (f.Surfaces.empty())
-        throw EFailure(src.Path + " に使える面（TIN の面か点）がありません。");
+        throw EFailure(ShownFileName(src.Path) + " に使える面（TIN の面か点）がありません。");
     if (!src.Surface.empty()) {
         for (const TSurveySurface& s : f.Surfaces)
             if (s.Name == src.Surface)
                 return s;
         if (f.Kind == TSurveyFileKind::LandXml)
-            throw EFailure(src.Path + " に面「" + SurveyShortText(src.Surface, 256) +
+            throw EFailure(ShownFileName(src.Path) + " に面「" + SurveyShortText(src.Surface, 256) +
                            "」がありません（あるのは" + Join(SurveySurfaceNames(f)) + "）。");
     }
     if (f.Surfaces.size() > 1)
-        throw EFailure(src.Path + " には面が" + Join(SurveySurfaceNames(f)) +
+        throw EFailure(ShownFileName(src.Path) + " には面が" + Join(SurveySurfaceNames(f)) +
                        "とあります。使う面を指定してください。");
     return f.Surfaces.front();
 }
@@ -63,7 +63,7 @@ TSampled ReadSurface(const TSurveySource& src, const TSurveyImportOptions& o,
     if (p && !p(0.7))
         throw ESurveyCancelled{};
     TSampled r;
-    r.Tin = BuildSurveyTin(s, o.MaxEdge, src.Path);
+    r.Tin = BuildSurveyTin(s, o.MaxEdge, ShownFileName(src.Path));
     TSurveySurfaceSummary& m = r.Summary;
     m.Path = src.Path;
     m.Surface = f.Kind == TSurveyFileKind::LandXml ? s.Name : std::string();
@@ -299,7 +299,7 @@ TSurveyImport::TSurveyImport(const TInputData& Data, const TSurveyImportOptions&
     }
     existing = {};
     if (FGround.empty())
-        throw EFailure(o.Ground.Path +
+        throw EFailure(ShownFileName(o.Ground.Path) +
                        " の地盤面はメッシュ点を 1 つも覆っていません。原点、回転角、"
                        "メッシュ間隔と座標の順序を確かめてください。");
     FSummary.UpdatedMeshes = static_cast<int64_t>(FUpdates.size());
@@ -358,8 +358,8 @@ TSurveyImport::TSurveyImport(const TInputData& Data, const TSurveyImportOptions&
     geo.Frame = frame;
     geo.MaxEdge = o.MaxEdge;
     const auto source = [&](const char* role, const TSurveySource& s) {
-        geo.Sources.push_back(std::string(role) + "\t" + SurveyFileKindName(s.Kind) + "\t" +
-                              s.Surface + "\t" + s.Path);
+        geo.Sources.push_back(
+            SurveySourceLine({role, SurveyFileKindName(s.Kind), s.Surface, s.Path}));
     };
     source("ground", o.Ground);
     if (o.HasPlan)
@@ -400,8 +400,76 @@ void TSurveyImport::Apply(TInputData& Data) const {
         }
 }
 
+namespace {
+
+bool NeedsEscape(unsigned char C) {
+    return C < 0x20 || C == 0x7F || C == '%';
+}
+
+std::string EscapeField(std::string_view Field) {
+    std::string out;
+    out.reserve(Field.size());
+    for (const char ch : Field) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (NeedsEscape(c))
+            out += StrFormat("%%%02X", c);
+        else
+            out += ch;
+    }
+    return out;
+}
+
+std::string UnescapeField(std::string_view Field) {
+    const auto hex = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    std::string out;
+    for (size_t i = 0; i < Field.size(); ++i) {
+        if (Field[i] == '%' && i + 2 < Field.size() && hex(Field[i + 1]) >= 0 &&
+            hex(Field[i + 2]) >= 0) {
+            out += static_cast<char>(hex(Field[i + 1]) * 16 + hex(Field[i + 2]));
+            i += 2;
+        } else {
+            out += Field[i];
+        }
+    }
+    return out;
+}
+
+std::vector<std::string_view> SplitTabs(std::string_view Line) {
+    std::vector<std::string_view> parts;
+    size_t at = 0;
+    for (;;) {
+        const size_t tab = Line.find('\t', at);
+        parts.push_back(Line.substr(at, tab == std::string_view::npos ? tab : tab - at));
+        if (tab == std::string_view::npos)
+            return parts;
+        at = tab + 1;
+    }
+}
+
+} // namespace
+
+std::string SurveySourceLine(const std::vector<std::string>& Fields) {
+    std::string line;
+    for (size_t i = 0; i < Fields.size(); ++i)
+        line += (i ? "\t" : "") + EscapeField(Fields[i]);
+    return line;
+}
+
+std::vector<std::string> SurveySourceFields(std::string_view Line) {
+    std::vector<std::string> fields;
+    for (std::string_view part : SplitTabs(Line))
+        fields.push_back(UnescapeField(part));
+    return fields;
+}
+
 std::string EncodeSurveyGeoreference(const TSurveyGeoreference& g) {
-    std::string s = "doryou-survey 1\n";
+    // Version 2 only when a field had to be escaped: other files stay as they always were.
+    bool escaped = false;
+    for (const std::string& src : g.Sources)
+        escaped = escaped || src.find('%') != std::string::npos;
+    std::string s = escaped ? "doryou-survey 2\n" : "doryou-survey 1\n";
     s += StrFormat("origin %.17g %.17g\n", g.Frame.N0, g.Frame.E0);
     s += StrFormat("angle %.17g\nspan %.17g\nmax-edge %.17g\n", g.Frame.Angle, g.Frame.Span,
                    g.MaxEdge);
@@ -413,14 +481,15 @@ std::string EncodeSurveyGeoreference(const TSurveyGeoreference& g) {
 bool DecodeSurveyGeoreference(std::string_view t, TSurveyGeoreference& g) {
     TSurveyGeoreference r;
     size_t pos = 0;
-    bool first = true;
+    bool first = true, raw = false;
     while (pos < t.size()) {
         const size_t end = std::min(t.find('\n', pos), t.size());
         const std::string_view line = t.substr(pos, end - pos);
         pos = end + 1;
         if (first) {
-            if (line != "doryou-survey 1")
+            if (line != "doryou-survey 1" && line != "doryou-survey 2")
                 return false;
+            raw = line == "doryou-survey 1";
             first = false;
             continue;
         }
@@ -428,7 +497,19 @@ bool DecodeSurveyGeoreference(std::string_view t, TSurveyGeoreference& g) {
         const std::string_view key = line.substr(0, sp);
         const std::string_view rest = sp == std::string_view::npos ? "" : line.substr(sp + 1);
         if (key == "source") {
-            r.Sources.emplace_back(rest);
+            if (raw) {
+                // Fields as they were: escaped now, so that a "%" in a name stays itself.
+                std::vector<std::string> fields;
+                for (std::string_view part : SplitTabs(rest)) {
+                    if (fields.size() == 4) // the path is last and may hold tabs
+                        fields.back() += "\t" + std::string(part);
+                    else
+                        fields.emplace_back(part);
+                }
+                r.Sources.push_back(SurveySourceLine(fields));
+            } else {
+                r.Sources.emplace_back(rest);
+            }
             continue;
         }
         const size_t sp2 = rest.find(' ');

@@ -97,8 +97,15 @@ extern const char* const SurveyTagName;
 struct TSurveyGeoreference {
     TMeshFrame Frame;
     double MaxEdge = 0.0;
-    std::vector<std::string> Sources; // "ground\tkind\tsurface\tpath" lines
+    // "ground\tkind\tsurface\tpath" lines, each field escaped by SurveySourceLine so that no
+    // name can end the line or split a field.
+    std::vector<std::string> Sources;
 };
 std::string EncodeSurveyGeoreference(const TSurveyGeoreference& Geo);
 // False for text this version does not understand.
 bool DecodeSurveyGeoreference(std::string_view Text, TSurveyGeoreference& Geo);
+// A source line from its fields: control characters and "%" as "%XX". Version 1 of the text held
+// the fields raw; it is still read, and written while no field needs escaping.
+std::string SurveySourceLine(const std::vector<std::string>& Fields);
+// The fields of a source line, as they were given.
+std::vector<std::string> SurveySourceFields(std::string_view Line);

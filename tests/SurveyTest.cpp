@@ -405,7 +405,8 @@ TEST_F(Survey, RegistersMeshesAsHandRegistrationDoes) {
     ASSERT_TRUE(DecodeSurveyGeoreference(e.GetTag(SurveyTagName), geo));
     EXPECT_EQ(geo.Frame.Span, 10.0);
     ASSERT_EQ(geo.Sources.size(), 2u);
-    EXPECT_EQ(geo.Sources[1], "plan\tlandxml\t\t" + o.Plan.Path);
+    EXPECT_EQ(SurveySourceFields(geo.Sources[1]),
+              (std::vector<std::string>{"plan", "landxml", "", o.Plan.Path}));
 }
 
 TEST_F(Survey, FailuresLeaveTheProjectAsItWas) {
@@ -740,4 +741,39 @@ TEST_F(Survey, ManySurfacesAreListedShort) {
     o.Ground = {path, TSurveyFileKind::LandXml, "面12"};
     o.Frame = {0, 0, 0, 1};
     EXPECT_EQ(TSurveyImport(TInputData(), o).Summary().Ground.Surface, "面12");
+}
+
+// No name can forge a key of the stored georeference: a path with line breaks, tabs and "%"
+// comes back whole and the place stays; a text of the first version, fields raw, still reads.
+TEST(SurveyGeoreference, NamesCannotForgeKeys) {
+    TSurveyGeoreference geo;
+    geo.Frame.N0 = 100;
+    geo.Frame.E0 = 200;
+    geo.Frame.Angle = 0;
+    geo.Frame.Span = 10;
+    const std::string forged = "/tmp/x\norigin 5 5\nangle 33\n.csv";
+    const std::string odd = "/tmp/a\tb 50%25 100%.xml";
+    geo.Sources = {SurveySourceLine({"ground", "points", "", forged}),
+                   SurveySourceLine({"plan", "landxml", "面\n1", odd})};
+    const std::string text = EncodeSurveyGeoreference(geo);
+    EXPECT_EQ(text.rfind("doryou-survey 2\n", 0), 0u);
+    TSurveyGeoreference back;
+    ASSERT_TRUE(DecodeSurveyGeoreference(text, back));
+    EXPECT_EQ(back.Frame.N0, 100);
+    EXPECT_EQ(back.Frame.E0, 200);
+    EXPECT_EQ(back.Frame.Angle, 0);
+    ASSERT_EQ(back.Sources.size(), 2u);
+    EXPECT_EQ(SurveySourceFields(back.Sources[0]),
+              (std::vector<std::string>{"ground", "points", "", forged}));
+    EXPECT_EQ(SurveySourceFields(back.Sources[1]),
+              (std::vector<std::string>{"plan", "landxml", "面\n1", odd}));
+
+    // Plain names keep the first version's text, byte for byte.
+    geo.Sources = {SurveySourceLine({"ground", "sima", "", "/data/g.sim"})};
+    EXPECT_EQ(EncodeSurveyGeoreference(geo).rfind("doryou-survey 1\n", 0), 0u);
+    ASSERT_TRUE(DecodeSurveyGeoreference(
+        "doryou-survey 1\norigin 1 2\nsource\tplan\tpoints\t\t/d/50%41\tx.csv\n", back));
+    ASSERT_EQ(back.Sources.size(), 1u);
+    EXPECT_EQ(SurveySourceFields(back.Sources[0]),
+              (std::vector<std::string>{"plan", "points", "", "/d/50%41\tx.csv"}));
 }
