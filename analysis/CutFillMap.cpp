@@ -346,7 +346,10 @@ std::string TCutFillMap::LevelText(double Level, double Interval) const {
 
 std::vector<TContourLine> TCutFillMap::ChainContours(const TContourLevels& Levels) {
     std::vector<TContourLine> lines;
-    for (const auto& [level, pieces] : Levels) {
+    for (const auto& levelPieces : Levels) {
+        // Named, not bound: the lambdas below capture them (C++17 cannot capture a binding).
+        const double level = levelPieces.first;
+        const auto& pieces = levelPieces.second;
         // The ends of the pieces (2 i and 2 i + 1 for piece i) sorted by place: two ends at one
         // place join their pieces. Pieces with ends beyond the doubles take no part, nor those
         // of no length (a corner on the level between corners below it).
@@ -355,35 +358,36 @@ std::vector<TContourLine> TCutFillMap::ChainContours(const TContourLevels& Level
             const TMapSegment& s = pieces[End / 2];
             return End % 2 ? TMapVertex{s.X2, s.Y2} : TMapVertex{s.X1, s.Y1};
         };
-        std::vector<uint32_t> ends;
+        struct TEnd {
+            double X, Y;
+            uint32_t End;
+        };
+        std::vector<TEnd> ends;
         ends.reserve(2 * n);
         for (size_t i = 0; i < n; ++i) {
             const TMapSegment& s = pieces[i];
             if (std::isfinite(s.X1) && std::isfinite(s.Y1) && std::isfinite(s.X2) &&
                 std::isfinite(s.Y2) && (s.X1 != s.X2 || s.Y1 != s.Y2)) {
-                ends.push_back(uint32_t(2 * i));
-                ends.push_back(uint32_t(2 * i + 1));
+                ends.push_back({s.X1, s.Y1, uint32_t(2 * i)});
+                ends.push_back({s.X2, s.Y2, uint32_t(2 * i + 1)});
             }
         }
-        std::sort(ends.begin(), ends.end(), [&](uint32_t A, uint32_t B) {
-            const TMapVertex a = at(A), b = at(B);
-            return a.X != b.X ? a.X < b.X : a.Y < b.Y;
-        });
+        std::sort(ends.begin(), ends.end(),
+                  [](const TEnd& A, const TEnd& B) { return A.X != B.X ? A.X < B.X : A.Y < B.Y; });
         constexpr uint32_t kNone = UINT32_MAX;
         std::vector<uint32_t> partner(2 * n, kNone);
         for (size_t i = 0; i + 1 < ends.size();) {
-            const TMapVertex a = at(ends[i]), b = at(ends[i + 1]);
-            if (a.X == b.X && a.Y == b.Y) {
-                partner[ends[i]] = ends[i + 1];
-                partner[ends[i + 1]] = ends[i];
+            if (ends[i].X == ends[i + 1].X && ends[i].Y == ends[i + 1].Y) {
+                partner[ends[i].End] = ends[i + 1].End;
+                partner[ends[i + 1].End] = ends[i].End;
                 i += 2; // a third end at the place (a line through a corner) starts a run
             } else {
                 ++i;
             }
         }
         std::vector<bool> used(n, true);
-        for (uint32_t e : ends)
-            used[e / 2] = false;
+        for (const TEnd& e : ends)
+            used[e.End / 2] = false;
         auto walk = [&](uint32_t End) {
             TContourLine line;
             line.Level = level;
@@ -409,12 +413,12 @@ std::vector<TContourLine> TCutFillMap::ChainContours(const TContourLevels& Level
             lines.push_back(std::move(line));
         };
         // Open lines from their loose ends, then the closed ones from anywhere.
-        for (uint32_t e : ends)
-            if (partner[e] == kNone && !used[e / 2])
-                walk(e);
-        for (uint32_t e : ends)
-            if (!used[e / 2])
-                walk(e);
+        for (const TEnd& e : ends)
+            if (partner[e.End] == kNone && !used[e.End / 2])
+                walk(e.End);
+        for (const TEnd& e : ends)
+            if (!used[e.End / 2])
+                walk(e.End);
     }
     return lines;
 }
