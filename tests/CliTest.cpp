@@ -8,12 +8,14 @@
 #include "model/MeshCsv.h"
 #include "model/RateCalc.h"
 #include "platform/CodePage.h"
+#include "platform/Failure.h"
 #include "platform/NumberFormat.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -769,4 +771,30 @@ TEST(Cli, ReportPrintsTheStoredAllocation) {
     EXPECT_EQ(c.code, 1);
     EXPECT_NE(c.err.find(none.Message), std::string::npos) << c.err;
     EXPECT_NE(access(withPlan.c_str(), F_OK), 0);
+}
+
+// A project with a ground height that is no number, saved as calculated, still opens; every
+// command that calculates names the mesh and ends with 1, and the check names the same field.
+TEST(Cli, HeightThatIsNoNumberIsNamed) {
+    TInputData d;
+    d.FileLoad(kSample);
+    TGridData g = d.GridList()[3];
+    g.GH = std::nan("");
+    d.SetMeshData(g);
+    d.SetPhase(2, true);
+    const std::string project = TempPath("nan.msh");
+    d.FileSave(project);
+    const std::string said =
+        StrFormat("メッシュ (%d, %d) の地盤高が数値ではありません。計算できません。\n", g.X, g.Y);
+    for (const char* command : {"calc", "compare", "balance"}) {
+        const TCliRun r = Cli(std::string(command) + " " + project);
+        EXPECT_EQ(r.code, 1) << command;
+        EXPECT_EQ(r.err, said) << command;
+        EXPECT_EQ(r.out, "") << command;
+    }
+    const TCliRun check = Cli("check " + project + " --json");
+    EXPECT_EQ(check.code, 3);
+    EXPECT_NE(check.out.find("\"kind\":\"non-finite\""), std::string::npos) << check.out;
+    EXPECT_NE(check.out.find("地盤高"), std::string::npos) << check.out;
+    std::remove(project.c_str());
 }
