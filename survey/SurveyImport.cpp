@@ -63,7 +63,7 @@ TSampled ReadSurface(const TSurveySource& src, const TSurveyImportOptions& o,
     if (p && !p(0.7))
         throw ESurveyCancelled{};
     TSampled r;
-    r.Tin = BuildSurveyTin(s, o.MaxEdge, ShownFileName(src.Path));
+    r.Tin = BuildSurveyTin(s, o.MaxEdge, ShownFileName(src.Path), Part(p, 0.7, 1.0));
     TSurveySurfaceSummary& m = r.Summary;
     m.Path = src.Path;
     m.Surface = f.Kind == TSurveyFileKind::LandXml ? s.Name : std::string();

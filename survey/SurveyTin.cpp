@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <limits>
 #include <numeric>
 #include <system_error>
@@ -405,7 +406,8 @@ bool CoversHullOnce(const std::vector<coordT>& xy, const std::vector<int32_t>& h
 
 } // namespace
 
-bool SurveyDelaunay(const std::vector<TSurveyPoint>& pts, std::vector<TTriangle>& out, bool Tiles) {
+bool SurveyDelaunay(const std::vector<TSurveyPoint>& pts, std::vector<TTriangle>& out, bool Tiles,
+                    const TSurveyProgress& Progress) {
     // Centred, so that survey coordinates far from zero keep their precision in qhull.
     double cn = 0.0, ce = 0.0;
     for (const TSurveyPoint& p : pts) {
@@ -433,25 +435,43 @@ bool SurveyDelaunay(const std::vector<TSurveyPoint>& pts, std::vector<TTriangle>
         if (!QhullHull(xy, hull, sides))
             return Qhull(xy, out);
         const TTiling tiling(xy, site, hull, sides);
+        ReportProgress(Progress, 0.0);
         std::vector<std::vector<TTriangle>> parts(tiles.size());
-        std::atomic<size_t> next{0};
-        std::atomic<bool> failed{false};
-        const auto work = [&] {
-            for (size_t k; !failed && (k = next++) < tiles.size();)
+        std::atomic<size_t> next{0}, done{0};
+        std::atomic<bool> failed{false}, stop{false};
+        std::exception_ptr error;
+        // Only the calling thread asks Progress, after each of its tiles; a cancel stops every
+        // thread after the tile it is on.
+        const auto work = [&](bool asks) {
+            for (size_t k; !failed && !stop && (k = next++) < tiles.size();) {
                 if (!tiling.Tile(tiles[k].first, tiles[k].second, parts[k]))
                     failed = true;
+                const double share =
+                    static_cast<double>(++done) / static_cast<double>(tiles.size());
+                try {
+                    if (asks && Progress && !Progress(share))
+                        stop = true;
+                } catch (...) {
+                    error = std::current_exception();
+                    stop = true;
+                }
+            }
         };
         const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
         std::vector<std::thread> pool;
         try {
             for (unsigned k = 1; k < threads; ++k)
-                pool.emplace_back(work);
+                pool.emplace_back(work, false);
         } catch (const std::system_error&) {
             // fewer threads, same result
         }
-        work();
+        work(true);
         for (std::thread& t : pool)
             t.join();
+        if (error)
+            std::rethrow_exception(error);
+        if (stop)
+            throw ESurveyCancelled{};
         if (!failed) {
             size_t total = 0;
             for (const auto& p : parts)
@@ -584,7 +604,9 @@ double AlongEdge(const TUV& p, const TUV& q, double zp, double zq, double u, dou
 
 } // namespace
 
-TSurveyTin BuildSurveyTin(const TSurveySurface& Surface, double MaxEdge, const std::string& What) {
+TSurveyTin BuildSurveyTin(const TSurveySurface& Surface, double MaxEdge, const std::string& What,
+                          const TSurveyProgress& Progress) {
+    ReportProgress(Progress, 0.0);
     TSurveyTin tin;
     tin.InputPoints = static_cast<int64_t>(Surface.Points.size());
     if (Surface.IsTin) {
@@ -633,7 +655,7 @@ TSurveyTin BuildSurveyTin(const TSurveySurface& Surface, double MaxEdge, const s
                        std::to_string(tin.Points.size()) + " 点しかありません）。");
     if (tin.Points.size() > static_cast<size_t>(INT32_MAX / 2))
         throw EFailure(What + ": 点の数が多すぎます。");
-    if (!SurveyDelaunay(tin.Points, tin.Triangles))
+    if (!SurveyDelaunay(tin.Points, tin.Triangles, true, Progress))
         throw EFailure(What + ": 点がすべて一直線上にあるため、三角形網を作れません。");
     DropLongEdges(tin, MaxEdge, What);
     return tin;

@@ -35,13 +35,17 @@ struct TSurveyTin {
 // A LandXML TIN as it is, less faces that repeat an earlier one; scattered points through
 // Delaunay triangulation (qhull). MaxEdge > 0 drops the triangles of either with an edge longer
 // than MaxEdge metres. Throws EFailure naming `What` (the file) for fewer than three positions,
-// points all on a line, or no triangle left.
-TSurveyTin BuildSurveyTin(const TSurveySurface& Surface, double MaxEdge, const std::string& What);
+// points all on a line, or no triangle left; Progress may cancel a large triangulation.
+TSurveyTin BuildSurveyTin(const TSurveySurface& Surface, double MaxEdge, const std::string& What,
+                          const TSurveyProgress& Progress = {});
 
 // The Delaunay triangles of distinct points; false when all lie on a line. Large sets are done
-// in tiles on every core; Tiles false runs one triangulation over all (to check the tiles).
+// in tiles on every core, with Progress asked after each tile (a cancel throws ESurveyCancelled
+// once the tiles under way are done); Tiles false runs one triangulation over all (to check the
+// tiles), as do sets too small for tiles.
 bool SurveyDelaunay(const std::vector<TSurveyPoint>& Points,
-                    std::vector<std::array<int32_t, 3>>& Triangles, bool Tiles = true);
+                    std::vector<std::array<int32_t, 3>>& Triangles, bool Tiles = true,
+                    const TSurveyProgress& Progress = {});
 
 // Heights on a block of grid points; NaN where the surface does not cover a point.
 struct TSurveyGrid {

@@ -260,6 +260,32 @@ TEST(SurveyRows, ProgressComesOftenAndCancelEndsAtOnce) {
     }
 }
 
+// A large triangulation asks progress after each tile and ends soon after a cancel.
+TEST(SurveyRows, TriangulationCanBeCancelled) {
+    std::mt19937_64 rng(5);
+    std::uniform_real_distribution<double> u(0.0, 1000.0);
+    TSurveySurface s;
+    for (int k = 0; k < 200'000; ++k)
+        s.Points.push_back({u(rng), u(rng), 1.0});
+    int calls = 0;
+    const TSurveyTin tin = BuildSurveyTin(s, 0.0, "p", [&](double) { return ++calls > 0; });
+    EXPECT_GT(tin.Triangles.size(), 390'000u);
+    EXPECT_GE(calls, 3); // at the start and after the calling thread's tiles
+
+    calls = 0;
+    std::chrono::steady_clock::time_point cancelled;
+    EXPECT_THROW(BuildSurveyTin(s, 0.0, "p",
+                                [&](double) {
+                                    if (++calls < 3)
+                                        return true;
+                                    cancelled = std::chrono::steady_clock::now();
+                                    return false;
+                                }),
+                 ESurveyCancelled);
+    EXPECT_EQ(calls, 3);
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::seconds(1));
+}
+
 // Faces over the same three points are sampled once and counted; faces that overlap keep the
 // first one's height and are counted by the points they cover twice; faces piled on each other
 // are refused before they cost their whole area again and again.
