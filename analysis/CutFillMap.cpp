@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <unordered_map>
 
@@ -350,44 +351,53 @@ std::vector<TContourLine> TCutFillMap::ChainContours(const TContourLevels& Level
         // Named, not bound: the lambdas below capture them (C++17 cannot capture a binding).
         const double level = levelPieces.first;
         const auto& pieces = levelPieces.second;
-        // The ends of the pieces (2 i and 2 i + 1 for piece i) sorted by place: two ends at one
-        // place join their pieces. Pieces with ends beyond the doubles take no part, nor those
-        // of no length (a corner on the level between corners below it).
+        // The ends of the pieces (2 i and 2 i + 1 for piece i) met at one place join their
+        // pieces: a table keyed by the place finds the end already there (the cell across an
+        // edge works out the very same point). Pieces with ends beyond the doubles take no part,
+        // nor those of no length (a corner on the level between corners below it).
         const size_t n = pieces.size();
         auto at = [&](size_t End) {
             const TMapSegment& s = pieces[End / 2];
             return End % 2 ? TMapVertex{s.X2, s.Y2} : TMapVertex{s.X1, s.Y1};
         };
-        struct TEnd {
-            double X, Y;
-            uint32_t End;
-        };
-        std::vector<TEnd> ends;
-        ends.reserve(2 * n);
+        constexpr uint32_t kNone = UINT32_MAX, kPaired = UINT32_MAX - 1;
+        size_t size = 16;
+        while (size < 4 * n)
+            size *= 2;
+        std::vector<uint32_t> table(size, kNone), partner(2 * n, kNone);
+        std::vector<bool> used(n, true);
         for (size_t i = 0; i < n; ++i) {
             const TMapSegment& s = pieces[i];
-            if (std::isfinite(s.X1) && std::isfinite(s.Y1) && std::isfinite(s.X2) &&
-                std::isfinite(s.Y2) && (s.X1 != s.X2 || s.Y1 != s.Y2)) {
-                ends.push_back({s.X1, s.Y1, uint32_t(2 * i)});
-                ends.push_back({s.X2, s.Y2, uint32_t(2 * i + 1)});
+            if (!std::isfinite(s.X1) || !std::isfinite(s.Y1) || !std::isfinite(s.X2) ||
+                !std::isfinite(s.Y2) || (s.X1 == s.X2 && s.Y1 == s.Y2))
+                continue;
+            used[i] = false;
+            for (uint32_t e : {uint32_t(2 * i), uint32_t(2 * i + 1)}) {
+                const TMapVertex p = at(e);
+                uint64_t bx, by;
+                const double x = p.X + 0.0, y = p.Y + 0.0; // -0 as 0
+                std::memcpy(&bx, &x, 8);
+                std::memcpy(&by, &y, 8);
+                uint64_t h = (bx ^ (by * 0x9E3779B97F4A7C15ull)) * 0xBF58476D1CE4E5B9ull;
+                h ^= h >> 31;
+                for (size_t j = h & (size - 1);; j = (j + 1) & (size - 1)) {
+                    if (table[j] == kNone) {
+                        table[j] = e;
+                        break;
+                    }
+                    if (table[j] == kPaired)
+                        continue;
+                    const TMapVertex q = at(table[j]);
+                    if (q.X == p.X && q.Y == p.Y) {
+                        partner[e] = table[j];
+                        partner[table[j]] = e;
+                        // A third end at the place (a line through a corner) starts a run.
+                        table[j] = kPaired;
+                        break;
+                    }
+                }
             }
         }
-        std::sort(ends.begin(), ends.end(),
-                  [](const TEnd& A, const TEnd& B) { return A.X != B.X ? A.X < B.X : A.Y < B.Y; });
-        constexpr uint32_t kNone = UINT32_MAX;
-        std::vector<uint32_t> partner(2 * n, kNone);
-        for (size_t i = 0; i + 1 < ends.size();) {
-            if (ends[i].X == ends[i + 1].X && ends[i].Y == ends[i + 1].Y) {
-                partner[ends[i].End] = ends[i + 1].End;
-                partner[ends[i + 1].End] = ends[i].End;
-                i += 2; // a third end at the place (a line through a corner) starts a run
-            } else {
-                ++i;
-            }
-        }
-        std::vector<bool> used(n, true);
-        for (const TEnd& e : ends)
-            used[e.End / 2] = false;
         auto walk = [&](uint32_t End) {
             TContourLine line;
             line.Level = level;
@@ -413,12 +423,12 @@ std::vector<TContourLine> TCutFillMap::ChainContours(const TContourLevels& Level
             lines.push_back(std::move(line));
         };
         // Open lines from their loose ends, then the closed ones from anywhere.
-        for (const TEnd& e : ends)
-            if (partner[e.End] == kNone && !used[e.End / 2])
-                walk(e.End);
-        for (const TEnd& e : ends)
-            if (!used[e.End / 2])
-                walk(e.End);
+        for (uint32_t e = 0; e < 2 * n; ++e)
+            if (partner[e] == kNone && !used[e / 2])
+                walk(e);
+        for (uint32_t e = 0; e < 2 * n; e += 2)
+            if (!used[e / 2])
+                walk(e);
     }
     return lines;
 }
