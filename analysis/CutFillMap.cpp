@@ -310,7 +310,10 @@ TContourPlan TCutFillMap::PlanContours(double Interval, int MaxLevels) const {
         // At or above this interval no more than MaxLevels lines fit in the range: lines
         // ≤ range / interval + 1.
         const double m = MaxLevels - 1;
-        const double finest = std::max(0.001, RoundStep(FHigh / m - FLow / m));
+        double finest = std::max(0.001, RoundStep(FHigh / m - FLow / m));
+        // A step rounded down by a hair must not bring the silence back.
+        for (int i = 0; i < 8 && LevelCount(finest) > MaxLevels; ++i)
+            finest = RoundStep(finest * 1.5);
         plan.Interval = finest;
         plan.Levels = LevelCount(finest);
         plan.TooFine = true;
