@@ -273,10 +273,11 @@ TSurveyImport::TSurveyImport(const TInputData& Data, const TSurveyImportOptions&
         std::count_if(grid.Z.begin(), grid.Z.end(), [](double z) { return !std::isnan(z); })));
     FUpdates.reserve(existing.size());
     size_t next = 0;
+    int64_t looked = 0;
     for (int64_t j = grid.J0; j < grid.J0 + grid.NJ; ++j) {
         const double* row = grid.Z.data() + (j - grid.J0) * grid.NI;
         for (int64_t i = grid.I0; i < grid.I0 + grid.NI; ++i) {
-            if (((i - grid.I0) & (SurveySampleStep - 1)) == 0)
+            if ((++looked & (SurveySampleStep - 1)) == 0)
                 ReportProgress(collect, static_cast<double>(j - grid.J0) / grid.NJ);
             const double gh = row[i - grid.I0];
             if (std::isnan(gh))

@@ -756,7 +756,9 @@ int64_t SampleSurveyTin(const TSurveyTin& Tin, const TMeshFrame& Frame, TSurveyG
             double* row = Grid.Z.data() + (static_cast<int64_t>(v) - Grid.J0) * Grid.NI;
             for (double u = r0; u <= r1;) {
                 poll(n, part);
-                const double end = std::min(r1, u + static_cast<double>(SurveySampleStep - 1));
+                // Up to the next question, so that no more than a step passes between two.
+                const double end =
+                    std::min(r1, u + static_cast<double>(std::max<int64_t>(ask - work, 1) - 1));
                 work += static_cast<int64_t>(end - u) + 1;
                 for (; u <= end; u += 1.0) {
                     const double wc = s * EdgeSide(a, b, u, v);  // weight of c
