@@ -145,10 +145,10 @@ void BuildAllocationTable(TPageDocument& Document, const TInputData& Data,
         int used = top + 1;
         P.setFont(PageFont(Mincho(), -30));
         for (; next < t.PlaceRows.size() && used < R; ++next, ++used) {
-            const TAllocTable::TRow& row = t.PlaceRows[next];
-            table.CellText(P, 0, used, space + Q(row[0]), TCellAlign::Left);
+            const TAllocTable::TRow& place = t.PlaceRows[next];
+            table.CellText(P, 0, used, space + Q(place[0]), TCellAlign::Left);
             for (int c = 1; c < K; ++c)
-                table.CellText(P, c, used, Q(row[size_t(c)]) + space, TCellAlign::Right);
+                table.CellText(P, c, used, Q(place[size_t(c)]) + space, TCellAlign::Right);
             table.Line(P, 0, used + 1, K, used + 1, kThin, Qt::SolidLine, kRule);
         }
         table.Line(P, 0, top + 1, K, top + 1, kMedium, Qt::SolidLine, kRule);
