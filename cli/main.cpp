@@ -80,8 +80,9 @@ int Usage(std::FILE* out = stderr) {
                  "  report  計算書、入力データ一覧、計算方法の比較と配分表・配分図を PDF に\n"
                  "          書き出します。\n"
                  "       doryou-cli map FILE.msh -o OUT.png|OUT.svg|OUT.pdf\n"
-                 "          [--layer height|volume] [--size W,H]\n"
-                 "  map     切盛図を画像または PDF に書き出します。\n");
+                 "          [--layer height|volume] [--size W,H] [--format png|svg|pdf]\n"
+                 "          [--contours auto|INTERVAL]\n"
+                 "  map     切盛図を画像または PDF に書き出します（等高線は値付き）。\n");
 #endif
     std::fprintf(out, "  FILE.msh に - を指定すると標準入力から、OUT に - を指定すると標準出力へ\n"
                       "  書き出します。\n"
