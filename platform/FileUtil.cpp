@@ -7,9 +7,12 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -174,15 +177,118 @@ int FollowLinks(const std::string& path, std::string& target) {
     return ELOOP;
 }
 
-// A short, hidden name beside the target: any name the file system accepts for the target
-// leaves room for it in the folder.
-std::string TempName(const std::string& folder) {
+// When a process started, in clock ticks since the machine started (0 when unknown): with the
+// process number it tells a writer from a later process that got the same number.
+uint64_t ProcessStart(pid_t Pid) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(Pid));
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    char buf[1024];
+    const ssize_t n = ::read(fd, buf, sizeof buf - 1);
+    ::close(fd);
+    if (n <= 0)
+        return 0;
+    buf[n] = '\0';
+    // The command name in parentheses may hold anything; the fields follow its last ')'.
+    const char* p = std::strrchr(buf, ')');
+    if (!p)
+        return 0;
+    for (int field = 3; field <= 22; ++field) {
+        p = std::strchr(p + 1, ' ');
+        if (!p)
+            return 0;
+    }
+    return std::strtoull(p + 1, nullptr, 10);
+}
+
+// The part of a temporary name that ties it to its target: a hash of the target's file name.
+std::string TargetMark(const std::string& target) {
+    uint32_t h = 2166136261u; // FNV-1a
+    for (const char c : target.substr(target.rfind('/') + 1))
+        h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+    char mark[16];
+    std::snprintf(mark, sizeof mark, ".dy%08x-", h);
+    return mark;
+}
+
+// A short, hidden name beside the target, ".dy<target hash>-<pid>-<process start>-<random>":
+// any name the file system accepts for the target leaves room for it in the folder, and a file
+// that a killed writer left is known by it as ours, for this target and of a writer gone.
+std::string TempName(const std::string& folder, const std::string& mark, uint64_t start) {
     static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 rng(std::random_device{}() ^ static_cast<unsigned>(getpid()));
-    std::string name = folder + "/.dy";
+    std::string name =
+        folder + "/" + mark +
+        StrFormat("%d-%llu-", static_cast<int>(getpid()), static_cast<unsigned long long>(start));
     for (int k = 0; k < 6; ++k)
         name += kChars[rng() % (sizeof kChars - 1)];
     return name;
+}
+
+// A number as TempName writes it (digits, no leading zero) that fits; false otherwise.
+bool ParseNumber(const std::string& text, uint64_t& value) {
+    if (text.empty() || text.size() > 19 || (text.size() > 1 && text[0] == '0') ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    value = std::strtoull(text.c_str(), nullptr, 10);
+    return true;
+}
+
+// The writer of a temporary name of ours for the target (Mark), or false for any other name.
+bool ParseTempName(const std::string& name, const std::string& mark, pid_t& pid, uint64_t& start) {
+    if (name.compare(0, mark.size(), mark) != 0)
+        return false;
+    const size_t a = name.find('-', mark.size());
+    const size_t b = a == std::string::npos ? a : name.find('-', a + 1);
+    if (b == std::string::npos || name.size() != b + 7)
+        return false;
+    for (size_t i = b + 1; i < name.size(); ++i)
+        if (!((name[i] >= 'a' && name[i] <= 'z') || (name[i] >= '0' && name[i] <= '9')))
+            return false;
+    uint64_t p = 0;
+    if (!ParseNumber(name.substr(mark.size(), a - mark.size()), p) ||
+        !ParseNumber(name.substr(a + 1, b - a - 1), start) || p == 0 || p > INT_MAX)
+        return false;
+    pid = static_cast<pid_t>(p);
+    return true;
+}
+
+// Removes the temporary files that writers of the same target left when they were killed (a
+// signal no handler hears, such as SIGKILL): regular files of this user under our name for the
+// target, whose writer is gone (no process has its number, or the one that has it started at
+// another time) and which no one holds locked (every writer locks its file while it writes, so
+// a live writer elsewhere, in another process number space say, is never taken for gone).
+void RemoveStaleTemps(const std::string& folder, const std::string& mark) {
+    DIR* d = ::opendir(folder.c_str());
+    if (!d)
+        return;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        pid_t pid = 0;
+        uint64_t start = 0;
+        if (!ParseTempName(name, mark, pid, start))
+            continue;
+        if (::kill(pid, 0) == 0 || errno != ESRCH) {
+            const uint64_t now = start != 0 ? ProcessStart(pid) : 0;
+            if (now == 0 || now == start)
+                continue; // the writer may be alive
+        }
+        const std::string path = folder + "/" + name;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat held {
+        }, named{};
+        if (fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == geteuid() &&
+            (flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) &&
+            lstat(path.c_str(), &named) == 0 && named.st_ino == held.st_ino &&
+            named.st_dev == held.st_dev)
+            ::unlink(path.c_str());
+        ::close(fd);
+    }
+    ::closedir(d);
 }
 
 } // namespace
@@ -219,8 +325,12 @@ TAtomicFile::TAtomicFile(const std::string& Path) : FPath(Path) {
     // A new file gets 0666 less the umask from the system; a replaced one starts private and
     // gets the old mode at the end.
     const std::string folder = ParentOf(FTarget);
+    const std::string mark = TargetMark(FTarget);
+    RemoveStaleTemps(folder, mark);
+    // Read for each file, not once: a forked process is another writer.
+    const uint64_t start = ProcessStart(getpid());
     for (int attempt = 0; attempt < 100 && FFd < 0; ++attempt) {
-        FTemp = TempName(folder);
+        FTemp = TempName(folder, mark, start);
         FFd =
             ::open(FTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, FExisted ? 0600 : 0666);
         if (FFd < 0 && errno != EEXIST) {
@@ -233,6 +343,8 @@ TAtomicFile::TAtomicFile(const std::string& Path) : FPath(Path) {
         FTemp.clear();
         Fail(EEXIST);
     }
+    // Held while the file is written: a writer of the same target elsewhere leaves it alone.
+    (void)flock(FFd, LOCK_EX | LOCK_NB);
     FSlot = RegisterTemp(FTemp);
     FBuffer.reserve(kBlock);
 }
@@ -362,7 +474,7 @@ void TStandardOutput::Commit() {
 }
 
 void RemoveTemporaryFilesOnSignals() {
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2}) {
         struct sigaction old {};
         if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL)
             continue;

@@ -14,6 +14,10 @@
 //  - anything else (folder, device, FIFO, socket) and read-only files are refused.
 // A file-size limit (SIGXFSZ) is a write error like a full disk: the signal is ignored from the
 // first output file on, so that the write fails instead of ending the process.
+// A writer killed by a signal no handler hears (SIGKILL) leaves its temporary file; the next
+// write to the same target removes it. The temporary name holds a hash of the target's name,
+// the writer's process number and start, and the writer holds the file locked, so only files
+// of writers that are gone are removed, never those of one still writing.
 
 #include <cstddef>
 #include <cstdint>
@@ -80,9 +84,10 @@ private:
     std::string FBuffer;
 };
 
-// For a command line program: interrupted (SIGINT, SIGTERM, SIGHUP), it removes the temporary
-// files of the outputs it is writing before it ends as the signal says. Handlers that are
-// already installed are left alone.
+// For a command line program: ended by a signal whose default is to end it (SIGINT, SIGTERM,
+// SIGHUP, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2), it removes the temporary files of the outputs it
+// is writing before it ends as the signal says. Handlers that are already installed are left
+// alone.
 void RemoveTemporaryFilesOnSignals();
 
 // An output for a command line argument: "-" is standard output, anything else a file.

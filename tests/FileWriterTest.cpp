@@ -9,12 +9,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -318,4 +321,179 @@ TEST_F(FileWriter, SameFileThroughLinksAndShownNames) {
     EXPECT_LT(shown.size(), 300u);
     EXPECT_EQ(shown.substr(shown.size() - 3), "…");
     EXPECT_EQ((shown.size() - 3) % 3, 0u) << "cut between characters";
+}
+
+namespace {
+
+// A child that opens a writer of Target, writes Bytes, says so through a pipe and then waits
+// to be killed; answers its process number once the bytes are written.
+pid_t StartWriter(const std::string& Target, size_t Bytes) {
+    int ready[2];
+    if (pipe(ready) != 0)
+        return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(ready[0]);
+        TAtomicFile f(Target);
+        const std::string block(1 << 20, 'x');
+        for (size_t done = 0; done < Bytes; done += block.size())
+            f.Write(block.data(), block.size());
+        const char one = 1;
+        if (write(ready[1], &one, 1) != 1)
+            _exit(1);
+        for (;;)
+            pause();
+    }
+    close(ready[1]);
+    char got = 0;
+    const bool ok = pid > 0 && read(ready[0], &got, 1) == 1;
+    close(ready[0]);
+    if (pid > 0 && !ok) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    return ok ? pid : -1;
+}
+
+// Children that a test started, killed and reaped when it ends, whether it passed or not. Each
+// is signalled only while unreaped, so its number cannot be another process's yet.
+struct TChildren {
+    std::vector<pid_t> Pids;
+    ~TChildren() {
+        while (!Pids.empty())
+            Kill(Pids.back());
+    }
+    pid_t Add(pid_t Pid) {
+        if (Pid > 0)
+            Pids.push_back(Pid);
+        return Pid;
+    }
+    void Kill(pid_t Pid) {
+        const auto at = std::find(Pids.begin(), Pids.end(), Pid);
+        if (at == Pids.end())
+            return;
+        Pids.erase(at);
+        kill(Pid, SIGKILL);
+        waitpid(Pid, nullptr, 0);
+    }
+};
+
+} // namespace
+
+// A writer killed where no handler hears it leaves its temporary file; the next write to the
+// same target removes it, and leaves alone those of a writer still writing and of other targets.
+TEST_F(FileWriter, NextWriteRemovesWhatAKilledWriterLeft) {
+    Write(Path("out.msh"), "old");
+    TChildren children;
+    // The live writer first: opening a target is what removes a killed writer's file.
+    const pid_t live = children.Add(StartWriter(Path("out.msh"), 1 << 20));
+    ASSERT_GT(live, 0);
+    const pid_t killed = children.Add(StartWriter(Path("out.msh"), 64 << 20));
+    ASSERT_GT(killed, 0);
+    children.Kill(killed);
+    const pid_t other = children.Add(StartWriter(Path("other.csv"), 1 << 20));
+    ASSERT_GT(other, 0);
+    children.Kill(other);
+    const auto writerOf = [&](pid_t Pid) {
+        for (const std::string& name : Leftovers())
+            if (name.find(StrFormat("-%d-", static_cast<int>(Pid))) != std::string::npos)
+                return name;
+        return std::string();
+    };
+    ASSERT_EQ(Leftovers().size(), 3u);
+    const std::string otherName = writerOf(other), liveName = writerOf(live);
+    ASSERT_NE(writerOf(killed), "");
+    EXPECT_EQ(fs::file_size(Path(writerOf(killed))), uint64_t{64} << 20);
+
+    WriteFileAtomic(Path("out.msh"), "new");
+    EXPECT_EQ(Read(Path("out.msh")), "new");
+    std::vector<std::string> left = Leftovers();
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> expected = {otherName, liveName};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected);
+
+    WriteFileAtomic(Path("other.csv"), "x");
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{liveName});
+    children.Kill(live);
+    WriteFileAtomic(Path("out.msh"), "newer");
+    EXPECT_TRUE(Leftovers().empty());
+    EXPECT_EQ(Read(Path("out.msh")), "newer");
+}
+
+// Only a name exactly as the writer makes it, for this target, of a regular file that no one
+// holds locked and whose writer is gone, is removed.
+TEST_F(FileWriter, StaleTemporaryNamesAreMatchedExactly) {
+    // The target's part of the name, from a writer's own file.
+    std::string mark;
+    {
+        TAtomicFile f(Path("t.csv"));
+        ASSERT_EQ(Leftovers().size(), 1u);
+        mark = Leftovers()[0].substr(0, Leftovers()[0].find('-') + 1);
+    }
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    ASSERT_GT(gone, 0);
+    waitpid(gone, nullptr, 0);
+    const std::string dead = std::to_string(gone), self = std::to_string(getpid());
+    const struct {
+        std::string Name;
+        bool Removed;
+    } cases[] = {
+        {mark + dead + "-12345-abc123", true},
+        {mark + dead + "-0-zzzzzz", true},  // its start unknown, but its number is free
+        {mark + self + "-1-abcdef", true},  // this process has the number, not since then
+        {mark + self + "-0-abcdef", false}, // this process may be the writer
+        {mark + "0" + dead + "-5-abcdef", false},
+        {mark + dead + "-5-abcdefg", false},
+        {mark + dead + "-5-ABCDEF", false},
+        {mark + dead + "-5-abc-ef", false},
+        {mark + dead + "-5-abcdef.tmp", false},
+        {mark + dead + "-5", false},
+        {".dy00000000-" + dead + "-5-abcdef", false}, // another target
+        {".dy" + dead + "-5-abcdef", false},
+    };
+    for (const auto& c : cases)
+        Write(Path(c.Name), "stale");
+    // Of a writer's name, but a folder, a link and a file held locked.
+    const std::string folder = mark + dead + "-1-folder", link = mark + dead + "-1-link00",
+                      locked = mark + dead + "-1-locked";
+    fs::create_directory(Path(folder));
+    fs::create_symlink(Path(mark + dead + "-12345-abc123"), Path(link));
+    Write(Path(locked), "held");
+    const int held = open(Path(locked).c_str(), O_RDONLY);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+
+    WriteFileAtomic(Path("t.csv"), "new");
+    for (const auto& c : cases)
+        EXPECT_EQ(fs::exists(Path(c.Name)), !c.Removed) << c.Name;
+    EXPECT_TRUE(fs::is_directory(Path(folder)));
+    EXPECT_TRUE(fs::is_symlink(Path(link)));
+    EXPECT_TRUE(fs::exists(Path(locked)));
+    close(held);
+    WriteFileAtomic(Path("t.csv"), "newer");
+    EXPECT_FALSE(fs::exists(Path(locked)));
+}
+
+// A command line program ended by a signal it may hear removes the file it was writing.
+TEST_F(FileWriter, HeardSignalsRemoveTheTemporaryFile) {
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2}) {
+        SCOPED_TRACE(strsignal(sig));
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            signal(sig, SIG_DFL);
+            RemoveTemporaryFilesOnSignals();
+            TAtomicFile f(Path("out.csv"));
+            f.Write("partial", 7);
+            raise(sig);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(WTERMSIG(status), sig);
+        EXPECT_TRUE(Leftovers().empty());
+    }
 }
