@@ -137,7 +137,7 @@ void CheckMemory(const TSurveyGrid& grid, const TSurveyTin& tin, const TSurveyIm
 const char* const kBoundaryNames[] = {"２層標高", "３層標高", "４層標高", "５層標高"};
 
 void SurfaceLines(std::string& out, const char* role, const TSurveySurfaceSummary& s) {
-    out += StrFormat("%s: %s", role, s.Path.c_str());
+    out += StrFormat("%s: %s", role, ShownFileName(s.Path).c_str());
     if (!s.Surface.empty())
         out += "（面「" + s.Surface + "」）";
     out += StrFormat("  点 %lld、三角形 %lld\n", static_cast<long long>(s.Points),

@@ -768,6 +768,14 @@ TEST(SurveyGeoreference, NamesCannotForgeKeys) {
     EXPECT_EQ(SurveySourceFields(back.Sources[1]),
               (std::vector<std::string>{"plan", "landxml", "面\n1", odd}));
 
+    // The summary shows such a name without its line breaks or escapes.
+    TSurveyImportSummary summary;
+    summary.Ground.Path = forged + "\x1b[2J";
+    const std::string text2 = SurveyImportSummaryText(summary);
+    EXPECT_NE(text2.find("x\\x0Aorigin 5 5\\x0Aangle 33\\x0A.csv\\x1B[2J"), std::string::npos)
+        << text2;
+    EXPECT_EQ(text2.find('\x1b'), std::string::npos);
+
     // Plain names keep the first version's text, byte for byte.
     geo.Sources = {SurveySourceLine({"ground", "sima", "", "/data/g.sim"})};
     EXPECT_EQ(EncodeSurveyGeoreference(geo).rfind("doryou-survey 1\n", 0), 0u);
