@@ -426,8 +426,12 @@ void TInputData::LoadFromBytes(std::string_view Bytes) {
 
 std::string TInputData::SaveToBytes() const {
     const int count = GetInputMeshCount();
+    // Room for the tagged block too: growing a string of a million records copies them all.
+    size_t tags = FTags.empty() ? 0 : kTagSignatureSize + 8;
+    for (const auto& tag : FTags)
+        tags += 2 + tag.first.size() + 4 + tag.second.size();
     std::string out;
-    out.reserve(889 + kMeshRecordSize * static_cast<size_t>(count));
+    out.reserve(889 + kMeshRecordSize * static_cast<size_t>(count) + tags);
 
     // The signature and the title share one zero-filled work buffer, so the bytes after a
     // short title repeat the tail of the signature, as files of this format always have.
