@@ -11,6 +11,7 @@
 #include "GridDataInputUnitList.h"
 #include "GridDataInputUnitTree.h"
 #include "controls/MessageBoxes.h"
+#include "controls/UndoActions.h"
 #include "model/DataUnit.h"
 
 #include <QAction>
@@ -82,24 +83,16 @@ QString Place(const TGridData& Mesh) {
 
 void TMeshInputForm::BuildUndo() {
     FOwnUndoStack = new QUndoStack(this);
-    ActUndo = new QAction(QStringLiteral("元に戻す"), this);
-    ActUndo->setShortcuts(QKeySequence::Undo);
-    ActRedo = new QAction(QStringLiteral("やり直し"), this);
-    // Both usual keys, whatever the desktop's own choice.
-    ActRedo->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    addAction(ActUndo);
-    addAction(ActRedo);
+    const TUndoActions actions =
+        MakeUndoActions(this, UndoButton, RedoButton, [this](bool Undo) { TakeStep(Undo); });
+    ActUndo = actions.Undo;
+    ActRedo = actions.Redo;
     for (QWidget* w : {static_cast<QWidget*>(TreeViewX), static_cast<QWidget*>(TreeViewY),
                        static_cast<QWidget*>(ListView1)}) {
         w->setContextMenuPolicy(Qt::ActionsContextMenu);
         w->addAction(ActUndo);
         w->addAction(ActRedo);
     }
-    connect(ActUndo, &QAction::triggered, this, [this]() { TakeStep(true); });
-    connect(ActRedo, &QAction::triggered, this, [this]() { TakeStep(false); });
-    connect(UndoButton, &QPushButton::clicked, this, [this]() { TakeStep(true); });
-    connect(RedoButton, &QPushButton::clicked, this, [this]() { TakeStep(false); });
     UseUndoStack(FOwnUndoStack);
 }
 

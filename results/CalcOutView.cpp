@@ -4,6 +4,7 @@
 #include "controls/MessageBoxes.h"
 #include "controls/ProgressRun.h"
 #include "controls/StringGrid.h"
+#include "controls/UndoActions.h"
 #include "model/DataUnit.h"
 #include "model/RateCalc.h"
 #include "results/CalcOutDetailUnit.h"
@@ -276,18 +277,10 @@ TCalcOutForm::TCalcOutForm(QWidget* AOwner) : QDialog(AOwner) {
     UndoButton->move(10, 297 + 35);
     RedoButton = button(QStringLiteral("やり直し"), 346, 89);
     RedoButton->move(346, 297 + 35);
-    ActUndo = new QAction(QStringLiteral("元に戻す"), this);
-    ActUndo->setShortcuts(QKeySequence::Undo);
-    ActRedo = new QAction(QStringLiteral("やり直し"), this);
-    // Both usual keys, whatever the desktop's own choice, as in the mesh data editor.
-    ActRedo->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    addAction(ActUndo);
-    addAction(ActRedo);
-    connect(ActUndo, &QAction::triggered, this, [this]() { TakeStep(true); });
-    connect(ActRedo, &QAction::triggered, this, [this]() { TakeStep(false); });
-    connect(UndoButton, &QPushButton::clicked, this, [this]() { TakeStep(true); });
-    connect(RedoButton, &QPushButton::clicked, this, [this]() { TakeStep(false); });
+    const TUndoActions actions =
+        MakeUndoActions(this, UndoButton, RedoButton, [this](bool Undo) { TakeStep(Undo); });
+    ActUndo = actions.Undo;
+    ActRedo = actions.Redo;
     ShowUndoState();
     connect(BitBtn3, &QPushButton::clicked, this, &TCalcOutForm::BitBtn3Click);
     connect(BitBtn4, &QPushButton::clicked, this, &TCalcOutForm::BitBtn4Click);
